@@ -1,0 +1,40 @@
+# Two builds: build/ (optimised, the program at build/zorvik) and
+# build-asan/ (address + undefined-behaviour sanitizers), both tested by `make test`.
+JOBS    ?= 2
+EXAMPLE ?= peaks
+SCRATCH ?= $(CURDIR)/scratch
+
+.PHONY: all build demo test test-release test-asan fuzz clean
+
+all: build
+
+build:
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build -j $(JOBS)
+
+# Runs the shipped example in a scratch copy so the tracked files are never rewritten.
+demo: build
+	rm -rf $(SCRATCH)/$(EXAMPLE) && mkdir -p $(SCRATCH) && cp -r examples/$(EXAMPLE) $(SCRATCH)/$(EXAMPLE)
+	cd $(SCRATCH)/$(EXAMPLE) && $(CURDIR)/build/zorvik $(EXAMPLE).par </dev/null
+
+test: test-release test-asan
+
+test-release: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-asan:
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVIK_SANITIZE=ON >/dev/null
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# Coverage-guided fuzzing of the parameter-file and data-file readers (needs clang
+# with libFuzzer). FUZZ_SECONDS bounds the run; new findings land in fuzz/corpus.
+FUZZ_SECONDS ?= 60
+fuzz:
+	mkdir -p build-fuzz
+	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc \
+	  fuzz/fuzz_readers.cpp $$(find src -name '*.cpp' ! -name main.cpp) -o build-fuzz/fuzz_readers
+	build-fuzz/fuzz_readers -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 fuzz/corpus
+
+clean:
+	rm -rf build build-asan build-fuzz scratch

@@ -1,0 +1,42 @@
+// File helpers: existence, whole-file reading, and the atomic replace used for
+// every file the program rewrites in place (the parameter file above all): the
+// new content goes to a temporary file beside the target, which is then renamed
+// over it, so an interrupted write never leaves a half-written file.
+#pragma once
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace zorvik {
+
+bool file_exists(const std::string& path);
+bool directory_exists(const std::string& path);
+
+// The whole content of a file; throws FatalError naming the file when it cannot be read.
+std::string read_whole_file(const std::string& path);
+
+// Writes a file through a temporary beside it and renames it over the target on
+// commit(). Errors (cannot create, disk full) throw FatalError naming the file;
+// a file never committed leaves the target untouched.
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::string path);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  std::ostream& stream() { return buffer_; }
+  void commit();
+
+ private:
+  std::string path_;
+  std::ostringstream buffer_;
+  bool committed_ = false;
+};
+
+// Opens a file for writing (created or truncated); throws FatalError naming the
+// file when that fails. For files that are written progressively (trace files).
+std::ofstream open_output(const std::string& path, bool append = false);
+
+}  // namespace zorvik

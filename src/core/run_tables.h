@@ -1,0 +1,125 @@
+// The run-wide tables, one struct per family, gathered in one Run owned by main.
+// Indices keep the system's ranges: data sets 1 … 20, points 1 … 5000, the
+// centred resolution −5000 … 5000, parameters 1 … 100.
+#pragma once
+
+#include "core/capacity.h"
+#include "core/fixed_string.h"
+#include "core/table.h"
+
+namespace zorvik {
+
+using Name40 = Fixed<40>;
+using Name15 = Fixed<15>;
+using Word3 = Fixed<3>;
+
+// The output folder when none is in use.
+inline constexpr const char* kNoFolder = "pelotudo";
+
+// Scalar settings of the parameter file, and the run's names.
+struct RunSettings {
+  Name15 title;
+  int interactive = 0;  // 0 batch, 1 dialog, 2 batch + convergence stop, 3 dialog + stop
+  int plt = 0;          // 0 read existing plot scripts, 1 write them
+  int nfunc = 0;        // data-set slots in use
+  int nfitfunc = 0;     // derived: data sets with opfit > 0
+  Name40 chifile;       // chi-square trace file
+  double temp = 0.0;    // chain temperature
+  int npar = 0;
+  int ncycles = 0;
+  int nwrite = 0;
+  int varpar = 0;       // 1 all parameters per step, 0 one per step
+  int gparmode = 0;     // histogram option ("gpar")
+  double incgpar = 0.0, incgchi = 0.0, notused = 0.0;
+  int annealing = 0;
+  int step = 0;
+  double Tin = 0.0, Tfn = 0.0, incT = 0.0;
+  double convfactor = 0.0;
+  double sigma_ratio = 0.0;  // derived, echoed only
+
+  Name40 parfile;            // the parameter file of the run
+  Name15 folder = kNoFolder; // output folder
+  Word3 plotaxes = "nn";     // axis mode of the plot scripts
+  int printmode = 0;
+};
+
+// The data-set slots: what the parameter file names, and the data read.
+struct FitFunctions {
+  Table<Name40, 1, kMaxFunc> nomin{"nomin"};
+  Table<Word3, 1, kMaxFunc> fileop{"fileop"};
+  Table<int, 0, kMaxFunc> ninterp{"ninterp"};
+  Table<Name40, 0, kMaxFunc> nomout{"nomout"};  // slot 0: the run's output file
+  Table<double, 1, kMaxFunc> kin{"kin"}, kfin{"kfin"};
+  Table<int, 1, kMaxFunc> opfit{"opfit"};
+  Table<Name15, 1, kMaxFunc> nameconv{"nameconv"};
+  Table<double, 1, kMaxFunc> xmaxconv{"xmaxconv"}, zeroconv{"zeroconv"};
+
+  Table2<double, 1, kMaxFunc, 1, kMaxPoints> xi{"xi"}, yi{"yi"};
+  Table2<double, 1, kMaxFunc, 0, kMaxPoints> sigmae{"sigmae"};  // slot 0: the error option
+  Table2<double, 1, kMaxFunc, -kMaxConvHalf, kMaxConvHalf> mi{"mi"}, xc{"xc"};
+  Table<int, 1, kMaxFunc> imin{"imin"}, ndatin{"ndatin"}, imaxconv{"imaxconv"}, iiniconv{"iiniconv"};
+  Table<double, 1, kMaxFunc> sigmamed{"sigmamed"};
+  Table2<double, 1, kMaxFunc, 1, kMaxZ> z{"z"};
+  int nz = 0;
+  // 1 once the data reader has replaced x, y, kin and kfin by their decimal
+  // logarithms (whole-curve dielectric models); the parameter-file writer then
+  // writes the range back in the units of the data file.
+  Table<int, 1, kMaxFunc> logrange{"logrange"};
+};
+
+// The parameter slots and the relations between parameters.
+struct FitParameters {
+  Table<Name15, 1, kMaxPar> namepar{"namepar"};
+  Table<Word3, 1, kMaxPar> logpar{"logpar"};
+  Table<double, 1, kMaxPar> par{"par"}, move{"move"}, parmin{"parmin"}, parmax{"parmax"}, incgg{"incgg"};
+  Table<int, 1, kMaxPar> orden{"orden"}, parfit{"parfit"};
+  int nfit = 0;
+
+  int ngroups = 0;
+  Table<int, 1, kMaxGroups> ign{"ign"};
+  Table2<int, 1, kMaxGroups, 1, kMaxMembers> parig{"parig"};
+
+  int nrel = 0;
+  Table2<int, 1, kMaxRel, 1, 2> parrel{"parrel"};
+
+  int ncont = 0;
+  Table2<int, 1, kMaxCont, 1, 2> contpar{"contpar"};
+  Table<Name40, 1, kMaxCont> namecont{"namecont"};
+  Table<double, 1, kMaxCont> ctminx{"ctminx"}, ctmaxx{"ctmaxx"}, ctminy{"ctminy"}, ctmaxy{"ctmaxy"},
+      ctdx{"ctdx"}, ctdy{"ctdy"};
+
+  int npeaks = 0;
+  Table<int, 1, kMaxPeaks> nparpeak{"nparpeak"};
+  Table2<int, 1, kMaxPeaks, 1, kMaxPeakEntries> parpeak{"parpeak"};
+  Table2<double, 1, kMaxPeaks, 1, kMaxPeakEntries> valpeak{"valpeak"};
+};
+
+// State of the chain that lives across runs.
+struct ChainState {
+  Table<double, 0, kMaxFunc> chisq{"chisq"};
+  Table<double, 0, kMaxPar> parchimin{"parchimin"};
+  Table2<int, 0, 2, 1, kMaxPar> npardown{"npardown"};
+  Table<double, 1, kMaxPar> paracc{"paracc"};
+  Table<double, 1, kMaxPar> parmed{"parmed"};
+  Table<int, 1, 3> stepcount{"stepcount"};
+  double chiprev = 1.0e10;
+};
+
+// Histograms of accepted values (parameter distributions and chi-square).
+struct HistogramStore {
+  Table<int, 0, kMaxPar> ngpar{"ngpar"}, maxigpar{"maxigpar"}, minigpar{"minigpar"};
+  Table2<int, 1, kMaxPar, 1, kMaxBins> gpar{"gpar"};
+  Table2<double, 1, kMaxPar, 1, kMaxBins> chipar{"chipar"};
+  Table<int, 1, kMaxBins> gchi{"gchi"};
+  int maxigchi = 0;
+};
+
+struct Run {
+  RunSettings settings;
+  FitFunctions data;
+  FitParameters params;
+  ChainState chain;
+  HistogramStore hist;
+};
+
+}  // namespace zorvik

@@ -1,0 +1,119 @@
+// Fixed-capacity tables indexed over the system's own ranges (1 … 100, 0 … 20,
+// −5000 … 5000), so that formulas read like their definitions. Every element
+// access through operator() checks the index and stops with the index-range
+// message; hot loops validate their ranges once and then use row pointers.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "core/errors.h"
+
+namespace zorvik {
+
+// Throws IndexRangeError: "Index out of range: table mi, dimension 2, bounds
+// -5000 … 5000, index 5001".
+[[noreturn]] void index_range_error(const char* table, int dimension, long lo, long hi, long index);
+
+// Checks one index of a named table (for counts validated where they are read).
+inline void check_index(const char* table, int dimension, long lo, long hi, long index) {
+  if (index < lo || index > hi) index_range_error(table, dimension, lo, hi, index);
+}
+
+template <class T, int Lo, int Hi>
+class Table {
+  static_assert(Hi >= Lo);
+
+ public:
+  static constexpr int lo = Lo;
+  static constexpr int hi = Hi;
+  static constexpr int size = Hi - Lo + 1;
+
+  explicit Table(const char* name, const T& init = T{}) : name_(name) { fill(init); }
+
+  T& operator()(int i) {
+    check(i);
+    return data_[i - Lo];
+  }
+  const T& operator()(int i) const {
+    check(i);
+    return data_[i - Lo];
+  }
+  void fill(const T& v) { data_.fill(v); }
+  // Pointer p such that p[i] is element i, for loops over a validated range.
+  T* base() { return data_.data() - Lo; }
+  const T* base() const { return data_.data() - Lo; }
+  const char* name() const { return name_; }
+
+ private:
+  void check(int i) const {
+    if (i < Lo || i > Hi) index_range_error(name_, 1, Lo, Hi, i);
+  }
+  const char* name_;
+  std::array<T, size> data_;
+};
+
+// Two-dimensional table; the second index is contiguous (a data set's points lie
+// side by side). Storage is on the heap because several of these are megabytes.
+template <class T, int Lo1, int Hi1, int Lo2, int Hi2>
+class Table2 {
+  static_assert(Hi1 >= Lo1 && Hi2 >= Lo2);
+
+ public:
+  static constexpr int rows = Hi1 - Lo1 + 1;
+  static constexpr int cols = Hi2 - Lo2 + 1;
+
+  explicit Table2(const char* name, const T& init = T{})
+      : name_(name), data_(std::make_unique<T[]>(static_cast<size_t>(rows) * cols)) {
+    fill(init);
+  }
+  Table2(const Table2& o) : name_(o.name_), data_(std::make_unique<T[]>(static_cast<size_t>(rows) * cols)) {
+    std::copy(o.data_.get(), o.data_.get() + static_cast<size_t>(rows) * cols, data_.get());
+  }
+  Table2& operator=(const Table2& o) {
+    if (this != &o) std::copy(o.data_.get(), o.data_.get() + static_cast<size_t>(rows) * cols, data_.get());
+    return *this;
+  }
+
+  T& operator()(int i, int j) {
+    check(i, j);
+    return data_[offset(i, j)];
+  }
+  const T& operator()(int i, int j) const {
+    check(i, j);
+    return data_[offset(i, j)];
+  }
+  // Row pointer p with p[j] the element (i, j), for loops over a validated range.
+  T* row(int i) {
+    check_row(i);
+    return data_.get() + offset(i, Lo2) - Lo2;
+  }
+  const T* row(int i) const {
+    check_row(i);
+    return data_.get() + offset(i, Lo2) - Lo2;
+  }
+  void fill(const T& v) { std::fill(data_.get(), data_.get() + static_cast<size_t>(rows) * cols, v); }
+  void fill_row(int i, const T& v) {
+    T* r = row(i);
+    for (int j = Lo2; j <= Hi2; ++j) r[j] = v;
+  }
+  const char* name() const { return name_; }
+
+ private:
+  static size_t offset(int i, int j) {
+    return static_cast<size_t>(i - Lo1) * cols + static_cast<size_t>(j - Lo2);
+  }
+  void check_row(int i) const {
+    if (i < Lo1 || i > Hi1) index_range_error(name_, 1, Lo1, Hi1, i);
+  }
+  void check(int i, int j) const {
+    check_row(i);
+    if (j < Lo2 || j > Hi2) index_range_error(name_, 2, Lo2, Hi2, j);
+  }
+  const char* name_;
+  std::unique_ptr<T[]> data_;
+};
+
+}  // namespace zorvik

@@ -1,0 +1,29 @@
+// The model catalogue: which model numbers select a routine, in which data-set
+// slots and up to which data-set index they evaluate, and whether the
+// convolution with the resolution function applies. The parameter-file reader
+// uses it to refuse a model that would silently evaluate nothing; the dispatcher
+// selects routines by the same numbers.
+#pragma once
+
+#include <string>
+
+namespace zorvik {
+
+struct ModelInfo {
+  int number;
+  const char* routine;   // name of the model routine (for slot 2 of the molecules: slot 1 / slot 2)
+  int first_slot;        // data-set slots in which the routine evaluates
+  int last_slot;
+  bool convolvable;      // the "c"/"cf" options convolve it (in the slots where it applies)
+  int conv_first_slot;   // first slot in which the convolution applies
+};
+
+// The catalogue entry of a model number, or nullptr when the number selects no routine.
+const ModelInfo* find_model(int number);
+
+// Empty when model `number` evaluates in data set `slot` with the file option
+// `option` ("c", "cf" or any other word); otherwise the reason it cannot, as a
+// sentence for the user.
+std::string model_slot_problem(int number, int slot, const std::string& option);
+
+}  // namespace zorvik

@@ -1,0 +1,460 @@
+// Reading of the measured curves and of the instrument resolution.
+//
+// Every fitted data set is read point by point from its file (x, y and, as the
+// error option asks, a sigma and a third column); the fit range kin < x <= kfin
+// is located, the sigma statistics reported, and for convolved data sets the
+// resolution function is centred on its origin and the x grid extended on both
+// sides by the kernel half-width, so that the rectangle-rule convolution
+//     y(x_j) = dx * sum_k model(x_k) * R(x_j - x_k)
+// can run over grid points beyond both ends of the fit range. The whole-curve
+// dielectric models fit log10(eps'') against log10(f); their data and range are
+// turned into decimal logarithms here, once.
+#include "setup/data_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/files.h"
+#include "core/free_format.h"
+#include "core/table.h"
+#include "output/shell_commands.h"
+
+namespace zorvik {
+
+namespace {
+
+// Every point read starts with this third-column value and keeps it when the
+// file has no such column. It is the single-precision 666.6 of the original
+// data layout (666.5999755859375 as a double), kept because it shows up in the
+// echo of the first points and in the result files.
+const double kNoThirdColumn = static_cast<double>(666.6f);
+
+// The running maximum of a resolution function starts here, so that the first
+// line with y above it becomes the origin.
+constexpr double kResolutionMaxStart = -100.0;
+
+// Dielectric whole-curve models (Havriliak-Negami / Cole-Cole with the Williams
+// ansatz) fitted in decimal logarithms of frequency and loss.
+constexpr int kFirstLogModel = 50;
+constexpr int kLastLogModel = 52;
+
+// Columns of a point line, from the data set's option and error option s0.
+struct PointLayout {
+  int columns;     // values the line must hold
+  bool has_m;      // third column (resolution function of option "c")
+  bool has_sigma;  // per-point sigma in the last column
+  const char* expected;
+};
+
+PointLayout point_layout(bool option_c, double s0) {
+  if (option_c) {
+    if (s0 == 0.0) return {4, true, true, "x y m sigma (four numbers)"};
+    return {3, true, false, "x y m (three numbers)"};  // s0 < 0 is rejected before reading
+  }
+  if (s0 == 0.0) return {3, false, true, "x y sigma (three numbers)"};
+  return {2, false, false, "x y (two numbers)"};
+}
+
+// Tokens of line n of the reader (1-based); false for an unclosed quote.
+bool tokens_of(const FreeReader& r, int n, std::vector<FreeToken>& tokens) {
+  return split_free(r.raw_line(n), tokens);
+}
+
+// The next line at or after `next` that holds something; blank lines are
+// skipped as a list-directed read skips them. Returns its number, or 0 at the
+// end of the file, and leaves `next` after it.
+int next_nonblank(const FreeReader& r, int& next, std::vector<FreeToken>& tokens, bool& whole) {
+  while (next <= r.line_count()) {
+    const int n = next++;
+    whole = tokens_of(r, n, tokens);
+    if (!tokens.empty() || !whole) return n;
+  }
+  return 0;
+}
+
+// Converts the first `count` tokens to finite reals. On failure, `found`
+// describes what stood in their place.
+bool parse_numbers(const std::vector<FreeToken>& tokens, bool whole, int count, double* out,
+                   std::string& found) {
+  for (int k = 0; k < count; ++k) {
+    if (k >= static_cast<int>(tokens.size())) {
+      if (!whole) {
+        found = "a quoted text that is not closed";
+      } else {
+        found = "only " + std::to_string(tokens.size()) + (tokens.size() == 1 ? " value" : " values");
+      }
+      return false;
+    }
+    const FreeToken& t = tokens[static_cast<size_t>(k)];
+    if (t.null) {
+      found = "an empty value between two commas";
+      return false;
+    }
+    if (t.quoted || !parse_real(t.text, out[k])) {
+      found = "\"" + t.text + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A token that a list-directed read would take as a number but that is not a
+// finite one (NaN, Inf): the first line is then a point line, which is
+// rejected with its line number rather than skipped as a header.
+bool is_nonfinite_word(const std::string& text) {
+  std::string s;
+  for (char c : text) s += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.erase(0, 1);
+  return s == "nan" || s == "inf" || s == "infinity" || s.rfind("nan(", 0) == 0;
+}
+
+// The "zvalues" header: the word, the count nz (at most 10) and nz values, all
+// on the first line.
+void read_zvalues(FitFunctions& d, int i, const FreeReader& r, int line, const std::vector<FreeToken>& tokens,
+                  bool whole) {
+  const std::string expected = "expected zvalues, the count nz and nz numbers on the first line";
+  int nz = 0;
+  if (tokens.size() < 2 || tokens[1].null || tokens[1].quoted || !parse_int(tokens[1].text, nz)) {
+    const std::string found = tokens.size() < 2 ? std::string("no count")
+                              : tokens[1].null  ? std::string("an empty value between two commas")
+                                                : "\"" + tokens[1].text + "\"";
+    throw InputError(r.name(), line, expected + ", found " + found);
+  }
+  if (nz > kMaxZ) check_index("z", 2, 1, kMaxZ, nz);
+  if (nz < 0) throw InputError(r.name(), line, expected + ", found the count " + std::to_string(nz));
+  std::vector<FreeToken> values(tokens.begin() + 2, tokens.end());
+  std::vector<double> z(static_cast<size_t>(nz) + 1);
+  std::string found;
+  if (!parse_numbers(values, whole, nz, z.data(), found))
+    throw InputError(r.name(), line, expected + ", found " + found + " after the count " + std::to_string(nz));
+  for (int k = 1; k <= nz; ++k) d.z(i, k) = z[static_cast<size_t>(k - 1)];
+  d.nz = nz;
+}
+
+// Reads data set i into xi, yi, sigmae, mi, locates the fit range and prints
+// the statistics.
+void read_data_set(FitFunctions& d, int i, Console& con) {
+  const std::string file = d.nomin(i).str();
+  const bool option_c = d.fileop(i) == "c";
+  const double s0 = d.sigmae(i, 0);
+  const PointLayout layout = point_layout(option_c, s0);
+
+  FreeReader r = FreeReader::open(file);
+  con.line("First lines of input file: ", d.nomin(i), "  x   y    sigma     m");
+  d.ndatin(i) = 0;
+  d.sigmamed(i) = 0.0;
+
+  // First line: a number starts the points at once; a word is a header, and
+  // the header "zvalues" carries the z values of the data set.
+  std::vector<FreeToken> tokens;
+  bool whole = true;
+  int next = 1;
+  const int first = next_nonblank(r, next, tokens, whole);
+  if (first == 0) throw InputError(file, 0, "the data file is empty: expected points " + std::string(layout.expected));
+  double first_value = 0.0;
+  const bool numeric_value = !tokens.empty() && !tokens[0].null && !tokens[0].quoted &&
+                             parse_real(tokens[0].text, first_value);
+  if (numeric_value || (!tokens.empty() && !tokens[0].quoted && is_nonfinite_word(tokens[0].text))) {
+    if (numeric_value) con.line(first_value);
+    next = first;  // point reading starts at this line
+  } else if (!tokens.empty() && tokens[0].text == "zvalues") {
+    read_zvalues(d, i, r, first, tokens, whole);
+    con.empty_line();
+    con.line("Z values read from file:", d.nomin(i));
+    std::vector<FreeItem> zs;
+    for (int k = 1; k <= d.nz; ++k) zs.emplace_back(d.z(i, k));
+    con.out() << free_record(std::span<const FreeItem>(zs.data(), zs.size())) << '\n';
+    con.empty_line();
+  }
+
+  double* xi = d.xi.row(i);
+  double* yi = d.yi.row(i);
+  double* sig = d.sigmae.row(i);
+  double* mi = d.mi.row(i);
+  for (int j = 1; j <= kMaxPoints; ++j) {
+    sig[j] = s0;
+    mi[j] = kNoThirdColumn;
+    const int line = next_nonblank(r, next, tokens, whole);
+    if (line == 0) break;  // end of the file: the normal end
+    double v[4] = {0.0, 0.0, 0.0, 0.0};
+    std::string found;
+    if (!parse_numbers(tokens, whole, layout.columns, v, found))
+      throw InputError(file, line, "expected " + std::string(layout.expected) + ", found " + found);
+    xi[j] = v[0];
+    yi[j] = v[1];
+    if (layout.has_m) mi[j] = v[2];
+    if (layout.has_sigma) sig[j] = v[layout.columns - 1];
+
+    // A zero sigma stays in the data; the chi-square leaves such points out.
+    if (sig[j] == 0.0) con.record("(a6,i5,a19)", "ERROR ", j, "CAN NOT BE ZERO!!");
+    d.sigmamed(i) += sig[j];
+    if (j < 5) con.record("(4es15.6)", xi[j], yi[j], sig[j], mi[j]);
+    if (xi[j] > d.kfin(i)) break;  // sorted data: the first point beyond the range ends the reading
+    if (xi[j] > d.kin(i)) {
+      if (d.ndatin(i) == 0) d.imin(i) = j;
+      ++d.ndatin(i);
+    }
+    if (j == kMaxPoints) {
+      con.line("ERROR: Final del fichero!!!!");
+      con.line("kfin too big or more then 10000 points");
+      con.line("Points read: ", d.ndatin(i));
+      // The last point of the range counted from the first point read; when no
+      // point was in range, the last point read.
+      con.line("kmax=", xi[d.ndatin(i) > 0 ? d.ndatin(i) : kMaxPoints]);
+      throw ProgramStop(1);
+    }
+  }
+
+  if (option_c && xi[1] != 0.0) {
+    con.empty_line();
+    con.empty_line();
+    con.line("*****************************************");
+    con.line("***   WARNING   WARNING WARNING       ***");
+    con.line("*****************************************");
+    con.line("** CONVOLUTION SHOULD START WITH X=0.0 **");
+    con.line("*****************************************");
+    con.line("* You will run into trouble, my friend! *");
+    con.line("*****************************************");
+    con.empty_line();
+    con.empty_line();
+  }
+
+  // The sum covers every point read (also those below the range and the first
+  // one beyond it), the divisor only the points in range. With no point in
+  // range there is no mean to report: the data set is refused just below.
+  con.empty_line();
+  if (d.ndatin(i) > 0) {
+    d.sigmamed(i) /= d.ndatin(i);
+    if (d.sigmamed(i) > 0.0) con.line("Arithmetic media of sigma", d.sigmamed(i));
+    if (d.sigmamed(i) < 0.0) con.line("**** Poisson distribution used ****");
+  }
+
+  con.line("Number of points in function", d.ndatin(i));
+  if (d.ndatin(i) == 0) {
+    con.line("ERROR: this function contains no points!!!");
+    con.line(d.nomin(i));
+    throw ProgramStop(1);
+  }
+  const int last = d.imin(i) + d.ndatin(i) - 1;
+  con.line("Inicial", d.imin(i), xi[d.imin(i)]);
+  con.line("Final", last, xi[last]);
+  con.empty_line();
+  con.empty_line();
+}
+
+// Option "c": the third data column is the resolution, measured on the data
+// grid with its origin at the first point. It is shifted one place (first
+// point at index 0) and mirrored, R(-k) = R(k), over half the data range.
+void prepare_column_resolution(FitFunctions& d, int i) {
+  const int n_last = d.imin(i) + d.ndatin(i) - 1;
+  const int half = n_last / 2;
+  check_index("xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
+  const double x1 = d.xi(i, 1);
+  const double dx = std::abs(d.xi(i, 2) - x1);
+  d.imaxconv(i) = half;
+  double* xc = d.xc.row(i);
+  double* mi = d.mi.row(i);
+  // Increasing j: mi[j] is read before the step j + 1 overwrites it.
+  for (int j = 1; j <= n_last + half; ++j) {
+    xc[j] = x1 + (j - 1) * dx;
+    mi[j - 1] = mi[j];
+    mi[-(j - 1)] = mi[j];
+  }
+  for (int j = 0; j >= -half; --j) xc[j] = x1 + (j - 1) * dx;
+}
+
+// Option "cf": the resolution is read from its own file (one header line, then
+// x y), on the same x step as the data, and centred on its origin: the line of
+// maximum y (zeroconv < 0) or the last line with x <= zeroconv. The kernel
+// reaches as far as the window +-xmaxconv allows on the nearer side.
+void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
+  const std::string file = d.nameconv(i).str();
+  FreeReader r = FreeReader::open(file);
+  con.line("First lines of van file: ", d.nameconv(i));
+  if (r.line_count() == 0)
+    throw InputError(file, 0, "the resolution file is empty: expected a header line, then lines of x y");
+
+  std::vector<double> xcini(kMaxResLines + 1, 0.0), mini(kMaxResLines + 1, 0.0);
+  const double zeroconv = d.zeroconv(i);
+  const double xmaxconv = d.xmaxconv(i);
+  double ymax = kResolutionMaxStart;
+  int origin = 0, ilow = 0, ihigh = 0, nread = 0;
+  bool origin_found = false;
+  std::vector<FreeToken> tokens;
+  bool whole = true;
+  int next = 2;  // the first line is a header
+  for (int j = 1; j <= kMaxResLines; ++j) {
+    const int line = next_nonblank(r, next, tokens, whole);
+    if (line == 0) break;
+    double v[2];
+    std::string found;
+    if (!parse_numbers(tokens, whole, 2, v, found))
+      throw InputError(file, line, "expected x y (two numbers), found " + found);
+    xcini[j] = v[0];
+    mini[j] = v[1];
+    nread = j;
+    // The 10000th line is stored, but the reading ends before it is examined.
+    if (j == kMaxResLines) break;
+    if (j < 5) con.line(v[0], v[1]);
+    if (zeroconv < 0.0) {
+      if (mini[j] > ymax) {  // strictly greater: the first of equal maxima wins
+        ymax = mini[j];
+        origin = j;
+        origin_found = true;
+      }
+    } else if (!origin_found && xcini[j] > zeroconv) {
+      origin = j - 1;  // the last line not beyond the origin
+      origin_found = true;
+    }
+    if (ilow == 0 && xcini[j] >= -xmaxconv) ilow = j;
+    if (ihigh == 0 && xcini[j] >= xmaxconv) ihigh = j;
+  }
+  if (nread == 0) {
+    con.line("ERROR: this convolution function contains no points!");
+    con.line(d.nameconv(i));
+    throw ProgramStop(1);
+  }
+  // A file that never reaches the window edge (or the origin x) is taken up to
+  // its last line: the window then ends there. A maximum search that never
+  // rose above its start value takes the first line of greatest y.
+  if (ilow == 0) ilow = nread;
+  if (ihigh == 0) ihigh = nread;
+  if (!origin_found) {
+    if (zeroconv < 0.0) {
+      origin = 1;
+      for (int j = 2; j <= nread; ++j)
+        if (mini[j] > mini[origin]) origin = j;
+    } else {
+      origin = nread;
+    }
+  }
+  d.iiniconv(i) = origin;
+  const int half = std::min(std::abs(origin - ihigh), std::abs(origin - ilow));
+  d.imaxconv(i) = half;
+
+  const int n_last = d.imin(i) + d.ndatin(i) - 1;
+  // Lines of the scratch table beyond the last one read hold 0.
+  check_index("mini", 1, 1, kMaxResLines, origin - half);
+  check_index("mini", 1, 1, kMaxResLines, origin + half);
+  check_index("mi", 2, -kMaxConvHalf, kMaxConvHalf, half);
+  check_index("xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
+  double* mi = d.mi.row(i);
+  for (int k = -half; k <= half; ++k) mi[k] = mini[static_cast<size_t>(origin + k)];
+  const double x1 = d.xi(i, 1);
+  const double dx = std::abs(d.xi(i, 2) - x1);
+  double* xc = d.xc.row(i);
+  for (int j = -half; j <= n_last + half; ++j) xc[j] = x1 + (j - 1) * dx;
+}
+
+// "convf.dat": the centred resolution of data set i, one line k, xc, mi per
+// kernel index.
+void write_convf(const FitFunctions& d, int i) {
+  AtomicFile f("convf.dat");
+  const int half = d.imaxconv(i);
+  for (int k = -half; k <= half; ++k) write_free(f.stream(), k, d.xc(i, k), d.mi(i, k));
+  f.commit();
+}
+
+// Every reading starts from the state of a fresh process: tables left over from
+// an earlier reading (after an edit, or a reload from the prompt) must not leak
+// into this one. The error options in sigmae(i, 0) come from the parameter file
+// and stay.
+void clear_data_tables(FitFunctions& d, int nfunc) {
+  for (int i = 1; i <= nfunc; ++i) {
+    d.xi.fill_row(i, 0.0);
+    d.yi.fill_row(i, 0.0);
+    d.mi.fill_row(i, 0.0);
+    d.xc.fill_row(i, 0.0);
+    d.z.fill_row(i, 0.0);
+    double* sig = d.sigmae.row(i);
+    for (int j = 1; j <= kMaxPoints; ++j) sig[j] = 0.0;
+    d.imin(i) = 0;
+    d.ndatin(i) = 0;
+    d.imaxconv(i) = 0;
+    d.iiniconv(i) = 0;
+    d.sigmamed(i) = 0.0;
+  }
+  d.nz = 0;
+}
+
+}  // namespace
+
+ReadOutcome dataread(Run& run, Console& con) {
+  FitFunctions& d = run.data;
+  RunSettings& settings = run.settings;
+  const int nfunc = settings.nfunc;
+  clear_data_tables(d, nfunc);
+
+  for (int i = 1; i <= nfunc; ++i) {
+    if (d.opfit(i) <= 0) continue;
+    // A third column of resolution leaves no column for anything but a sigma
+    // per point or a constant sigma; Poisson counts have no layout with it.
+    if (d.fileop(i) == "c" && d.sigmae(i, 0) < 0.0)
+      throw InputError(d.nomin(i).str(), 0,
+                       "option \"c\" cannot be used with Poisson errors (negative sigma option) for data set " +
+                           std::to_string(i) + " (model " + std::to_string(d.opfit(i)) + ")");
+
+    if (!file_exists(d.nomin(i).str())) {
+      con.empty_line();
+      con.empty_line();
+      con.record("(a15,a15)", d.nomin(i), "does not exist!!!!");
+      con.record("(a18,a4,a8)", "Change file", d.nomin(i).first(4), "? (y/n)");
+      if (con.yes_no()) {
+        con.line("edit ", settings.parfile);
+        edit(con, settings.parfile.padded());
+        return ReadOutcome::Reread;
+      }
+      // Without an edit there is nothing to read; no empty file is left behind.
+      throw InputError(d.nomin(i).str(), 0, "the data file does not exist");
+    }
+    read_data_set(d, i, con);
+  }
+  for (int i = 1; i <= nfunc; ++i)
+    if (d.opfit(i) <= 0) d.ndatin(i) = 0;
+
+  // Resolution functions and convolution grids, in slot order; "convf.dat" is
+  // rewritten for every data set and ends with the last one. A data set that
+  // is not fitted is not prepared (nothing reads its grid) and counts as one
+  // without a resolution: a single line k = 0.
+  for (int i = 1; i <= nfunc; ++i) {
+    const bool fitted = d.opfit(i) > 0;
+    if (fitted && d.fileop(i) == "c") {
+      prepare_column_resolution(d, i);
+    } else if (fitted && d.fileop(i) == "cf") {
+      prepare_file_resolution(d, i, con);
+    } else {
+      d.imaxconv(i) = 0;
+    }
+    write_convf(d, i);
+  }
+
+  for (int i = 1; i <= nfunc; ++i) {
+    if (d.opfit(i) < kFirstLogModel || d.opfit(i) > kLastLogModel) continue;
+    con.line("**** CALCULATING logarithm for x and y ***");
+    const int n_last = d.imin(i) + d.ndatin(i) - 1;
+    double* xi = d.xi.row(i);
+    double* yi = d.yi.row(i);
+    for (int j = 1; j <= n_last; ++j) {
+      xi[j] = std::log10(xi[j]);
+      yi[j] = std::log10(yi[j]);
+    }
+    if (d.kin(i) <= 0.0) {
+      con.line("ERROR: Incorrect Kin or Kfin");
+      con.line(d.kin(i), d.kfin(i));
+      throw ProgramStop(1);
+    }
+    d.kin(i) = std::log10(d.kin(i));
+    d.kfin(i) = std::log10(d.kfin(i));
+    // The values are logarithms already: both plot axes linear.
+    settings.plotaxes = "nn";
+  }
+  return ReadOutcome::Done;
+}
+
+}  // namespace zorvik

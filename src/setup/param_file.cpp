@@ -1,0 +1,574 @@
+#include "setup/param_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/files.h"
+#include "core/free_format.h"
+#include "core/record_format.h"
+#include "models/catalogue.h"
+#include "output/shell_commands.h"
+
+namespace zorvik {
+
+namespace {
+
+// ---- reading ---------------------------------------------------------------
+
+// A count read from the file: negative counts are input errors, counts beyond
+// the capacity of their table are index-range errors.
+void check_count(const FreeReader& rd, int count, const char* what, const char* table, int dimension,
+                 int capacity) {
+  if (count < 0)
+    throw InputError(rd.name(), rd.line(),
+                     std::string(what) + ": expected a count from 0 to " + std::to_string(capacity) +
+                         ", found " + std::to_string(count));
+  check_index(table, dimension, 1, capacity, count == 0 ? 1 : count);
+}
+
+// A parameter number named in a group, relation, contour or peak.
+void check_parameter(const FreeReader& rd, int k, const char* what) {
+  (void)rd;
+  (void)what;
+  check_index("par", 1, 1, kMaxPar, k);
+}
+
+void clear_accumulators(Run& run) {
+  ChainState& ch = run.chain;
+  ch.npardown.fill(0);
+  ch.paracc.fill(0.0);
+  ch.stepcount.fill(0);
+  ch.parchimin(0) = 1.0e10;
+  HistogramStore& h = run.hist;
+  h.ngpar.fill(0);
+  h.maxigpar.fill(0);
+  h.minigpar.fill(1000000);
+  h.gpar.fill(0);
+  h.chipar.fill(0.0);
+  h.gchi.fill(0);
+  h.maxigchi = 0;
+}
+
+// Every table the file fills starts from scratch at each reading, so an
+// edit-and-reread cycle or a reload sees nothing of the previous file.
+void reset_tables(Run& run) {
+  FitFunctions& d = run.data;
+  for (int i = 1; i <= kMaxFunc; ++i) {
+    d.nomin(i) = "";
+    d.fileop(i) = "";
+    d.nomout(i) = "";
+    d.kin(i) = d.kfin(i) = 0.0;
+    d.opfit(i) = 0;
+    d.nameconv(i) = "";
+    d.xmaxconv(i) = d.zeroconv(i) = 0.0;
+    d.sigmae(i, 0) = 0.0;
+    d.logrange(i) = 0;
+  }
+  d.ninterp.fill(0);
+  d.nomout(0) = "";
+  FitParameters& p = run.params;
+  p.nfit = p.ngroups = p.nrel = p.ncont = p.npeaks = 0;
+  p.orden.fill(0);
+  p.parfit.fill(0);
+}
+
+// The out-of-limits dialog; true when the user wants to edit the file.
+bool ask_change_parameter(Console& con, const Name15& name) {
+  con.empty_line();
+  con.empty_line();
+  con.record("(a6,a4,a13)", "ERROR:", name.first(4), " out oflimits");
+  con.record("(a18,a4,a8)", "Cambiar parametro", name.first(4), "? (y/n)");
+  return con.yes_no();
+}
+
+}  // namespace
+
+ReadOutcome parread(Run& run, Console& con) {
+  RunSettings& s = run.settings;
+  FitFunctions& d = run.data;
+  FitParameters& p = run.params;
+
+  clear_accumulators(run);
+  reset_tables(run);
+  s.nfitfunc = 0;
+  s.printmode = 0;
+
+  FreeReader rd = FreeReader::open(s.parfile.str());
+  const std::string file = rd.name();
+
+  // Record 1: the run line.
+  con.empty_line();
+  con.line("## FICHERO DE PARAMETROS ##");
+  rd.read("record 1 (run line): title, interactive, plt, nfunc", {s.title, s.interactive, s.plt, s.nfunc});
+  if (s.nfunc < 1)
+    throw InputError(file, rd.line(), "record 1 (run line): expected nfunc from 1 to 20, found " +
+                                          std::to_string(s.nfunc));
+  check_index("nomin", 1, 1, kMaxFunc, s.nfunc);
+  con.line("Titulo:  ", s.title);
+  con.line("Functions to fit:  ", s.nfunc);
+  if (s.interactive == 1) con.line("DIALOG ON");
+  if (s.plt == 0) con.line("I will read plt files");
+  if (s.plt == 1) con.line("I will generate plt files");
+  con.empty_line();
+
+  // Record 2: the column header.
+  std::string dum;
+  rd.read("record 2 (column header)", {dum});
+  con.line("dum:  ", dum);
+
+  // Records 3 and 3a: the data sets.
+  for (int i = 1; i <= s.nfunc; ++i) {
+    const std::string rec = "record 3 (data set " + std::to_string(i) + ")";
+    rd.read(rec + ": nomin, fileop, ninterp, nomout, kin, kfin, opfit",
+            {d.nomin(i), d.fileop(i), d.ninterp(i), d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i)});
+    const int data_line = rd.line();
+    con.record("(a15,1x,a3,1x,i4,1x,a15,2f10.5,i3,2x,a21)", d.nomin(i), d.fileop(i), d.ninterp(i),
+               d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i));
+    if (d.nomin(i)[4] == '/' || d.nomin(i)[4] == '\\') s.folder = d.nomin(i).first(4);
+    con.line("folder= ", s.folder);
+    if (!(s.folder == kNoFolder) && !directory_exists(s.folder.str())) mkdir(con, s.folder.padded());
+
+    if (d.opfit(i) == 0) {
+      con.record("('Function ',i3,' will NOT be fited')", i);
+    } else {
+      const std::string problem = model_slot_problem(d.opfit(i), i, d.fileop(i).str());
+      if (!problem.empty())
+        throw InputError(file, data_line,
+                         "data set " + std::to_string(i) + " (" + d.nomin(i).str() + ", model " +
+                             std::to_string(d.opfit(i)) + "): " + problem);
+      if (d.opfit(i) > 0) {
+        con.record("('Function',i3,1x,' fitted from ',es15.6,' to',es15.6)", i, d.kin(i), d.kfin(i));
+        ++s.nfitfunc;
+        con.line("***********NFUN:", s.nfitfunc);
+      }
+    }
+    if (d.fileop(i) == "cf") {
+      con.line("Convolution function will be read from file");
+      rd.read("record 3a (resolution of data set " + std::to_string(i) + "): nameconv, xmaxconv, zeroconv",
+              {d.nameconv(i), d.xmaxconv(i), d.zeroconv(i)});
+      if (std::fabs(d.zeroconv(i)) >= std::fabs(d.xmaxconv(i))) {
+        con.line("**ERROR: zeroconv MUST be smaller than xmaxconv!!");
+        throw ProgramStop(1);
+      }
+      con.record("(a6,a15,a6,f12.6)", "File: ", d.nameconv(i), "Xmax: ", d.xmaxconv(i));
+      if (d.zeroconv(i) >= 0)
+        con.line("Origin of conv function: ", d.zeroconv(i));
+      else
+        con.line("Origin of conv function will be maximum y value");
+    }
+  }
+  con.line("Number of functions that can  be fitted:", s.nfunc);
+  con.line("Number of functions that will be fitted:", s.nfitfunc);
+  if (s.nfitfunc == 0)
+    throw InputError(file, 0,
+                     "no data set is fitted: every data-set line has model number 0, so there is "
+                     "nothing to fit");
+
+  // Records 4 to 6: output files, temperature, sigmas.
+  rd.read("record 4 (output files): nomout, chifile", {d.nomout(0), s.chifile});
+  con.line("Output file:", d.nomout(0));
+  con.line("Output chisq file:", s.chifile);
+  rd.read("record 5 (temperature): temp", {s.temp});
+  con.line("Temperature for MCMC: ", s.temp);
+  con.empty_line();
+  rd.begin();
+  for (int i = 1; i <= s.nfunc; ++i)
+    rd.value("record 6 (sigmas): sigma of data set " + std::to_string(i), d.sigmae(i, 0));
+  rd.end();
+  {
+    std::vector<FreeItem> items{FreeItem("Sigmas exp")};
+    for (int i = 1; i <= s.nfunc; ++i) items.emplace_back(d.sigmae(i, 0));
+    con.line_items(items);
+  }
+  s.sigma_ratio = d.sigmae(2, 0) / d.sigmae(1, 0);
+  con.line("sigma2/sigma1= ", s.sigma_ratio);
+
+  // Records 7 to 12: the chain settings.
+  rd.read("record 7 (parameter count): npar", {s.npar});
+  if (s.npar < 1)
+    throw InputError(file, rd.line(), "record 7: expected npar from 1 to 100, found " + std::to_string(s.npar));
+  check_index("par", 1, 1, kMaxPar, s.npar);
+  con.line("Num. parametros:  ", s.npar);
+  rd.read("record 8 (cycles): ncycles, nwrite", {s.ncycles, s.nwrite});
+  if (s.nwrite < 1)
+    throw InputError(file, rd.line(),
+                     "record 8: the write interval nwrite must be at least 1 step, found " + std::to_string(s.nwrite));
+  con.line("Num. ciclos, num write  ", s.ncycles, s.nwrite);
+  rd.read("record 9 (proposal and histograms): varpar, gparmode, incgpar, incgchi, notused",
+          {s.varpar, s.gparmode, s.incgpar, s.incgchi, s.notused});
+  con.line("variar parametros:", s.varpar);
+  if (s.gparmode == 0) con.line("Gpar and Gchi will NOT be calculated");
+  if (s.gparmode == 1) con.line("Gpar, Glk and Gchi calculated with increments", s.incgpar, s.incgchi, s.notused);
+  rd.read("record 10 (annealing switch): annealing", {s.annealing});
+  rd.read("record 11 (annealing schedule): step, Tin, Tfn, incT", {s.step, s.Tin, s.Tfn, s.incT});
+  if (s.annealing == 1) {
+    con.line("Annealing will be done", s.step, s.Tin, s.Tfn, s.incT);
+    if (s.incT == 0.0)
+      throw InputError(file, rd.line(), "record 11: annealing needs a temperature step incT other than 0");
+    // nT temperature stages, rounded to the nearest integer (halves away from zero).
+    const double stages = std::round(std::fabs(s.Tfn - s.Tin) / s.incT) + 1.0;
+    const double total = static_cast<double>(s.nwrite) * s.step * stages;
+    if (!(std::fabs(total) <= std::numeric_limits<int>::max()))
+      throw InputError(file, rd.line(),
+                       "record 11: the annealing schedule asks for more steps than a run can hold (" +
+                           shortest(total) + ")");
+    s.ncycles = static_cast<int>(total);
+    con.line("Total number of cicles, therefore:", s.ncycles);
+    s.temp = s.Tin;
+    con.line("Initital temperature is therefore set to:", s.temp);
+  }
+  rd.read("record 12 (acceptance factor): convfactor", {s.convfactor});
+  con.line("Factor convergencia  ", s.convfactor);
+
+  // Records 13: the parameters.
+  p.nfit = 0;
+  std::vector<int> line_of(kMaxPar + 1, 0);
+  for (int l = 1; l <= s.npar; ++l) {
+    int k = 0;
+    Name15 name;
+    Word3 kind;
+    double v = 0, m = 0, lo = 0, hi = 0;
+    rd.read("record 13 (parameter line " + std::to_string(l) + "): number, name, step kind, value, step, min, max",
+            {k, name, kind, v, m, lo, hi});
+    con.record("(i4,a10,a3,4es15.6)", k, name, kind, v, m, lo, hi);
+    check_index("namepar", 1, 1, kMaxPar, k);
+    if (line_of[k] != 0)
+      throw InputError(file, rd.line(),
+                       "parameter " + std::to_string(k) + " is defined twice (also on line " +
+                           std::to_string(line_of[k]) + ")");
+    line_of[k] = rd.line();
+    p.namepar(k) = name.trimmed();
+    p.logpar(k) = kind.trimmed();
+    p.par(k) = v;
+    p.move(k) = m;
+    p.parmin(k) = lo;
+    p.parmax(k) = hi;
+    p.orden(l) = k;
+    p.incgg(k) = m / s.incgpar;
+    if (m != 0) p.parfit(++p.nfit) = k;
+    if ((v > hi || v < lo) && ask_change_parameter(con, p.namepar(k))) {
+      con.line("edit ", s.parfile);
+      edit(con, s.parfile.padded());
+      return ReadOutcome::Reread;
+    }
+  }
+  con.line("Parameters to fit:", p.nfit);
+  if (p.nfit == 0) con.line("NO PARAMETER WILL BE FITTED!!!!!");
+
+  // Records 14 and 15: equality groups.
+  rd.read("record 14 (group count): ngroups", {p.ngroups});
+  check_count(rd, p.ngroups, "record 14 (group count)", "ign", 1, kMaxGroups);
+  con.record("(a5,i3)", "nig=", p.ngroups);
+  for (int g = 1; g <= p.ngroups; ++g) {
+    const std::string rec = "record 15 (group " + std::to_string(g) + ")";
+    rd.begin();
+    rd.value(rec + ": size", p.ign(g));
+    check_count(rd, p.ign(g), rec.c_str(), "parig", 2, kMaxMembers);
+    for (int j = 1; j <= p.ign(g); ++j) {
+      rd.value(rec + ": member " + std::to_string(j), p.parig(g, j));
+      check_parameter(rd, p.parig(g, j), rec.c_str());
+    }
+    rd.end();
+    std::vector<FreeItem> items{FreeItem(p.ign(g))};
+    for (int j = 1; j <= p.ign(g); ++j) items.emplace_back(p.parig(g, j));
+    con.line_items(items);
+  }
+
+  // Records 16 and 17: order relations.
+  rd.read("record 16 (relation count): nrel", {p.nrel});
+  check_count(rd, p.nrel, "record 16 (relation count)", "parrel", 1, kMaxRel);
+  con.record("(a5,i3)", "nrel=", p.nrel);
+  for (int r = 1; r <= p.nrel; ++r) {
+    rd.read("record 17 (relation " + std::to_string(r) + "): first parameter, second parameter",
+            {p.parrel(r, 1), p.parrel(r, 2)});
+    check_parameter(rd, p.parrel(r, 1), "record 17");
+    check_parameter(rd, p.parrel(r, 2), "record 17");
+    con.line(p.parrel(r, 1), p.parrel(r, 2));
+  }
+
+  // Records 18 to 20: contour requests.
+  con.line("contornos:");
+  rd.read("record 18 (contour count): ncont", {p.ncont});
+  check_count(rd, p.ncont, "record 18 (contour count)", "contpar", 1, kMaxCont);
+  con.line("ncont", p.ncont);
+  for (int c = 1; c <= p.ncont; ++c) {
+    rd.read("record 19 (contour " + std::to_string(c) + "): first parameter, second parameter, name",
+            {p.contpar(c, 1), p.contpar(c, 2), p.namecont(c)});
+    check_parameter(rd, p.contpar(c, 1), "record 19");
+    check_parameter(rd, p.contpar(c, 2), "record 19");
+    con.line(p.namecont(c), p.contpar(c, 1), p.contpar(c, 2));
+    rd.read("record 20 (contour grid " + std::to_string(c) + "): xmin, xmax, ymin, ymax, dx, dy",
+            {p.ctminx(c), p.ctmaxx(c), p.ctminy(c), p.ctmaxy(c), p.ctdx(c), p.ctdy(c)});
+    // 666 stands for "the parameter's own limit".
+    if (p.ctminx(c) == 666) p.ctminx(c) = p.parmin(p.contpar(c, 1));
+    if (p.ctmaxx(c) == 666) p.ctmaxx(c) = p.parmax(p.contpar(c, 1));
+    if (p.ctminy(c) == 666) p.ctminy(c) = p.parmin(p.contpar(c, 2));
+    if (p.ctmaxy(c) == 666) p.ctmaxy(c) = p.parmax(p.contpar(c, 2));
+    con.line(p.ctminx(c), p.ctmaxx(c), p.ctminy(c), p.ctmaxy(c), p.ctdx(c), p.ctdy(c));
+  }
+
+  // Records 21 to 23: peak definitions, which a hand-written file may omit.
+  p.npeaks = 0;
+  if (!rd.try_read({p.npeaks})) p.npeaks = 0;
+  if (p.npeaks >= 1) {
+    check_index("nparpeak", 1, 1, kMaxPeaks, p.npeaks);
+    con.line("Peaks to plot:", p.npeaks);
+    for (int k = 1; k <= p.npeaks; ++k) {
+      rd.read("record 22 (peak " + std::to_string(k) + "): number of entries", {p.nparpeak(k)});
+      check_count(rd, p.nparpeak(k), "record 22", "parpeak", 2, kMaxPeakEntries);
+      con.record("(a5,i5,a20,i5)", "Peak ", k, " num of parameters: ", p.nparpeak(k));
+      for (int j = 1; j <= p.nparpeak(k); ++j) {
+        rd.read("record 23 (peak " + std::to_string(k) + ", entry " + std::to_string(j) + "): parameter, value",
+                {p.parpeak(k, j), p.valpeak(k, j)});
+        check_parameter(rd, p.parpeak(k, j), "record 23");
+      }
+      // Ten entries a line; continuation lines carry a blank label.
+      for (int j0 = 1; j0 <= std::max(1, p.nparpeak(k)); j0 += 10) {
+        std::vector<FmtValue> ints{FmtValue(j0 == 1 ? "par:" : "")}, vals{FmtValue(j0 == 1 ? "value:" : "")};
+        for (int j = j0; j <= std::min(p.nparpeak(k), j0 + 9); ++j) {
+          ints.emplace_back(p.parpeak(k, j));
+          vals.emplace_back(p.valpeak(k, j));
+        }
+        con.out() << record_format("(a7,10i12)").format(ints) << '\n';
+        con.out() << record_format("(a7,10f12.6)").format(vals) << '\n';
+      }
+    }
+  }
+
+  // Equality groups: every member takes the value of the first (the master).
+  for (int g = 1; g <= p.ngroups; ++g)
+    for (int j = 2; j <= p.ign(g); ++j) p.par(p.parig(g, j)) = p.par(p.parig(g, 1));
+  // Order relations par(a) >= par(b): a value below its partner is mirrored about it.
+  for (int r = 1; r <= p.nrel; ++r) {
+    const int a = p.parrel(r, 1), b = p.parrel(r, 2);
+    if (p.par(b) > p.par(a)) p.par(a) = 2 * p.par(b) - p.par(a);
+  }
+
+  // The starting copy, into the output folder when its name starts with "t".
+  std::string pini = "pini.par";
+  if (s.folder[0] == 't') {
+    std::string out(40, ' ');
+    compose(con, out, 40, s.folder.padded(), "pini.par");
+    pini = out;
+    while (!pini.empty() && pini.back() == ' ') pini.pop_back();
+  }
+  pfinwrite(pini, s, d, p);
+  return ReadOutcome::Done;
+}
+
+// ---- writing ---------------------------------------------------------------
+
+namespace {
+
+bool needs_quotes(std::string_view v) {
+  if (v.empty()) return true;
+  if (v[0] == '\'' || v[0] == '"') return true;
+  return v.find_first_of(" ,\t") != std::string_view::npos;
+}
+
+std::string quoted(std::string_view v) {
+  std::string q = "'";
+  for (char c : v) {
+    q += c;
+    if (c == '\'') q += '\'';
+  }
+  return q + "'";
+}
+
+// One line of the fixed-column layout, field by field. Every field is first
+// written exactly as its edit descriptor says. Where that would not read back to
+// the same meaning — a number too wide for its field (asterisks), a non-zero
+// value that would print as zero, a file name longer than its field, a text with
+// blanks — that one field is written in a form that does (the shortest exact
+// number, the whole or quoted text), right-justified in its field when it fits
+// and wider when it does not. A field that would touch the previous one gets one
+// separating blank. Blanks (x) at the end of a record are not written.
+class FieldLine {
+ public:
+  FieldLine& blanks(int n) {
+    pending_ += n;
+    return *this;
+  }
+  FieldLine& real(const char* desc, double v) {
+    std::string f = format_one(desc, FmtValue(v));
+    double back = 0.0;
+    const bool overflow = f.find('*') != std::string::npos;
+    const bool lost = v != 0.0 && (!parse_real(trim(f), back) || back == 0.0);
+    if (overflow || lost) f = justify(shortest(v), f.size());
+    return put(f);
+  }
+  FieldLine& integer(const char* desc, long long v) {
+    std::string f = format_one(desc, FmtValue(v));
+    if (f.find('*') != std::string::npos) f = justify(std::to_string(v), f.size());
+    return put(f);
+  }
+  // aN of a fixed-length field: `whole` keeps a longer value whole instead of
+  // cutting it (file names, whose cut form would name another file).
+  FieldLine& text(const char* desc, std::string_view padded, bool whole) {
+    std::string f = format_one(desc, FmtValue(padded));
+    std::string_view value = padded;
+    while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+    std::string_view shown = trim(f);
+    const bool cut = value.size() > shown.size() && value.substr(0, shown.size()) == shown;
+    if (whole && cut)
+      f = justify(needs_quotes(value) ? quoted(value) : std::string(value), f.size());
+    else if (needs_quotes(shown))
+      f = justify(quoted(shown), f.size());
+    return put(f);
+  }
+  // A literal comment: written as its descriptor says.
+  FieldLine& comment(const char* desc, std::string_view literal) {
+    return put(format_one(desc, FmtValue(literal)));
+  }
+  std::string str() const { return s_; }
+
+ private:
+  static std::string format_one(const char* desc, const FmtValue& v) {
+    std::string format = "(";
+    format.append(desc).push_back(')');
+    return record_format(format).format(std::span<const FmtValue>(&v, 1));
+  }
+  static std::string_view trim(std::string_view f) {
+    while (!f.empty() && f.front() == ' ') f.remove_prefix(1);
+    while (!f.empty() && f.back() == ' ') f.remove_suffix(1);
+    return f;
+  }
+  static std::string justify(const std::string& v, size_t width) {
+    return v.size() < width ? std::string(width - v.size(), ' ') + v : v;
+  }
+  FieldLine& put(const std::string& f) {
+    s_.append(static_cast<size_t>(pending_), ' ');
+    pending_ = 0;
+    if (!f.empty() && f.front() != ' ' && !s_.empty() && s_.back() != ' ') s_ += ' ';
+    s_ += f;
+    return *this;
+  }
+  std::string s_;
+  int pending_ = 0;
+};
+
+}  // namespace
+
+std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, const FitParameters& p) {
+  std::string out;
+  auto add = [&out](const FieldLine& l) { out += l.str() + '\n'; };
+
+  // 1: run line.
+  add(FieldLine()
+          .text("a20", s.title.padded(), false)
+          .integer("i2", s.interactive).blanks(2)
+          .integer("i2", s.plt).blanks(2)
+          .integer("i2", s.nfunc).blanks(2)
+          .comment("a55", "!title,interactive(0:no/1:yes),plt (0:read/1:gen),nfunc"));
+  // 2: column header.
+  out += format_record("(a5,16x,a3,2x,a4,1x,a6,19x,a4,11x,a4,8x,a8)",
+                       {"nomin", "opt", "Nint", "nomout", "xmin", "xmax", "Function"}) + '\n';
+  // 3 and 3a: data sets, each followed by its resolution line.
+  for (int i = 1; i <= s.nfunc; ++i) {
+    const bool log = d.logrange(i) != 0;
+    add(FieldLine()
+            .text("a20", d.nomin(i).padded(), true).blanks(1)
+            .text("a4", d.fileop(i).padded(), false).blanks(1)
+            .integer("i4", d.ninterp(i)).blanks(1)
+            .text("a20", d.nomout(i).padded(), true)
+            .real("es15.4", log ? std::pow(10.0, d.kin(i)) : d.kin(i))
+            .real("es15.4", log ? std::pow(10.0, d.kfin(i)) : d.kfin(i))
+            .integer("i5", d.opfit(i)).blanks(2)
+            .comment("a30", "! fitting(0:no/n:function)"));
+    if (d.fileop(i) == "cf")
+      add(FieldLine()
+              .text("a14", d.nameconv(i).padded(), true)
+              .real("es15.5", d.xmaxconv(i))
+              .real("es15.5", d.zeroconv(i)).blanks(2)
+              .comment("a15", "!name,xmax,zero"));
+  }
+  // 4 to 12: output files and chain settings.
+  add(FieldLine()
+          .text("a20", d.nomout(0).padded(), true).blanks(1)
+          .text("a20", s.chifile.padded(), true).blanks(1)
+          .comment("a11", "!outputfile"));
+  add(FieldLine().real("F12.6", s.temp).blanks(2).comment("a34", "!Temperature, next line sigmaexp"));
+  {
+    FieldLine l;
+    for (int i = 1; i <= s.nfunc; ++i) l.real("F12.6", d.sigmae(i, 0));
+    add(l);
+  }
+  add(FieldLine().integer("I8", s.npar).blanks(2 + 32).comment("a5", "!npar"));
+  add(FieldLine().integer("I8", s.ncycles).integer("I8", s.nwrite).blanks(2 + 24).comment("a18", "!Ciclos tot, write"));
+  add(FieldLine()
+          .integer("I4", s.varpar).blanks(1)
+          .integer("i4", s.gparmode).blanks(1)
+          .real("F12.6", s.incgpar)
+          .real("F12.6", s.incgchi)
+          .real("F12.6", s.notused).blanks(1)
+          .comment("a50", "!varpar,gpar(0:no/1:yes), incgpar, incgchi,notused"));
+  add(FieldLine().integer("I8", s.annealing).blanks(2 + 31).comment("a11", "!annealing"));
+  add(FieldLine()
+          .integer("I2", s.step).blanks(1)
+          .real("f10.5", s.Tin)
+          .real("f10.5", s.Tfn)
+          .real("f10.5", s.incT).blanks(1 + 8)
+          .comment("a", "! step,Tin,Tfn,incT"));
+  add(FieldLine().real("F8.5", s.convfactor).blanks(34).comment("a", "!Acceptance factor"));
+  // 13: parameters, in the order of the file they came from.
+  for (int l = 1; l <= s.npar; ++l) {
+    const int k = p.orden(l);
+    add(FieldLine()
+            .integer("i3", k).blanks(2)
+            .text("a10", p.namepar(k).padded(), false).blanks(1)
+            .text("a2", p.logpar(k).padded(), false).blanks(1)
+            .real("ES14.7", p.par(k))
+            .real("ES12.4", p.move(k)).blanks(1)
+            .real("ES12.4", p.parmin(k)).blanks(1)
+            .real("ES12.4", p.parmax(k)));
+  }
+  // 14 to 17: groups and relations.
+  add(FieldLine().integer("i5", p.ngroups).blanks(2).comment("a14", "!Rel. igualdad"));
+  for (int g = 1; g <= p.ngroups; ++g) {
+    // Ten values a line: the size, then the members.
+    std::vector<int> values{p.ign(g)};
+    for (int j = 1; j <= p.ign(g); ++j) values.push_back(p.parig(g, j));
+    for (size_t j0 = 0; j0 < values.size(); j0 += 10) {
+      FieldLine l;
+      for (size_t j = j0; j < values.size() && j < j0 + 10; ++j) l.integer("i4", values[j]);
+      add(l);
+    }
+  }
+  add(FieldLine().integer("i5", p.nrel).blanks(2).comment("a", "!Rel. "));
+  for (int r = 1; r <= p.nrel; ++r) add(FieldLine().integer("i3", p.parrel(r, 1)).integer("i3", p.parrel(r, 2)));
+  // 18 to 20: contours.
+  add(FieldLine().integer("i5", p.ncont).blanks(2).comment("a", "!Num. contornos"));
+  for (int c = 1; c <= p.ncont; ++c) {
+    add(FieldLine()
+            .integer("i3", p.contpar(c, 1))
+            .integer("i3", p.contpar(c, 2)).blanks(2)
+            .text("a", p.namecont(c).padded(), true));
+    add(FieldLine()
+            .real("f10.5", p.ctminx(c))
+            .real("f10.5", p.ctmaxx(c))
+            .real("f10.5", p.ctminy(c))
+            .real("f10.5", p.ctmaxy(c))
+            .real("f10.5", p.ctdx(c))
+            .real("f10.5", p.ctdy(c)));
+  }
+  // 21 to 23: peaks.
+  add(FieldLine().integer("i5", p.npeaks).blanks(2).comment("a7", "!Npeaks"));
+  for (int k = 1; k <= p.npeaks; ++k) {
+    add(FieldLine().integer("i5", p.nparpeak(k)).blanks(2).comment("a18", "!num of parameters"));
+    for (int j = 1; j <= p.nparpeak(k); ++j)
+      add(FieldLine().integer("i5", p.parpeak(k, j)).blanks(2).real("f12.6", p.valpeak(k, j)));
+  }
+  return out;
+}
+
+void pfinwrite(const std::string& path, const RunSettings& settings, const FitFunctions& data,
+               const FitParameters& params) {
+  AtomicFile f(path);
+  f.stream() << parameter_file_text(settings, data, params);
+  f.commit();
+}
+
+}  // namespace zorvik

@@ -1,0 +1,30 @@
+// The parameter file: reader `parread` (with its console echo, read-time
+// derivations, equality groups and order relations) and writer `pfinwrite`
+// (the fixed-column layout with a comment on every line). A file written by
+// pfinwrite reads back to the same tables.
+#pragma once
+
+#include <string>
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "setup/read_outcome.h"
+
+namespace zorvik {
+
+// Reads settings.parfile into the tables, echoes it, clears the run
+// accumulators, applies groups and relations and writes the starting copy
+// "pini.par". Returns Reread when the user chose to edit the file after an
+// out-of-limits start value (the editor has run by then).
+ReadOutcome parread(Run& run, Console& con);
+
+// Writes the parameter file `path` from the tables (atomically: a temporary
+// beside it, then rename).
+void pfinwrite(const std::string& path, const RunSettings& settings, const FitFunctions& data,
+               const FitParameters& params);
+
+// The text pfinwrite writes.
+std::string parameter_file_text(const RunSettings& settings, const FitFunctions& data,
+                                const FitParameters& params);
+
+}  // namespace zorvik

@@ -1,0 +1,170 @@
+// Free-format records, the console helpers and the atomic file replace.
+#include "core/free_format.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "core/console.h"
+#include "core/errors.h"
+#include "core/files.h"
+#include "support/scratch.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::read_text;
+using testing_support::ScratchDir;
+using testing_support::write_text;
+
+TEST(FreeFormat, RecordStartsWithABlankJoinsTextsAndSeparatesNumbers) {
+  EXPECT_EQ(free_record({"Titulo:  ", Fixed<15>("run 1")}), " Titulo:  run 1");
+  EXPECT_EQ(free_record({"nfit", 3, 2.5, "x", "y"}), " nfit 3 2.5 xy");
+  EXPECT_EQ(free_record({}), " ");
+  EXPECT_EQ(free_record({1.0, -0.0, 1e-300, 0.1f}), " 1.0 -0.0 1e-300 0.1");
+  EXPECT_EQ(free_record({std::nan(""), -INFINITY}), " NaN -Infinity");
+}
+
+TEST(FreeFormat, ShortestFormReadsBackExactly) {
+  for (double v : {0.1, 1.0 / 3.0, 6.02214076e23, -2.5e-308, 666.5999755859375}) {
+    double back = 0.0;
+    ASSERT_TRUE(parse_real(shortest(v), back)) << shortest(v);
+    EXPECT_EQ(back, v) << shortest(v);
+  }
+}
+
+TEST(FreeFormat, TokensAreSplitByBlanksAndCommasWithQuotedTexts) {
+  std::vector<FreeToken> t;
+  ASSERT_TRUE(split_free(" a, 'b c' ,\"it''s\" 'd''e'\t7 ", t));
+  ASSERT_EQ(t.size(), 5u);
+  EXPECT_EQ(t[1].text, "b c");
+  EXPECT_TRUE(t[1].quoted);
+  EXPECT_EQ(t[2].text, "it''s");  // doubled quotes collapse only inside their own kind
+  EXPECT_EQ(t[3].text, "d'e");
+  EXPECT_EQ(t[4].text, "7");
+
+  ASSERT_TRUE(split_free("1,,3", t));
+  ASSERT_EQ(t.size(), 3u);
+  EXPECT_TRUE(t[1].null);
+
+  std::string why;
+  EXPECT_FALSE(split_free("1 2 'open", t, &why));
+  EXPECT_EQ(t.size(), 2u);  // the values before the broken text are kept
+  EXPECT_FALSE(why.empty());
+}
+
+TEST(FreeFormat, NumbersFollowTheFortranForms) {
+  double v = 0.0;
+  EXPECT_TRUE(parse_real("1.5d-3", v));
+  EXPECT_EQ(v, 1.5e-3);
+  EXPECT_TRUE(parse_real("-.5", v));
+  EXPECT_EQ(v, -0.5);
+  EXPECT_TRUE(parse_real("5.", v));
+  EXPECT_EQ(v, 5.0);
+  EXPECT_TRUE(parse_real("+2E+02", v));
+  EXPECT_EQ(v, 200.0);
+  EXPECT_TRUE(parse_real("1.0000000+100", v));  // three-digit exponent of a fixed-column writer
+  EXPECT_EQ(v, 1e100);
+  EXPECT_TRUE(parse_real("1e-400", v));          // underflow reads as zero
+  EXPECT_EQ(v, 0.0);
+  for (const char* bad : {"", ".", "e5", "1e", "NaN", "Inf", "1e999", "1.2.3", "0x10", "3*1.0", "12a"})
+    EXPECT_FALSE(parse_real(bad, v)) << bad;
+
+  int k = 0;
+  EXPECT_TRUE(parse_int("+42", k));
+  EXPECT_EQ(k, 42);
+  EXPECT_TRUE(parse_int("-7", k));
+  EXPECT_EQ(k, -7);
+  for (const char* bad : {"", "+", "1.0", "2147483648", "+-3", "1e3"}) EXPECT_FALSE(parse_int(bad, k)) << bad;
+}
+
+TEST(FreeFormat, ReadRequestSpansLinesAndDropsTheRestOfItsLastLine) {
+  FreeReader rd("f.par", "1 2\n\n3 4 ! comment 'with quote\n5\r\n");
+  int a = 0, b = 0, c = 0, e = 0;
+  rd.read("first: a, b, c", {a, b, c});
+  EXPECT_EQ(c, 3);
+  EXPECT_EQ(rd.line(), 3);
+  rd.read("second: e", {e});
+  EXPECT_EQ(e, 5);  // the 4 and the comment were dropped
+  EXPECT_FALSE(rd.try_read({e}));
+}
+
+TEST(FreeFormat, ReadErrorsNameTheFileTheLineAndTheValueExpected) {
+  FreeReader rd("run.par", "'T' 1 x 2\n");
+  Fixed<15> title;
+  int i = 0, p = 0, n = 0;
+  try {
+    rd.read("record 1 (run line): title, interactive, plt, nfunc", {title, i, p, n});
+    FAIL() << "no error";
+  } catch (const InputError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Input error in file \"run.par\", line 1: record 1 (run line): expected an integer (plt), found \"x\"");
+  }
+  FreeReader end("run.par", "3\n");
+  try {
+    end.begin();
+    end.value("group: size", n);
+    end.value("group: size, member 1", p);
+    FAIL() << "no error";
+  } catch (const InputError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Input error in file \"run.par\", line 1: group: the file ends where an integer (member 1) was expected");
+  }
+}
+
+TEST(Console, EndOfInputAnswersNoAndDoesNotBlockAPause) {
+  std::istringstream in("  Yes\n\n  'my file.par' extra\n");
+  std::ostringstream out;
+  Console con(in, out);
+  EXPECT_TRUE(con.yes_no());
+  con.pause("   ");
+  EXPECT_EQ(con.read_token(), std::optional<std::string>("my file.par"));
+  EXPECT_FALSE(con.yes_no());  // end of input counts as "n"
+  con.pause("Bessel trouble");
+  EXPECT_EQ(con.read_token(), std::nullopt);
+  EXPECT_TRUE(con.input_ended());
+  EXPECT_EQ(out.str(), " Press ENTER to continue!\n Bessel trouble\n");
+}
+
+TEST(AtomicFile, ReplacesWholeOrKeepsTheOldFile) {
+  ScratchDir dir;
+  write_text("p.par", "old\n");
+  {
+    AtomicFile f("p.par");
+    f.stream() << "new\n";
+    // Not committed: the target is untouched.
+  }
+  EXPECT_EQ(read_text("p.par"), "old\n");
+  {
+    AtomicFile f("p.par");
+    f.stream() << "new\n";
+    f.commit();
+  }
+  EXPECT_EQ(read_text("p.par"), "new\n");
+
+  // A folder that cannot be written: a message naming the file, the old file kept.
+  ASSERT_EQ(::mkdir("ro", 0755), 0);
+  write_text("ro/q.par", "keep\n");
+  ASSERT_EQ(::chmod("ro", 0555), 0);
+  if (::geteuid() != 0) {  // root writes anywhere; the check needs an ordinary user
+    AtomicFile f("ro/q.par");
+    f.stream() << "lost\n";
+    try {
+      f.commit();
+      ADD_FAILURE() << "no error";
+    } catch (const FatalError& e) {
+      EXPECT_NE(std::string(e.what()).find("ro/q.par"), std::string::npos);
+    }
+    EXPECT_EQ(read_text("ro/q.par"), "keep\n");
+  }
+  ::chmod("ro", 0755);
+  // A path whose folder does not exist fails the same way, as root too.
+  AtomicFile g("missing/q.par");
+  g.stream() << "x";
+  EXPECT_THROW(g.commit(), FatalError);
+}
+
+}  // namespace
+}  // namespace zorvik

@@ -1,0 +1,119 @@
+// The built program on complete set-ups: the console transcript and the files
+// written are compared byte for byte with reviewed golden copies. Set
+// ZORVIK_UPDATE_GOLDEN=1 to rewrite the golden copies after an intended change
+// (and review the difference before committing it).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/scratch.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::read_text;
+using testing_support::ScratchDir;
+using testing_support::source_path;
+using testing_support::write_text;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+// Runs the program in the current folder with `args` and the keyboard text.
+Outcome run_program(const std::string& args, const std::string& keyboard) {
+  write_text("keyboard.txt", keyboard);
+  const std::string cmd = std::string(ZORVIK_BINARY) + " " + args + " <keyboard.txt >stdout.txt 2>stderr.txt";
+  const int raw = std::system(cmd.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text("stdout.txt"), read_text("stderr.txt")};
+}
+
+void copy_case(const std::string& name) {
+  const std::string cmd = "cp -r " + source_path("tests/e2e/" + name) + "/. .";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+}
+
+void expect_golden(const std::string& golden, const std::string& actual) {
+  const std::string path = source_path(golden);
+  if (std::getenv("ZORVIK_UPDATE_GOLDEN")) write_text(path, actual);
+  EXPECT_EQ(read_text(path), actual) << "golden file " << golden << " differs";
+}
+
+TEST(SetupRun, TwoDataSetsEchoPrepareTheResolutionAndInterpolate) {
+  ScratchDir dir;
+  copy_case("two_sets");
+  const Outcome o = run_program("setup.par", "");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  expect_golden("tests/e2e/golden/two_sets_console.txt", o.out);
+  expect_golden("tests/e2e/golden/two_sets_pini.par", read_text("pini.par"));
+  expect_golden("tests/e2e/golden/two_sets_convf.dat", read_text("convf.dat"));
+  // The parameter file itself is not rewritten by the set-up.
+  EXPECT_EQ(read_text("setup.par"), read_text(source_path("tests/e2e/two_sets/setup.par")));
+}
+
+TEST(SetupRun, ParameterFileChosenAtThePromptAfterAMissingOne) {
+  ScratchDir dir;
+  copy_case("two_sets");
+  const Outcome o = run_program("nothere.par", "hf\nsetup.par\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  const std::string expected_start =
+      " The file does not exist!\n"
+      " Enter Parameter file:\n";
+  EXPECT_NE(o.out.find(expected_start), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find(" ***** AVAILABLE FUNCTIONS ******"), std::string::npos);
+  EXPECT_NE(o.out.find(" You will work with parameter file setup.par\n"), std::string::npos);
+}
+
+TEST(SetupRun, FatalInputEndsWithANonZeroStatusAndAMessage) {
+  {
+    // End of keyboard input at the file prompt.
+    ScratchDir dir;
+    const Outcome o = run_program("", "");
+    EXPECT_NE(o.status, 0);
+    EXPECT_NE(o.err.find("End of input"), std::string::npos) << o.err;
+  }
+  {
+    // A missing data file answered with "n".
+    ScratchDir dir;
+    copy_case("two_sets");
+    std::remove("spec2.dat");
+    const Outcome o = run_program("setup.par", "n\n");
+    EXPECT_NE(o.status, 0);
+    EXPECT_NE(o.out.find("Change file"), std::string::npos) << o.out;
+    EXPECT_NE(o.err.find("spec2.dat"), std::string::npos) << o.err;
+  }
+  {
+    // A non-numeric data line names the file and the line.
+    ScratchDir dir;
+    copy_case("two_sets");
+    std::string data = read_text("spec1.dat");
+    data.replace(data.find("-0.90"), 5, "-0.9x");  // line 4 of the file
+    write_text("spec1.dat", data);
+    const Outcome o = run_program("setup.par", "");
+    EXPECT_NE(o.status, 0);
+    EXPECT_NE(o.err.find("spec1.dat"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("line 4"), std::string::npos) << o.err;
+  }
+}
+
+TEST(SetupRun, MissingDataFileAnsweredYesEditsAndReadsAgain) {
+  ScratchDir dir;
+  copy_case("two_sets");
+  std::rename("spec2.dat", "spec2.keep");
+  // The editor stand-in does nothing, so the file is still missing at the
+  // second reading; the answer "n" then ends the run.
+  const Outcome o = run_program("setup.par", "y\nn\n");
+  EXPECT_NE(o.status, 0);
+  EXPECT_EQ(dir.fake_log(), "vim setup.par\n");
+  size_t first = o.out.find("## FICHERO DE PARAMETROS ##");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(o.out.find("## FICHERO DE PARAMETROS ##", first + 1), std::string::npos)
+      << "the parameter file was not read again";
+}
+
+}  // namespace
+}  // namespace zorvik

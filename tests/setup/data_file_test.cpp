@@ -1,0 +1,399 @@
+// The data-file reader: headers, fit range, sigma statistics, the resolution
+// of options "c" and "cf", "convf.dat", the logarithms of the dielectric
+// whole-curve models, and every way the reading stops. Each test works in its
+// own scratch folder with its data files written there.
+#include "setup/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/files.h"
+#include "support/scratch.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::read_text;
+using testing_support::ScratchDir;
+using testing_support::write_text;
+
+// Grid values x1 + (j - 1)*dx on a decimal step carry a few roundings of numbers
+// of order one; 1e-12 is far above that and far below a wrong step or index.
+constexpr double kGridTol = 1e-12;
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+// Lines "j 1 1 ..." for j = 1 ... count.
+std::string numbered(int count, int columns) {
+  std::string s;
+  for (int j = 1; j <= count; ++j) {
+    s += std::to_string(j);
+    for (int c = 1; c < columns; ++c) s += " 1";
+    s += '\n';
+  }
+  return s;
+}
+
+// A resolution file: a header, then x = -0.3, -0.2, ... with the given y.
+std::string resolution(const std::vector<double>& y) {
+  std::ostringstream s;
+  s << "resolution  x  y\n";
+  for (size_t k = 0; k < y.size(); ++k) s << (static_cast<int>(k) - 3) / 10.0 << " " << y[k] << "\n";
+  return s.str();
+}
+
+const char* const kCfData = "0 1\n0.1 1\n0.2 1\n0.3 1\n0.4 1\n0.5 1\n";  // N = 6, step 0.1
+
+class DataRead : public testing::Test {
+ protected:
+  DataRead() : run_(std::make_unique<zorvik::Run>()), con_(in_, out_) { run_->settings.parfile = "p.par"; }
+
+  // One data-set slot as the parameter file leaves it.
+  void set(int i, const std::string& file, const char* option, double kin, double kfin, int opfit, double s0,
+           const std::string& conv = "", double xmax = 0.0, double zero = 0.0) {
+    FitFunctions& d = run_->data;
+    d.nomin(i) = file;
+    d.fileop(i) = option;
+    d.kin(i) = kin;
+    d.kfin(i) = kfin;
+    d.opfit(i) = opfit;
+    d.sigmae(i, 0) = s0;
+    d.nameconv(i) = conv;
+    d.xmaxconv(i) = xmax;
+    d.zeroconv(i) = zero;
+    run_->settings.nfunc = std::max(run_->settings.nfunc, i);
+  }
+  ReadOutcome read() { return dataread(*run_, con_); }
+  std::vector<std::string> transcript() const { return lines_of(out_.str()); }
+  bool printed(const std::string& line) const {
+    const auto t = transcript();
+    return std::find(t.begin(), t.end(), line) != t.end();
+  }
+  // The lines from the first occurrence of `first` on (empty when absent).
+  std::vector<std::string> from(const std::string& first, size_t count) const {
+    const auto t = transcript();
+    auto it = std::find(t.begin(), t.end(), first);
+    if (it == t.end() || t.end() - it < static_cast<long>(count)) return {};
+    return {it, it + static_cast<long>(count)};
+  }
+  std::vector<std::string> last_lines(size_t count) const {
+    const auto t = transcript();
+    return {t.end() - static_cast<long>(std::min(count, t.size())), t.end()};
+  }
+  FitFunctions& d() { return run_->data; }
+
+  ScratchDir scratch_;
+  std::unique_ptr<zorvik::Run> run_;
+  std::istringstream in_;
+  std::ostringstream out_;
+  Console con_;
+};
+
+TEST_F(DataRead, HeadersDecideWherePointsStart) {
+  write_text("head.dat", "energy counts error\n1 10 1\n2 20 2\n");
+  write_text("bare.dat", "\n1 10 1 extra words\n\n2,20,2\n");
+  write_text("q.dat", "zvalues 2 0.5 1.25 ignored\n1 10 1\n2 20 2\n");
+  set(1, "head.dat", "n", 0.0, 10.0, 101, 0.0);
+  set(2, "bare.dat", "n", 0.0, 10.0, 101, 0.0);
+  set(3, "q.dat", "n", 0.0, 10.0, 101, 0.0);
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(d().ndatin(i), 2) << i;
+    EXPECT_EQ(d().xi(i, 1), 1.0) << i;
+    EXPECT_EQ(d().sigmae(i, 2), 2.0) << i;
+    EXPECT_EQ(d().mi(i, 1), static_cast<double>(666.6f)) << i;  // no third column
+  }
+  EXPECT_EQ(d().nz, 2);
+  EXPECT_EQ(d().z(3, 2), 1.25);
+  // A numeric first line is echoed by its first number; a header is not.
+  const std::string echo1 = "   1.000000E+00   1.000000E+01   1.000000E+00   6.666000E+02";
+  EXPECT_EQ(from(" First lines of input file: bare.dat  x   y    sigma     m", 3)[1], " 1.0");
+  EXPECT_EQ(from(" First lines of input file: head.dat  x   y    sigma     m", 2)[1], echo1);
+  EXPECT_EQ(from(" First lines of input file: q.dat  x   y    sigma     m", 6),
+            (std::vector<std::string>{" First lines of input file: q.dat  x   y    sigma     m", "",
+                                      " Z values read from file:q.dat", " 0.5 1.25", "", echo1}));
+}
+
+TEST_F(DataRead, FitRangeAndSigmaStatistics) {
+  // kin = 1, kfin = 3: x = 2, 3 in range, x = 4 ends the reading, x = 5 is not read.
+  write_text("r.dat", "0 0 1\n1 1 0\n2 4 3\n3 9 4\n4 16 5\n5 25 6\n");
+  write_text("c.dat", "0 1\n1 2\n2 3\n3 4\n");
+  write_text("p.dat", "1 10\n2 12\n");
+  set(1, "r.dat", "n", 1.0, 3.0, 101, 0.0);
+  set(2, "c.dat", "n", 0.5, 2.5, 101, 0.5);
+  set(3, "p.dat", "n", 0.0, 5.0, 101, -1.0);
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  EXPECT_EQ(d().imin(1), 3);
+  EXPECT_EQ(d().ndatin(1), 2);
+  EXPECT_EQ(d().xi(1, 5), 4.0);  // stored although beyond the range
+  EXPECT_EQ(d().xi(1, 6), 0.0);
+  // Every point read enters the sum (1+0+3+4+5), only those in range the divisor;
+  // the zero sigma is reported and its point kept.
+  EXPECT_EQ(d().sigmamed(1), 6.5);
+  EXPECT_TRUE(printed("ERROR     2  CAN NOT BE ZERO!!"));
+  EXPECT_EQ(from(" Arithmetic media of sigma 6.5", 4),
+            (std::vector<std::string>{" Arithmetic media of sigma 6.5", " Number of points in function 2",
+                                      " Inicial 3 2.0", " Final 4 3.0"}));
+  EXPECT_TRUE(printed("   3.000000E+00   9.000000E+00   4.000000E+00   6.666000E+02"));
+  EXPECT_FALSE(printed("   4.000000E+00   1.600000E+01   5.000000E+00   6.666000E+02"));  // only j < 5
+  // Constant sigma: s0 * (4 read / 2 in range).
+  EXPECT_EQ(d().sigmae(2, 3), 0.5);
+  EXPECT_EQ(d().sigmamed(2), 1.0);
+  EXPECT_LT(d().sigmamed(3), 0.0);
+  EXPECT_TRUE(printed(" **** Poisson distribution used ****"));
+}
+
+TEST_F(DataRead, FiveThousandPointsInRangeOverflow) {
+  write_text("ok.dat", numbered(4999, 2));
+  write_text("edge.dat", numbered(5000, 2));
+  set(1, "ok.dat", "n", 0.0, 1e6, 101, 1.0);
+  set(2, "edge.dat", "n", 0.0, 4999.5, 101, 1.0);  // the 5000th point is beyond the range
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  EXPECT_EQ(d().ndatin(1), 4999);
+  EXPECT_EQ(d().ndatin(2), 4999);
+
+  set(2, "edge.dat", "n", 0.0, 1e6, 101, 1.0);
+  EXPECT_THROW(read(), ProgramStop);
+  EXPECT_EQ(last_lines(4), (std::vector<std::string>{" ERROR: Final del fichero!!!!",
+                                                       " kfin too big or more then 10000 points",
+                                                       " Points read:  5000", " kmax= 5000.0"}));
+}
+
+TEST_F(DataRead, MalformedFilesAreInputErrorsNamingFileAndLine) {
+  struct Case {
+    const char* option;
+    double s0;
+    const char* data;
+    const char* res;  // resolution file for option "cf"
+    const char* file;
+    int line;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"n", 0.0, "1 1 1\n2 abc 1\n", "", "m.dat", 2, "x y sigma (three numbers)"},
+      {"n", 0.0, "head\n1 1 1\n\n2 2\n", "", "m.dat", 4, "x y sigma (three numbers)"},
+      {"n", 1.0, "1 1\n2 Inf\n", "", "m.dat", 2, "x y (two numbers)"},
+      {"n", 1.0, "NaN 1\n", "", "m.dat", 1, "x y (two numbers)"},
+      {"n", 1.0, "1 1\n'2' 2\n", "", "m.dat", 2, "x y (two numbers)"},
+      {"c", 0.0, "0 1 1 1\n1 1 1\n", "", "m.dat", 2, "x y m sigma (four numbers)"},
+      {"c", 2.0, "0 1\n", "", "m.dat", 1, "x y m (three numbers)"},
+      {"c", -1.0, "0 1 1\n", "", "m.dat", 0, "data set 1 (model 101)"},
+      {"n", 1.0, "", "", "m.dat", 0, "empty"},
+      {"n", 1.0, "\n  \n", "", "m.dat", 0, "empty"},
+      {"n", 1.0, "zvalues\n1 1\n", "", "m.dat", 1, "zvalues"},
+      {"n", 1.0, "zvalues two 1 2\n1 1\n", "", "m.dat", 1, "zvalues"},
+      {"n", 1.0, "zvalues 2 0.5\n1 1\n", "", "m.dat", 1, "zvalues"},
+      {"n", 1.0, "zvalues 2 0.5 abc\n1 1\n", "", "m.dat", 1, "zvalues"},
+      {"cf", 1.0, "0 1\n0.1 1\n", "", "r.dat", 0, "empty"},
+      {"cf", 1.0, "0 1\n0.1 1\n", "head\n-0.1 1\n0.0 x\n", "r.dat", 3, "x y (two numbers)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.data) + " / " + c.res);
+    write_text("m.dat", c.data);
+    write_text("r.dat", c.res);
+    set(1, "m.dat", c.option, -10.0, 10.0, 101, c.s0, "r.dat", 0.2, -1.0);
+    try {
+      read();
+      ADD_FAILURE() << "no error";
+    } catch (const InputError& e) {
+      EXPECT_EQ(e.file(), c.file);
+      EXPECT_EQ(e.line(), c.line);
+      EXPECT_NE(e.expected().find(c.expected), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(DataRead, FatalConditionsPrintTheirMessagesAndStop) {
+  struct Case {
+    std::function<void()> setup;
+    std::vector<std::string> last;
+  };
+  const Case cases[] = {
+      {[&] {
+         write_text("n.dat", "1 1\n2 2\n");
+         set(1, "n.dat", "n", 5.0, 10.0, 101, 1.0);
+       },
+       {" Number of points in function 0", " ERROR: this function contains no points!!!", " n.dat"}},
+      {[&] {
+         write_text("n.dat", kCfData);
+         write_text("r.dat", "only a header\n\n");
+         set(1, "n.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", 0.2, -1.0);
+       },
+       {" ERROR: this convolution function contains no points!", " r.dat"}},
+      {[&] {
+         write_text("n.dat", "1 1\n10 100\n");
+         set(1, "n.dat", "n", -1.0, 1000.0, 50, 0.1);
+       },
+       {" **** CALCULATING logarithm for x and y ***", " ERROR: Incorrect Kin or Kfin", " -1.0 1000.0"}},
+  };
+  for (const Case& c : cases) {
+    out_.str("");
+    c.setup();
+    EXPECT_THROW(read(), ProgramStop);
+    EXPECT_EQ(last_lines(c.last.size()), c.last);
+  }
+  write_text("z.dat", "zvalues 11 1 2 3 4 5 6 7 8 9 10 11\n1 2\n");
+  set(1, "z.dat", "n", 0.0, 10.0, 101, 1.0);
+  EXPECT_THROW(read(), IndexRangeError);
+}
+
+TEST_F(DataRead, MissingFileOffersTheEditorOrStopsWithoutLeavingAFile) {
+  set(1, "missing.dat", "n", 0.0, 10.0, 101, 1.0);
+  in_.str("n\n");
+  EXPECT_THROW(read(), InputError);
+  EXPECT_FALSE(file_exists("missing.dat"));
+  EXPECT_EQ(transcript(), (std::vector<std::string>{"", "", "missing.dat    does not exist!",
+                                                    "       Change filemiss ? (y/n)"}));
+  EXPECT_EQ(scratch_.fake_log(), "");
+
+  in_.clear();
+  in_.str("Y\n");
+  EXPECT_EQ(read(), ReadOutcome::Reread);
+  EXPECT_EQ(transcript().back(), " edit p.par");
+  EXPECT_EQ(scratch_.fake_log(), "vim p.par\n");
+}
+
+TEST_F(DataRead, ThirdColumnIsShiftedAndMirroredOntoAnExtendedGrid) {
+  // x = 0 ... 0.6 with m = 10 ... 16: N = 7, half-width 3, m(k) = m(-k) = 10 + k.
+  write_text("c.dat", "0 1 10\n0.1 1 11\n0.2 1 12\n0.3 1 13\n0.4 1 14\n0.5 1 15\n0.6 1 16\n");
+  write_text("w.dat", "0.5 1 1\n0.6 1 2\n0.7 1 3\n");
+  set(1, "c.dat", "c", -1.0, 1.0, 101, 0.2);
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  ASSERT_EQ(d().imaxconv(1), 3);
+  for (int k = 0; k <= 3; ++k) {
+    EXPECT_EQ(d().mi(1, k), 10.0 + k) << k;
+    EXPECT_EQ(d().mi(1, -k), 10.0 + k) << k;
+  }
+  EXPECT_NEAR(d().xc(1, -3), -0.4, kGridTol);
+  EXPECT_NEAR(d().xc(1, 7), 0.6, kGridTol);
+  EXPECT_NEAR(d().xc(1, 10), 0.9, kGridTol);  // N + N/2
+  EXPECT_FALSE(printed(" ***   WARNING   WARNING WARNING       ***"));
+  const auto convf = lines_of(read_text("convf.dat"));
+  ASSERT_EQ(convf.size(), 7u);
+  EXPECT_EQ(convf[3], " 0 -0.1 10.0");
+
+  set(1, "w.dat", "c", 0.0, 1.0, 101, 0.2);  // first x is not 0
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  const std::string border = " *****************************************";
+  EXPECT_EQ(from(border, 9), (std::vector<std::string>{border, " ***   WARNING   WARNING WARNING       ***", border,
+                                                       " ** CONVOLUTION SHOULD START WITH X=0.0 **", border,
+                                                       " * You will run into trouble, my friend! *", border, "",
+                                                       ""}));
+}
+
+TEST_F(DataRead, ResolutionFileOriginAndHalfWidth) {
+  struct Case {
+    std::vector<double> y;  // at x = -0.3, -0.2, ...
+    double xmax, zero;
+    int origin, half;
+    std::vector<double> kernel;  // mi(-half ... half)
+  };
+  const Case cases[] = {
+      {{1, 2, 5, 9, 9, 3, 1}, 0.2, -1.0, 4, 2, {2, 5, 9, 9, 3}},  // first of equal maxima
+      {{1, 2, 5, 7, 9, 3, 1}, 0.2, 0.0, 4, 2, {2, 5, 7, 9, 3}},   // zeroconv 0: the line x = 0.0
+      {{1, 2, 5, 7, 9, 3, 1}, 0.2, -1.0, 5, 1, {7, 9, 3}},        // the maximum, nearer the upper edge
+      {{9, 4, 1, 0}, 0.4, -1.0, 1, 0, {9}},                       // maximum on the first line
+      {{0, 1, 2, 3, 8, 1}, 0.25, -1.0, 5, 1, {3, 8, 1}},          // x >= 0.25 never reached: last line
+  };
+  write_text("d.dat", kCfData);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.origin);
+    write_text("r.dat", resolution(c.y));
+    set(1, "d.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", c.xmax, c.zero);
+    ASSERT_EQ(read(), ReadOutcome::Done);
+    EXPECT_EQ(d().iiniconv(1), c.origin);
+    ASSERT_EQ(d().imaxconv(1), c.half);
+    for (int k = -c.half; k <= c.half; ++k) EXPECT_EQ(d().mi(1, k), c.kernel[k + c.half]) << k;
+    EXPECT_NEAR(d().xc(1, -c.half), -0.1 * (c.half + 1), kGridTol);
+    EXPECT_NEAR(d().xc(1, 6 + c.half), 0.1 * (5 + c.half), kGridTol);
+  }
+  EXPECT_TRUE(printed(" First lines of van file: r.dat"));
+  EXPECT_TRUE(printed(" -0.3 9.0"));  // echo of the first point line
+}
+
+TEST_F(DataRead, ConvolutionGridsEndAtIndexFiveThousand) {
+  // Option "c": N points reach N + N/2; 3333 -> 4999 fits, 3334 -> 5001 does not.
+  write_text("ok.dat", numbered(3333, 3));
+  set(1, "ok.dat", "c", 0.0, 1e6, 101, 1.0);
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  write_text("big.dat", numbered(3334, 3));
+  set(1, "big.dat", "c", 0.0, 1e6, 101, 1.0);
+  try {
+    read();
+    ADD_FAILURE() << "no error";
+  } catch (const IndexRangeError& e) {
+    EXPECT_NE(std::string(e.what()).find("table xc, dimension 2, bounds -5000 to 5000, index 5001"),
+              std::string::npos)
+        << e.what();
+  }
+  // Option "cf": 4998 points and a kernel of half-width 3.
+  write_text("cf.dat", numbered(4998, 2));
+  write_text("r.dat", resolution({0, 1, 2, 9, 2, 1, 0, 0}));
+  set(1, "cf.dat", "cf", 0.0, 1e6, 101, 1.0, "r.dat", 0.3, -1.0);
+  EXPECT_THROW(read(), IndexRangeError);
+}
+
+TEST_F(DataRead, ConvfHoldsTheLastDataSetAndOneLineWithoutResolution) {
+  write_text("d.dat", kCfData);
+  write_text("r.dat", resolution({1, 2, 5, 9, 5, 2, 1}));
+  write_text("plain.dat", "1 1\n2 2\n");
+  set(1, "plain.dat", "n", 0.0, 10.0, 101, 1.0);
+  set(2, "d.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", 0.2, -1.0);
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  const auto convf = lines_of(read_text("convf.dat"));
+  ASSERT_EQ(convf.size(), 5u);
+  EXPECT_EQ(convf[0], " -2 -0.30000000000000004 2.0");  // xc = 0 + (-3)*0.1 in binary
+  EXPECT_EQ(convf[2], " 0 -0.1 9.0");
+
+  // A later plain set, and an unfitted "cf" set whose files are never opened.
+  set(3, "plain.dat", "n", 0.0, 10.0, 101, 1.0);
+  set(4, "missing.dat", "cf", -1.0, 1.0, 0, 1.0, "nowhere.dat", 0.2, -1.0);
+  d().ndatin(4) = 7;  // left over from an earlier reading
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  EXPECT_EQ(lines_of(read_text("convf.dat")), std::vector<std::string>{" 0 0.0 0.0"});
+  EXPECT_EQ(d().ndatin(4), 0);
+  EXPECT_EQ(d().imaxconv(4), 0);
+}
+
+TEST_F(DataRead, WholeCurveDielectricModelsWorkInDecimalLogarithms) {
+  write_text("eps.dat", "1 1\n10 100\n100 1000\n1000 0.1\n10000 5\n");
+  set(1, "eps.dat", "n", 1.0, 1000.0, 51, 0.1);
+  run_->settings.plotaxes = "ll";
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  // log10 of exact powers of ten is exact in glibc; EXPECT_DOUBLE_EQ's 4 ulps
+  // only leave room for another libm.
+  EXPECT_DOUBLE_EQ(d().xi(1, 1), 0.0);  // below the range, converted all the same
+  EXPECT_DOUBLE_EQ(d().xi(1, 3), 2.0);
+  EXPECT_DOUBLE_EQ(d().yi(1, 4), -1.0);
+  EXPECT_EQ(d().xi(1, 5), 10000.0);  // beyond the range: untouched
+  EXPECT_DOUBLE_EQ(d().kin(1), 0.0);
+  EXPECT_DOUBLE_EQ(d().kfin(1), 3.0);
+  EXPECT_EQ(run_->settings.plotaxes, "nn");
+  EXPECT_TRUE(printed(" **** CALCULATING logarithm for x and y ***"));
+}
+
+TEST_F(DataRead, ASecondReadingStartsFromCleanTables) {
+  write_text("a.dat", "zvalues 1 3.5\n1 1\n2 2\n3 3\n4 4\n");
+  set(1, "a.dat", "n", 0.0, 10.0, 101, 1.0);
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  write_text("a.dat", "1 1\n2 2\n");
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  EXPECT_EQ(d().sigmamed(1), 1.0);
+  EXPECT_EQ(d().xi(1, 4), 0.0);
+  EXPECT_EQ(d().nz, 0);
+}
+
+}  // namespace
+}  // namespace zorvik

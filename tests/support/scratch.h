@@ -1,0 +1,62 @@
+// Test support: a scratch working folder, stand-ins for the external programs,
+// and small file helpers.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace zorvik::testing_support {
+
+inline std::string source_path(const std::string& relative) {
+  return std::string(ZORVIK_SOURCE_DIR) + "/" + relative;
+}
+
+inline void write_text(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Makes a fresh folder the working directory for the life of the object, with
+// the stand-ins of tests/fakebin first on PATH; they append their command lines
+// to the file "fake.log" in that folder.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char buf[4096];
+    old_cwd_ = getcwd(buf, sizeof buf) ? buf : "/";
+    std::string templ = ::testing::TempDir() + "zorvik_XXXXXX";
+    path_ = mkdtemp(templ.data()) ? templ : std::string();
+    EXPECT_FALSE(path_.empty());
+    EXPECT_EQ(chdir(path_.c_str()), 0);
+    const char* p = std::getenv("PATH");
+    old_path_ = p ? p : "";
+    setenv("PATH", (source_path("tests/fakebin") + ":" + old_path_).c_str(), 1);
+    setenv("ZORVIK_FAKE_LOG", (path_ + "/fake.log").c_str(), 1);
+  }
+  ~ScratchDir() {
+    if (chdir(old_cwd_.c_str()) != 0) std::abort();
+    setenv("PATH", old_path_.c_str(), 1);
+    unsetenv("ZORVIK_FAKE_LOG");
+    std::string cmd = "rm -rf '" + path_ + "'";
+    if (std::system(cmd.c_str()) != 0) { /* a leftover scratch folder is harmless */ }
+  }
+  const std::string& path() const { return path_; }
+  // The command lines the stand-ins received, one a line.
+  std::string fake_log() const { return read_text(path_ + "/fake.log"); }
+
+ private:
+  std::string old_cwd_, old_path_, path_;
+};
+
+}  // namespace zorvik::testing_support
