@@ -28,13 +28,16 @@ test-asan:
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 # Coverage-guided fuzzing of the parameter-file and data-file readers (needs clang
-# with libFuzzer). FUZZ_SECONDS bounds the run; new findings land in fuzz/corpus.
+# with libFuzzer). FUZZ_SECONDS bounds the run; new inputs land in build-fuzz/corpus,
+# inputs that crash in build-fuzz/crash-*. Commit those to fuzz/corpus once fixed.
 FUZZ_SECONDS ?= 60
 fuzz:
 	mkdir -p build-fuzz
 	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc \
 	  fuzz/fuzz_readers.cpp $$(find src -name '*.cpp' ! -name main.cpp) -o build-fuzz/fuzz_readers
-	build-fuzz/fuzz_readers -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 fuzz/corpus
+	mkdir -p build-fuzz/corpus
+	build-fuzz/fuzz_readers -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 \
+	  -artifact_prefix=$(CURDIR)/build-fuzz/ $(CURDIR)/build-fuzz/corpus $(CURDIR)/fuzz/corpus
 
 clean:
 	rm -rf build build-asan build-fuzz scratch

@@ -65,7 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream keyboard("");
   std::ostringstream screen;
   Console con(keyboard, screen);
-  auto run = std::make_unique<Run>();
+  // One set of tables for all inputs, as in the program, where every reading
+  // starts by clearing what it fills (allocating them anew costs most of the time).
+  static auto run = std::make_unique<Run>();
+  run->settings = RunSettings();
   run->settings.parfile = "f.par";
   try {
     if (mode < 0x80) {

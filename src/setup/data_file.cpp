@@ -30,9 +30,9 @@ namespace zorvik {
 namespace {
 
 // Every point read starts with this third-column value and keeps it when the
-// file has no such column. It is the single-precision 666.6 of the original
-// data layout (666.5999755859375 as a double), kept because it shows up in the
-// echo of the first points and in the result files.
+// file has no such column. It is 666.6 stored in single precision
+// (666.5999755859375 as a double): the echo of the first points and the result
+// files print it, and their digits must stay those of that value.
 const double kNoThirdColumn = static_cast<double>(666.6f);
 
 // The running maximum of a resolution function starts here, so that the first
@@ -440,6 +440,16 @@ ReadOutcome dataread(Run& run, Console& con) {
     const int n_last = d.imin(i) + d.ndatin(i) - 1;
     double* xi = d.xi.row(i);
     double* yi = d.yi.row(i);
+    // A frequency or loss that is not positive has no logarithm: inside the fit
+    // range it would turn the chi-square into NaN, so it is refused.
+    for (int j = d.imin(i); j <= n_last; ++j) {
+      if (!(xi[j] > 0.0) || !(yi[j] > 0.0))
+        throw InputError(d.nomin(i).str(), 0,
+                         "data set " + std::to_string(i) + " (model " + std::to_string(d.opfit(i)) +
+                             ") is fitted on logarithmic scales, but point " + std::to_string(j) +
+                             " of the fit range has x = " + shortest(xi[j]) + ", y = " + shortest(yi[j]) +
+                             "; frequency and loss must be positive");
+    }
     for (int j = 1; j <= n_last; ++j) {
       xi[j] = std::log10(xi[j]);
       yi[j] = std::log10(yi[j]);
@@ -451,6 +461,7 @@ ReadOutcome dataread(Run& run, Console& con) {
     }
     d.kin(i) = std::log10(d.kin(i));
     d.kfin(i) = std::log10(d.kfin(i));
+    d.logrange(i) = 1;
     // The values are logarithms already: both plot axes linear.
     settings.plotaxes = "nn";
   }

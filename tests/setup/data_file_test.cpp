@@ -381,7 +381,19 @@ TEST_F(DataRead, WholeCurveDielectricModelsWorkInDecimalLogarithms) {
   EXPECT_DOUBLE_EQ(d().kin(1), 0.0);
   EXPECT_DOUBLE_EQ(d().kfin(1), 3.0);
   EXPECT_EQ(run_->settings.plotaxes, "nn");
+  EXPECT_EQ(d().logrange(1), 1);  // the writer puts the range back in hertz
   EXPECT_TRUE(printed(" **** CALCULATING logarithm for x and y ***"));
+
+  // A loss of zero inside the range has no logarithm: refused, naming the point.
+  write_text("eps.dat", "1 1\n10 100\n100 0\n1000 0.1\n");
+  set(1, "eps.dat", "n", 1.0, 1000.0, 51, 0.1);
+  try {
+    read();
+    ADD_FAILURE() << "no error";
+  } catch (const InputError& e) {
+    EXPECT_NE(std::string(e.what()).find("point 3 of the fit range has x = 100.0, y = 0.0"), std::string::npos)
+        << e.what();
+  }
 }
 
 TEST_F(DataRead, ASecondReadingStartsFromCleanTables) {
