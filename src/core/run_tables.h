@@ -94,6 +94,11 @@ struct FitParameters {
   Table2<double, 1, kMaxPeaks, 1, kMaxPeakEntries> valpeak{"valpeak"};
 };
 
+// Step outcomes.
+inline constexpr int kNoChange = 0;  // no change, or rejected
+inline constexpr int kChiDown = 1;   // the chi-square went down
+inline constexpr int kChiUp = 2;     // the chi-square went up and the step was accepted
+
 // State of the chain that lives across runs.
 struct ChainState {
   Table<double, 0, kMaxFunc> chisq{"chisq"};
@@ -103,6 +108,15 @@ struct ChainState {
   Table<double, 1, kMaxPar> parmed{"parmed"};
   Table<int, 1, 3> stepcount{"stepcount"};
   double chiprev = 1.0e10;
+  int stepresult = kNoChange;
+  int ipchanged = 0;  // parameter moved by the last one-parameter step; 0 before any
+  int icycle = 0;
+  int nintemp = 1;    // write intervals spent at the current temperature
+  float t1 = 0.0f, t2 = 0.0f, trun = 0.0f;  // CPU seconds, single precision as in the estimate
+
+  // The state before the step being scored, kept here so that a step allocates nothing.
+  Table<double, 1, kMaxPar> parold{"parold"};
+  Table<double, 0, kMaxFunc> chisqold{"chisqold"};
 };
 
 // Histograms of accepted values (parameter distributions and chi-square).

@@ -4,7 +4,6 @@
 #include "output/shell_commands.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <sstream>
@@ -12,82 +11,52 @@
 #include <vector>
 
 #include "core/files.h"
+#include "support/scratch.h"
 
 namespace zorvik {
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
+using testing_support::lines_of;
+using testing_support::reference;
+using testing_support::ScratchDir;
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) out.push_back(l);
-  return out;
-}
-
-// A fresh directory, the stand-ins first on PATH and their log inside the directory.
+// A fresh working folder with the stand-ins first on PATH and their log inside it.
 class ShellCommands : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string templ = testing::TempDir() + "zorvik_shell_XXXXXX";
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    dir_ = templ;
-    log_ = dir_ + "/commands.log";
-    const char* path = getenv("PATH");
-    old_path_ = path ? path : "";
-    const char* old_log = getenv("ZORVIK_FAKE_LOG");
-    had_log_ = old_log != nullptr;
-    if (had_log_) old_log_ = old_log;
-    setenv("PATH", (std::string(ZORVIK_SOURCE_DIR) + "/tests/fakebin:" + old_path_).c_str(), 1);
-    setenv("ZORVIK_FAKE_LOG", log_.c_str(), 1);
-  }
-  void TearDown() override {
-    setenv("PATH", old_path_.c_str(), 1);
-    if (had_log_)
-      setenv("ZORVIK_FAKE_LOG", old_log_.c_str(), 1);
-    else
-      unsetenv("ZORVIK_FAKE_LOG");
-  }
-  std::vector<std::string> logged() { return lines_of(read_file(log_)); }
+  std::vector<std::string> logged() const { return lines_of(dir_.fake_log()); }
 
+  ScratchDir dir_;
   std::istringstream in_;
   std::ostringstream out_;
   Console con_{in_, out_};
-  std::string dir_, log_, old_path_, old_log_;
-  bool had_log_ = false;
 };
 
 TEST_F(ShellCommands, RunTheProgramWordFollowedByTheName) {
   gnuplot(con_, "f.plt");
   edit(con_, "pfin.par");
-  mkdir(con_, dir_ + "/t123");
+  mkdir(con_, dir_.path() + "/t123");
   // Trailing blanks of a fixed-length name reach the shell, which drops them.
   gnuplot(con_, "chi.plt        ");
 
   const std::vector<std::string> expected = {
       "gnuplot -display :0.0 f.plt",
       "vim pfin.par",
-      "mkdir " + dir_ + "/t123",
+      "mkdir " + dir_.path() + "/t123",
       "gnuplot -display :0.0 chi.plt",
   };
   EXPECT_EQ(logged(), expected);
-  EXPECT_TRUE(directory_exists(dir_ + "/t123"));
+  EXPECT_TRUE(directory_exists(dir_.path() + "/t123"));
   EXPECT_EQ(out_.str(), "");
 }
 
 TEST_F(ShellCommands, NamesTheShellWouldInterpretAreQuoted) {
   // A folder is taken from the first characters of a data-file name: it must
   // reach mkdir as one word and never run anything of its own.
-  mkdir(con_, dir_ + "/a;b$(x)");
+  mkdir(con_, dir_.path() + "/a;b$(x)");
   edit(con_, "my file's.par   ");
-  const std::vector<std::string> expected = {"mkdir " + dir_ + "/a;b$(x)", "vim my file's.par"};
+  const std::vector<std::string> expected = {"mkdir " + dir_.path() + "/a;b$(x)", "vim my file's.par"};
   EXPECT_EQ(logged(), expected);
-  EXPECT_TRUE(directory_exists(dir_ + "/a;b$(x)"));
+  EXPECT_TRUE(directory_exists(dir_.path() + "/a;b$(x)"));
 }
 
 TEST_F(ShellCommands, BlankNamesPrintTheirMessageAndRunNothing) {
@@ -98,14 +67,14 @@ TEST_F(ShellCommands, BlankNamesPrintTheirMessageAndRunNothing) {
             " Cannot plot a file without a name!\n"
             " Cannot edit a file without a name!\n"
             " Cannot create a directory without a name!\n");
-  EXPECT_FALSE(file_exists(log_));
+  EXPECT_FALSE(file_exists(dir_.fake_log_path()));
 }
 
 TEST_F(ShellCommands, ConsoleTextIsFlushedBeforeTheCommandRuns) {
   // The console writes into the same file as the stand-in: without the flush
   // its line would land after the command's record.
   {
-    std::ofstream shared(log_, std::ios::app);
+    std::ofstream shared(dir_.fake_log_path(), std::ios::app);
     Console con(in_, shared);
     con.line("before");
     edit(con, "x.par");
@@ -145,11 +114,6 @@ TEST(Compose, BlankNameLeavesTheOutputUnchanged) {
 
 class Help : public testing::Test {
  protected:
-  static std::string reference(const std::string& name) {
-    const std::string path = std::string(ZORVIK_SOURCE_DIR) + "/tests/data/" + name;
-    EXPECT_TRUE(file_exists(path)) << path;
-    return read_file(path);
-  }
   std::string help_for(std::string_view word) {
     std::istringstream in;
     std::ostringstream out;

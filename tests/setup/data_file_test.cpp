@@ -20,6 +20,7 @@
 namespace zorvik {
 namespace {
 
+using testing_support::lines_of;
 using testing_support::read_text;
 using testing_support::ScratchDir;
 using testing_support::write_text;
@@ -27,13 +28,6 @@ using testing_support::write_text;
 // Grid values x1 + (j - 1)*dx on a decimal step carry a few roundings of numbers
 // of order one; 1e-12 is far above that and far below a wrong step or index.
 constexpr double kGridTol = 1e-12;
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) out.push_back(l);
-  return out;
-}
 
 // Lines "j 1 1 ..." for j = 1 ... count.
 std::string numbered(int count, int columns) {

@@ -4,36 +4,21 @@
 #include "setup/startup.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/errors.h"
+#include "support/scratch.h"
 
 namespace zorvik {
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-std::string reference(const std::string& name) {
-  return read_file(std::string(ZORVIK_SOURCE_DIR) + "/tests/data/" + name);
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) out.push_back(l);
-  return out;
-}
+using testing_support::lines_of;
+using testing_support::reference;
+using testing_support::ScratchDir;
+using testing_support::write_text;
 
 TEST(Banner, MatchesTheReferenceText) {
   std::istringstream in;
@@ -43,6 +28,8 @@ TEST(Banner, MatchesTheReferenceText) {
   EXPECT_EQ(out.str(), reference("banner.txt"));
 }
 
+// Checks the layout on its own terms, so a reference text typed or regenerated
+// wrongly cannot hide a fault in the box.
 TEST(Banner, IsABoxOfFiftyColumnsWithTheNameInCapitals) {
   std::istringstream in;
   std::ostringstream out;
@@ -79,18 +66,7 @@ TEST(Banner, IsABoxOfFiftyColumnsWithTheNameInCapitals) {
 // A fresh working directory for each test; the previous one is restored.
 class ChooseParameterFile : public testing::Test {
  protected:
-  void SetUp() override {
-    char* cwd = getcwd(nullptr, 0);
-    ASSERT_NE(cwd, nullptr);
-    old_cwd_ = cwd;
-    free(cwd);
-    std::string templ = testing::TempDir() + "zorvik_startup_XXXXXX";
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    ASSERT_EQ(chdir(templ.c_str()), 0);
-  }
-  void TearDown() override { ASSERT_EQ(chdir(old_cwd_.c_str()), 0); }
-
-  static void touch(const std::string& name) { std::ofstream(name) << "x\n"; }
+  static void touch(const std::string& name) { write_text(name, "x\n"); }
 
   // Runs the choice with the given arguments and keyboard text; returns the screen.
   std::string choose(const std::vector<std::string>& args, const std::string& keyboard) {
@@ -101,8 +77,8 @@ class ChooseParameterFile : public testing::Test {
     return out.str();
   }
 
+  ScratchDir scratch_;
   RunSettings settings_;
-  std::string old_cwd_;
 };
 
 constexpr const char* kMissing = " The file does not exist!\n";

@@ -1,5 +1,5 @@
 // Test support: a scratch working folder, stand-ins for the external programs,
-// and small file helpers.
+// and small file and text helpers.
 #pragma once
 
 #include <unistd.h>
@@ -9,8 +9,11 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "core/files.h"
 
 namespace zorvik::testing_support {
 
@@ -25,6 +28,21 @@ inline void write_text(const std::string& path, const std::string& text) {
 inline std::string read_text(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The lines of a text without their newlines; a last line without one still counts.
+inline std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+// A reference text kept in tests/data; a missing file is a test failure.
+inline std::string reference(const std::string& name) {
+  const std::string path = source_path("tests/data/" + name);
+  EXPECT_TRUE(file_exists(path)) << path;
+  return read_text(path);
 }
 
 // Makes a fresh folder the working directory for the life of the object, with
@@ -42,7 +60,7 @@ class ScratchDir {
     const char* p = std::getenv("PATH");
     old_path_ = p ? p : "";
     setenv("PATH", (source_path("tests/fakebin") + ":" + old_path_).c_str(), 1);
-    setenv("ZORVIK_FAKE_LOG", (path_ + "/fake.log").c_str(), 1);
+    setenv("ZORVIK_FAKE_LOG", fake_log_path().c_str(), 1);
   }
   ~ScratchDir() {
     if (chdir(old_cwd_.c_str()) != 0) std::abort();
@@ -52,8 +70,10 @@ class ScratchDir {
     if (std::system(cmd.c_str()) != 0) { /* a leftover scratch folder is harmless */ }
   }
   const std::string& path() const { return path_; }
+  // Where the stand-ins write; the file appears with the first command run.
+  std::string fake_log_path() const { return path_ + "/fake.log"; }
   // The command lines the stand-ins received, one a line.
-  std::string fake_log() const { return read_text(path_ + "/fake.log"); }
+  std::string fake_log() const { return read_text(fake_log_path()); }
 
  private:
   std::string old_cwd_, old_path_, path_;

@@ -1,0 +1,36 @@
+// The model dispatcher: the single entry through which the rest of the program
+// obtains model values. The routine of a data set is selected once from its model
+// number; the point loop then runs inside the model family, so that nothing is
+// decided per point.
+#pragma once
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+
+namespace zorvik {
+
+// Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,
+// writing nothing, when the model has no value for this data set. `p` is the
+// parameter vector with p[k] = pk (k = 1 … 100); only the broken-line model writes
+// into it.
+using BatchModel = bool (*)(int i, const double* x, double* y, int n, double* p);
+
+// The batch routine of a plain (not convolved) model number, or nullptr.
+BatchModel plain_model(int opfit);
+
+// Checks that can be made once before a model is evaluated (for example the
+// five-Lorentzian model needs exactly 18 parameters); prints the system's message
+// and throws ProgramStop when the model cannot run.
+void check_model_ready(int opfit, int npar, Console& con);
+
+// The model value of point j of data set i into y (left unchanged when the model
+// has no value there). For convolved and whole-curve data sets the points of one
+// data set must be asked for in increasing order starting at its first fit point.
+void functions(int j, int i, const FitFunctions& d, double& y, int npar, double* par, ModelWorkspace& ws);
+
+// The model values of the whole fit range of data set i into ws.ycalc (indexed
+// like xi). Returns false when the model has no value for this data set.
+bool evaluate_data_set(int i, const FitFunctions& d, int npar, double* par, ModelWorkspace& ws);
+
+}  // namespace zorvik

@@ -1,0 +1,19 @@
+// Scratch state that the model evaluation keeps between calls: the grid of model
+// values of the convolution, and the caches of the whole-curve models. Owned by
+// the caller (main), never global.
+#pragma once
+
+#include "core/capacity.h"
+#include "core/table.h"
+
+namespace zorvik {
+
+struct ModelWorkspace {
+  // Model values on the extended convolution grid of the data set last
+  // evaluated at its first point (index -5000 … 5000).
+  Table<double, -kMaxConvHalf, kMaxConvHalf> yconv{"yconv"};
+  // Model values of one data set's fit range, indexed like xi (1 … 5000).
+  Table<double, 1, kMaxPoints> ycalc{"ycalc"};
+};
+
+}  // namespace zorvik

@@ -1,0 +1,18 @@
+// One Metropolis step: propose, reflect at the limits, apply equality groups and
+// order relations, score with compara and accept or restore.
+#pragma once
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+
+namespace zorvik {
+
+// rnums[1 … npar+2] are the step's uniform numbers (rnums[1] acceptance,
+// rnums[2] the parameter, rnums[3] the step in one-parameter mode; rnums[i+1]
+// the step of parameter i when all parameters move). On entry run.chain.chisq
+// holds the chi-square of the current parameters. Sets run.chain.stepresult,
+// run.chain.ipchanged (one-parameter mode) and the step counters.
+void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con);
+
+}  // namespace zorvik
