@@ -9,6 +9,10 @@
 #include "core/console.h"
 #include "core/errors.h"
 #include "core/run_tables.h"
+#include "analysis/end_of_run.h"
+#include "models/functions.h"
+#include "models/workspace.h"
+#include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/interp.h"
 #include "setup/param_file.h"
@@ -33,7 +37,21 @@ int run_program(const std::vector<std::string>& args) {
   }
   interp(run->data, run->settings, con);
 
-  con.line("The Markov-chain run stage is not built yet: the set-up above was read and checked.");
+  // Every fitted data set must have a model this version evaluates.
+  for (int i = 1; i <= run->settings.nfunc; ++i) {
+    const std::string problem = evaluation_problem(i, run->data);
+    if (!problem.empty())
+      throw FatalError("Data set " + std::to_string(i) + " (" + run->data.nomin(i).str() + ", model " +
+                       std::to_string(run->data.opfit(i)) + "): " + problem + ".");
+  }
+
+  auto ws = std::make_unique<ModelWorkspace>();
+  RunLoop loop(con);
+  run->chain.chiprev = 1.0e10;
+  run_chain(*run, *ws, loop, con);
+  if (run->settings.interactive == 1 || run->settings.interactive == 3)
+    con.line("The command prompt is not built yet: the run goes on to its end.");
+  end_of_run(*run, *ws, con);
   return 0;
 }
 

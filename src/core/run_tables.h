@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/capacity.h"
+#include "core/distribution_results.h"
 #include "core/fixed_string.h"
 #include "core/table.h"
 
@@ -121,7 +122,7 @@ struct ChainState {
 
 // Histograms of accepted values (parameter distributions and chi-square).
 struct HistogramStore {
-  Table<int, 0, kMaxPar> ngpar{"ngpar"}, maxigpar{"maxigpar"}, minigpar{"minigpar"};
+  Table<int, 0, kMaxPar> ngpar{"ngpar"}, maxigpar{"maxigpar"}, minigpar{"minigpar", 1000000};
   Table2<int, 1, kMaxPar, 1, kMaxBins> gpar{"gpar"};
   Table2<double, 1, kMaxPar, 1, kMaxBins> chipar{"chipar"};
   Table<int, 1, kMaxBins> gchi{"gchi"};
@@ -134,6 +135,7 @@ struct Run {
   FitParameters params;
   ChainState chain;
   HistogramStore hist;
+  DistributionResults dist;
 };
 
 }  // namespace zorvik

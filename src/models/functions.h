@@ -4,6 +4,8 @@
 // decided per point.
 #pragma once
 
+#include <string>
+
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
@@ -18,6 +20,11 @@ using BatchModel = bool (*)(int i, const double* x, double* y, int n, double* p)
 
 // The batch routine of a plain (not convolved) model number, or nullptr.
 BatchModel plain_model(int opfit);
+
+// Empty when data set i can be evaluated by this version of the program;
+// otherwise the reason, as a sentence for the user (a model family or the
+// convolution with the resolution that is not available yet).
+std::string evaluation_problem(int i, const FitFunctions& d);
 
 // Checks that can be made once before a model is evaluated (for example the
 // five-Lorentzian model needs exactly 18 parameters); prints the system's message

@@ -1,0 +1,384 @@
+#include "analysis/distributions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <string>
+
+#include "core/files.h"
+#include "core/free_format.h"
+#include "core/record_format.h"
+#include "sampler/compara.h"
+
+namespace zorvik {
+
+// ---- sampling ------------------------------------------------------------------
+
+void gparameter(Run& run, int i) {
+  HistogramStore& h = run.hist;
+  const double chi = run.chain.chisq.base()[0];
+  if (i == 0) {
+    // Bin j = trunc(q) + 1 is kept for 2 ≤ j ≤ 9999, that is 1 ≤ q < 9999: the
+    // first and last bins stay empty. A NaN fails both comparisons.
+    const double q = chi / run.settings.incgchi;
+    if (q >= 1.0 && q < 9999.0) {
+      const int j = static_cast<int>(q) + 1;
+      h.gchi.base()[j] += 1;
+      if (j > h.maxigchi) h.maxigchi = j;
+    }
+    return;
+  }
+  check_index("gpar", 1, 1, kMaxPar, i);
+  const FitParameters& p = run.params;
+  h.ngpar.base()[i] += 1;
+  // Truncation toward zero: trunc(q) + 1 lies in 1 … 10000 for −1 < q < 10000,
+  // so a value less than one bin below parmin still lands in bin 1.
+  const double q = (p.par.base()[i] - p.parmin.base()[i]) / p.incgg.base()[i];
+  if (q > -1.0 && q < 10000.0) {
+    const int j = static_cast<int>(q) + 1;
+    int& hi = h.maxigpar.base()[i];
+    int& lo = h.minigpar.base()[i];
+    if (j > hi) hi = j;
+    if (j < lo) lo = j;
+    h.gpar.row(i)[j] += 1;
+    h.chipar.row(i)[j] += chi;
+  }
+}
+
+// ---- file names ------------------------------------------------------------------
+
+namespace {
+
+// The directory part of a path inside the output folder: its first four
+// characters, without trailing blanks (the shell's mkdir dropped them too).
+std::string folder_dir(const Name15& folder) {
+  std::string d = folder.first(4);
+  while (!d.empty() && d.back() == ' ') d.pop_back();
+  return d;
+}
+
+std::string in_folder(const Name15& folder, std::string_view name) {
+  const std::string d = folder_dir(folder);
+  return d.empty() ? std::string(name) : d + "/" + std::string(name);
+}
+
+}  // namespace
+
+std::string distribution_file_path(const Name15& folder, int i) {
+  // Parameter numbers take as many digits as they need ("Gp7.dat", "Gp42.dat",
+  // "Gp100.dat"), so the hundredth parameter gets a name of its own.
+  const std::string name = "Gp" + std::to_string(i) + ".dat";
+  return folder[0] == 't' ? in_folder(folder, name) : name;
+}
+
+std::string folder_file_path(const Name15& folder, std::string_view name) {
+  return folder == kNoFolder ? std::string(name) : in_folder(folder, name);
+}
+
+// ---- the distribution calculation --------------------------------------------------
+
+TotalChisqAt compara_total(Run& run, ModelWorkspace& ws) {
+  return [&run, &ws](double* p) {
+    const int npar = run.settings.npar;
+    double* par = run.params.par.base();
+    double* chisq = run.chain.chisq.base();
+    double saved_par[kMaxPar + 1];
+    double saved_chisq[kMaxFunc + 1];
+    for (int k = 1; k <= npar; ++k) saved_par[k] = par[k];
+    for (int k = 0; k <= kMaxFunc; ++k) saved_chisq[k] = chisq[k];
+
+    for (int k = 1; k <= npar; ++k) par[k] = p[k];
+    compara(run, ws);
+    const double total = chisq[0];
+    for (int k = 1; k <= npar; ++k) p[k] = par[k];  // a model may have written into it
+
+    for (int k = 1; k <= npar; ++k) par[k] = saved_par[k];
+    for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = saved_chisq[k];
+    return total;
+  };
+}
+
+namespace {
+
+double bin_centre(double lo, double width, int j) { return lo + (j - 1 + 0.5) * width; }
+
+// The difference of the mean and the most probable value, in percent of their
+// average (not a number when both are 0, as for a fixed parameter).
+double relative_difference(double pmed, double pmax) { return std::abs((pmed - pmax) * 200.0 / (pmed + pmax)); }
+
+// One free parameter: its Gp file and its estimates (the caller prints the row).
+void parameter_distribution(Run& run, DistributionResults& res, const TotalChisqAt& chi_at, int i) {
+  const RunSettings& s = run.settings;
+  const FitParameters& fp = run.params;
+  const HistogramStore& h = run.hist;
+  const int npar = s.npar;
+  const double parmin = fp.parmin(i), width = fp.incgg(i);
+  // Bins outside 1 … 10000 are never filled; the clamp only guards a store that
+  // was not cleared before sampling (whose lowest-bin mark would be 0).
+  const int n = h.ngpar(i), lo = std::max(h.minigpar(i), 1), hi = std::min(h.maxigpar(i), kMaxBins);
+  const int* g = h.gpar.row(i);
+  const double* cp = h.chipar.row(i);
+  // A parameter with no sample has no filled bin (lo > hi), so n is never 0 below.
+  auto prob = [n](int count) { return static_cast<double>(count) / n; };
+
+  AtomicFile file(distribution_file_path(s.folder, i));
+  std::ostream& out = file.stream();
+  write_free(out, "#par  prob  chi  chimin");
+
+  // The chi-square profile: every other parameter at its minimum-chi-square value.
+  double parcall[kMaxPar + 1];
+  for (int k = 1; k <= npar; ++k) parcall[k] = run.chain.parchimin(k);
+
+  double sum = 0.0, best = 0.0, pmed = 0.0;
+  int jmax = 1;
+  for (int j = lo; j <= hi; ++j) {
+    const double x = bin_centre(parmin, width, j);
+    const double p = prob(g[j]);
+    sum += p;
+    parcall[i] = x;
+    const double chic = chi_at(parcall);
+    // An empty bin inside the filled range has the mean chi-square 0/0.
+    write_record(out, "(4es15.5)", x, p, cp[j] / g[j], chic);
+    pmed += x * p;
+    if (p > best) {  // strict: of equally full bins the lowest wins
+      best = p;
+      jmax = j;
+      res.pmax(i) = x;
+    }
+  }
+  file.commit();
+  res.pmed(i) = sum != 0.0 ? pmed / sum : kNoSampleInRange;
+
+  // One-sigma limits: gather probability from the centre of the fullest bin
+  // outward until it exceeds kOneSigmaMass. A side on which it never does keeps
+  // the centre of the outermost filled bin; without any filled bin both limits
+  // are the (zero) most probable value.
+  if (lo > hi) {
+    res.errdown(i) = res.errup(i) = res.pmax(i);
+    return;
+  }
+  const double half = 0.5 * prob(g[jmax]);
+  res.errup(i) = bin_centre(parmin, width, hi);
+  double c = half;
+  for (int j = jmax + 1; j <= hi; ++j) {
+    c += prob(g[j]);
+    if (c > kOneSigmaMass) {
+      res.errup(i) = bin_centre(parmin, width, j);
+      break;
+    }
+  }
+  res.errdown(i) = bin_centre(parmin, width, lo);
+  c = half;
+  for (int j = jmax - 1; j >= lo; --j) {
+    c += prob(g[j]);
+    if (c > kOneSigmaMass) {
+      res.errdown(i) = bin_centre(parmin, width, j);
+      break;
+    }
+  }
+}
+
+// The chi-square distribution: Glk.dat, its console summary and the evidence
+// values of the results.
+void chisq_distribution(const Run& run, DistributionResults& res, Console& con, long long nsamp, int ntot,
+                        int nfree) {
+  const RunSettings& s = run.settings;
+  const HistogramStore& h = run.hist;
+  const std::string path = folder_file_path(s.folder, "Glk.dat");
+  con.line("Writing chisquare distribution in:", path);
+  AtomicFile file(path);
+  std::ostream& out = file.stream();
+  write_record(out, "(5a15)", "#chisq", "prob", "loglike", "redchisq", "integral");
+
+  const int dof = ntot - nfree;
+  double chimedia = 0.0, lnl = 0.0, best = 0.0, cum = 0.0, chimin = 666666.0;
+  const int* g = h.gchi.base();
+  const int jlast = std::min(h.maxigchi, kMaxBins);
+  for (int j = 1; j <= jlast; ++j) {
+    const double x = (j - 1 + 0.5) * s.incgchi;
+    // Without parameter samples there is nothing to normalise by; no bin then counts.
+    const double p = nsamp > 0 ? static_cast<double>(g[j]) / static_cast<double>(nsamp) : 0.0;
+    cum += p;
+    if (p > 0.0) {
+      write_record(out, "(5es16.6)", x, p, -0.5 * x, x / dof, cum);
+      chimedia += p * x;
+      lnl -= 0.5 * p * x;
+      chimin = std::min(chimin, x);
+    }
+    if (p > best) {
+      best = p;
+      res.chiprob = x;
+    }
+  }
+  con.line("media, highest prob. for chisq, and minimum chisq");
+  con.record("(3f20.6)", chimedia, res.chiprob, chimin);
+  con.line("media (evidence), and highest prob. for ln(likelihood)=-chisq/2");
+  con.line(-0.5 * chimedia, -0.5 * res.chiprob);
+  file.commit();
+  res.chimedia = chimedia;
+  res.mlogev = -lnl;
+}
+
+void write_parstat(const Run& run, const DistributionResults& res) {
+  const RunSettings& s = run.settings;
+  const FitParameters& fp = run.params;
+  const ChainState& c = run.chain;
+  AtomicFile file(folder_file_path(s.folder, "parstat.dat"));
+  std::ostream& out = file.stream();
+  write_free(out, "#Nfunctions:", s.nfunc);
+  write_record(out, "(i3,2x,2es20.8,a)", 0, res.chimedia, c.chisq(0), "  !averaged chisq (from gpar, last value)");
+  for (int k = 1; k <= s.nfunc; ++k) write_record(out, "(i3,2x,es20.8)", k, c.chisq(k));
+  write_record(out, "(a7,a6,7a16)", "Parameter", "Nchanges", "Parminchisq", "Media", "highprob", "errdown",
+               "errup", "diff", "reldiff");
+  for (int i = 1; i <= s.npar; ++i) {
+    const double pmed = res.pmed(i), pmax = res.pmax(i);
+    write_record(out, "(a5,2x,i6,7(x,es15.7))", fp.namepar(i), run.hist.ngpar(i), c.parchimin(i), pmed, pmax,
+                 res.errdown(i), res.errup(i), pmed - pmax, relative_difference(pmed, pmax));
+  }
+  file.commit();
+}
+
+}  // namespace
+
+void cgpar(Run& run, DistributionResults& res, Console& con, const TotalChisqAt& chi_at) {
+  const RunSettings& s = run.settings;
+  const FitParameters& fp = run.params;
+  const FitFunctions& d = run.data;
+  const int npar = s.npar;
+  check_index("pmed", 1, 0, kMaxPar, npar);
+  check_index("opfit", 1, 0, kMaxFunc, s.nfunc);
+
+  const int ntot = fitted_point_count(s, d);
+  long long nsamp = 0;
+  int nfree = 0;
+  for (int i = 1; i <= npar; ++i) {
+    res.pmed(i) = 0.0;
+    res.pmax(i) = 0.0;
+    nsamp += run.hist.ngpar(i);
+    if (fp.move(i) > 0.0) ++nfree;
+  }
+  con.record("(a3,1x,a5,a5,1x,6a12)", "ip", "name", "Nchng", "Pmed", "Pmax", "errdown", "errup", "erel");
+  con.empty_line();
+
+  for (int i = 1; i <= npar; ++i) {
+    if (fp.move(i) != 0.0) {
+      parameter_distribution(run, res, chi_at, i);
+    } else {
+      // A fixed parameter has no distribution: everything stays at zero.
+      res.errdown(i) = res.errup(i) = 0.0;
+    }
+    const double pmed = res.pmed(i), pmax = res.pmax(i);
+    if (pmed != kNoSampleInRange) {
+      con.record("(i3,1x,a5,i5,1x,6f12.6)", i, fp.namepar(i), run.hist.ngpar(i), pmed, pmax, res.errdown(i),
+                 res.errup(i), relative_difference(pmed, pmax));
+    } else {
+      con.line("ERROR out of binning boxes: Nbins=10000");
+    }
+  }
+
+  chisq_distribution(run, res, con, nsamp, ntot, nfree);
+  write_parstat(run, res);
+  res.pdfready = true;
+}
+
+void cgpar(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
+  cgpar(run, res, con, compara_total(run, ws));
+}
+
+bool cgpar_if_enabled(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
+  if (run.settings.gparmode == 0) {
+    con.line("Change par file to allow gpar calculation!!");
+    return false;
+  }
+  cgpar(run, ws, res, con);
+  return true;
+}
+
+void end_of_run_distributions(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
+  const int ncycles = run.settings.ncycles;
+  if (ncycles != 0) {
+    for (int i = 1; i <= run.settings.npar; ++i) run.chain.parmed(i) /= ncycles;
+  }
+  cgpar_if_enabled(run, ws, res, con);
+}
+
+// ---- evidence summary ------------------------------------------------------------
+
+int fitted_point_count(const RunSettings& settings, const FitFunctions& data) {
+  int n = 0;
+  for (int k = 1; k <= settings.nfunc; ++k)
+    if (data.opfit(k) != 0) n += data.ndatin(k);
+  return n;
+}
+
+EvidenceValues evidence_values(const Run& run, const DistributionResults& res) {
+  const double chimin = run.chain.parchimin(0);
+  const double k = run.params.nfit;
+  const int n = fitted_point_count(run.settings, run.data);
+  EvidenceValues v{};
+  v.mlogev = res.mlogev;
+  v.mloglmax = chimin / 2.0;
+  v.aic = chimin + 2.0 * k;
+  v.bic = n > 0 ? chimin + k * std::log(static_cast<double>(n)) : std::nan("");
+  v.complexity = 2.0 * std::abs(chimin / 2.0 - res.mlogev);
+  return v;
+}
+
+namespace {
+
+constexpr const char* kStars45 = "*********************************************";
+constexpr const char* kStars49 = "*************************************************";
+
+template <class Emit>
+void evidence_records(const EvidenceValues& v, Emit emit) {
+  emit("-log(evidence)=:", v.mlogev);
+  emit("-log(  Lmax  )=:", v.mloglmax);
+  emit("log(evidence) AIC (-2ln Lmax + 2k):", v.aic);
+  emit("log(evidence) BIC (-2ln Lmax + k ln N):", v.bic);
+  emit("Bayesian complexity (<chisq>-chisq(<par>)):", v.complexity);
+}
+
+}  // namespace
+
+void show_evidence_summary(const Run& run, const DistributionResults& res, Console& con) {
+  const FitParameters& fp = run.params;
+  con.record("(a30,es15.5)", "minim chisquare found:", run.chain.parchimin(0));
+  con.record("(2a15)", "name", "par");
+  for (int i = 1; i <= run.settings.npar; ++i)
+    if (fp.move(i) != 0.0) con.record("(a15,es15.5)", fp.namepar(i), run.chain.parchimin(i));
+  con.line(kStars49);
+  evidence_records(evidence_values(run, res),
+                   [&con](const char* label, double value) { con.record("(a40,es15.5)", label, value); });
+}
+
+void write_evidence_summary(std::ostream& out, const Run& run, const DistributionResults& res) {
+  const FitParameters& fp = run.params;
+  const ChainState& c = run.chain;
+  const int npar = run.settings.npar;
+  // Data sets 1 and 2 and the total, whatever the number of data sets.
+  write_free(out, kStars45);
+  write_free(out, "chisq1 chisq2 chisqTOT");
+  write_free(out, c.chisq(1), c.chisq(2), c.chisq(0));
+  write_free(out, kStars45);
+  write_free(out, "Parameters giving the minimum chisquare");
+  write_free(out, "Minimum chisquare:", c.parchimin(0));
+  for (int i = 1; i <= npar; ++i) write_free(out, "par,minpar:  ", fp.namepar(i), c.parchimin(i));
+  write_free(out, kStars49);
+  evidence_records(evidence_values(run, res),
+                   [&out](const char* label, double value) { write_record(out, "(a40,es15.5)", label, value); });
+  write_free(out, kStars45);
+  write_free(out, "N parameter  parmed parPmax");
+  for (int i = 1; i <= npar; ++i)
+    write_record(out, "(i3,2x,a12,2es15.6)", i, fp.namepar(i), res.pmed(i), res.pmax(i));
+  write_free(out, kStars45);
+  write_free(out, kStars45);
+}
+
+void append_evidence_summary(const Run& run, const DistributionResults& res) {
+  std::ofstream out = open_output(run.data.nomout(0).str(), true);
+  write_evidence_summary(out, run, res);
+  out.close();
+  if (!out) throw FatalError("Cannot write file \"" + run.data.nomout(0).str() + "\"");
+}
+
+}  // namespace zorvik

@@ -1,0 +1,114 @@
+// Parameter distributions and model evidence from the histograms of the chain.
+//
+// While the chain runs, every accepted one-parameter move adds the moved
+// parameter's value to that parameter's histogram and the total chi-square to
+// the chi-square histogram (`gparameter`). The distribution calculation `cgpar`
+// turns the histograms into probability tables (Gp<i>.dat per free parameter,
+// Glk.dat for the chi-square), into the estimates of each parameter (mean, most
+// probable value, one-sigma limits) and into the mean of the chi-square over the
+// posterior, from which the evidence summary follows:
+//
+//   −log(evidence)        ≈ <χ²>/2             (the mean log-likelihood estimate)
+//   −log(Lmax)            = χ²min/2
+//   AIC                   = χ²min + 2k          (Akaike, IEEE Trans. Autom. Control 19, 716, 1974)
+//   BIC                   = χ²min + k·ln N      (Schwarz, Ann. Stat. 6, 461, 1978)
+//   Bayesian complexity   = |χ²min − <χ²>|      (Spiegelhalter et al., J. R. Stat. Soc. B 64, 583, 2002)
+//
+// with k the number of free parameters and N the number of fitted data points.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/console.h"
+#include "core/distribution_results.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+
+namespace zorvik {
+
+// The mark of a parameter none of whose samples fell in a bin: −666.666 stored
+// in single precision (−666.666015625 as a double), the mark the result files
+// have always carried.
+inline constexpr double kNoSampleInRange = static_cast<double>(-666.666f);
+
+// The one-sigma limits: the probability gathered from the centre of the fullest
+// bin outward that ends the search on each side (0.3415, just above the 0.3413
+// of a Gaussian's one-sigma half-interval).
+inline constexpr double kOneSigmaMass = 0.3415;
+
+// Adds the current state to histogram i of run.hist: i = 1 … 100 the value
+// par(i), binned with width incgg(i) from parmin(i) (bin j = trunc((par −
+// parmin)/incgg) + 1; the sample is always counted in ngpar(i), binned only
+// when 1 ≤ j ≤ 10000); i = 0 the total chi-square chisq(0), binned with width
+// incgchi (bin j = trunc(chisq(0)/incgchi) + 1, kept only when 2 ≤ j ≤ 9999).
+// The chi-square sum of bin j of parameter i grows by chisq(0). Called in the
+// chain step: no allocation, no I/O.
+void gparameter(Run& run, int i);
+
+// The total chi-square at the parameter vector p, with p[k] the value of
+// parameter k (k = 1 … npar). It may write into p, as the broken-line model
+// stores its kink there.
+using TotalChisqAt = std::function<double(double* p)>;
+
+// The chi-square routine as such an evaluator: each call puts p into par, runs
+// compara, copies par back into p and then restores par and chisq, so that the
+// state of the chain is left as it was.
+TotalChisqAt compara_total(Run& run, ModelWorkspace& ws);
+
+// The distribution calculation from run.hist: writes the Gp files, Glk.dat and
+// parstat.dat, prints the table of estimates and the chi-square summary, and
+// replaces the results (pdfready is set). The chi-square profile column of the
+// Gp files is evaluated with chi_at at the minimum-chi-square parameters with
+// the one parameter moved to each bin centre.
+void cgpar(Run& run, DistributionResults& res, Console& con, const TotalChisqAt& chi_at);
+// The same with the chi-square routine of the program.
+void cgpar(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
+
+// The "cgpar" step of the interpreter and of the end of the run: without
+// histograms (gparmode 0) prints "Change par file to allow gpar calculation!!"
+// and returns false; otherwise runs cgpar and returns true.
+bool cgpar_if_enabled(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
+
+// The first steps of the end of the run: each running sum parmed(i) becomes a
+// mean (divided by ncycles; left as it is when ncycles is 0), then
+// cgpar_if_enabled.
+void end_of_run_distributions(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
+
+// ---- file names --------------------------------------------------------------
+
+// Distribution file of parameter i: "Gp<i>.dat", inside the output folder (its
+// first four characters) when the folder's first character is "t", otherwise
+// in the working directory.
+std::string distribution_file_path(const Name15& folder, int i);
+// Glk.dat and parstat.dat: inside the folder whenever one is in use (not "pelotudo").
+std::string folder_file_path(const Name15& folder, std::string_view name);
+
+// ---- evidence summary ----------------------------------------------------------
+
+struct EvidenceValues {
+  double mlogev;      // −log(evidence) = <χ²>/2
+  double mloglmax;    // −log(Lmax) = χ²min/2
+  double aic;         // χ²min + 2k
+  double bic;         // χ²min + k·ln N (not a number when N is 0)
+  double complexity;  // 2·|χ²min/2 − mlogev|
+};
+
+// N of the BIC: the fit-range points of every fitted data set (opfit ≠ 0).
+int fitted_point_count(const RunSettings& settings, const FitFunctions& data);
+
+// The five values from parchimin(0), nfit, the fitted points and the results.
+EvidenceValues evidence_values(const Run& run, const DistributionResults& res);
+
+// The console form (command "showpmin"): the minimum chi-square, the free
+// parameters there, and the five values.
+void show_evidence_summary(const Run& run, const DistributionResults& res, Console& con);
+
+// The end-of-run form, appended to the run's output file nomout(0): chi-squares,
+// the parameters at the minimum, the five values and the table of means and
+// most probable values.
+void append_evidence_summary(const Run& run, const DistributionResults& res);
+void write_evidence_summary(std::ostream& out, const Run& run, const DistributionResults& res);
+
+}  // namespace zorvik

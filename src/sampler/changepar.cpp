@@ -1,0 +1,131 @@
+#include "sampler/changepar.h"
+
+#include <cmath>
+
+#include "sampler/compara.h"
+
+namespace zorvik {
+
+namespace {
+
+// Applies a drawn step d by the parameter's step kind: additive ("n", and "a",
+// "al", which also adapt their step), proportional ("p") or logarithmic ("l",
+// a factor 10^d). Any other kind leaves the value as it is.
+void apply_step(const Word3& kind, double& v, double d) {
+  const char c0 = kind[0], c1 = kind[1], c2 = kind[2];
+  if (c2 != ' ') return;
+  if ((c0 == 'n' || c0 == 'a') && c1 == ' ')
+    v += d;
+  else if (c0 == 'a' && c1 == 'l')
+    v += d;
+  else if (c0 == 'p' && c1 == ' ')
+    v = v * (1.0 + d);
+  else if (c0 == 'l' && c1 == ' ')
+    v = v * std::pow(10.0, d);
+}
+
+// Mirrors a value that left its limits back inside: first at the upper limit,
+// then at the lower one. Returns false when it is still outside (a step longer
+// than the whole range).
+bool reflect(double& v, double lo, double hi) {
+  if (v > hi) v = 2.0 * hi - v;
+  if (v < lo) v = 2.0 * lo - v;
+  return !(v > hi || v < lo);
+}
+
+}  // namespace
+
+void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
+  const RunSettings& s = run.settings;
+  FitParameters& p = run.params;
+  ChainState& ch = run.chain;
+  const int npar = s.npar;
+  double* par = p.par.base();
+  const double* move = p.move.base();
+  const double* lo = p.parmin.base();
+  const double* hi = p.parmax.base();
+  double* parold = ch.parold.base();
+  double* chisq = ch.chisq.base();
+  double* chisqold = ch.chisqold.base();
+
+  for (int i = 1; i <= npar; ++i) parold[i] = par[i];
+  for (int k = 0; k <= kMaxFunc; ++k) chisqold[k] = chisq[k];
+
+  if (s.varpar == 1) {
+    // Every parameter moves, by a uniform step of half-width move/2.
+    for (int i = 1; i <= npar; ++i) {
+      const double d = (static_cast<double>(rnums[i + 1]) - 0.5) * move[i];
+      apply_step(p.logpar(i), par[i], d);
+      if (!reflect(par[i], lo[i], hi[i]))
+        con.record("(a20,i4,a,4f12.6)", "DANGER: step for par", i, " too big. Parold,par,parmin,parmax ",
+                   parold[i], par[i], lo[i], hi[i]);
+    }
+    // Equality groups: the master's value wins.
+    for (int g = 1; g <= p.ngroups; ++g) {
+      const int* members = p.parig.row(g);
+      for (int m = 2; m <= p.ign(g); ++m) par[members[m]] = par[members[1]];
+    }
+  } else if (s.varpar == 0 && p.nfit >= 1) {
+    // One fitted parameter, chosen at random, moves by a uniform step of half-width move.
+    const int k = static_cast<int>(static_cast<double>(rnums[2]) * p.nfit + 1.0);
+    const int ip = p.parfit(k);
+    ch.ipchanged = ip;
+    const double d = 2.0 * move[ip] * (static_cast<double>(rnums[3]) - 0.5);
+    apply_step(p.logpar(ip), par[ip], d);
+    if (!reflect(par[ip], lo[ip], hi[ip])) {
+      con.record("(a20,i4,a)", "DANGER: step for par", ip, " too big. Parold,par,parmin,parmax ");
+      con.line(parold[ip], par[ip], lo[ip], hi[ip]);
+      con.line("jump,movepar", move[ip], d);
+    }
+    // Equality groups: the moved parameter wins in the first group that holds it.
+    for (int g = 1; g <= p.ngroups; ++g) {
+      const int n = p.ign(g);
+      if (n <= 0) continue;
+      const int* members = p.parig.row(g);
+      bool holds = false;
+      for (int m = 1; m <= n && !holds; ++m) holds = members[m] == ip;
+      if (!holds) continue;
+      for (int m = 1; m <= n; ++m) par[members[m]] = par[ip];
+      break;
+    }
+  }
+
+  // Order relations par(a) >= par(b), once each and in order.
+  for (int r = 1; r <= p.nrel; ++r) {
+    const int a = p.parrel(r, 1), b = p.parrel(r, 2);
+    if (par[b] > par[a]) par[a] = 2.0 * par[b] - par[a];
+  }
+
+  compara(run, ws);
+  const double chi_old = chisqold[0];
+  const double chi_new = chisq[0];
+
+  // Metropolis acceptance at temperature temp; the likelihood is exp(−χ²/2).
+  // A proposal whose chi-square is not a finite number is always rejected.
+  bool accept = false;
+  if (!std::isfinite(chi_new)) {
+    accept = false;
+  } else if (chi_old > chi_new) {
+    ch.stepresult = kChiDown;
+    ++ch.stepcount(2);
+    return;
+  } else if (chi_new == chi_old) {
+    ch.stepresult = kNoChange;
+    ++ch.stepcount(1);
+    return;
+  } else {
+    const double prob = s.temp > 0.0 ? std::exp(-(chi_new - chi_old) / (2.0 * s.temp)) : 0.0;
+    accept = static_cast<double>(rnums[1]) < prob;
+  }
+  if (accept) {
+    ch.stepresult = kChiUp;
+    ++ch.stepcount(3);
+    return;
+  }
+  for (int i = 1; i <= npar; ++i) par[i] = parold[i];
+  for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = chisqold[k];
+  ch.stepresult = kNoChange;
+  ++ch.stepcount(1);
+}
+
+}  // namespace zorvik

@@ -1,0 +1,56 @@
+#include "sampler/compara.h"
+
+#include <cmath>
+
+#include "models/functions.h"
+
+namespace zorvik {
+
+namespace {
+
+// The chi-square of one data set from its model values. σ > 0: Gaussian term
+// (y − ycalc)² / (σ·σ); σ < 0: counting data, the Poisson deviance
+// 2·[(y ln y − y) − (y ln ycalc − ycalc)] (2·ycalc when y = 0, nothing when
+// ycalc = 0); σ = 0: the point is left out. Summed in increasing point order.
+double data_set_chisq(const double* y, const double* yc, const double* sigma, int first, int last) {
+  double chi = 0.0;
+  for (int j = first; j <= last; ++j) {
+    const double s = sigma[j];
+    if (s > 0.0) {
+      const double d = y[j] - yc[j];
+      chi += d * d / (s * s);
+    } else if (s < 0.0) {
+      const double m = yc[j];
+      if (m == 0.0) continue;
+      const double o = y[j];
+      if (o == 0.0)
+        chi += 2.0 * m;
+      else
+        chi += 2.0 * ((o * std::log(o) - o) - (o * std::log(m) - m));
+    }
+  }
+  return chi;
+}
+
+}  // namespace
+
+void compara(Run& run, ModelWorkspace& ws) {
+  const FitFunctions& d = run.data;
+  const int nfunc = run.settings.nfunc;
+  double* chisq = run.chain.chisq.base();
+  for (int i = 0; i <= kMaxFunc; ++i) chisq[i] = 0.0;
+  double* par = run.params.par.base();
+  for (int i = 1; i <= nfunc; ++i) {
+    if (d.opfit(i) <= 0) continue;
+    // Every fitted set has a routine: the catalogue was checked when the
+    // parameter file was read.
+    if (!evaluate_data_set(i, d, run.settings.npar, par, ws)) continue;
+    const int first = d.imin(i);
+    chisq[i] = data_set_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, first + d.ndatin(i) - 1);
+  }
+  double total = 0.0;
+  for (int i = 1; i <= nfunc; ++i) total += chisq[i];
+  chisq[0] = total / static_cast<double>(run.settings.nfitfunc);
+}
+
+}  // namespace zorvik

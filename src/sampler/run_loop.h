@@ -1,0 +1,33 @@
+// The Markov-chain run: seeding, initial curves, trace files, the steps with
+// their random blocks, best state and histograms, and the write-interval block
+// (progress report, run-time estimate, step adaptation, annealing, trace
+// records, result files, the parameter file, the convergence test).
+#pragma once
+
+#include <vector>
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+#include "sampler/ranlux.h"
+
+namespace zorvik {
+
+// The process CPU time in seconds (single precision, as the estimate uses it).
+using CpuClock = float (*)();
+float process_cpu_seconds();
+
+// What the run keeps between runs besides the tables: the generator and its
+// block of uniform numbers.
+struct RunLoop {
+  explicit RunLoop(Console& con) : ranlux(con) {}
+  Ranlux ranlux;
+  std::vector<float> rvec;  // the block of uniform numbers, 1,000,000 at most
+  int saved_state[25] = {};
+  CpuClock clock = &process_cpu_seconds;
+};
+
+// One run of the chain from the current state (program start, "c").
+void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con);
+
+}  // namespace zorvik

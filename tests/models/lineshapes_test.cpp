@@ -1,0 +1,269 @@
+// Line shapes and simple-function models against independent evaluations: areas
+// by quadrature against closed forms, exact Voigt profile values, and each
+// model's formula written out afresh here.
+#include "models/lineshapes.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <complex>
+#include <initializer_list>
+#include <iomanip>
+#include <numbers>
+
+namespace zorvik {
+namespace {
+
+// A few shape values combined in another order agree to a few ulps of the
+// largest term; 1e-13 of the sum of |terms| leaves room for ~20 roundings.
+constexpr double kFormulaTol = 1e-13;
+// The four-Lorentzian sum in complex form (another division and association),
+// and the approximation's own reference values (17 digits): the terms partly cancel.
+constexpr double kVoigtSelfTol = 1e-12;
+// Against the exact profile: 2e-3 of the peak height (the approximation's worst
+// error is 1.49e-3 of the peak; relative errors in the wings are large).
+constexpr double kVoigtExactTol = 2e-3;
+
+constexpr double kPiD = std::numbers::pi;
+constexpr double kPiF = 3.1415927410125732;  // float(π), as the normalised shapes use it
+constexpr double A[] = {-1.215, -1.3509, -1.215, -1.3509}, B[] = {1.2359, 0.3786, -1.2359, -0.3786};
+constexpr double C[] = {-0.3085, 0.5906, -0.3085, 0.5906}, D[] = {0.021, -1.1858, -0.021, 1.1858};
+
+using Params = std::array<double, 101>;  // p[k] = pk; p[0] unused
+Params make_params(std::initializer_list<double> values) {
+  Params p{};
+  int k = 1;
+  for (double v : values) p[k++] = v;
+  return p;
+}
+
+double lor(double c, double g, double x) { return g / (kPiF * ((x - c) * (x - c) + g * g)); }
+double gau(double c, double s, double x) { return std::exp(-(x - c) * (x - c) / (2 * s * s)) / (s * std::sqrt(2 * kPiF)); }
+
+// The four generalised Lorentzians as Re Σ (C − iD) / ((Y − A) − i(X − B)).
+double voigt_approx(double c, double s, double g, double x) {
+  const double X = (x - c) / (s * std::sqrt(2.0)), Y = g / (s * std::sqrt(2.0));
+  std::complex<double> w = 0;
+  for (int m = 0; m < 4; ++m) w += std::complex<double>(C[m], -D[m]) / std::complex<double>(Y - A[m], -(X - B[m]));
+  return w.real() / (s * std::sqrt(2 * kPiF));
+}
+
+// Peak of the exact Voigt profile, erfcx(Y)/(s√(2π)) with Y = g/(s√2); erfcx by its
+// asymptotic series where exp(Y²) would overflow (error below 2e-8 for Y ≥ 20).
+double exact_voigt_peak(double s, double g) {
+  const double Y = g / (s * std::sqrt(2.0));
+  const double erfcx = Y < 20 ? std::exp(Y * Y) * std::erfc(Y) : (1 - 1 / (2 * Y * Y) + 3 / (4 * Y * Y * Y * Y)) / (Y * std::sqrt(kPiD));
+  return erfcx / (s * std::sqrt(2 * kPiD));
+}
+
+template <class F>
+double trapezoid(F f, double a, double b, int n) {
+  const double h = (b - a) / n;
+  double sum = 0.5 * (f(a) + f(b));
+  for (int k = 1; k < n; ++k) sum += f(a + k * h);
+  return sum * h;
+}
+
+TEST(GuardedQuotient, DividesOrGivesZeroForAZeroDivisorAndTheConstantsAreTheStoredOnes) {
+  EXPECT_EQ(dquot0(6.0, 3.0), 2.0);
+  EXPECT_EQ(dquot0(1.0, 0.0), 0.0);
+  EXPECT_EQ(dquot0(std::nan(""), -0.0), 0.0);
+  EXPECT_TRUE(std::isnan(dquot0(1.0, std::nan(""))));  // a NaN divisor is not guarded
+  EXPECT_EQ(mathconst::pi, static_cast<double>(static_cast<float>(kPiD)));
+  EXPECT_EQ(mathconst::twopi, static_cast<double>(static_cast<float>(2 * kPiD)));
+  EXPECT_EQ(kSqrtTwoPiStored, std::sqrt(mathconst::twopi));
+  EXPECT_EQ(kSqrtTwoPi, std::sqrt(2 * kPiD));
+  EXPECT_EQ(kSqrt2, std::sqrt(2.0));
+}
+
+// Trapezoid sums of functions analytic in a strip of half-width d converge like
+// exp(−2πd/h); what remains is the end correction h²/12·(f′(b) − f′(a)) and rounding.
+TEST(ShapeAreas, MatchTheClosedFormsOfTheTruncatedIntegrals) {
+  // Gaussian, ±12 s (tails 4e-33): area √(2π)/√(2π′) = 1 − 1.39e-8, which a double π would miss.
+  EXPECT_NEAR(trapezoid([](double x) { return dgauss(0.3, 0.7, x); }, 0.3 - 8.4, 0.3 + 8.4, 192),
+              std::sqrt(kPiD / kPiF), 1e-14);
+  // Lorentzian over ±1000 g, h = g/10: (2/π′)·atan(L/g), short of 1 by the tails
+  // (6.4e-4), plus the end correction −h²/12 · 4gL/(π′(L² + g²)²) = −1.06e-12.
+  const double g = 0.25, L = 1000 * g, h = g / 10;
+  const double end = -h * h / 12 * 4 * g * L / (kPiF * (L * L + g * g) * (L * L + g * g));
+  EXPECT_NEAR(trapezoid([g](double x) { return dlorentz(-1.0, -g, x); }, -1 - L, -1 + L, 20000),
+              2 / kPiF * std::atan(L / g) + end, 1e-14);
+  // Voigt: each term integrates to C·atan((X − B)/(Y − A)) + (D/2)·ln((Y − A)² + (X − B)²),
+  // and dx = s√2 dX makes the area ΔF/√π′. Over the whole line ΔF = π·ΣC: the
+  // approximation's area is √π·0.5642 = 1.0000185 times the exact one. Its poles lie
+  // ≥ 1.215 off the real X axis, so with h = 0.05 s only rounding (< 1e-12) is left.
+  for (auto [s, g] : {std::array{1.0, 1.0}, std::array{0.3, 0.05}, std::array{0.05, 2.0}}) {
+    const double x0 = 0.4, L = 100 * (s + g), Y = g / (s * std::sqrt(2.0));
+    auto F = [&](double x) {
+      const double X = (x - x0) / (s * std::sqrt(2.0));
+      double f = 0;
+      for (int m = 0; m < 4; ++m)
+        f += C[m] * std::atan((X - B[m]) / (Y - A[m])) + D[m] / 2 * std::log((Y - A[m]) * (Y - A[m]) + (X - B[m]) * (X - B[m]));
+      return f;
+    };
+    const double area = trapezoid([&](double x) { return dvoigt(x0, s, g, x); }, x0 - L, x0 + L, static_cast<int>(2 * L / (0.05 * s)));
+    EXPECT_NEAR(area, (F(x0 + L) - F(x0 - L)) / std::sqrt(kPiF), 1e-10) << "s=" << s << " g=" << g;
+  }
+  // The reference area (8 digits) over ±2000, step 0.02, s = g = 1 (exact profile: 0.99968169).
+  EXPECT_NEAR(trapezoid([](double x) { return dvoigt(0, 1, 1, x); }, -2000, 2000, 200000), 0.99970009, 5e-9);
+}
+
+// Exact: the Faddeeva function; approx: the approximation evaluated independently.
+struct VoigtPoint { double x0, s, g, x, exact, approx; };
+constexpr VoigtPoint kVoigtPoints[] = {
+    {0, 1, 1, 0, 0.20870928052036772, 0.20871636678167563},     {0, 1, 1, 1, 0.16579566268916651, 0.16579941867109405},
+    {0, 1, 1, 3, 0.043385822323679699, 0.04350093778505687},    {0, 1, 1, 10, 0.0032487348597690954, 0.0032446503049829733},
+    {0, 0.5, 0.1, 0, 0.68496763174294284, 0.68498269387505106}, {0, 0.5, 0.1, 0.5, 0.44922297055145866, 0.44918830291177475},
+    {0, 0.5, 0.1, 2, 0.010526647506744506, 0.01039609795927518}, {1.5, 0.2, 2, 0, 0.10213052063547255, 0.10212943823581584},
+    {0, 0.05, 0.01, 0.02, 6.3980767168706691, 6.3981982253493186}, {0, 2, 0.001, 1, 0.17597141892698862, 0.17597580592338827},
+    {0, 0.001, 1, 0.3, 0.29202723908797229, 0.29203259740979232}, {0.2, 0.3, 0.3, -0.4, 0.30238399808758476, 0.30255558562924623},
+};
+
+TEST(VoigtAgainstExactProfile, WithinItsErrorOfTheExactProfileAndEqualToItsOwnReferenceValues) {
+  for (const VoigtPoint& v : kVoigtPoints) {
+    const double y = dvoigt(v.x0, v.s, v.g, v.x);
+    SCOPED_TRACE(::testing::Message() << std::setprecision(17) << "x0=" << v.x0 << " s=" << v.s << " g=" << v.g
+                                      << " x=" << v.x << " dvoigt=" << y);
+    EXPECT_NEAR(y, v.exact, kVoigtExactTol * exact_voigt_peak(v.s, v.g));
+    EXPECT_NEAR(y, v.approx, kVoigtSelfTol * v.approx);
+    EXPECT_NEAR(voigt_approx(v.x0, v.s, v.g, v.x), v.approx, kVoigtSelfTol * v.approx);  // the oracle used below
+  }
+  EXPECT_EQ(dvoigt(0, -1, -1, 0.5), dvoigt(0, 1, 1, 0.5));
+  EXPECT_NEAR(dvoigt(0, 1, 1, 0.5), 0.19677569002775092, kVoigtSelfTol);
+}
+
+TEST(ShapeReductions, ZeroWidthsGiveZeroOrThePureShapeAndTheNarrowPeakIsAWindow) {
+  EXPECT_EQ(dlorentz(0, 1, 0), 1 / kPiF);
+  EXPECT_EQ(dvoigt(0, 0, 1, 0), 0.31830987732601135);
+  EXPECT_EQ(dvoigt(0, 1, 0, 0), 0.3989422748506426);
+  for (double x : {-3.0, 0.2, 1.0}) {
+    EXPECT_EQ(dlorentz(0.2, 0, x), 0.0) << x;
+    EXPECT_EQ(dgauss(0.2, 0, x), 0.0) << x;
+    EXPECT_EQ(dvoigt(0.2, 0, 0, x), 0.0) << x;
+    EXPECT_EQ(dvoigt(0.2, 0, -0.7, x), dlorentz(0.2, 0.7, x)) << x;
+    EXPECT_EQ(dvoigt(0.2, 0.4, 0, x), dgauss(0.2, 0.4, x)) << x;
+  }
+  EXPECT_EQ(ddelta(0, 0.001, 0), 0.0);
+  EXPECT_EQ(ddelta(0, 0.001, 0.0005), 0.5);
+  EXPECT_EQ(ddelta(0, 0.001, -0.0005), 0.5);
+  EXPECT_EQ(ddelta(0, 0.001, 0.001), 0.0);  // the edge is outside
+  EXPECT_EQ(ddelta(0, 0.001, 0.3), 0.0);
+}
+
+TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
+  double y = 0;
+  Params p = make_params({1});
+  for (double x : {-7.5, 0.0, 3.0}) EXPECT_TRUE(poli(1, x, p.data(), y) && y == 1.0) << x;
+  p = make_params({0, 0, 0, 1, 0, 1, 0, 0, 1, 0, 0, 1});
+  EXPECT_TRUE(gauss(3, 0.0, p.data(), y));
+  EXPECT_DOUBLE_EQ(y, 1 / 2.5066282746310002);
+
+  // Signed parameters; widths p6, p9, … ≥ 0.5. Each term checked to 1e-13 of Σ|terms|.
+  for (int k = 1; k <= 18; ++k) p[k] = std::sin(1.7 * k) + (k % 3 == 0 ? 1.5 : 0);
+  for (double x : {-1.3, 0.45, 2.2}) {
+    double pol = 0, spol = 0, gs = 0, sg = 0, ls = 0, sl = 0;
+    for (int k = 0; k <= 9; ++k) pol += p[k + 1] * std::pow(x, k), spol += std::fabs(p[k + 1] * std::pow(x, k));
+    for (int m = 1; m <= 5; ++m) {
+      const double a = p[3 * m + 1], d = x - p[3 * m + 2], w = p[3 * m + 3];
+      const double tg = a * std::exp(-d * d / (2 * w * w)) / (w * std::sqrt(2 * kPiD)), tl = a * w / (kPiD * (d * d + w * w));
+      if (m <= 3) gs += tg, sg += std::fabs(tg);
+      ls += tl, sl += std::fabs(tl);
+    }
+    const double bg = p[1] + p[2] * x + p[3] * x * x, sbg = std::fabs(p[1]) + std::fabs(p[2] * x) + std::fabs(p[3] * x * x);
+    const double lbg = std::pow(10, p[1]) + std::pow(10, p[2]) * x + std::pow(10, p[3]) * x * x;
+    SCOPED_TRACE(x);
+    EXPECT_TRUE(poli(1, x, p.data(), y));
+    EXPECT_NEAR(y, pol, kFormulaTol * spol);
+    EXPECT_TRUE(gauss(1, x, p.data(), y));
+    EXPECT_NEAR(y, bg + gs, kFormulaTol * (sbg + sg));
+    EXPECT_TRUE(gaussl(1, x, p.data(), y));
+    EXPECT_NEAR(y, lbg + gs, kFormulaTol * (std::fabs(lbg) + sg));
+    EXPECT_TRUE(lorentz(1, x, p.data(), y));
+    EXPECT_NEAR(y, bg + ls, kFormulaTol * (sbg + sl));
+  }
+  p[9] = 0;  // a zero width is not guarded in these models
+  gauss(1, 0.5, p.data(), y);
+  EXPECT_FALSE(std::isfinite(y));
+
+  // Two Lorentzians per data set, p1 … p3 shared: a distinct block for each i.
+  for (int k = 1; k <= 28; ++k) p[k] = 0.3 + 0.01 * k * (k % 2 ? 1 : -1);
+  for (int i = 1; i <= 5; ++i) {
+    const double a = p[3 + i], w = p[8 + i], g1 = p[13 + i], g2 = p[18 + i], c = p[23 + i];
+    for (double x : {c, c + 0.4, -1.0}) {
+      const double bg = p[1] + p[2] * x + p[3] * x * x, d2 = (x - c) * (x - c);
+      const double lines = a / kPiD * (w * g1 / (d2 + g1 * g1) + (1 - w) * g2 / (d2 + g2 * g2));
+      EXPECT_TRUE(l2(i, x, p.data(), y));
+      EXPECT_NEAR(y, bg + lines, kFormulaTol * (std::fabs(bg) + std::fabs(lines))) << "i=" << i << " x=" << x;
+    }
+  }
+  y = -42;
+  EXPECT_FALSE(l2(6, 0.5, p.data(), y));
+  EXPECT_EQ(y, -42);
+}
+
+TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWriteBack) {
+  Params p = make_params({2.5});
+  for (int i = 1; i <= 9; ++i) p[9 + i] = 0.3 + 0.07 * i;
+  double y = 0;
+  EXPECT_TRUE(kww(1, 2.5, p.data(), y));
+  EXPECT_DOUBLE_EQ(y, std::exp(-1.0));
+  EXPECT_TRUE(kww(9, 7.0, p.data(), y));
+  EXPECT_NEAR(y, std::exp(-std::pow(7.0 / 2.5, p[18])), 1e-15);
+  y = -42;
+  EXPECT_FALSE(kww(10, 2.5, p.data(), y));
+  EXPECT_EQ(y, -42);
+
+  // Break at 2; set 1: a = 1, b = 3, c = 99, d = −1; set 2: a = 5, b = 0.5, c = 77, d = 2.
+  Params k = make_params({2.0, 1.0, 1.0, 3.0, 99.0, -1.0, 5.0, 0.5, 77.0, 2.0});
+  EXPECT_TRUE(kink(1, 0.0, k.data(), y));  // joined below the break too
+  EXPECT_EQ(y, 1.0);
+  EXPECT_EQ(k[5], (3.0 - -1.0) * 2.0 + 1.0);
+  EXPECT_EQ(k[9], 77.0);
+  double below = 0, above = 0;
+  kink(1, 2.0, k.data(), below);
+  kink(1, std::nextafter(2.0, 3.0), k.data(), above);
+  EXPECT_NEAR(above, below, 1e-14);  // the lines meet at the break
+  kink(2, 3.0, k.data(), y);
+  EXPECT_EQ(k[9], (0.5 - 2.0) * 2.0 + 5.0);
+  EXPECT_EQ(y, 2.0 * 3.0 + k[9]);
+  k[2] = 0;  // free intercept
+  k[5] = 99;
+  kink(1, 4.0, k.data(), y);
+  EXPECT_EQ(k[5], 99.0);
+  EXPECT_EQ(y, -4.0 + 99.0);
+  y = -42;
+  EXPECT_FALSE(kink(6, 4.0, k.data(), y));
+  EXPECT_EQ(y, -42);
+}
+
+TEST(QuasielasticCombinations, MatchTheirFormulasWithAbsoluteWidthsAmplitudesAndFractions) {
+  // Negative widths, amplitudes and fractions; fractions above and below 1 with |1 − a| ≠ |1 − b|.
+  const Params p = make_params({-0.3, 0.8, -0.15, -2.0, -1.3, -0.6, 0.25});
+  const double w1 = 0.3, w2 = 0.8, w3 = 0.15, A4 = 2.0, A5 = 1.3, A6 = 0.6, c = 0.25, c6 = -0.6;
+  const double a = 1.3, b = 0.6, qa = 0.3, qb = 0.4;  // |p5|, |p6| as fractions in 123 and 125
+  const Params v = make_params({-0.4, -0.2, 0.25});
+  for (double x : {0.25, 0.2502, 0.4, -1.0, 3.0}) {
+    SCOPED_TRACE(x);
+    double y = 0;
+    auto check = [&](auto model, const Params& q, double expect) {
+      EXPECT_TRUE(model(1, x, q.data(), y));
+      EXPECT_NEAR(y, expect, kVoigtSelfTol * expect);
+    };
+    check(lll, p, A4 * lor(c, w1, x) + A5 * lor(c, w2, x) + A6 * lor(c, w3, x));
+    check(gll, p, A4 * gau(c, w1, x) + A5 * lor(c, w2, x) + A6 * lor(c, w3, x));
+    check(dll, p, A4 * lor(c6, w1, x) + A5 * lor(c6, w2, x));  // centre p6, outside the narrow window
+    check(gvv, p, A4 * (a * b * gau(c, w1, x) + qa * b * voigt_approx(c, w1, w2, x) + qb * a * voigt_approx(c, w1, w3, x) +
+                        qa * qb * voigt_approx(c, w1, w2 + w3, x)));
+    check(lxlxl, p, A4 * (a * b * lor(c, w1, x) + qa * b * lor(c, w1 + w2, x) + qb * a * lor(c, w1 + w3, x) +
+                          qa * qb * lor(c, w1 + w2 + w3, x)));
+    check(sebtest, v, voigt_approx(0.25, 0.4, 0.2, x));
+  }
+  const Params d = make_params({0.3, 0.8, -5.0, 0.0, 0.0, 1.0});  // only the narrow peak, |p3| = 5
+  double y = 0;
+  dll(7, 1.0005, d.data(), y);
+  EXPECT_NEAR(y, 2.5, 1e-9);  // 1.0005 − 1 carries the rounding of 1.0005
+}
+
+}  // namespace
+}  // namespace zorvik
