@@ -113,9 +113,9 @@ bool agree(int lux) {
 
 void per_number(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBlock);
-  state.counters["ns_per_number"] = benchmark::Counter(
-      static_cast<double>(kBlock) * 1e-9,
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  // Seconds per delivered number (shown with an SI prefix, e.g. 4.6n).
+  state.counters["per_number"] = benchmark::Counter(
+      kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_Ranlux(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include "analysis/end_of_run.h"
 #include "models/functions.h"
 #include "models/workspace.h"
+#include "sampler/compara.h"
 #include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/interp.h"
@@ -36,6 +37,7 @@ int run_program(const std::vector<std::string>& args) {
     break;
   }
   interp(run->data, run->settings, con);
+  classify_sigmas(run->data, run->settings.nfunc);
 
   // Every fitted data set must have a model this version evaluates.
   for (int i = 1; i <= run->settings.nfunc; ++i) {

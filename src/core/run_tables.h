@@ -66,6 +66,10 @@ struct FitFunctions {
   // logarithms (whole-curve dielectric models); the parameter-file writer then
   // writes the range back in the units of the data file.
   Table<int, 1, kMaxFunc> logrange{"logrange"};
+  // 1 when every point of the fit range has a positive sigma (set once the data
+  // are read and interpolated): the chi-square then needs no per-point test of
+  // the statistics. 0 means "not known" and is always safe.
+  Table<int, 1, kMaxFunc> gaussian_only{"gaussian_only"};
 };
 
 // The parameter slots and the relations between parameters.

@@ -151,14 +151,35 @@ inline bool poli(int /*i*/, double x, const double* p, double& y) {
 //     a / (s·√(2π)) · exp(−(x − c)² / (2 s²)),
 // (a, c, s) = (p(3m+1), p(3m+2), p(3m+3)) for m = 1, 2, 3, added to `sum` in
 // that order. No guard: s = 0 divides by zero.
-inline double add_three_gaussians(double sum, double x, const double* p) {
+// The x-independent factors of the three Gaussians of [101] and [102]: the
+// amplitude a/(s·√(2π)), the centre and 1/(2s²). A batch over many points
+// computes them once; the per-point form computes them for its one point, so
+// both give the same numbers.
+struct GaussFactors {
+  double amp[3], centre[3], inv2var[3];
+};
+
+inline GaussFactors gauss_factors(const double* p) {
+  GaussFactors f;
   for (int m = 1; m <= 3; ++m) {
-    const double a = p[3 * m + 1];
-    const double d = x - p[3 * m + 2];
     const double s = p[3 * m + 3];
-    sum = sum + a / (s * kSqrtTwoPi) * std::exp(-(d * d) / (2.0 * (s * s)));
+    f.amp[m - 1] = p[3 * m + 1] / (s * kSqrtTwoPi);
+    f.centre[m - 1] = p[3 * m + 2];
+    f.inv2var[m - 1] = 1.0 / (2.0 * (s * s));
+  }
+  return f;
+}
+
+inline double add_three_gaussians(double sum, double x, const GaussFactors& f) {
+  for (int m = 0; m < 3; ++m) {
+    const double d = x - f.centre[m];
+    sum = sum + f.amp[m] * std::exp(-(d * d) * f.inv2var[m]);
   }
   return sum;
+}
+
+inline double add_three_gaussians(double sum, double x, const double* p) {
+  return add_three_gaussians(sum, x, gauss_factors(p));
 }
 
 // [101] Three Gaussians on a quadratic background:

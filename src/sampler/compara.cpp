@@ -32,7 +32,25 @@ double data_set_chisq(const double* y, const double* yc, const double* sigma, in
   return chi;
 }
 
+// The same sum when every sigma is positive: no test per point.
+double gaussian_chisq(const double* y, const double* yc, const double* sigma, int first, int last) {
+  double chi = 0.0;
+  for (int j = first; j <= last; ++j) {
+    const double d = y[j] - yc[j];
+    chi += d * d / (sigma[j] * sigma[j]);
+  }
+  return chi;
+}
+
 }  // namespace
+
+void classify_sigmas(FitFunctions& data, int nfunc) {
+  for (int i = 1; i <= nfunc; ++i) {
+    bool positive = data.ndatin(i) > 0;
+    for (int j = data.imin(i); positive && j < data.imin(i) + data.ndatin(i); ++j) positive = data.sigmae(i, j) > 0.0;
+    data.gaussian_only(i) = positive ? 1 : 0;
+  }
+}
 
 void compara(Run& run, ModelWorkspace& ws) {
   const FitFunctions& d = run.data;
@@ -46,7 +64,9 @@ void compara(Run& run, ModelWorkspace& ws) {
     // parameter file was read.
     if (!evaluate_data_set(i, d, run.settings.npar, par, ws)) continue;
     const int first = d.imin(i);
-    chisq[i] = data_set_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, first + d.ndatin(i) - 1);
+    const int last = first + d.ndatin(i) - 1;
+    chisq[i] = d.gaussian_only(i) ? gaussian_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last)
+                                  : data_set_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last);
   }
   double total = 0.0;
   for (int i = 1; i <= nfunc; ++i) total += chisq[i];

@@ -12,4 +12,8 @@ namespace zorvik {
 // slot 0 their mean over the fitted data sets, slots above nfunc 0.
 void compara(Run& run, ModelWorkspace& ws);
 
+// Marks the data sets whose fit range has only positive sigmas (data.gaussian_only),
+// for the chi-square's fast path. Call after the data are read and interpolated.
+void classify_sigmas(FitFunctions& data, int nfunc);
+
 }  // namespace zorvik

@@ -13,11 +13,12 @@
 //
 // Speed. Level 4 runs the recurrence 389 times for 24 numbers, so the recurrence is
 // the whole cost. Two consecutive steps are done as one 64-bit subtraction: the
-// ring holds the digits in 32-bit slots, two neighbouring slots read as one 64-bit
-// word (low slot first), and the borrow of the low digit runs through the eight
-// empty bits into the high digit exactly as the recurrence passes c_m on to step
-// m + 1. Whole turns of the ring keep all twelve words in registers; turns entered
-// part-way use the same two-digit step on the ring in memory.
+// numbers sit in 32-bit slots, two neighbouring slots read as one word (low slot
+// first), and the borrow of the low digit runs through the eight empty bits into
+// the high digit exactly as the recurrence passes c_m on to step m + 1. The
+// recurrence always advances by whole turns of 24 steps (twelve words, held in
+// registers), ahead of the numbers taken; the last two turns are kept so that the
+// numbers delivered, their padding and the state at any position can be read back.
 // Held to published values by tests/sampler/ranlux_test.cpp (bit patterns of an
 // independent implementation, tests/data/ranlux_reference.txt).
 #include "sampler/ranlux.h"
@@ -51,27 +52,20 @@ constexpr float kTwom24 = 0x1p-24f;
 constexpr float kTwom48 = 0x1p-48f;
 constexpr std::uint32_t kTwo12 = 4096;  // outputs below 2^−12 are padded
 
-// One step at slot k whose lag-10 partner is slot j.
-inline void step_one(std::uint32_t* x, int k, int j, std::uint64_t& c) {
-  const std::uint32_t d = x[j] - x[k] - static_cast<std::uint32_t>(c);
-  c = d >> 31;  // |δ| ≤ 2^24, so the sign bit is the borrow
-  x[k] = d & kMask24;
-}
-
-// Two steps on a word holding two digits (low slot in the low half): a − b − c with
-// the borrow passing between the halves; returns the two new digits and leaves the
-// borrow of the high digit in c.
+// a − b − c on two digits at once; returns the difference with the two digits not
+// yet reduced (bits 24 … 31 and 56 … 63 hold the borrows) and leaves the borrow of
+// the high digit in c. Both words are below 2^56.
 #ifdef ZORVIK_RANLUX_SUBBORROW
-inline std::uint64_t swb_pair(std::uint64_t a, std::uint64_t b, std::uint64_t& c) {
+inline std::uint64_t sub_pair(std::uint64_t a, std::uint64_t b, unsigned char& c) {
   unsigned long long d;
-  c = _subborrow_u64(static_cast<unsigned char>(c), a, b, &d);
-  return d & kPairMask;
+  c = _subborrow_u64(c, a, b, &d);
+  return d;
 }
 #else
-inline std::uint64_t swb_pair(std::uint64_t a, std::uint64_t b, std::uint64_t& c) {
-  const std::uint64_t d = a - b - c;  // both words are below 2^56
-  c = d >> 63;
-  return d & kPairMask;
+inline std::uint64_t sub_pair(std::uint64_t a, std::uint64_t b, unsigned char& c) {
+  const std::uint64_t d = a - b - c;
+  c = static_cast<unsigned char>(d >> 63);
+  return d;
 }
 #endif
 
@@ -82,47 +76,43 @@ inline std::uint64_t load_pair(const std::uint32_t* p) {
 }
 inline void store_pair(std::uint32_t* p, std::uint64_t w) { std::memcpy(p, &w, sizeof w); }
 
-inline void step_pair(std::uint32_t* x, int k, int j, std::uint64_t& c) {
-  store_pair(x + k, swb_pair(load_pair(x + j), load_pair(x + k), c));
-}
-
-// Steps slots from … to−1, all in one lag segment (0 … 9, whose partners are
-// 14 … 23 from the previous turn, or 10 … 23, whose partners are 0 … 13 of this
-// turn). Pairs start at even slots so that each word read is one written whole.
-void step_span(std::uint32_t* x, int from, int to, std::uint64_t& c) {
-  const int lag = from < 10 ? 14 : -10;
-  int k = from;
-  if ((k & 1) != 0 && k < to) {
-    step_one(x, k, k + lag, c);
-    ++k;
-  }
-  for (; k + 1 < to; k += 2) step_pair(x, k, k + lag, c);
-  if (k < to) step_one(x, k, k + lag, c);
-}
-
-// `turns` whole turns of the ring (24 steps each) from slot 0, with the twelve
-// words in registers. Word w_i holds slots 2i and 2i+1; the partners of words
-// 0 … 4 are words 7 … 11 of the previous turn, those of words 5 … 11 are words
-// 0 … 6 of this turn.
+// `turns` whole turns from the turn held in x[0 … 23], which they replace. With
+// w_i = (x_{2i}, x_{2i+1}), the new words 0 … 4 take their lag-10 partners from
+// words 7 … 11 of the old turn, words 5 … 9 from the new words 0 … 4, and words 10,
+// 11 from the new words 5, 6. Within each of these three runs the subtractions
+// follow one another with nothing in between, so the borrow can stay in the
+// processor's carry flag; the digits are reduced after each run.
 void whole_turns(std::uint32_t* x, long long turns, std::uint64_t& carry) {
   std::uint64_t w0 = load_pair(x + 0), w1 = load_pair(x + 2), w2 = load_pair(x + 4),
                 w3 = load_pair(x + 6), w4 = load_pair(x + 8), w5 = load_pair(x + 10),
                 w6 = load_pair(x + 12), w7 = load_pair(x + 14), w8 = load_pair(x + 16),
                 w9 = load_pair(x + 18), w10 = load_pair(x + 20), w11 = load_pair(x + 22);
-  std::uint64_t c = carry;
+  unsigned char c = static_cast<unsigned char>(carry);
   for (long long t = 0; t < turns; ++t) {
-    w0 = swb_pair(w7, w0, c);
-    w1 = swb_pair(w8, w1, c);
-    w2 = swb_pair(w9, w2, c);
-    w3 = swb_pair(w10, w3, c);
-    w4 = swb_pair(w11, w4, c);
-    w5 = swb_pair(w0, w5, c);
-    w6 = swb_pair(w1, w6, c);
-    w7 = swb_pair(w2, w7, c);
-    w8 = swb_pair(w3, w8, c);
-    w9 = swb_pair(w4, w9, c);
-    w10 = swb_pair(w5, w10, c);
-    w11 = swb_pair(w6, w11, c);
+    w0 = sub_pair(w7, w0, c);
+    w1 = sub_pair(w8, w1, c);
+    w2 = sub_pair(w9, w2, c);
+    w3 = sub_pair(w10, w3, c);
+    w4 = sub_pair(w11, w4, c);
+    w0 &= kPairMask;
+    w1 &= kPairMask;
+    w2 &= kPairMask;
+    w3 &= kPairMask;
+    w4 &= kPairMask;
+    w5 = sub_pair(w0, w5, c);
+    w6 = sub_pair(w1, w6, c);
+    w7 = sub_pair(w2, w7, c);
+    w8 = sub_pair(w3, w8, c);
+    w9 = sub_pair(w4, w9, c);
+    w5 &= kPairMask;
+    w6 &= kPairMask;
+    w7 &= kPairMask;
+    w8 &= kPairMask;
+    w9 &= kPairMask;
+    w10 = sub_pair(w5, w10, c);
+    w11 = sub_pair(w6, w11, c);
+    w10 &= kPairMask;
+    w11 &= kPairMask;
   }
   store_pair(x + 0, w0);
   store_pair(x + 2, w1);
@@ -143,20 +133,29 @@ void whole_turns(std::uint32_t* x, long long turns, std::uint64_t& carry) {
 
 Ranlux::Ranlux(Console& con) : con_(con) {}
 
-// James's seeding: Park and Miller's multiplicative congruential generator in
-// L'Ecuyer's constants (a = 40014, m = 2147483563), evaluated with Schrage's
-// decomposition m = a·53668 + 12211 so that no product leaves 32 bits; each value
-// gives one start digit, its low 24 bits. SEEDS(1 … 24) receive them in order.
+void Ranlux::set_ring(const std::uint32_t last24[24], std::uint64_t carry, int pos) {
+  std::memcpy(buf_ + 24, last24, 24 * sizeof(std::uint32_t));
+  carry_ = carry;
+  q_ = 24;
+  rot_ = pos;
+}
+
+// James's seeding: the multiplicative congruential generator with L'Ecuyer's
+// constants (a = 40014, m = 2147483563), evaluated with Schrage's decomposition
+// m = a·53668 + 12211 so that no product leaves 32 bits; each value gives one start
+// number, its low 24 bits, for SEEDS(1), SEEDS(2), … The first step writes SEEDS(24)
+// (I24 = 24), so SEEDS(24) is the oldest number and SEEDS(1) the newest.
 void Ranlux::seed_words(int jseed) {
+  std::uint32_t last24[24];
   long long js = jseed;
   for (int i = 1; i <= 24; ++i) {
     const long long k = js / 53668;
     js = 40014 * (js - k * 53668) - k * 12211;
     if (js < 0) js += 2147483563;
-    x_[24 - i] = static_cast<std::uint32_t>(js % (1 << 24));
+    last24[24 - i] = static_cast<std::uint32_t>(js % (1 << 24));
   }
-  pos_ = 0;
-  carry_ = x_[0] == 0 ? 1 : 0;  // James: a zero SEEDS(24) starts with a borrow
+  // James: a zero SEEDS(24) starts with a borrow.
+  set_ring(last24, last24[0] == 0 ? 1 : 0, 0);
 }
 
 void Ranlux::rluxgo(int lux, int ins, int k1, int k2) {
@@ -187,7 +186,7 @@ void Ranlux::rluxgo(int lux, int ins, int k1, int k2) {
   kount_ = kk1;
   mkount_ = static_cast<int>(kk2);
   if (kk1 + kk2 == 0) return;
-  advance(kk1 + kk2 * kGiga);
+  skip(kk1 + kk2 * kGiga);
   // The place in the group of 24 follows from the count; a count that would fall
   // among the discarded numbers cannot have been reported by rluxat.
   const long long p = nskip_ + 24;
@@ -202,41 +201,41 @@ void Ranlux::rluxgo(int lux, int ins, int k1, int k2) {
   }
 }
 
-int Ranlux::walk_segment(long long n) {
-  const int end = pos_ < 10 ? 10 : 24;
-  const int len = static_cast<int>(std::min<long long>(n, end - pos_));
-  step_span(x_, pos_, pos_ + len, carry_);
-  pos_ += len;
-  if (pos_ == 24) pos_ = 0;
-  return len;
+void Ranlux::next_turn() {
+  std::memcpy(buf_, buf_ + 24, 24 * sizeof(std::uint32_t));
+  whole_turns(buf_ + 24, 1, carry_);
 }
 
-void Ranlux::advance(long long n) {
-  while (n > 0 && pos_ != 0) n -= walk_segment(n);
-  if (n >= 24) {
-    whole_turns(x_, n / 24, carry_);
-    n %= 24;
+void Ranlux::skip(long long n) {
+  const long long target = q_ + n;  // counted from the start of the current turn
+  if (target <= 24) {
+    q_ = static_cast<int>(target);
+    return;
   }
-  while (n > 0) n -= walk_segment(n);
+  const long long turns = (target - 1) / 24;  // leaves 1 … 24 taken of the last turn
+  q_ = static_cast<int>(target - 24 * turns);
+  if (turns > 1) whole_turns(buf_ + 24, turns - 1, carry_);
+  next_turn();
 }
 
 void Ranlux::deliver(float* out, int n) {
   while (n > 0) {
-    const int k0 = pos_;
-    // At most 14 steps: the lag-9 digit read for padding below is rewritten only
-    // 24 steps after it was made, so it is still in the ring.
-    const int len = walk_segment(n);
+    if (q_ == 24) {
+      next_turn();
+      q_ = 0;
+    }
+    const int len = std::min(n, 24 - q_);
     for (int i = 0; i < len; ++i) {
-      const int k = k0 + i;
-      const std::uint32_t v = x_[k];
+      const std::uint32_t v = buf_[24 + q_ + i];
       float r = static_cast<float>(v) * kTwom24;
       if (v < kTwo12) {
         // Pad with x_{m−9} (James: the new SEEDS(J24)); one rounding to single.
-        r += static_cast<float>(x_[k + 15 < 24 ? k + 15 : k - 9]) * kTwom48;
+        r += static_cast<float>(buf_[15 + q_ + i]) * kTwom48;
         if (r == 0.0f) r = kTwom48;
       }
       out[i] = r;
     }
+    q_ += len;
     out += len;
     n -= len;
   }
@@ -254,7 +253,7 @@ void Ranlux::ranlux(float* rvec, int n) {
     if (in24_ == 24) {
       in24_ = 0;
       kount_ += nskip_;
-      advance(nskip_);
+      skip(nskip_);
     }
   }
   if (n > 0) kount_ += n;
@@ -265,18 +264,24 @@ void Ranlux::ranlux(float* rvec, int n) {
 }
 
 void Ranlux::rluxut(int isdext[25]) const {
-  for (int i = 0; i < 24; ++i) isdext[i] = static_cast<int>(x_[23 - i]);  // SEEDS(i+1)
-  const int i24 = 24 - pos_;
+  // The 24 numbers before the next step, oldest first; step m wrote James's slot
+  // 24 − ((m + rot_) mod 24).
+  const int pos = (q_ + rot_) % 24;
+  for (int i = 0; i < 24; ++i) isdext[23 - (pos + i) % 24] = static_cast<int>(buf_[q_ + i]);
+  // The borrow of the last step taken: stored after a whole turn, otherwise read
+  // back from the next number, x_L = x_{L−10} − x_{L−24} − c_{L−1} (mod 2^24).
+  const std::uint32_t carry =
+      q_ == 24 ? static_cast<std::uint32_t>(carry_)
+               : (buf_[14 + q_] - buf_[q_] - buf_[24 + q_]) & kMask24;
+  const int i24 = 24 - pos;
   const int j24 = (i24 + 9) % 24 + 1;  // always 14 slots behind I24
   isdext[24] = i24 + 100 * j24 + 10000 * in24_ + 1000000 * luxlev_;
-  if (carry_ != 0) isdext[24] = -isdext[24];
+  if (carry != 0) isdext[24] = -isdext[24];
 }
 
 void Ranlux::rluxin(const int isdext[25]) {
-  // Digits are taken modulo 2^24 and positions modulo 24; every state written by
+  // Numbers are taken modulo 2^24 and positions modulo 24; every state written by
   // rluxut is already in range. J24 is not read: it is always I24 − 14 (mod 24).
-  for (int i = 0; i < 24; ++i) x_[23 - i] = static_cast<std::uint32_t>(isdext[i]) & kMask24;
-  carry_ = isdext[24] < 0 ? 1 : 0;
   long long isd = std::llabs(static_cast<long long>(isdext[24]));
   const int i24 = static_cast<int>(isd % 100);
   isd /= 10000;
@@ -292,7 +297,11 @@ void Ranlux::rluxin(const int isdext[25]) {
     con_.record("(a,i5)", " RANLUX ILLEGAL LUXURY RLUXIN: ", luxlev_);
     luxlev_ = kMaxLevel;
   }
-  pos_ = (24 - i24 % 24) % 24;
+  const int pos = (24 - i24 % 24) % 24;
+  std::uint32_t last24[24];
+  for (int i = 0; i < 24; ++i)
+    last24[i] = static_cast<std::uint32_t>(isdext[23 - (pos + i) % 24]) & kMask24;
+  set_ring(last24, isdext[24] < 0 ? 1 : 0, pos);
   inseed_ = -1;
   // A restored state is a full initialisation: a later ranlux must not reseed.
   initialised_ = true;

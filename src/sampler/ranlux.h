@@ -30,26 +30,30 @@ class Ranlux {
   void rluxat(int& lout, int& inout, int& k1, int& k2) const;
 
  private:
-  // Expands `jseed` into the 24 start values and resets the lag pointers and carry.
+  // Sets the ring to the 24 numbers before the next step, oldest first, with the
+  // borrow of the last one; `pos` is the ring slot of the next step (24 − I24).
+  void set_ring(const std::uint32_t last24[24], std::uint64_t carry, int pos);
+  // Expands `jseed` into the 24 start values (James's SEEDS(1 … 24)).
   void seed_words(int jseed);
-  // Runs the recurrence `n` times without delivering anything.
-  void advance(long long n);
-  // Runs the recurrence from slot pos_ to the end of its lag segment (at most `n`
-  // steps); returns the number of steps taken.
-  int walk_segment(long long n);
+  // Moves the position n steps on without delivering anything.
+  void skip(long long n);
   // Delivers n ≤ 24 − in24_ numbers of the current group.
   void deliver(float* out, int n);
+  // Computes the next turn of 24 numbers, keeping the current one as the previous.
+  void next_turn();
 
   Console& con_;
 
-  // The ring of the last 24 numbers, as 24-bit integers: the number x_m of step m
-  // lives in slot m mod 24, so slot pos_ holds x_{m−24} (read, then overwritten,
-  // by the next step) and slot pos_ − 10 (mod 24) holds x_{m−10}. In James's
-  // Fortran arrays, x_[k] is SEEDS(24 − k) · 2^24 and pos_ = 24 − I24.
-  // Aligned so that the two-digit words of the inner loops never cross a line.
-  alignas(64) std::uint32_t x_[24] = {};
-  std::uint64_t carry_ = 0;  // the borrow of the last step, 0 or 1
-  int pos_ = 0;              // slot written by the next step
+  // The recurrence runs in whole turns of 24 steps, ahead of the numbers taken.
+  // buf_[24 + k] holds x_{24T+k}, the current turn T, and buf_[k] the turn before;
+  // q_ numbers of the current turn have been taken (0 … 24). So the 24 numbers
+  // before the next step are buf_[q_ … q_+23], the next number is buf_[24+q_] and
+  // its lag-9 partner for padding buf_[15+q_]. The numbers are 24-bit integers in
+  // 32-bit slots; two slots read as one 64-bit word make a two-digit step.
+  alignas(64) std::uint32_t buf_[48] = {};
+  std::uint64_t carry_ = 0;  // the borrow after x_{24T+23}, 0 or 1
+  int q_ = 24;
+  int rot_ = 0;              // James's ring slot of x_m is I = 24 − ((m + rot_) mod 24)
   int in24_ = 0;             // numbers delivered in the current group of 24
   int luxlev_ = 3;           // level 0 … 4, or a p value 24 … 2000
   int nskip_ = 199;          // numbers discarded after each group of 24

@@ -1,46 +1,23 @@
 // The built program on complete set-ups: the console transcript and the files
-// written are compared byte for byte with reviewed golden copies. Set
-// ZORVIK_UPDATE_GOLDEN=1 to rewrite the golden copies after an intended change
-// (and review the difference before committing it).
+// written are compared byte for byte with reviewed golden copies.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 
-#include "support/scratch.h"
+#include "support/program.h"
 
 namespace zorvik {
 namespace {
 
+using testing_support::copy_case;
+using testing_support::Outcome;
+using testing_support::expect_golden;
 using testing_support::read_text;
+using testing_support::run_program;
 using testing_support::ScratchDir;
 using testing_support::source_path;
 using testing_support::write_text;
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-// Runs the program in the current folder with `args` and the keyboard text.
-Outcome run_program(const std::string& args, const std::string& keyboard) {
-  write_text("keyboard.txt", keyboard);
-  const std::string cmd = std::string(ZORVIK_BINARY) + " " + args + " <keyboard.txt >stdout.txt 2>stderr.txt";
-  const int raw = std::system(cmd.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text("stdout.txt"), read_text("stderr.txt")};
-}
-
-void copy_case(const std::string& name) {
-  const std::string cmd = "cp -r " + source_path("tests/e2e/" + name) + "/. .";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-}
-
-void expect_golden(const std::string& golden, const std::string& actual) {
-  const std::string path = source_path(golden);
-  if (std::getenv("ZORVIK_UPDATE_GOLDEN")) write_text(path, actual);
-  EXPECT_EQ(read_text(path), actual) << "golden file " << golden << " differs";
-}
 
 TEST(SetupRun, TwoDataSetsEchoPrepareTheResolutionAndInterpolate) {
   ScratchDir dir;

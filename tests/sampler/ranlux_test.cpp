@@ -277,6 +277,15 @@ TEST_F(RanluxTest, RestoringASavedStateRepeatsTheNumbersDrawnAfterTheSave) {
       EXPECT_EQ(inout, -1);  // the seed is unknown after rluxin
     }
   }
+  // Restoring and saving again gives back the same 25 words (after 24 numbers a
+  // borrow is pending).
+  for (const char* name :
+       {"level4_seed314159265_init_rluxut", "level4_seed314159265_rluxut_after_24",
+        "level4_seed314159265_rluxut_after_1000000", "level4_seed314159265_rluxut_after_2000000"}) {
+    Ranlux g(con_);
+    g.rluxin(section(name).isdext.data());
+    EXPECT_EQ(state_of(g), section(name).isdext) << name;
+  }
   EXPECT_EQ(screen_.str(), "");
 }
 
@@ -361,14 +370,16 @@ TEST_F(RanluxTest, IllegalArgumentsAreReportedAndReplaced) {
   EXPECT_EQ(screen_.str(), expected[2] + "\n" + expected[3] + "\n");
   EXPECT_EQ(state_of(g)[24] / 10000 % 100, 0);
 
-  // Levels 5 … 23 are illegal in a restored state too.
+  // Levels 5 … 23 are illegal in a restored state too: the start state of seed
+  // 314159265 with level 7 packed into it runs as level 4.
   screen_.str("");
-  std::vector<int> s = state_of(g);
-  s[24] = (s[24] % 1000000) + 7 * 1000000;
+  std::vector<int> s = section("level4_seed314159265_init_rluxut").isdext;
+  s[24] = s[24] % 1000000 + 7 * 1000000;
   g.rluxin(s.data());
   EXPECT_EQ(screen_.str(), " RANLUX ILLEGAL LUXURY RLUXIN:     7\n");
   g.rluxat(lout, inout, k1, k2);
   EXPECT_EQ(lout, 4);
+  expect_numbers(draw(g, 30), 1, section("level4_seed314159265_first30").numbers, "rluxin 7");
 }
 
 // An exact zero is never delivered: a zero digit padded with a zero lag digit becomes

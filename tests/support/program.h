@@ -1,0 +1,46 @@
+// Test support: running the built program in the current folder, and golden
+// files. Set ZORVIK_UPDATE_GOLDEN=1 to rewrite golden copies after an intended
+// change (and review the difference before committing it).
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/scratch.h"
+
+namespace zorvik::testing_support {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+// Runs the program in the current folder with `args` and the keyboard text.
+inline Outcome run_program(const std::string& args, const std::string& keyboard) {
+  write_text("keyboard.txt", keyboard);
+  const std::string cmd = std::string(ZORVIK_BINARY) + " " + args + " <keyboard.txt >stdout.txt 2>stderr.txt";
+  const int raw = std::system(cmd.c_str());
+  Outcome o{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text("stdout.txt"), read_text("stderr.txt")};
+  std::remove("keyboard.txt");
+  std::remove("stdout.txt");
+  std::remove("stderr.txt");
+  return o;
+}
+
+// Copies the files of tests/e2e/<name> into the current folder.
+inline void copy_case(const std::string& name) {
+  const std::string cmd = "cp -r " + source_path("tests/e2e/" + name) + "/. .";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+}
+
+inline void expect_golden(const std::string& golden, const std::string& actual) {
+  const std::string path = source_path(golden);
+  if (std::getenv("ZORVIK_UPDATE_GOLDEN")) write_text(path, actual);
+  EXPECT_EQ(read_text(path), actual) << "golden file " << golden << " differs";
+}
+
+}  // namespace zorvik::testing_support
