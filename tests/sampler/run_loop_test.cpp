@@ -1,0 +1,125 @@
+// The run loop on the short-batch case of the end-to-end tests, with its
+// settings changed one at a time: the chain file options, a write interval
+// longer than the run, annealing, and the early stop on convergence.
+#include "sampler/run_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "sampler/compara.h"
+#include "setup/data_file.h"
+#include "setup/param_file.h"
+#include "support/program.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::copy_case;
+using testing_support::lines_of;
+using testing_support::read_text;
+using testing_support::ScratchDir;
+using testing_support::write_text;
+
+struct Chain {
+  ScratchDir dir;
+  std::istringstream in;
+  std::ostringstream screen;
+  Console con{in, screen};
+  std::unique_ptr<zorvik::Run> run = std::make_unique<zorvik::Run>();
+  std::unique_ptr<ModelWorkspace> ws = std::make_unique<ModelWorkspace>();
+
+  // The short-batch case with line `from` of its parameter file replaced.
+  explicit Chain(const std::string& from = "", const std::string& to = "") {
+    copy_case("short_batch");
+    std::string par = read_text("short.par");
+    if (!from.empty()) {
+      const size_t at = par.find(from);
+      EXPECT_NE(at, std::string::npos) << from;
+      par.replace(at, from.size(), to);
+    }
+    write_text("short.par", par);
+    run->settings.parfile = "short.par";
+    EXPECT_EQ(parread(*run, con), ReadOutcome::Done);
+    EXPECT_EQ(dataread(*run, con), ReadOutcome::Done);
+    classify_sigmas(run->data, run->settings.nfunc);
+  }
+  void go() {
+    RunLoop loop(con);
+    loop.clock = [] { return 0.0f; };
+    run_chain(*run, *ws, loop, con);
+  }
+  size_t count(const std::string& text) const {
+    size_t n = 0;
+    for (size_t at = screen.str().find(text); at != std::string::npos; at = screen.str().find(text, at + 1)) ++n;
+    return n;
+  }
+};
+
+TEST(RunLoop, ChainFileGetsEveryStepOrEveryWriteInterval) {
+  {
+    Chain c("   0    3     5.0", "   0    2     5.0");
+    c.go();
+    EXPECT_EQ(lines_of(read_text("MMchain.dat")).size(), 1u + 3000u);
+  }
+  {
+    Chain c;
+    c.go();
+    EXPECT_EQ(lines_of(read_text("MMchain.dat")).size(), 1u + 3u);
+    EXPECT_EQ(lines_of(read_text("chi.dat")).size(), 1u + 3u);
+    EXPECT_EQ(lines_of(read_text("move.dat")).size(), 1u + 3u);
+  }
+  {
+    Chain c("   0    3     5.0", "   0    1     5.0");
+    c.go();
+    EXPECT_FALSE(file_exists("MMchain.dat"));
+  }
+}
+
+TEST(RunLoop, WriteIntervalLongerThanTheRunWritesNoRecordAndNoEstimate) {
+  Chain c("    3000    1000", "    3000    5000");
+  c.go();
+  EXPECT_EQ(lines_of(read_text("chi.dat")).size(), 1u);  // the header only
+  EXPECT_EQ(read_text("jump.dat"), "");
+  EXPECT_EQ(c.count("ESTIMATED RUN TIME"), 0u);
+  EXPECT_EQ(c.run->chain.icycle, 3001);
+}
+
+TEST(RunLoop, AnnealingLowersTheTemperatureEveryStepIntervals) {
+  // Tin 3, Tfn 1, incT 1: three stages of two write intervals of 1000 steps.
+  Chain c("       0                                  !annealing\n 1    1.00000   1.00000   1.00000",
+          "       1                                  !annealing\n 2    3.00000   1.00000   1.00000");
+  EXPECT_EQ(c.run->settings.ncycles, 1000 * 2 * 3);
+  c.go();
+  EXPECT_EQ(c.count(" Changing Temperature to T="), 3u);
+  EXPECT_NE(c.screen.str().find(" Changing Temperature to T=    2.00000E+00\n"), std::string::npos);
+  EXPECT_NE(c.screen.str().find(" Changing Temperature to T=    1.00000E+00\n"), std::string::npos);
+}
+
+TEST(RunLoop, ConvergenceStopEndsTheRunWhenTheChiSquareRisesByLessThanAThousandth) {
+  Chain c("    3000    1000", "  200000     500");
+  c.run->settings.interactive = 2;
+  c.go();
+  const int stopped = c.run->chain.icycle;
+  EXPECT_LT(stopped, 200000);
+  EXPECT_EQ(stopped % 500, 0);
+  // Without the convergence option the same chain runs to its end.
+  Chain full("    3000    1000", "    6000     500");
+  full.go();
+  EXPECT_EQ(full.run->chain.icycle, 6001);
+}
+
+TEST(RunLoop, BestStateIsTheLowestChiSquareReachedByADownhillStep) {
+  Chain c;
+  c.go();
+  const ChainState& ch = c.run->chain;
+  ASSERT_LT(ch.parchimin(0), 1.0e10);
+  // Re-evaluating the recorded parameters gives the recorded chi-square.
+  for (int i = 1; i <= c.run->settings.npar; ++i) c.run->params.par(i) = ch.parchimin(i);
+  compara(*c.run, *c.ws);
+  EXPECT_EQ(c.run->chain.chisq(0), ch.parchimin(0));
+}
+
+}  // namespace
+}  // namespace zorvik
