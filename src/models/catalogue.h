@@ -1,6 +1,6 @@
-// The model catalogue: which model numbers select a routine, in which data-set
-// slots and up to which data-set index they evaluate, and whether the
-// convolution with the resolution function applies. The parameter-file reader
+// The model catalogue: which model numbers select a routine (and that routine),
+// in which data-set slots and up to which data-set index they evaluate, and
+// whether the convolution with the resolution function applies. The parameter-file reader
 // uses it to refuse a model that would silently evaluate nothing; the dispatcher
 // selects routines by the same numbers.
 #pragma once
@@ -9,8 +9,15 @@
 
 namespace zorvik {
 
+// Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,
+// writing nothing, when the model has no value for this data set. `p` is the
+// parameter vector with p[k] = pk (k = 1 … 100); only the broken-line model writes
+// into it.
+using BatchModel = bool (*)(int i, const double* x, double* y, int n, double* p);
+
 struct ModelInfo {
   int number;
+  BatchModel plain;      // the routine over a range of points, unconvolved; nullptr where not built yet
   const char* routine;   // name of the model routine (for slot 2 of the molecules: slot 1 / slot 2)
   int first_slot;        // data-set slots in which the routine evaluates
   int last_slot;

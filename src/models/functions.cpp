@@ -1,60 +1,12 @@
 #include "models/functions.h"
 
-#include <cmath>
-
 #include "core/errors.h"
-#include "models/lineshapes.h"
 
 namespace zorvik {
 
-namespace {
-
-// A per-point model run over a range of points. The model is inlined into the
-// loop, so a data set costs one indirect call, not one per point. A model either
-// has a value for data set i at every point or at none, so the first point
-// decides.
-template <auto Model>
-bool batch(int i, const double* x, double* y, int n, double* p) {
-  for (int k = 0; k < n; ++k)
-    if (!Model(i, x[k], p, y[k])) return false;
-  return true;
-}
-
-// The Gaussian models with their x-independent factors computed once per call
-// (the same numbers as point by point, see gauss_factors).
-bool gauss_batch(int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
-  const GaussFactors f = gauss_factors(p);
-  const double b0 = p[1], b1 = p[2], b2 = p[3];
-  for (int k = 0; k < n; ++k) y[k] = add_three_gaussians(b0 + b1 * x[k] + b2 * (x[k] * x[k]), x[k], f);
-  return true;
-}
-
-bool gaussl_batch(int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
-  const GaussFactors f = gauss_factors(p);
-  const double b0 = std::pow(10.0, p[1]), b1 = std::pow(10.0, p[2]), b2 = std::pow(10.0, p[3]);
-  for (int k = 0; k < n; ++k) y[k] = add_three_gaussians(b0 + b1 * x[k] + b2 * (x[k] * x[k]), x[k], f);
-  return true;
-}
-
-}  // namespace
-
 BatchModel plain_model(int opfit) {
-  switch (opfit) {
-    case 100: return &batch<poli>;
-    case 101: return &gauss_batch;
-    case 102: return &gaussl_batch;
-    case 103: return &batch<lorentz>;
-    case 110: return &batch<l2>;
-    case 114: return &batch<kww>;
-    case 115: return &batch<lll>;
-    case 116: return &batch<gll>;
-    case 117: return &batch<kink>;
-    case 122: return &batch<dll>;
-    case 123: return &batch<gvv>;
-    case 124: return &batch<sebtest>;
-    case 125: return &batch<lxlxl>;
-    default: return nullptr;
-  }
+  const ModelInfo* m = find_model(opfit);
+  return m ? m->plain : nullptr;
 }
 
 std::string evaluation_problem(int i, const FitFunctions& d) {

@@ -8,15 +8,10 @@
 
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "models/catalogue.h"
 #include "models/workspace.h"
 
 namespace zorvik {
-
-// Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,
-// writing nothing, when the model has no value for this data set. `p` is the
-// parameter vector with p[k] = pk (k = 1 … 100); only the broken-line model writes
-// into it.
-using BatchModel = bool (*)(int i, const double* x, double* y, int n, double* p);
 
 // The batch routine of a plain (not convolved) model number, or nullptr.
 BatchModel plain_model(int opfit);

@@ -123,3 +123,24 @@ TEST(RunLoop, BestStateIsTheLowestChiSquareReachedByADownhillStep) {
 
 }  // namespace
 }  // namespace zorvik
+
+namespace zorvik {
+namespace {
+
+TEST(RunLoop, StartWhoseChiSquareIsNotFiniteStopsNamingTheDataSetAndPoint) {
+  // A Gaussian of width 0 has no finite value: the run must not start.
+  Chain c("  6  sigma      al  1.8000000E+00  5.0000E-02   1.0000E-01",
+          "  6  sigma      al  0.0000000E+00  5.0000E-02   0.0000E+00");
+  try {
+    c.go();
+    FAIL() << "the run started";
+  } catch (const FatalError& e) {
+    EXPECT_NE(std::string(e.what()).find("data set 1 (peak.dat, model 101), point 1 at x = 0.0 has the model value NaN"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(lines_of(read_text("MMchain.dat")).size(), 1u);  // no step was made
+}
+
+}  // namespace
+}  // namespace zorvik
