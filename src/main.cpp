@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/run_tables.h"
 #include "analysis/end_of_run.h"
+#include "analysis/interpreter.h"
 #include "models/functions.h"
 #include "models/workspace.h"
 #include "sampler/compara.h"
@@ -21,6 +22,31 @@
 
 namespace {
 
+// Reading: the parameter file, then the data; an edit asked for in either
+// starts the reading again from the parameter file. Then the interpolation, and
+// a check that every fitted data set has a model this version evaluates.
+void read_input(zorvik::Run& run, zorvik::Console& con) {
+  using namespace zorvik;
+  while (true) {
+    if (parread(run, con) == ReadOutcome::Reread) continue;
+    if (dataread(run, con) == ReadOutcome::Reread) continue;
+    break;
+  }
+  interp(run.data, run.settings, con);
+  classify_sigmas(run.data, run.settings.nfunc);
+
+  for (int i = 1; i <= run.settings.nfunc; ++i) {
+    const std::string problem = evaluation_problem(i, run.data);
+    if (!problem.empty())
+      throw FatalError("Data set " + std::to_string(i) + " (" + run.data.nomin(i).str() + ", model " +
+                       std::to_string(run.data.opfit(i)) + "): " + problem + ".");
+  }
+  // The convergence test starts afresh after every reading.
+  run.chain.chiprev = 1.0e10;
+}
+
+bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }
+
 int run_program(const std::vector<std::string>& args) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
@@ -28,31 +54,20 @@ int run_program(const std::vector<std::string>& args) {
 
   print_banner(con);
   choose_parameter_file(con, args, run->settings);
-
-  // Reading: the parameter file, then the data; an edit asked for in either
-  // starts the reading again from the parameter file.
-  while (true) {
-    if (parread(*run, con) == ReadOutcome::Reread) continue;
-    if (dataread(*run, con) == ReadOutcome::Reread) continue;
-    break;
-  }
-  interp(run->data, run->settings, con);
-  classify_sigmas(run->data, run->settings.nfunc);
-
-  // Every fitted data set must have a model this version evaluates.
-  for (int i = 1; i <= run->settings.nfunc; ++i) {
-    const std::string problem = evaluation_problem(i, run->data);
-    if (!problem.empty())
-      throw FatalError("Data set " + std::to_string(i) + " (" + run->data.nomin(i).str() + ", model " +
-                       std::to_string(run->data.opfit(i)) + "): " + problem + ".");
-  }
+  read_input(*run, con);
 
   auto ws = std::make_unique<ModelWorkspace>();
   RunLoop loop(con);
-  run->chain.chiprev = 1.0e10;
   run_chain(*run, *ws, loop, con);
-  if (run->settings.interactive == 1 || run->settings.interactive == 3)
-    con.line("The command prompt is not built yet: the run goes on to its end.");
+
+  // The prompt follows every run in the dialog modes: "c" runs the chain again
+  // from the current state, "cp" reads everything again first.
+  while (dialog(run->settings)) {
+    const PromptExit next = interpreter(*run, *ws, loop, con);
+    if (next == PromptExit::End) break;
+    if (next == PromptExit::Reload) read_input(*run, con);
+    run_chain(*run, *ws, loop, con);
+  }
   end_of_run(*run, *ws, con);
   return 0;
 }

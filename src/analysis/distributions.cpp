@@ -49,14 +49,6 @@ void gparameter(Run& run, int i) {
 
 namespace {
 
-// The directory part of a path inside the output folder: its first four
-// characters, without trailing blanks (the shell's mkdir dropped them too).
-std::string folder_dir(const Name15& folder) {
-  std::string d = folder.first(4);
-  while (!d.empty() && d.back() == ' ') d.pop_back();
-  return d;
-}
-
 std::string in_folder(const Name15& folder, std::string_view name) {
   const std::string d = folder_dir(folder);
   return d.empty() ? std::string(name) : d + "/" + std::string(name);

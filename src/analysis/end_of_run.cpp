@@ -1,5 +1,6 @@
 #include "analysis/end_of_run.h"
 
+#include "analysis/contours.h"
 #include "analysis/distributions.h"
 #include "output/result_files.h"
 #include "sampler/compara.h"
@@ -14,8 +15,13 @@ void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
   // Means of the accepted values, then the distributions.
   end_of_run_distributions(run, ws, run.dist, con);
 
-  if (s.interactive != 1 && run.params.ncont > 0)
-    con.line("The contour requests of the parameter file are not computed by this version.");
+  // The contour requests of the parameter file; after a dialog run (interactive
+  // 1) they are left to the command "cc".
+  if (s.interactive != 1)
+    for (int k = 1; k <= run.params.ncont; ++k) {
+      con.record("(a22,1x,i2,1x,a20)", "Calculando contorno:", k, run.params.namecont(k));
+      contorn(k, run, ws, con);
+    }
 
   // The best state found becomes the result. A chain in which no step lowered the
   // chi-square has no recorded minimum: its current state stands instead of a

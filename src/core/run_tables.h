@@ -3,6 +3,8 @@
 // centred resolution −5000 … 5000, parameters 1 … 100.
 #pragma once
 
+#include <string>
+
 #include "core/capacity.h"
 #include "core/distribution_results.h"
 #include "core/fixed_string.h"
@@ -16,6 +18,14 @@ using Word3 = Fixed<3>;
 
 // The output folder when none is in use.
 inline constexpr const char* kNoFolder = "pelotudo";
+
+// The directory part of a path in the output folder: the folder's first four
+// characters, without the blanks of a shorter name (as mkdir created it).
+inline std::string folder_dir(const Fixed<15>& folder) {
+  std::string d = folder.first(4);
+  while (!d.empty() && d.back() == ' ') d.pop_back();
+  return d;
+}
 
 // Scalar settings of the parameter file, and the run's names.
 struct RunSettings {

@@ -56,7 +56,7 @@ struct TraceFiles {
 
 std::string folder_path(const RunSettings& s, const std::string& name) {
   if (s.folder == kNoFolder) return name;
-  return s.folder.first(4) + "/" + name;
+  return folder_dir(s.folder) + "/" + name;
 }
 
 void open_traces(const Run& run, TraceFiles& t) {

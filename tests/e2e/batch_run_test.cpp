@@ -6,7 +6,6 @@
 
 #include <dirent.h>
 
-#include <regex>
 #include <set>
 #include <string>
 
@@ -17,6 +16,7 @@ namespace {
 
 using testing_support::copy_case;
 using testing_support::expect_golden;
+using testing_support::mask_clock;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
@@ -30,14 +30,6 @@ std::set<std::string> files_here() {
     closedir(d);
   }
   return names;
-}
-
-// The run-time estimate and the time left depend on the processor's clock.
-std::string mask_clock(const std::string& console) {
-  static const std::regex estimate(R"((\*\* ESTIMATED RUN TIME:) *[-0-9.*]+ (s|min|h|DAYS!!!))");
-  static const std::regex progress(R"((^|\n)( {0,11}[0-9]+  )[-+.0-9E*]{9}(  ))");
-  std::string s = std::regex_replace(console, estimate, "$1 <clock> $2");
-  return std::regex_replace(s, progress, "$1$2<clock>  $3");
 }
 
 TEST(BatchRun, ShortFitWritesItsTranscriptAndEveryFileExactly) {

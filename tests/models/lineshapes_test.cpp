@@ -1,6 +1,6 @@
 // Line shapes and simple-function models against independent evaluations: areas
 // by quadrature against closed forms, exact Voigt profile values, and each
-// model's formula written out afresh here.
+// model's formula written out afresh (in another order or form) here.
 #include "models/lineshapes.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +15,13 @@
 namespace zorvik {
 namespace {
 
-// A few shape values combined in another order agree to a few ulps of the
-// largest term; 1e-13 of the sum of |terms| leaves room for ~20 roundings.
+// Terms combined in another order agree to a few ulps of the largest; 1e-13 of Σ|terms|
+// leaves room for ~20 roundings.
 constexpr double kFormulaTol = 1e-13;
-// The four-Lorentzian sum in complex form (another division and association),
-// and the approximation's own reference values (17 digits): the terms partly cancel.
+// The Voigt sum in complex form, and the approximation's own 17-digit reference
+// values: its terms partly cancel.
 constexpr double kVoigtSelfTol = 1e-12;
-// Against the exact profile: 2e-3 of the peak height (the approximation's worst
-// error is 1.49e-3 of the peak; relative errors in the wings are large).
+// Against the exact profile: 2e-3 of the peak (the approximation's worst error is 1.49e-3).
 constexpr double kVoigtExactTol = 2e-3;
 
 constexpr double kPiD = std::numbers::pi;
@@ -49,8 +48,8 @@ double voigt_approx(double c, double s, double g, double x) {
   return w.real() / (s * std::sqrt(2 * kPiF));
 }
 
-// Peak of the exact Voigt profile, erfcx(Y)/(s√(2π)) with Y = g/(s√2); erfcx by its
-// asymptotic series where exp(Y²) would overflow (error below 2e-8 for Y ≥ 20).
+// Peak of the exact Voigt profile, erfcx(Y)/(s√(2π)); erfcx by its asymptotic series
+// where exp(Y²) would overflow (error below 2e-8 for Y ≥ 20).
 double exact_voigt_peak(double s, double g) {
   const double Y = g / (s * std::sqrt(2.0));
   const double erfcx = Y < 20 ? std::exp(Y * Y) * std::erfc(Y) : (1 - 1 / (2 * Y * Y) + 3 / (4 * Y * Y * Y * Y)) / (Y * std::sqrt(kPiD));
@@ -65,34 +64,19 @@ double trapezoid(F f, double a, double b, int n) {
   return sum * h;
 }
 
-TEST(GuardedQuotient, DividesOrGivesZeroForAZeroDivisorAndTheConstantsAreTheStoredOnes) {
-  EXPECT_EQ(dquot0(6.0, 3.0), 2.0);
-  EXPECT_EQ(dquot0(1.0, 0.0), 0.0);
-  EXPECT_EQ(dquot0(std::nan(""), -0.0), 0.0);
-  EXPECT_TRUE(std::isnan(dquot0(1.0, std::nan(""))));  // a NaN divisor is not guarded
-  EXPECT_EQ(mathconst::pi, static_cast<double>(static_cast<float>(kPiD)));
-  EXPECT_EQ(mathconst::twopi, static_cast<double>(static_cast<float>(2 * kPiD)));
-  EXPECT_EQ(kSqrtTwoPiStored, std::sqrt(mathconst::twopi));
-  EXPECT_EQ(kSqrtTwoPi, std::sqrt(2 * kPiD));
-  EXPECT_EQ(kSqrt2, std::sqrt(2.0));
-}
-
 // Trapezoid sums of functions analytic in a strip of half-width d converge like
 // exp(−2πd/h); what remains is the end correction h²/12·(f′(b) − f′(a)) and rounding.
 TEST(ShapeAreas, MatchTheClosedFormsOfTheTruncatedIntegrals) {
-  // Gaussian, ±12 s (tails 4e-33): area √(2π)/√(2π′) = 1 − 1.39e-8, which a double π would miss.
+  // Gaussian, ±12 s: area √(2π)/√(2π′) = 1 − 1.39e-8, which a double π would miss.
   EXPECT_NEAR(trapezoid([](double x) { return dgauss(0.3, 0.7, x); }, 0.3 - 8.4, 0.3 + 8.4, 192),
               std::sqrt(kPiD / kPiF), 1e-14);
-  // Lorentzian over ±1000 g, h = g/10: (2/π′)·atan(L/g), short of 1 by the tails
-  // (6.4e-4), plus the end correction −h²/12 · 4gL/(π′(L² + g²)²) = −1.06e-12.
+  // Lorentzian over ±1000 g: (2/π′)·atan(L/g) plus the end correction (−1.06e-12).
   const double g = 0.25, L = 1000 * g, h = g / 10;
   const double end = -h * h / 12 * 4 * g * L / (kPiF * (L * L + g * g) * (L * L + g * g));
   EXPECT_NEAR(trapezoid([g](double x) { return dlorentz(-1.0, -g, x); }, -1 - L, -1 + L, 20000),
               2 / kPiF * std::atan(L / g) + end, 1e-14);
   // Voigt: each term integrates to C·atan((X − B)/(Y − A)) + (D/2)·ln((Y − A)² + (X − B)²),
-  // and dx = s√2 dX makes the area ΔF/√π′. Over the whole line ΔF = π·ΣC: the
-  // approximation's area is √π·0.5642 = 1.0000185 times the exact one. Its poles lie
-  // ≥ 1.215 off the real X axis, so with h = 0.05 s only rounding (< 1e-12) is left.
+  // area ΔF/√π′; the poles lie ≥ 1.215 off the real axis, so h = 0.05 s leaves only rounding.
   for (auto [s, g] : {std::array{1.0, 1.0}, std::array{0.3, 0.05}, std::array{0.05, 2.0}}) {
     const double x0 = 0.4, L = 100 * (s + g), Y = g / (s * std::sqrt(2.0));
     auto F = [&](double x) {
@@ -130,10 +114,11 @@ TEST(VoigtAgainstExactProfile, WithinItsErrorOfTheExactProfileAndEqualToItsOwnRe
     EXPECT_NEAR(voigt_approx(v.x0, v.s, v.g, v.x), v.approx, kVoigtSelfTol * v.approx);  // the oracle used below
   }
   EXPECT_EQ(dvoigt(0, -1, -1, 0.5), dvoigt(0, 1, 1, 0.5));
-  EXPECT_NEAR(dvoigt(0, 1, 1, 0.5), 0.19677569002775092, kVoigtSelfTol);
 }
 
 TEST(ShapeReductions, ZeroWidthsGiveZeroOrThePureShapeAndTheNarrowPeakIsAWindow) {
+  EXPECT_EQ(dquot0(std::nan(""), -0.0), 0.0);
+  EXPECT_TRUE(std::isnan(dquot0(1.0, std::nan(""))));  // a NaN width must not vanish into a zero
   EXPECT_EQ(dlorentz(0, 1, 0), 1 / kPiF);
   EXPECT_EQ(dvoigt(0, 0, 1, 0), 0.31830987732601135);
   EXPECT_EQ(dvoigt(0, 1, 0, 0), 0.3989422748506426);
@@ -144,22 +129,16 @@ TEST(ShapeReductions, ZeroWidthsGiveZeroOrThePureShapeAndTheNarrowPeakIsAWindow)
     EXPECT_EQ(dvoigt(0.2, 0, -0.7, x), dlorentz(0.2, 0.7, x)) << x;
     EXPECT_EQ(dvoigt(0.2, 0.4, 0, x), dgauss(0.2, 0.4, x)) << x;
   }
-  EXPECT_EQ(ddelta(0, 0.001, 0), 0.0);
-  EXPECT_EQ(ddelta(0, 0.001, 0.0005), 0.5);
-  EXPECT_EQ(ddelta(0, 0.001, -0.0005), 0.5);
-  EXPECT_EQ(ddelta(0, 0.001, 0.001), 0.0);  // the edge is outside
-  EXPECT_EQ(ddelta(0, 0.001, 0.3), 0.0);
+  // The window is open: 0 at the centre and at its edges.
+  const double window[][2] = {{0, 0}, {0.0005, 0.5}, {-0.0005, 0.5}, {0.001, 0}, {0.3, 0}};
+  for (auto [x, y] : window) EXPECT_EQ(ddelta(0, 0.001, x), y) << x;
 }
 
 TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
+  // Signed parameters; widths p6, p9, … ≥ 0.5. Each model checked to kFormulaTol of Σ|terms|,
+  // which also tells the double π these models use from the stored single-precision one.
   double y = 0;
-  Params p = make_params({1});
-  for (double x : {-7.5, 0.0, 3.0}) EXPECT_TRUE(poli(1, x, p.data(), y) && y == 1.0) << x;
-  p = make_params({0, 0, 0, 1, 0, 1, 0, 0, 1, 0, 0, 1});
-  EXPECT_TRUE(gauss(3, 0.0, p.data(), y));
-  EXPECT_DOUBLE_EQ(y, 1 / 2.5066282746310002);
-
-  // Signed parameters; widths p6, p9, … ≥ 0.5. Each term checked to 1e-13 of Σ|terms|.
+  Params p{};
   for (int k = 1; k <= 18; ++k) p[k] = std::sin(1.7 * k) + (k % 3 == 0 ? 1.5 : 0);
   for (double x : {-1.3, 0.45, 2.2}) {
     double pol = 0, spol = 0, gs = 0, sg = 0, ls = 0, sl = 0;
@@ -182,9 +161,6 @@ TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
     EXPECT_TRUE(lorentz(1, x, p.data(), y));
     EXPECT_NEAR(y, bg + ls, kFormulaTol * (sbg + sl));
   }
-  p[9] = 0;  // a zero width is not guarded in these models
-  gauss(1, 0.5, p.data(), y);
-  EXPECT_FALSE(std::isfinite(y));
 
   // Two Lorentzians per data set, p1 … p3 shared: a distinct block for each i.
   for (int k = 1; k <= 28; ++k) p[k] = 0.3 + 0.01 * k * (k % 2 ? 1 : -1);
@@ -209,21 +185,21 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   EXPECT_TRUE(kww(1, 2.5, p.data(), y));
   EXPECT_DOUBLE_EQ(y, std::exp(-1.0));
   EXPECT_TRUE(kww(9, 7.0, p.data(), y));
-  EXPECT_NEAR(y, std::exp(-std::pow(7.0 / 2.5, p[18])), 1e-15);
+  EXPECT_NEAR(y, std::exp(-std::pow(7.0 / 2.5, p[18])), 1e-15);  // one pow and exp: a few ulps of 0.1
   y = -42;
   EXPECT_FALSE(kww(10, 2.5, p.data(), y));
   EXPECT_EQ(y, -42);
 
   // Break at 2; set 1: a = 1, b = 3, c = 99, d = −1; set 2: a = 5, b = 0.5, c = 77, d = 2.
   Params k = make_params({2.0, 1.0, 1.0, 3.0, 99.0, -1.0, 5.0, 0.5, 77.0, 2.0});
-  EXPECT_TRUE(kink(1, 0.0, k.data(), y));  // joined below the break too
+  EXPECT_TRUE(kink(1, 0.0, k.data(), y));  // written back below the break too
   EXPECT_EQ(y, 1.0);
   EXPECT_EQ(k[5], (3.0 - -1.0) * 2.0 + 1.0);
   EXPECT_EQ(k[9], 77.0);
   double below = 0, above = 0;
   kink(1, 2.0, k.data(), below);
   kink(1, std::nextafter(2.0, 3.0), k.data(), above);
-  EXPECT_NEAR(above, below, 1e-14);  // the lines meet at the break
+  EXPECT_NEAR(above, below, 1e-14);  // the lines meet at the break; one ulp of x moves y by 2e-16
   kink(2, 3.0, k.data(), y);
   EXPECT_EQ(k[9], (0.5 - 2.0) * 2.0 + 5.0);
   EXPECT_EQ(y, 2.0 * 3.0 + k[9]);

@@ -1,19 +1,20 @@
 // RANLUX against an independent implementation of the published algorithm
-// (tests/data/ranlux_reference.txt, see its header). Every number is compared by its
-// IEEE-754 bit pattern: the generator is exact integer arithmetic, so the only
-// acceptable difference is none.
+// (tests/data/ranlux_reference.txt, see its header). Numbers are compared by their
+// IEEE-754 bit patterns: the generator is exact integer arithmetic.
 #include "sampler/ranlux.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
+#include <numeric>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/scratch.h"
@@ -23,81 +24,52 @@ namespace {
 
 constexpr int kSeed = 314159265;
 
-struct RefNumber {
-  long long n = 0;
-  int int24 = 0;
-  std::uint32_t bits = 0;
-};
-
-struct RefSection {
-  std::vector<RefNumber> numbers;
-  std::vector<int> isdext;                     // a full 25-word state, when listed
-  std::map<std::string, std::string> values;  // key=value entries
-  std::vector<std::string> messages;
-};
-
-std::map<std::string, RefSection> read_reference() {
-  std::map<std::string, RefSection> sections;
-  std::istringstream in(testing_support::reference("ranlux_reference.txt"));
-  RefSection* cur = nullptr;
-  auto add_pairs = [&](const std::string& text) {
-    std::istringstream words(text.substr(0, text.find('#')));
-    for (std::string w; words >> w;)
-      if (const auto eq = w.find('='); eq != std::string::npos && cur != nullptr)
-        cur->values[w.substr(0, eq)] = w.substr(eq + 1);
-  };
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    if (line[0] == '[') {
-      const auto close = line.find(']');
-      cur = &sections[line.substr(1, close - 1)];
-      add_pairs(line.substr(close + 1));
-      continue;
-    }
-    if (cur == nullptr) continue;
-    RefNumber r;
-    int index = 0, value = 0;
-    if (std::sscanf(line.c_str(), "n=%lld int24=%d float=%*s hex=%*s bits=%x", &r.n, &r.int24,
-                    &r.bits) == 3) {
-      cur->numbers.push_back(r);
-    } else if (std::sscanf(line.c_str(), "isdext(%d)=%d", &index, &value) == 2) {
-      cur->isdext.push_back(value);
-      EXPECT_EQ(index, static_cast<int>(cur->isdext.size())) << line;
-    } else if (line.rfind("msg=\"", 0) == 0) {
-      cur->messages.push_back(line.substr(5, line.rfind('"') - 5));
-    } else {
-      add_pairs(line);
-    }
-  }
-  return sections;
+// Each section of the reference as text: the rest of its "[name]" line, then its lines.
+const std::string& section(const std::string& name) {
+  static const std::map<std::string, std::string> all = [] {
+    std::map<std::string, std::string> m;
+    std::string* cur = nullptr;
+    for (const std::string& l : testing_support::lines_of(testing_support::reference("ranlux_reference.txt")))
+      if (l.starts_with('[')) cur = &(m[l.substr(1, l.find(']') - 1)] = l.substr(l.find(']') + 1) + "\n");
+      else if (cur != nullptr && !l.starts_with('#')) *cur += l + "\n";
+    return m;
+  }();
+  if (!all.contains(name)) ADD_FAILURE() << "no section [" << name << "] in the reference";
+  static const std::string none;
+  return all.contains(name) ? all.at(name) : none;
 }
 
-const std::map<std::string, RefSection>& reference() {
-  static const auto sections = read_reference();
-  return sections;
+// The word "key=value" of a section, as its value.
+std::string value(const std::string& name, const std::string& key) {
+  std::istringstream words(section(name));
+  for (std::string w; words >> w;)
+    if (w.starts_with(key + "=")) return w.substr(key.size() + 1);
+  ADD_FAILURE() << key << " not in [" << name << "]";
+  return "0";
 }
 
-const RefSection& section(const std::string& name) {
-  const auto it = reference().find(name);
-  if (it == reference().end()) ADD_FAILURE() << "no section [" << name << "] in the reference";
-  static const RefSection empty;
-  return it == reference().end() ? empty : it->second;
+// The 25 words "isdext(k)=v" of a section.
+std::vector<int> state(const std::string& name) {
+  std::vector<int> s;
+  for (int k = 1; k <= 25; ++k) s.push_back(std::stoi(value(name, "isdext(" + std::to_string(k) + ")")));
+  return s;
 }
 
 std::uint32_t bits_of(float f) { return std::bit_cast<std::uint32_t>(f); }
 
-// Numbers first … first+count−1 of the stream (1-based), from a vector that holds
-// the stream from number `first_in_vector` on.
-void expect_numbers(const std::vector<float>& v, long long first_in_vector,
-                    const std::vector<RefNumber>& ref, const std::string& what) {
-  ASSERT_FALSE(ref.empty()) << what;
-  for (const RefNumber& r : ref) {
-    const long long i = r.n - first_in_vector;
-    if (i < 0 || i >= static_cast<long long>(v.size())) continue;
-    EXPECT_EQ(bits_of(v[i]), r.bits)
-        << what << ": number " << r.n << " (24-bit value " << r.int24 << ") expected "
-        << std::hexfloat << std::bit_cast<float>(r.bits) << ", got " << v[i] << std::defaultfloat;
+// Compares the section's numbers "n=… bits=…" that fall inside v, which holds the
+// stream from number `first` on.
+void expect_numbers(const std::vector<float>& v, long long first, const std::string& name) {
+  long long n = 0;
+  unsigned bits = 0;
+  int compared = 0;
+  for (const std::string& l : testing_support::lines_of(section(name))) {
+    if (std::sscanf(l.c_str(), "n=%lld int24=%*d float=%*s hex=%*s bits=%x", &n, &bits) != 2) continue;
+    if (n < first || n - first >= static_cast<long long>(v.size())) continue;
+    ++compared;
+    EXPECT_EQ(bits_of(v[n - first]), bits) << name << ": number " << n;
   }
+  EXPECT_GT(compared, 0) << name;
 }
 
 std::vector<int> state_of(const Ranlux& g) {
@@ -112,282 +84,208 @@ std::vector<float> draw(Ranlux& g, int n) {
   return v;
 }
 
+// rluxat's level, seed and count (k1, k2).
+std::array<int, 4> at(const Ranlux& g) {
+  std::array<int, 4> a;
+  g.rluxat(a[0], a[1], a[2], a[3]);
+  return a;
+}
+
+void expect_same_bits(const std::vector<float>& a, const std::vector<float>& b, const std::string& what) {
+  ASSERT_EQ(a.size(), b.size()) << what;
+  for (size_t i = 0; i < a.size(); ++i) ASSERT_EQ(bits_of(a[i]), bits_of(b[i])) << what << ", number " << i + 1;
+}
+
 class RanluxTest : public ::testing::Test {
  protected:
-  std::istringstream keyboard_;
-  std::ostringstream screen_;
-  Console con_{keyboard_, screen_};
+  Ranlux seeded(int lux, int seed = kSeed, int k1 = 0, int k2 = 0) {
+    Ranlux g(s_.con);
+    g.rluxgo(lux, seed, k1, k2);
+    return g;
+  }
+  testing_support::Screen s_;
 };
 
-TEST_F(RanluxTest, SeedExpansionGivesTheReferenceStartState) {
-  Ranlux g(con_);
-  g.rluxgo(4, kSeed, 0, 0);
-  EXPECT_EQ(state_of(g), section("level4_seed314159265_init_rluxut").isdext);
-}
-
-// Each level from its own rluxgo: numbers 1-5 (before the first discard) and
-// 101-105 (after four), and the packed state word after 1000 numbers.
-TEST_F(RanluxTest, EveryLuxuryLevelAndPValueMatchesTheReference) {
-  struct Case {
-    const char* section;
-    int lux, seed;
-  };
-  const Case cases[] = {
-      {"rluxgo_0_0_0_0_first5_and_n101_105", 0, 0},
-      {"rluxgo_1_314159265_0_0_first5_and_n101_105", 1, kSeed},
-      {"rluxgo_2_314159265_0_0_first5_and_n101_105", 2, kSeed},
-      {"rluxgo_4_314159265_0_0_first5_and_n101_105", 4, kSeed},
-      {"rluxgo_389_1_0_0_first5_and_n101_105", 389, 1},   // p = 389 is level 4
-      {"rluxgo_75_0_0_0_first5_and_n101_105", 75, 0},     // a p value of no level
-  };
-  for (const Case& c : cases) {
-    Ranlux g(con_);
-    g.rluxgo(c.lux, c.seed, 0, 0);
-    const std::vector<float> v = draw(g, 1000);
-    const RefSection& ref = section(c.section);
-    expect_numbers(v, 1, ref.numbers, c.section);
-    EXPECT_EQ(state_of(g)[24], std::atoi(ref.values.at("rluxut(25)").c_str())) << c.section;
+// Each level from its own rluxgo: numbers 1-5 and 101-105 and the packed word after
+// 1000 numbers; numbers 25-30 follow the first discard and tell levels 3 and 4 apart.
+TEST_F(RanluxTest, StartStateEveryLuxuryLevelPValueAndTheDefaultMatchTheReference) {
+  EXPECT_EQ(state_of(seeded(4)), state("level4_seed314159265_init_rluxut"));
+  // (level or p, seed): p = 389 is level 4, p = 75 no level at all.
+  const std::pair<int, int> cases[] = {{0, 0}, {1, kSeed}, {2, kSeed}, {4, kSeed}, {389, 1}, {75, 0}};
+  for (auto [lux, seed] : cases) {
+    const std::string name = "rluxgo_" + std::to_string(lux) + "_" + std::to_string(seed) + "_0_0_first5_and_n101_105";
+    Ranlux g = seeded(lux, seed);
+    expect_numbers(draw(g, 1000), 1, name);
+    EXPECT_EQ(state_of(g)[24], std::stoi(value(name, "rluxut(25)"))) << name;
   }
-  // Numbers 25-30 follow the first discard, so they tell levels 3 and 4 apart.
-  for (const Case& c : {Case{"level4_seed314159265_first30", 4, kSeed},
-                        Case{"level3_seed314159265_first30", 3, kSeed}}) {
-    Ranlux g(con_);
-    g.rluxgo(c.lux, c.seed, 0, 0);
-    expect_numbers(draw(g, 30), 1, section(c.section).numbers, c.section);
+  for (int lux : {3, 4}) {
+    Ranlux g = seeded(lux);
+    expect_numbers(draw(g, 30), 1, "level" + std::to_string(lux) + "_seed314159265_first30");
   }
-  EXPECT_EQ(screen_.str(), "");
-}
-
-TEST_F(RanluxTest, FirstCallWithoutInitialisationUsesLevel3AndTheDefaultSeedSilently) {
-  Ranlux g(con_);
+  // The first call without initialisation silently uses level 3 and the default seed.
+  Ranlux g(s_.con);
   const std::vector<float> v = draw(g, 105);
-  expect_numbers(v, 1, section("default_init_level3_seed314159265_first5").numbers, "first 5");
-  expect_numbers(v, 1, section("default_init_level3_seed314159265_n101_105").numbers, "101-105");
-  int lout, inout, k1, k2;
-  g.rluxat(lout, inout, k1, k2);
-  EXPECT_EQ(lout, 3);
-  EXPECT_EQ(inout, kSeed);
-  EXPECT_EQ(screen_.str(), "");
+  expect_numbers(v, 1, "default_init_level3_seed314159265_first5");
+  expect_numbers(v, 1, "default_init_level3_seed314159265_n101_105");
+  EXPECT_EQ(at(g)[0], 3);
+  EXPECT_EQ(at(g)[1], kSeed);
+  EXPECT_EQ(s_.out.str(), "");
 }
 
 // The run loop's use: blocks of 1,000,000 at level 4, the state saved with rluxut
-// after a block and restored with rluxin (here into a fresh generator) before the next.
+// after a block and restored with rluxin (into a fresh generator) before the next.
 TEST_F(RanluxTest, TwoMillionNumbersInBlocksMatchTheReferenceStreamAndStates) {
   constexpr int kBlock = 1000000;
-  Ranlux first(con_);
-  first.rluxgo(4, kSeed, 0, 0);
+  Ranlux first = seeded(4);
   std::vector<float> v = draw(first, kBlock);
-  expect_numbers(v, 1, section("level4_seed314159265_first30").numbers, "first block");
-  expect_numbers(v, 1, section("level4_seed314159265_n999990_1000000").numbers, "first block");
-  expect_numbers(v, 1, section("level4_seed314159265_first5_padded_values").numbers, "padded");
+  for (const char* s : {"level4_seed314159265_first30", "level4_seed314159265_n999990_1000000",
+                        "level4_seed314159265_first5_padded_values"})
+    expect_numbers(v, 1, s);
   const std::vector<int> saved = state_of(first);
-  EXPECT_EQ(saved, section("level4_seed314159265_rluxut_after_1000000").isdext);
-
-  Ranlux second(con_);
+  EXPECT_EQ(saved, state("level4_seed314159265_rluxut_after_1000000"));
+  Ranlux second(s_.con);
   second.rluxin(saved.data());
   const std::vector<float> w = draw(second, kBlock);
-  expect_numbers(w, kBlock + 1, section("level4_seed314159265_n1999990_2000000").numbers,
-                 "second block");
-  EXPECT_EQ(state_of(second), section("level4_seed314159265_rluxut_after_2000000").isdext);
+  expect_numbers(w, kBlock + 1, "level4_seed314159265_n1999990_2000000");
+  EXPECT_EQ(state_of(second), state("level4_seed314159265_rluxut_after_2000000"));
 
-  // Extremes and mean of the two million: no 0 and no 1 delivered, small numbers padded.
   v.insert(v.end(), w.begin(), w.end());
-  float lo = 1.0f, hi = 0.0f;
-  double sum = 0.0;
-  int below_2m12 = 0;
-  for (float r : v) {
-    lo = std::min(lo, r);
-    hi = std::max(hi, r);
-    sum += r;
-    if (r < 0x1p-12f) ++below_2m12;
-  }
-  const RefSection& stats = section("level4_seed314159265_stats_first2000000");
-  EXPECT_GT(lo, 0.0f);
-  EXPECT_LT(hi, 1.0f);
-  // The reference prints min and max with 9 digits, which identify a float exactly.
-  EXPECT_EQ(bits_of(lo), bits_of(std::strtof(stats.values.at("min").c_str(), nullptr)));
-  EXPECT_EQ(bits_of(hi), bits_of(std::strtof(stats.values.at("max").c_str(), nullptr)));
-  // The mean is printed with 12 digits; a sequential double sum of 2e6 terms errs by
-  // < 2e6 · 2^-53 relative, far below that.
+  const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+  const double sum = std::accumulate(v.begin(), v.end(), 0.0);
+  const std::string stats = "level4_seed314159265_stats_first2000000";
+  EXPECT_GT(*lo, 0.0f);
+  EXPECT_LT(*hi, 1.0f);
+  // Min and max are printed with 9 digits, which identify a float exactly.
+  EXPECT_EQ(bits_of(*lo), bits_of(std::stof(value(stats, "min"))));
+  EXPECT_EQ(bits_of(*hi), bits_of(std::stof(value(stats, "max"))));
+  // The mean has 12 digits; a double sum of 2e6 terms errs by < 2e6·2^-53 relative.
   constexpr double kMeanTolerance = 1e-12;
-  EXPECT_NEAR(sum / v.size(), std::strtod(stats.values.at("mean").c_str(), nullptr),
-              kMeanTolerance);
-  // Every padded number stays below 2^-12: the padding adds less than 2^-24.
-  EXPECT_EQ(below_2m12, std::atoi(stats.values.at("count_padded_int24_lt_4096").c_str()));
+  EXPECT_NEAR(sum / v.size(), std::stod(value(stats, "mean")), kMeanTolerance);
+  // Padded numbers (24-bit value below 4096) stay below 2^-12.
+  EXPECT_EQ(std::count_if(v.begin(), v.end(), [](float r) { return r < 0x1p-12f; }),
+            std::stoi(value(stats, "count_padded_int24_lt_4096")));
 }
 
-// Blocks of any length continue one stream: the group of 24 and the skip in between
-// are carried across calls, whatever slot of the ring a call starts at.
+// The group of 24 and the skip after it carry across calls of any length.
 TEST_F(RanluxTest, DrawingInPiecesGivesTheSameStreamAsOneCall) {
   const int pieces[] = {1, 2, 3, 5, 7, 11, 13, 23, 24, 25, 47, 100, 389, 1, 777};
-  int total = 0;
-  for (int p : pieces) total += p;
   for (int lux : {0, 1, 2, 3, 4, 75}) {
-    Ranlux whole(con_), split(con_);
-    whole.rluxgo(lux, kSeed, 0, 0);
-    split.rluxgo(lux, kSeed, 0, 0);
-    const std::vector<float> expected = draw(whole, total);
-    std::vector<float> got(total);
-    int at = 0;
+    Ranlux whole = seeded(lux), split = seeded(lux);
+    std::vector<float> got;
     for (int p : pieces) {
-      split.ranlux(got.data() + at, p);
-      at += p;
+      const std::vector<float> part = draw(split, p);
+      got.insert(got.end(), part.begin(), part.end());
     }
-    for (int i = 0; i < total; ++i)
-      ASSERT_EQ(bits_of(got[i]), bits_of(expected[i])) << "level " << lux << ", number " << i + 1;
+    expect_same_bits(got, draw(whole, static_cast<int>(got.size())), "level " + std::to_string(lux));
     EXPECT_EQ(state_of(split), state_of(whole)) << "level " << lux;
   }
 }
 
 TEST_F(RanluxTest, PackedWordRecordsLagPointersGroupPositionAndCarry) {
-  Ranlux g(con_);
-  g.rluxgo(4, kSeed, 0, 0);
+  Ranlux g = seeded(4);
   int drawn = 0;
   for (int upto : {1, 23, 24, 25}) {
     draw(g, upto - drawn);
     drawn = upto;
     const std::string name = "level4_seed314159265_rluxut25_after_" + std::to_string(upto);
-    EXPECT_EQ(state_of(g)[24], std::atoi(section(name).values.at("isdext(25)").c_str())) << name;
+    EXPECT_EQ(state_of(g)[24], std::stoi(value(name, "isdext(25)"))) << name;
     if (upto == 24) {
-      EXPECT_EQ(state_of(g), section("level4_seed314159265_rluxut_after_24").isdext);
+      EXPECT_EQ(state_of(g), state("level4_seed314159265_rluxut_after_24"));
     }
   }
 }
 
-// Saving, drawing on, restoring and drawing again repeats the numbers, from any point
-// of the group of 24 and with or without a pending borrow (the state after number 1
-// has one, after 23 it has none). The restored level is the saved one.
+// Save, draw on, restore, draw again: the same numbers, from any point of the group
+// and with or without a pending borrow (after number 1 there is one, after 23 none).
 TEST_F(RanluxTest, RestoringASavedStateRepeatsTheNumbersDrawnAfterTheSave) {
   for (int lux : {4, 75}) {
     for (int before : {0, 1, 23, 24, 37}) {
-      Ranlux g(con_);
-      g.rluxgo(lux, kSeed, 0, 0);
+      Ranlux g = seeded(lux);
       draw(g, before);
       const std::vector<int> saved = state_of(g);
       const std::vector<float> a = draw(g, 500);
-      draw(g, 13);  // the interpreter draws single numbers in between
+      draw(g, 13);
       g.rluxin(saved.data());
-      const std::vector<float> b = draw(g, 500);
-      for (int i = 0; i < 500; ++i)
-        ASSERT_EQ(bits_of(a[i]), bits_of(b[i]))
-            << "level " << lux << ", saved after " << before << ", number " << i + 1;
-      int lout, inout, k1, k2;
-      g.rluxat(lout, inout, k1, k2);
-      EXPECT_EQ(lout, lux);
-      EXPECT_EQ(inout, -1);  // the seed is unknown after rluxin
+      expect_same_bits(draw(g, 500), a, "level " + std::to_string(lux) + ", saved after " + std::to_string(before));
+      EXPECT_EQ(at(g)[0], lux);
+      EXPECT_EQ(at(g)[1], -1);  // the seed is unknown after rluxin
     }
   }
-  // Restoring and saving again gives back the same 25 words (after 24 numbers a
-  // borrow is pending).
-  for (const char* name :
-       {"level4_seed314159265_init_rluxut", "level4_seed314159265_rluxut_after_24",
-        "level4_seed314159265_rluxut_after_1000000", "level4_seed314159265_rluxut_after_2000000"}) {
-    Ranlux g(con_);
-    g.rluxin(section(name).isdext.data());
-    EXPECT_EQ(state_of(g), section(name).isdext) << name;
+  // Restoring and saving again gives back the same 25 words.
+  for (const char* name : {"level4_seed314159265_init_rluxut", "level4_seed314159265_rluxut_after_24",
+                           "level4_seed314159265_rluxut_after_1000000", "level4_seed314159265_rluxut_after_2000000"}) {
+    Ranlux g(s_.con);
+    g.rluxin(state(name).data());
+    EXPECT_EQ(state_of(g), state(name)) << name;
   }
-  EXPECT_EQ(screen_.str(), "");
+  EXPECT_EQ(s_.out.str(), "");
 }
 
-TEST_F(RanluxTest, RestartWithK1ResumesTheStream) {
-  // 778 = two groups of 389: the stream resumes at number 49.
-  Ranlux g(con_);
-  g.rluxgo(4, kSeed, 778, 0);
-  expect_numbers(draw(g, 5), 49, section("level4_seed314159265_resume_k1_778").numbers, "k1=778");
-
-  // k1 = 5 lies inside the first group: the stream resumes at number 6.
-  Ranlux h(con_);
-  h.rluxgo(4, kSeed, 5, 0);
-  expect_numbers(draw(h, 25), 6, section("level4_seed314159265_first30").numbers, "k1=5");
-  EXPECT_EQ(screen_.str(), "");
+TEST_F(RanluxTest, RestartWithK1OrK2ResumesTheStream) {
+  Ranlux g = seeded(4, kSeed, 778);  // two groups of 389: resumes at number 49
+  expect_numbers(draw(g, 5), 49, "level4_seed314159265_resume_k1_778");
+  Ranlux h = seeded(4, kSeed, 5);  // inside the first group: resumes at number 6
+  expect_numbers(draw(h, 25), 6, "level4_seed314159265_first30");
 
   // The count that rluxat reports restarts the stream where it stood.
-  Ranlux run(con_);
-  run.rluxgo(4, kSeed, 0, 0);
+  Ranlux run = seeded(4);
   draw(run, 12345);
-  int lout, inout, k1, k2;
-  run.rluxat(lout, inout, k1, k2);
-  EXPECT_EQ(lout, 4);
-  EXPECT_EQ(inout, kSeed);
-  EXPECT_EQ(k1, 12345 + 12345 / 24 * 365);
-  EXPECT_EQ(k2, 0);
-  Ranlux resumed(con_);
-  resumed.rluxgo(lout, inout, k1, k2);
+  const std::array<int, 4> a = at(run);
+  EXPECT_EQ(a, (std::array{4, kSeed, 12345 + 12345 / 24 * 365, 0}));
+  Ranlux resumed = seeded(a[0], a[1], a[2], a[3]);
   EXPECT_EQ(state_of(resumed), state_of(run));
-  const std::vector<float> a = draw(run, 100), b = draw(resumed, 100);
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(bits_of(a[i]), bits_of(b[i])) << "number " << i + 1;
-}
+  expect_same_bits(draw(resumed, 100), draw(run, 100), "resumed");
 
-// k2 counts units of 10^9: one unit is the same as k1 = 10^9. Two billion-step skips;
-// at level 0 the position in the group is 10^9 mod 24 = 16.
-TEST_F(RanluxTest, RestartWithK2SkipsWholeBillions) {
-  Ranlux by_k1(con_), by_k2(con_);
-  by_k1.rluxgo(0, kSeed, 1000000000, 0);
-  by_k2.rluxgo(0, kSeed, 0, 1);
+  // k2 counts units of 10^9; at level 0 the position in the group is 10^9 mod 24 = 16.
+  Ranlux by_k1 = seeded(0, kSeed, 1000000000), by_k2 = seeded(0, kSeed, 0, 1);
   EXPECT_EQ(state_of(by_k2), state_of(by_k1));
   EXPECT_EQ(state_of(by_k2)[24] / 10000 % 100, 16);
-  int lout, inout, k1, k2;
-  by_k2.rluxat(lout, inout, k1, k2);
-  EXPECT_EQ(k1, 0);
-  EXPECT_EQ(k2, 1);
-  EXPECT_EQ(screen_.str(), "");
+  EXPECT_EQ(at(by_k2)[2], 0);
+  EXPECT_EQ(at(by_k2)[3], 1);
+  EXPECT_EQ(s_.out.str(), "");
 }
 
-TEST_F(RanluxTest, SameSeedGivesTheSameStreamAndReseedingRestartsIt) {
-  Ranlux a(con_), b(con_);
-  a.rluxgo(4, kSeed, 0, 0);
-  b.rluxgo(4, kSeed, 0, 0);
-  const std::vector<float> va = draw(a, 10000), vb = draw(b, 10000);
-  for (int i = 0; i < 10000; ++i) ASSERT_EQ(bits_of(va[i]), bits_of(vb[i])) << i + 1;
-  // A new run seeds the same object again, mid-group and with a borrow pending.
-  a.rluxgo(4, kSeed, 0, 0);
-  expect_numbers(draw(a, 30), 1, section("level4_seed314159265_first30").numbers, "reseeded");
-}
-
+// Each illegal argument is reported and replaced; every rluxgo here also reseeds an
+// object in mid-group with a borrow pending, which must restart the stream.
 TEST_F(RanluxTest, IllegalArgumentsAreReportedAndReplaced) {
-  const std::vector<std::string>& expected = section("messages").messages;
-  ASSERT_EQ(expected.size(), 4u);
+  std::vector<std::string> msg;
+  for (const std::string& l : testing_support::lines_of(section("messages")))
+    if (l.starts_with("msg=\"")) msg.push_back(l.substr(5, l.rfind('"') - 5));
+  ASSERT_EQ(msg.size(), 4u);
+  const std::string first30 = "level4_seed314159265_first30";
 
-  // Level 7: level 4 is used.
-  Ranlux g(con_);
-  g.rluxgo(7, kSeed, 0, 0);
-  EXPECT_EQ(screen_.str(), expected[0] + "\n");
-  expect_numbers(draw(g, 30), 1, section("level4_seed314159265_first30").numbers, "level 7");
+  Ranlux g = seeded(7);  // level 4 is used
+  EXPECT_EQ(s_.out.str(), msg[0] + "\n");
+  expect_numbers(draw(g, 30), 1, first30);
 
-  // A negative seed: the default seed is used.
-  screen_.str("");
-  g.rluxgo(4, -5, 0, 0);
-  EXPECT_EQ(screen_.str(), expected[1] + "\n");
-  expect_numbers(draw(g, 30), 1, section("level4_seed314159265_first30").numbers, "seed -5");
-  int lout, inout, k1, k2;
-  g.rluxat(lout, inout, k1, k2);
-  EXPECT_EQ(inout, kSeed);
+  s_.out.str("");
+  g.rluxgo(4, -5, 0, 0);  // the default seed is used
+  EXPECT_EQ(s_.out.str(), msg[1] + "\n");
+  expect_numbers(draw(g, 30), 1, first30);
+  EXPECT_EQ(at(g)[1], kSeed);
 
-  // k1 = 5 is a legal restart (no message, see RestartWithK1ResumesTheStream); k1 = 30
-  // falls among the discarded numbers of the first group: the group starts afresh.
-  screen_.str("");
+  // k1 = 30 falls among the discarded numbers of the first group: it starts afresh.
+  s_.out.str("");
   g.rluxgo(4, 1, 30, 0);
-  EXPECT_EQ(screen_.str(), expected[2] + "\n" + expected[3] + "\n");
+  EXPECT_EQ(s_.out.str(), msg[2] + "\n" + msg[3] + "\n");
   EXPECT_EQ(state_of(g)[24] / 10000 % 100, 0);
 
-  // Levels 5 … 23 are illegal in a restored state too: the start state of seed
-  // 314159265 with level 7 packed into it runs as level 4.
-  screen_.str("");
-  std::vector<int> s = section("level4_seed314159265_init_rluxut").isdext;
+  // Levels 5 … 23 packed into a restored state run as level 4.
+  s_.out.str("");
+  std::vector<int> s = state("level4_seed314159265_init_rluxut");
   s[24] = s[24] % 1000000 + 7 * 1000000;
   g.rluxin(s.data());
-  EXPECT_EQ(screen_.str(), " RANLUX ILLEGAL LUXURY RLUXIN:     7\n");
-  g.rluxat(lout, inout, k1, k2);
-  EXPECT_EQ(lout, 4);
-  expect_numbers(draw(g, 30), 1, section("level4_seed314159265_first30").numbers, "rluxin 7");
+  EXPECT_EQ(s_.out.str(), " RANLUX ILLEGAL LUXURY RLUXIN:     7\n");
+  EXPECT_EQ(at(g)[0], 4);
+  expect_numbers(draw(g, 30), 1, first30);
 }
 
-// An exact zero is never delivered: a zero digit padded with a zero lag digit becomes
-// 2^-48. The all-zero state without borrow produces nothing but zero digits.
+// A zero digit padded with a zero lag digit becomes 2^-48, never an exact zero;
+// the all-zero state without borrow produces nothing but zero digits.
 TEST_F(RanluxTest, ZeroIsReplacedByTwoToTheMinus48) {
   int zero_state[25] = {};
   zero_state[24] = 24 + 100 * 10;  // I24 = 24, J24 = 10, level 0, no borrow
-  Ranlux g(con_);
+  Ranlux g(s_.con);
   g.rluxin(zero_state);
   for (float r : draw(g, 50)) ASSERT_EQ(bits_of(r), bits_of(0x1p-48f));
 }

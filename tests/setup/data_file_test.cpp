@@ -1,14 +1,13 @@
-// The data-file reader: headers, fit range, sigma statistics, the resolution
-// of options "c" and "cf", "convf.dat", the logarithms of the dielectric
-// whole-curve models, and every way the reading stops. Each test works in its
-// own scratch folder with its data files written there.
+// The data-file reader: headers, fit range, sigma statistics, the resolution of
+// options "c" and "cf", "convf.dat", the logarithms of the dielectric whole-curve
+// models, and every way the reading stops. Each test works in a scratch folder.
 #include "setup/data_file.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,8 +21,8 @@ namespace {
 
 using testing_support::lines_of;
 using testing_support::read_text;
-using testing_support::ScratchDir;
 using testing_support::write_text;
+using Lines = std::vector<std::string>;
 
 // Grid values x1 + (j - 1)*dx on a decimal step carry a few roundings of numbers
 // of order one; 1e-12 is far above that and far below a wrong step or index.
@@ -52,7 +51,7 @@ const char* const kCfData = "0 1\n0.1 1\n0.2 1\n0.3 1\n0.4 1\n0.5 1\n";  // N = 
 
 class DataRead : public testing::Test {
  protected:
-  DataRead() : run_(std::make_unique<zorvik::Run>()), con_(in_, out_) { run_->settings.parfile = "p.par"; }
+  DataRead() { run_->settings.parfile = "p.par"; }
 
   // One data-set slot as the parameter file leaves it.
   void set(int i, const std::string& file, const char* option, double kin, double kfin, int opfit, double s0,
@@ -69,39 +68,38 @@ class DataRead : public testing::Test {
     d.zeroconv(i) = zero;
     run_->settings.nfunc = std::max(run_->settings.nfunc, i);
   }
-  ReadOutcome read() { return dataread(*run_, con_); }
-  std::vector<std::string> transcript() const { return lines_of(out_.str()); }
-  bool printed(const std::string& line) const {
-    const auto t = transcript();
-    return std::find(t.begin(), t.end(), line) != t.end();
+  ReadOutcome read() { return dataread(*run_, s_.con); }
+  // The reading, which must fail with E; the error (none, and a failure, otherwise).
+  template <class E>
+  std::optional<E> failure() {
+    try {
+      read();
+    } catch (const E& e) {
+      return e;
+    }
+    ADD_FAILURE() << "no error";
+    return std::nullopt;
   }
-  // The lines from the first occurrence of `first` on (empty when absent).
-  std::vector<std::string> from(const std::string& first, size_t count) const {
-    const auto t = transcript();
-    auto it = std::find(t.begin(), t.end(), first);
-    if (it == t.end() || t.end() - it < static_cast<long>(count)) return {};
-    return {it, it + static_cast<long>(count)};
-  }
-  std::vector<std::string> last_lines(size_t count) const {
-    const auto t = transcript();
-    return {t.end() - static_cast<long>(std::min(count, t.size())), t.end()};
+  // Whether the console shows these consecutive lines (at its end, with at_end).
+  testing::AssertionResult shows(const Lines& seq, bool at_end = false) const {
+    const Lines t = lines_of(s_.out.str());
+    const auto it = std::search(t.begin(), t.end(), seq.begin(), seq.end());
+    if (it != t.end() && (!at_end || it + static_cast<long>(seq.size()) == t.end())) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "console:\n" << s_.out.str();
   }
   FitFunctions& d() { return run_->data; }
 
-  ScratchDir scratch_;
-  std::unique_ptr<zorvik::Run> run_;
-  std::istringstream in_;
-  std::ostringstream out_;
-  Console con_;
+  testing_support::ScratchDir scratch_;
+  std::unique_ptr<zorvik::Run> run_ = std::make_unique<zorvik::Run>();
+  testing_support::Screen s_;
 };
 
 TEST_F(DataRead, HeadersDecideWherePointsStart) {
   write_text("head.dat", "energy counts error\n1 10 1\n2 20 2\n");
   write_text("bare.dat", "\n1 10 1 extra words\n\n2,20,2\n");
   write_text("q.dat", "zvalues 2 0.5 1.25 ignored\n1 10 1\n2 20 2\n");
-  set(1, "head.dat", "n", 0.0, 10.0, 101, 0.0);
-  set(2, "bare.dat", "n", 0.0, 10.0, 101, 0.0);
-  set(3, "q.dat", "n", 0.0, 10.0, 101, 0.0);
+  const char* files[] = {"head.dat", "bare.dat", "q.dat"};
+  for (int i = 1; i <= 3; ++i) set(i, files[i - 1], "n", 0.0, 10.0, 101, 0.0);
   ASSERT_EQ(read(), ReadOutcome::Done);
   for (int i = 1; i <= 3; ++i) {
     EXPECT_EQ(d().ndatin(i), 2) << i;
@@ -113,11 +111,10 @@ TEST_F(DataRead, HeadersDecideWherePointsStart) {
   EXPECT_EQ(d().z(3, 2), 1.25);
   // A numeric first line is echoed by its first number; a header is not.
   const std::string echo1 = "   1.000000E+00   1.000000E+01   1.000000E+00   6.666000E+02";
-  EXPECT_EQ(from(" First lines of input file: bare.dat  x   y    sigma     m", 3)[1], " 1.0");
-  EXPECT_EQ(from(" First lines of input file: head.dat  x   y    sigma     m", 2)[1], echo1);
-  EXPECT_EQ(from(" First lines of input file: q.dat  x   y    sigma     m", 6),
-            (std::vector<std::string>{" First lines of input file: q.dat  x   y    sigma     m", "",
-                                      " Z values read from file:q.dat", " 0.5 1.25", "", echo1}));
+  EXPECT_TRUE(shows({" First lines of input file: bare.dat  x   y    sigma     m", " 1.0"}));
+  EXPECT_TRUE(shows({" First lines of input file: head.dat  x   y    sigma     m", echo1}));
+  EXPECT_TRUE(shows({" First lines of input file: q.dat  x   y    sigma     m", "", " Z values read from file:q.dat",
+                     " 0.5 1.25", "", echo1}));
 }
 
 TEST_F(DataRead, FitRangeAndSigmaStatistics) {
@@ -136,20 +133,18 @@ TEST_F(DataRead, FitRangeAndSigmaStatistics) {
   // Every point read enters the sum (1+0+3+4+5), only those in range the divisor;
   // the zero sigma is reported and its point kept.
   EXPECT_EQ(d().sigmamed(1), 6.5);
-  EXPECT_TRUE(printed("ERROR     2  CAN NOT BE ZERO!!"));
-  EXPECT_EQ(from(" Arithmetic media of sigma 6.5", 4),
-            (std::vector<std::string>{" Arithmetic media of sigma 6.5", " Number of points in function 2",
-                                      " Inicial 3 2.0", " Final 4 3.0"}));
-  EXPECT_TRUE(printed("   3.000000E+00   9.000000E+00   4.000000E+00   6.666000E+02"));
-  EXPECT_FALSE(printed("   4.000000E+00   1.600000E+01   5.000000E+00   6.666000E+02"));  // only j < 5
+  EXPECT_TRUE(shows({"ERROR     2  CAN NOT BE ZERO!!"}));
+  EXPECT_TRUE(shows({" Arithmetic media of sigma 6.5", " Number of points in function 2", " Inicial 3 2.0", " Final 4 3.0"}));
+  EXPECT_TRUE(shows({"   3.000000E+00   9.000000E+00   4.000000E+00   6.666000E+02"}));
+  EXPECT_FALSE(shows({"   4.000000E+00   1.600000E+01   5.000000E+00   6.666000E+02"}));  // only j < 5
   // Constant sigma: s0 * (4 read / 2 in range).
   EXPECT_EQ(d().sigmae(2, 3), 0.5);
   EXPECT_EQ(d().sigmamed(2), 1.0);
   EXPECT_LT(d().sigmamed(3), 0.0);
-  EXPECT_TRUE(printed(" **** Poisson distribution used ****"));
+  EXPECT_TRUE(shows({" **** Poisson distribution used ****"}));
 }
 
-TEST_F(DataRead, FiveThousandPointsInRangeOverflow) {
+TEST_F(DataRead, PointsAndConvolutionGridsEndAtFiveThousand) {
   write_text("ok.dat", numbered(4999, 2));
   write_text("edge.dat", numbered(5000, 2));
   set(1, "ok.dat", "n", 0.0, 1e6, 101, 1.0);
@@ -157,24 +152,30 @@ TEST_F(DataRead, FiveThousandPointsInRangeOverflow) {
   ASSERT_EQ(read(), ReadOutcome::Done);
   EXPECT_EQ(d().ndatin(1), 4999);
   EXPECT_EQ(d().ndatin(2), 4999);
-
   set(2, "edge.dat", "n", 0.0, 1e6, 101, 1.0);
   EXPECT_THROW(read(), ProgramStop);
-  EXPECT_EQ(last_lines(4), (std::vector<std::string>{" ERROR: Final del fichero!!!!",
-                                                       " kfin too big or more then 10000 points",
-                                                       " Points read:  5000", " kmax= 5000.0"}));
+  EXPECT_TRUE(shows({" ERROR: Final del fichero!!!!", " kfin too big or more then 10000 points", " Points read:  5000",
+                     " kmax= 5000.0"}, true));
+  d().opfit(2) = 0;  // only data set 1 from here on
+  // Option "c": N points reach N + N/2; 3333 -> 4999 fits, 3334 -> 5001 does not.
+  write_text("ok.dat", numbered(3333, 3));
+  set(1, "ok.dat", "c", 0.0, 1e6, 101, 1.0);
+  ASSERT_EQ(read(), ReadOutcome::Done);
+  write_text("big.dat", numbered(3334, 3));
+  set(1, "big.dat", "c", 0.0, 1e6, 101, 1.0);
+  EXPECT_NE(std::string(failure<IndexRangeError>().value().what())
+                .find("table xc, dimension 2, bounds -5000 to 5000, index 5001"),
+            std::string::npos);
+  // Option "cf": 4998 points and a kernel of half-width 3.
+  write_text("cf.dat", numbered(4998, 2));
+  write_text("r.dat", resolution({0, 1, 2, 9, 2, 1, 0, 0}));
+  set(1, "cf.dat", "cf", 0.0, 1e6, 101, 1.0, "r.dat", 0.3, -1.0);
+  EXPECT_THROW(read(), IndexRangeError);
 }
 
 TEST_F(DataRead, MalformedFilesAreInputErrorsNamingFileAndLine) {
-  struct Case {
-    const char* option;
-    double s0;
-    const char* data;
-    const char* res;  // resolution file for option "cf"
-    const char* file;
-    int line;
-    const char* expected;
-  };
+  // The data file, the resolution file of option "cf", and the error's file, line and text.
+  struct Case { const char *option; double s0; const char *data, *res, *file; int line; const char* expected; };
   const Case cases[] = {
       {"n", 0.0, "1 1 1\n2 abc 1\n", "", "m.dat", 2, "x y sigma (three numbers)"},
       {"n", 0.0, "head\n1 1 1\n\n2 2\n", "", "m.dat", 4, "x y sigma (three numbers)"},
@@ -198,46 +199,31 @@ TEST_F(DataRead, MalformedFilesAreInputErrorsNamingFileAndLine) {
     write_text("m.dat", c.data);
     write_text("r.dat", c.res);
     set(1, "m.dat", c.option, -10.0, 10.0, 101, c.s0, "r.dat", 0.2, -1.0);
-    try {
-      read();
-      ADD_FAILURE() << "no error";
-    } catch (const InputError& e) {
-      EXPECT_EQ(e.file(), c.file);
-      EXPECT_EQ(e.line(), c.line);
-      EXPECT_NE(e.expected().find(c.expected), std::string::npos) << e.what();
+    if (const auto e = failure<InputError>()) {
+      EXPECT_EQ(e->file(), c.file);
+      EXPECT_EQ(e->line(), c.line);
+      EXPECT_NE(e->expected().find(c.expected), std::string::npos) << e->what();
     }
   }
 }
 
 TEST_F(DataRead, FatalConditionsPrintTheirMessagesAndStop) {
-  struct Case {
-    std::function<void()> setup;
-    std::vector<std::string> last;
-  };
-  const Case cases[] = {
-      {[&] {
-         write_text("n.dat", "1 1\n2 2\n");
-         set(1, "n.dat", "n", 5.0, 10.0, 101, 1.0);
-       },
-       {" Number of points in function 0", " ERROR: this function contains no points!!!", " n.dat"}},
-      {[&] {
-         write_text("n.dat", kCfData);
-         write_text("r.dat", "only a header\n\n");
-         set(1, "n.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", 0.2, -1.0);
-       },
-       {" ERROR: this convolution function contains no points!", " r.dat"}},
-      {[&] {
-         write_text("n.dat", "1 1\n10 100\n");
-         set(1, "n.dat", "n", -1.0, 1000.0, 50, 0.1);
-       },
-       {" **** CALCULATING logarithm for x and y ***", " ERROR: Incorrect Kin or Kfin", " -1.0 1000.0"}},
-  };
-  for (const Case& c : cases) {
-    out_.str("");
-    c.setup();
-    EXPECT_THROW(read(), ProgramStop);
-    EXPECT_EQ(last_lines(c.last.size()), c.last);
-  }
+  write_text("n.dat", "1 1\n2 2\n");
+  set(1, "n.dat", "n", 5.0, 10.0, 101, 1.0);
+  EXPECT_THROW(read(), ProgramStop);
+  EXPECT_TRUE(shows({" Number of points in function 0", " ERROR: this function contains no points!!!", " n.dat"}, true));
+
+  write_text("n.dat", kCfData);
+  write_text("r.dat", "only a header\n\n");
+  set(1, "n.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", 0.2, -1.0);
+  EXPECT_THROW(read(), ProgramStop);
+  EXPECT_TRUE(shows({" ERROR: this convolution function contains no points!", " r.dat"}, true));
+
+  write_text("n.dat", "1 1\n10 100\n");
+  set(1, "n.dat", "n", -1.0, 1000.0, 50, 0.1);
+  EXPECT_THROW(read(), ProgramStop);
+  EXPECT_TRUE(shows({" **** CALCULATING logarithm for x and y ***", " ERROR: Incorrect Kin or Kfin", " -1.0 1000.0"}, true));
+
   write_text("z.dat", "zvalues 11 1 2 3 4 5 6 7 8 9 10 11\n1 2\n");
   set(1, "z.dat", "n", 0.0, 10.0, 101, 1.0);
   EXPECT_THROW(read(), IndexRangeError);
@@ -245,55 +231,44 @@ TEST_F(DataRead, FatalConditionsPrintTheirMessagesAndStop) {
 
 TEST_F(DataRead, MissingFileOffersTheEditorOrStopsWithoutLeavingAFile) {
   set(1, "missing.dat", "n", 0.0, 10.0, 101, 1.0);
-  in_.str("n\n");
+  s_.in.str("n\n");
   EXPECT_THROW(read(), InputError);
   EXPECT_FALSE(file_exists("missing.dat"));
-  EXPECT_EQ(transcript(), (std::vector<std::string>{"", "", "missing.dat    does not exist!",
-                                                    "       Change filemiss ? (y/n)"}));
+  EXPECT_EQ(lines_of(s_.out.str()), (Lines{"", "", "missing.dat    does not exist!", "       Change filemiss ? (y/n)"}));
   EXPECT_EQ(scratch_.fake_log(), "");
-
-  in_.clear();
-  in_.str("Y\n");
+  s_.in.clear();
+  s_.in.str("Y\n");
   EXPECT_EQ(read(), ReadOutcome::Reread);
-  EXPECT_EQ(transcript().back(), " edit p.par");
+  EXPECT_TRUE(shows({" edit p.par"}, true));
   EXPECT_EQ(scratch_.fake_log(), "vim p.par\n");
 }
 
 TEST_F(DataRead, ThirdColumnIsShiftedAndMirroredOntoAnExtendedGrid) {
   // x = 0 ... 0.6 with m = 10 ... 16: N = 7, half-width 3, m(k) = m(-k) = 10 + k.
   write_text("c.dat", "0 1 10\n0.1 1 11\n0.2 1 12\n0.3 1 13\n0.4 1 14\n0.5 1 15\n0.6 1 16\n");
-  write_text("w.dat", "0.5 1 1\n0.6 1 2\n0.7 1 3\n");
   set(1, "c.dat", "c", -1.0, 1.0, 101, 0.2);
   ASSERT_EQ(read(), ReadOutcome::Done);
   ASSERT_EQ(d().imaxconv(1), 3);
-  for (int k = 0; k <= 3; ++k) {
-    EXPECT_EQ(d().mi(1, k), 10.0 + k) << k;
-    EXPECT_EQ(d().mi(1, -k), 10.0 + k) << k;
-  }
+  for (int k = 0; k <= 3; ++k) EXPECT_TRUE(d().mi(1, k) == 10.0 + k && d().mi(1, -k) == 10.0 + k) << k;
   EXPECT_NEAR(d().xc(1, -3), -0.4, kGridTol);
   EXPECT_NEAR(d().xc(1, 7), 0.6, kGridTol);
   EXPECT_NEAR(d().xc(1, 10), 0.9, kGridTol);  // N + N/2
-  EXPECT_FALSE(printed(" ***   WARNING   WARNING WARNING       ***"));
-  const auto convf = lines_of(read_text("convf.dat"));
-  ASSERT_EQ(convf.size(), 7u);
-  EXPECT_EQ(convf[3], " 0 -0.1 10.0");
+  EXPECT_FALSE(shows({" ***   WARNING   WARNING WARNING       ***"}));
+  EXPECT_EQ(read_text("convf.dat"), " -3 -0.4 13.0\n -2 -0.30000000000000004 12.0\n -1 -0.2 11.0\n 0 -0.1 10.0\n"
+                                    " 1 0.0 11.0\n 2 0.1 12.0\n 3 0.2 13.0\n");
 
+  write_text("w.dat", "0.5 1 1\n0.6 1 2\n0.7 1 3\n");
   set(1, "w.dat", "c", 0.0, 1.0, 101, 0.2);  // first x is not 0
   ASSERT_EQ(read(), ReadOutcome::Done);
   const std::string border = " *****************************************";
-  EXPECT_EQ(from(border, 9), (std::vector<std::string>{border, " ***   WARNING   WARNING WARNING       ***", border,
-                                                       " ** CONVOLUTION SHOULD START WITH X=0.0 **", border,
-                                                       " * You will run into trouble, my friend! *", border, "",
-                                                       ""}));
+  EXPECT_TRUE(shows({border, " ***   WARNING   WARNING WARNING       ***", border,
+                     " ** CONVOLUTION SHOULD START WITH X=0.0 **", border, " * You will run into trouble, my friend! *",
+                     border, "", ""}));
 }
 
 TEST_F(DataRead, ResolutionFileOriginAndHalfWidth) {
-  struct Case {
-    std::vector<double> y;  // at x = -0.3, -0.2, ...
-    double xmax, zero;
-    int origin, half;
-    std::vector<double> kernel;  // mi(-half ... half)
-  };
+  // y at x = -0.3, -0.2, ...; xmaxconv, zeroconv; the origin line, half-width and mi(-half ... half).
+  struct Case { std::vector<double> y; double xmax, zero; int origin, half; std::vector<double> kernel; };
   const Case cases[] = {
       {{1, 2, 5, 9, 9, 3, 1}, 0.2, -1.0, 4, 2, {2, 5, 9, 9, 3}},  // first of equal maxima
       {{1, 2, 5, 7, 9, 3, 1}, 0.2, 0.0, 4, 2, {2, 5, 7, 9, 3}},   // zeroconv 0: the line x = 0.0
@@ -313,30 +288,8 @@ TEST_F(DataRead, ResolutionFileOriginAndHalfWidth) {
     EXPECT_NEAR(d().xc(1, -c.half), -0.1 * (c.half + 1), kGridTol);
     EXPECT_NEAR(d().xc(1, 6 + c.half), 0.1 * (5 + c.half), kGridTol);
   }
-  EXPECT_TRUE(printed(" First lines of van file: r.dat"));
-  EXPECT_TRUE(printed(" -0.3 9.0"));  // echo of the first point line
-}
-
-TEST_F(DataRead, ConvolutionGridsEndAtIndexFiveThousand) {
-  // Option "c": N points reach N + N/2; 3333 -> 4999 fits, 3334 -> 5001 does not.
-  write_text("ok.dat", numbered(3333, 3));
-  set(1, "ok.dat", "c", 0.0, 1e6, 101, 1.0);
-  ASSERT_EQ(read(), ReadOutcome::Done);
-  write_text("big.dat", numbered(3334, 3));
-  set(1, "big.dat", "c", 0.0, 1e6, 101, 1.0);
-  try {
-    read();
-    ADD_FAILURE() << "no error";
-  } catch (const IndexRangeError& e) {
-    EXPECT_NE(std::string(e.what()).find("table xc, dimension 2, bounds -5000 to 5000, index 5001"),
-              std::string::npos)
-        << e.what();
-  }
-  // Option "cf": 4998 points and a kernel of half-width 3.
-  write_text("cf.dat", numbered(4998, 2));
-  write_text("r.dat", resolution({0, 1, 2, 9, 2, 1, 0, 0}));
-  set(1, "cf.dat", "cf", 0.0, 1e6, 101, 1.0, "r.dat", 0.3, -1.0);
-  EXPECT_THROW(read(), IndexRangeError);
+  EXPECT_TRUE(shows({" First lines of van file: r.dat"}));
+  EXPECT_TRUE(shows({" -0.3 9.0"}));  // echo of the first point line
 }
 
 TEST_F(DataRead, ConvfHoldsTheLastDataSetAndOneLineWithoutResolution) {
@@ -346,28 +299,25 @@ TEST_F(DataRead, ConvfHoldsTheLastDataSetAndOneLineWithoutResolution) {
   set(1, "plain.dat", "n", 0.0, 10.0, 101, 1.0);
   set(2, "d.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", 0.2, -1.0);
   ASSERT_EQ(read(), ReadOutcome::Done);
-  const auto convf = lines_of(read_text("convf.dat"));
-  ASSERT_EQ(convf.size(), 5u);
-  EXPECT_EQ(convf[0], " -2 -0.30000000000000004 2.0");  // xc = 0 + (-3)*0.1 in binary
-  EXPECT_EQ(convf[2], " 0 -0.1 9.0");
+  EXPECT_EQ(read_text("convf.dat"),  // xc = 0 + (-3)*0.1 in binary
+            " -2 -0.30000000000000004 2.0\n -1 -0.2 5.0\n 0 -0.1 9.0\n 1 0.0 5.0\n 2 0.1 2.0\n");
 
   // A later plain set, and an unfitted "cf" set whose files are never opened.
   set(3, "plain.dat", "n", 0.0, 10.0, 101, 1.0);
   set(4, "missing.dat", "cf", -1.0, 1.0, 0, 1.0, "nowhere.dat", 0.2, -1.0);
   d().ndatin(4) = 7;  // left over from an earlier reading
   ASSERT_EQ(read(), ReadOutcome::Done);
-  EXPECT_EQ(lines_of(read_text("convf.dat")), std::vector<std::string>{" 0 0.0 0.0"});
+  EXPECT_EQ(read_text("convf.dat"), " 0 0.0 0.0\n");
   EXPECT_EQ(d().ndatin(4), 0);
   EXPECT_EQ(d().imaxconv(4), 0);
 }
 
-TEST_F(DataRead, WholeCurveDielectricModelsWorkInDecimalLogarithms) {
+TEST_F(DataRead, DielectricModelsWorkInDecimalLogarithmsAndEachReadingStartsClean) {
   write_text("eps.dat", "1 1\n10 100\n100 1000\n1000 0.1\n10000 5\n");
   set(1, "eps.dat", "n", 1.0, 1000.0, 51, 0.1);
   run_->settings.plotaxes = "ll";
   ASSERT_EQ(read(), ReadOutcome::Done);
-  // log10 of exact powers of ten is exact in glibc; EXPECT_DOUBLE_EQ's 4 ulps
-  // only leave room for another libm.
+  // log10 of exact powers of ten is exact in glibc; EXPECT_DOUBLE_EQ's 4 ulps leave room for another libm.
   EXPECT_DOUBLE_EQ(d().xi(1, 1), 0.0);  // below the range, converted all the same
   EXPECT_DOUBLE_EQ(d().xi(1, 3), 2.0);
   EXPECT_DOUBLE_EQ(d().yi(1, 4), -1.0);
@@ -376,21 +326,13 @@ TEST_F(DataRead, WholeCurveDielectricModelsWorkInDecimalLogarithms) {
   EXPECT_DOUBLE_EQ(d().kfin(1), 3.0);
   EXPECT_EQ(run_->settings.plotaxes, "nn");
   EXPECT_EQ(d().logrange(1), 1);  // the writer puts the range back in hertz
-  EXPECT_TRUE(printed(" **** CALCULATING logarithm for x and y ***"));
-
+  EXPECT_TRUE(shows({" **** CALCULATING logarithm for x and y ***"}));
   // A loss of zero inside the range has no logarithm: refused, naming the point.
   write_text("eps.dat", "1 1\n10 100\n100 0\n1000 0.1\n");
   set(1, "eps.dat", "n", 1.0, 1000.0, 51, 0.1);
-  try {
-    read();
-    ADD_FAILURE() << "no error";
-  } catch (const InputError& e) {
-    EXPECT_NE(std::string(e.what()).find("point 3 of the fit range has x = 100.0, y = 0.0"), std::string::npos)
-        << e.what();
-  }
-}
+  EXPECT_NE(std::string(failure<InputError>().value().what()).find("point 3 of the fit range has x = 100.0, y = 0.0"), std::string::npos);
 
-TEST_F(DataRead, ASecondReadingStartsFromCleanTables) {
+  // A second reading starts from clean tables.
   write_text("a.dat", "zvalues 1 3.5\n1 1\n2 2\n3 3\n4 4\n");
   set(1, "a.dat", "n", 0.0, 10.0, 101, 1.0);
   ASSERT_EQ(read(), ReadOutcome::Done);

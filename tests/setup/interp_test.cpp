@@ -1,6 +1,6 @@
-// Resampling onto a uniform grid: ninterp points of step span/ninterp (the last
-// one a step short of the range end), straight-line values, the recomputed fit
-// range, and the data sets that are left alone.
+// Resampling onto a uniform grid: ninterp points of step span/ninterp (the last one
+// a step short of the range end), straight-line values, the recomputed fit range,
+// and the data sets that are left alone.
 #include "setup/interp.h"
 
 #include <gtest/gtest.h>
@@ -12,48 +12,37 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "support/scratch.h"
 
 namespace zorvik {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 // The two-term line formula on small exact numbers: a few roundings below 100.
 constexpr double kInterpTol = 1e-12;
+const std::vector<double> kX = {0, 1, 2, 3, 4};
 
 class Interp : public testing::Test {
  protected:
-  Interp() : run_(std::make_unique<zorvik::Run>()), con_(in_, out_) {}
-
   // Data set i as the reader leaves it (sigma k + 0.5 at point k).
   void set(int i, const std::vector<double>& x, const std::vector<double>& y, int imin, int ndatin, double kin,
            int ninterp) {
     FitFunctions& d = run_->data;
-    for (int k = 1; k <= static_cast<int>(x.size()); ++k) {
-      d.xi(i, k) = x[k - 1];
-      d.yi(i, k) = y[k - 1];
-      d.sigmae(i, k) = k + 0.5;
-    }
+    for (int k = 1; k <= static_cast<int>(x.size()); ++k) d.xi(i, k) = x[k - 1], d.yi(i, k) = y[k - 1], d.sigmae(i, k) = k + 0.5;
     d.imin(i) = imin;
     d.ndatin(i) = ndatin;
     d.kin(i) = kin;
     d.ninterp(i) = ninterp;
     run_->settings.nfunc = std::max(run_->settings.nfunc, i);
   }
-  void run_interp() { interp(run_->data, run_->settings, con_); }
-  std::vector<std::string> transcript() const {
-    std::vector<std::string> out;
-    std::istringstream in(out_.str());
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-  }
+  void run_interp() { interp(run_->data, run_->settings, s_.con); }
+  Lines transcript() const { return testing_support::lines_of(s_.out.str()); }
   FitFunctions& d() { return run_->data; }
 
-  std::unique_ptr<zorvik::Run> run_;
-  std::istringstream in_;
-  std::ostringstream out_;
-  Console con_;
+  std::unique_ptr<zorvik::Run> run_ = std::make_unique<zorvik::Run>();
+  testing_support::Screen s_;
 };
-
-const std::vector<double> kX = {0, 1, 2, 3, 4};
 
 TEST_F(Interp, GridEndsOneStepShortOfTheRangeAndTheRangeIsRecomputed) {
   set(1, kX, kX, 1, 5, -1.0, 4);
@@ -69,28 +58,20 @@ TEST_F(Interp, GridEndsOneStepShortOfTheRangeAndTheRangeIsRecomputed) {
     EXPECT_EQ(d().xi(i, 5), 4.0);      // beyond the grid: kept
     EXPECT_EQ(d().sigmae(i, 2), 2.5);  // sigmas are not resampled
   }
-  EXPECT_EQ(d().imin(1), 1);
-  EXPECT_EQ(d().ndatin(1), 3);
-  EXPECT_EQ(d().imin(2), 2);
-  EXPECT_EQ(d().ndatin(2), 2);
+  EXPECT_EQ((std::vector{d().imin(1), d().ndatin(1), d().imin(2), d().ndatin(2)}), (std::vector{1, 3, 2, 2}));
   EXPECT_EQ(d().mi(2, -1), 7.0);
-  const std::vector<std::string> first = {
-      "Interpolating function:     1 in a grid with     4  points",
-      " *** Interpolating function:  1",
-      " iff,imax 1 5",
-      " xin,xfin 0.0 4.0",
-      " incx= 1.0"};
-  const auto t = transcript();
+  const Lines t = transcript();
   ASSERT_EQ(t.size(), 16u);
-  EXPECT_EQ(std::vector<std::string>(t.begin(), t.begin() + 5), first);
-  EXPECT_EQ(std::vector<std::string>(t.begin() + 10, t.end()),
-            (std::vector<std::string>{" func,imin,ndatin 1 1 3", " ***** END OF INTERPOLATION *****", "",
-                                      " func,imin,ndatin 2 2 2", " ***** END OF INTERPOLATION *****", ""}));
+  EXPECT_EQ(Lines(t.begin(), t.begin() + 5),
+            (Lines{"Interpolating function:     1 in a grid with     4  points", " *** Interpolating function:  1",
+                   " iff,imax 1 5", " xin,xfin 0.0 4.0", " incx= 1.0"}));
+  EXPECT_EQ(Lines(t.begin() + 10, t.end()),
+            (Lines{" func,imin,ndatin 1 1 3", " ***** END OF INTERPOLATION *****", "", " func,imin,ndatin 2 2 2",
+                   " ***** END OF INTERPOLATION *****", ""}));
 }
 
 TEST_F(Interp, ValuesLieOnTheChordsAndCoincidentPointsKeepTheirValue) {
-  // y = x^2, eight points of step 0.5.
-  set(1, kX, {0, 1, 4, 9, 16}, 1, 5, -1.0, 8);
+  set(1, kX, {0, 1, 4, 9, 16}, 1, 5, -1.0, 8);  // y = x², eight points of step 0.5
   run_interp();
   const double expected[] = {0.0, 0.5, 1.0, 2.5, 4.0, 6.5, 9.0, 12.5};
   for (int k = 1; k <= 8; ++k) {
@@ -105,8 +86,8 @@ TEST_F(Interp, SmallGridsOrFewPointsOnlyAnnounceAndZeroSaysNothing) {
   set(2, kX, kX, 1, 2, -1.0, 5);  // too few points in range
   set(3, kX, kX, 1, 5, -1.0, 0);  // no interpolation
   run_interp();
-  EXPECT_EQ(transcript(), (std::vector<std::string>{"Interpolating function:     1 in a grid with     2  points",
-                                                    "Interpolating function:     2 in a grid with     5  points"}));
+  EXPECT_EQ(transcript(), (Lines{"Interpolating function:     1 in a grid with     2  points",
+                                 "Interpolating function:     2 in a grid with     5  points"}));
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(d().xi(i, 2), 1.0) << i;
   EXPECT_EQ(d().ndatin(1), 5);
   EXPECT_EQ(d().ndatin(2), 2);
@@ -115,16 +96,14 @@ TEST_F(Interp, SmallGridsOrFewPointsOnlyAnnounceAndZeroSaysNothing) {
 TEST_F(Interp, ImpossibleGridsStop) {
   // The first point read lies above the end of the range (unsorted), or on it.
   for (double first : {5.0, 3.0}) {
-    out_.str("");
+    s_.out.str("");
     set(1, {first, 1, 2, 3}, {1, 1, 1, 1}, 2, 3, 0.0, 4);
     EXPECT_THROW(run_interp(), ProgramStop);
-    const auto t = transcript();
-    EXPECT_EQ(std::vector<std::string>(t.end() - 2, t.end()),
-              (std::vector<std::string>{" ERROR INTERPOLATING", " max x must be greater that min x in file"}));
+    const Lines t = transcript();
+    EXPECT_EQ(Lines(t.end() - 2, t.end()), (Lines{" ERROR INTERPOLATING", " max x must be greater that min x in file"}));
   }
   set(1, kX, kX, 1, 5, -1.0, 5001);
   EXPECT_THROW(run_interp(), IndexRangeError);
-
   // x = 0 ... 9 with the range 7, 8, 9: the grid 0, 3, 6 never passes kin = 6.5,
   // so the range would start beyond the grid's end.
   const std::vector<double> x = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};

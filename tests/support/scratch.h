@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/console.h"
 #include "core/files.h"
 
 namespace zorvik::testing_support {
@@ -44,6 +45,14 @@ inline std::string reference(const std::string& name) {
   EXPECT_TRUE(file_exists(path)) << path;
   return read_text(path);
 }
+
+// A console that reads `keyboard` and keeps what is printed in `out`.
+struct Screen {
+  explicit Screen(const std::string& keyboard = "") : in(keyboard) {}
+  std::istringstream in;
+  std::ostringstream out;
+  Console con{in, out};
+};
 
 // Makes a fresh folder the working directory for the life of the object, with
 // the stand-ins of tests/fakebin first on PATH; they append their command lines

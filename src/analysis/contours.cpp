@@ -1,0 +1,235 @@
+#include "analysis/contours.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "analysis/chain_file.h"
+#include "analysis/distributions.h"
+#include "core/files.h"
+#include "core/free_format.h"
+#include "core/record_format.h"
+#include "core/table.h"
+
+namespace zorvik {
+
+namespace {
+
+// Bins per axis of the bivariate histogram.
+constexpr int kPairBins = 5000;
+// The bin numbers the chain test admits; bins above kPairBins are counted in
+// the normalisation but have no counter of their own (see contornmcmc).
+constexpr int kPairBinTest = 9999;
+// At most this many chain records are binned.
+constexpr long long kMaxPairRecords = 1000000000LL;
+// The minimum chi-square before any step has lowered it (set at every reading
+// of the parameter file).
+constexpr double kNoMinimum = 1.0e10;
+
+// The bivariate histogram gparpar, 5000 x 5000 32-bit counters. A chain covers
+// a small patch of that square (its bins start at the lowest filled bin of each
+// parameter's own histogram), so a row of counters is allocated only when a
+// sample first falls in it and is kept for later calls; the full 100 MB exist
+// only for a chain that spans every row. Clearing zeroes the rectangle the last
+// call filled, outside of which every counter is already zero.
+class PairHistogram {
+ public:
+  void clear() {
+    for (int a = lo_a_; a <= hi_a_; ++a)
+      if (rows_[a - 1]) std::fill(rows_[a - 1].get() + (lo_b_ - 1), rows_[a - 1].get() + hi_b_, 0);
+    lo_a_ = lo_b_ = kPairBins + 1;
+    hi_a_ = hi_b_ = 0;
+  }
+  // 1 ≤ a, b ≤ kPairBins.
+  void add(int a, int b) {
+    std::unique_ptr<std::int32_t[]>& row = rows_[a - 1];
+    if (!row) row = std::make_unique<std::int32_t[]>(kPairBins);  // zero-initialised
+    ++row[b - 1];
+    lo_a_ = std::min(lo_a_, a);
+    hi_a_ = std::max(hi_a_, a);
+    lo_b_ = std::min(lo_b_, b);
+    hi_b_ = std::max(hi_b_, b);
+  }
+  std::int32_t count(int a, int b) const { return rows_[a - 1] ? rows_[a - 1][b - 1] : 0; }
+
+ private:
+  std::array<std::unique_ptr<std::int32_t[]>, kPairBins> rows_;
+  int lo_a_ = kPairBins + 1, hi_a_ = 0, lo_b_ = kPairBins + 1, hi_b_ = 0;
+};
+
+// Owned by contornmcmc and kept between its calls, like the chain state of the
+// generator: created at the first call.
+PairHistogram& gparpar() {
+  static PairHistogram table;
+  return table;
+}
+
+// The bin of a sample at q = (value − origin)/width: trunc(q) + 1 (truncation
+// toward zero, so a sample less than one bin below the origin still lands in
+// bin 1), or 0 outside 1 … 9999. Testing q before the conversion keeps a NaN or
+// an infinite quotient (a zero bin width) out of it.
+int pair_bin(double q) { return (q > -1.0 && q < kPairBinTest) ? static_cast<int>(q) + 1 : 0; }
+
+// The number of grid intervals between two contour limits for the requested
+// step, rounded to the nearest integer (halves away from zero). A step larger
+// than twice the range rounds to no interval; the grid then takes only the two
+// limits, as does a step of zero or one too small for a 32-bit count.
+int grid_intervals(double lo, double hi, double step, bool& unusable) {
+  const double q = (hi - lo) / step;
+  if (!(std::abs(q) < 2147483647.0)) {
+    unusable = true;
+    return 1;
+  }
+  const long n = std::lround(q);
+  if (n == 0) {
+    unusable = true;
+    return 1;
+  }
+  return static_cast<int>(n);
+}
+
+}  // namespace
+
+std::string gparpar_file_name(int i, int j) { return format_record("('gparpar',i2,i2,'.dat')", {i, j}); }
+
+void contornmcmc(int& i, int j, Run& run, Console& con) {
+  // A negative first parameter asks for the map without empty lines between
+  // its rows (one block for gnuplot's splot instead of a grid of lines).
+  const bool rowbreaks = i >= 0;
+  if (i < 0) i = -i;
+  const int npar = run.settings.npar;
+  // A chain record holds parameters 1 … npar only.
+  check_index("par", 1, 1, npar, i);
+  check_index("par", 1, 1, npar, j);
+
+  PairHistogram& g = gparpar();
+  g.clear();
+
+  // The grid starts at the centre of the lowest filled bin of each parameter's
+  // own histogram, with that histogram's bin widths.
+  const FitParameters& fp = run.params;
+  const double dx = fp.incgg(i), dy = fp.incgg(j);
+  const double x0 = fp.parmin(i) + (run.hist.minigpar(i) - 1 + 0.5) * dx;
+  const double y0 = fp.parmin(j) + (run.hist.minigpar(j) - 1 + 0.5) * dy;
+
+  const std::string chain = chain_file_path(run.settings);
+  if (!file_exists(chain)) {
+    con.line("MMchain not generated: no file found");
+    return;
+  }
+  con.line("incgi,incgj", dx, dy);
+
+  int igmin = kPairBins, igmax = 1, jgmin = kPairBins, jgmax = 1;
+  long long ncount = 0, beyond = 0, nread = 0;
+  {
+    ChainFileReader reader(chain, npar + 2);
+    double v[kMaxPar + 2];
+    bool ended = false;
+    while (nread < kMaxPairRecords) {
+      if (!reader.next(v)) {
+        ended = true;
+        break;
+      }
+      ++nread;
+      const int a = pair_bin((v[1 + i] - x0) / dx);
+      const int b = pair_bin((v[1 + j] - y0) / dy);
+      if (a == 0 || b == 0) continue;
+      ++ncount;
+      if (a > kPairBins || b > kPairBins) {
+        // Admitted by the bin test but beyond the table: part of the
+        // normalisation, not of the map.
+        ++beyond;
+        continue;
+      }
+      g.add(a, b);
+      igmin = std::min(igmin, a);
+      igmax = std::max(igmax, a);
+      jgmin = std::min(jgmin, b);
+      jgmax = std::max(jgmax, b);
+    }
+    if (!ended) {
+      con.line("End of file found");
+      con.line("Calculation made with the first 10000000000 points...");
+    }
+  }
+  con.line("igmin,igmax,jgmin,jgmax", igmin, igmax, jgmin, jgmax);
+  if (beyond > 0) con.line("Samples beyond bin 5000, left out of the map:", beyond);
+
+  AtomicFile file(gparpar_file_name(i, j));
+  std::ostream& out = file.stream();
+  write_record(out, "('# par ',i2,5x,'par ',i2,' probability')", i, j);
+  con.line("writing bivariate");
+  con.line("igmin,igmax,jgmin,jgmax", igmin, igmax, jgmin, jgmax);
+
+  // Probability density: the fraction of the binned samples in a bin over the
+  // bin's area.
+  const double norm = static_cast<double>(ncount);
+  const double area = dx * dy;
+  for (int a = igmin; a <= igmax; ++a) {
+    const double x = x0 + (a - 1 + 0.5) * dx;
+    for (int b = jgmin; b <= jgmax; ++b) {
+      const double y = y0 + (b - 1 + 0.5) * dy;
+      write_free(out, x, y, static_cast<double>(g.count(a, b)) / norm / area);
+    }
+    if (rowbreaks) out << '\n';
+  }
+  file.commit();
+}
+
+void contorn(int k, Run& run, ModelWorkspace& ws, Console& con) {
+  FitParameters& fp = run.params;
+  const ChainState& ch = run.chain;
+  const int npar = run.settings.npar;
+
+  // The other parameters stay at the best state found. Before any step has
+  // lowered the chi-square since the parameter file was read, the minimum
+  // holds no state (or one of an earlier file): the current one stands in.
+  double parc[kMaxPar + 1];
+  const bool have_minimum = ch.parchimin(0) < kNoMinimum;
+  for (int p = 1; p <= npar; ++p) parc[p] = have_minimum ? ch.parchimin(p) : fp.par(p);
+
+  int i = fp.contpar(k, 1);
+  const int j = fp.contpar(k, 2);
+  const bool rowbreaks = i >= 0;
+  i = std::abs(i);
+  check_index("par", 1, 1, npar, i);
+  check_index("par", 1, 1, npar, j);
+
+  // A grid that ends exactly on the upper limits: the step becomes the range
+  // over the nearest whole number of steps, and is kept for the parameter file.
+  bool unusable = false;
+  const int nx = grid_intervals(fp.ctminx(k), fp.ctmaxx(k), fp.ctdx(k), unusable);
+  const int ny = grid_intervals(fp.ctminy(k), fp.ctmaxy(k), fp.ctdy(k), unusable);
+  fp.ctdx(k) = (fp.ctmaxx(k) - fp.ctminx(k)) / nx;
+  fp.ctdy(k) = (fp.ctmaxy(k) - fp.ctminy(k)) / ny;
+  if (unusable) con.line("Contour", k, ": a step does not fit its range; that axis takes only its two limits");
+
+  const std::string name = fp.namecont(k).str();
+  AtomicFile file(name);
+  std::ostream& out = file.stream();
+  // "#", the first five characters of the first name in a field of 40, the
+  // second name in its 15 characters, "chisq".
+  std::string head = "#";
+  head.append(fp.namepar(i).first(5)).append(35, ' ').append(fp.namepar(j).padded()).append("chisq");
+  write_free(out, head);
+
+  const TotalChisqAt chi_at = compara_total(run, ws);  // restores par and chisq after each point
+  const double xlo = fp.ctminx(k), ylo = fp.ctminy(k), ddx = fp.ctdx(k), ddy = fp.ctdy(k);
+  for (int a = 0; a <= nx; ++a) {
+    const double x = xlo + a * ddx;
+    parc[i] = x;
+    for (int b = 0; b <= ny; ++b) {
+      const double y = ylo + b * ddy;
+      parc[j] = y;
+      write_free(out, x, y, chi_at(parc));
+    }
+    if (rowbreaks) out << '\n';
+  }
+  file.commit();
+}
+
+}  // namespace zorvik

@@ -1,0 +1,27 @@
+// Joint behaviour of a pair of parameters: chi-square maps on a grid (contorn)
+// and probability maps from the recorded chain (contornmcmc).
+#pragma once
+
+#include <string>
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+
+namespace zorvik {
+
+// The chi-square map of contour request k over its grid, with every other
+// parameter at its minimum-chi-square value; writes the file namecont(k) and
+// stores the adjusted grid steps back into ctdx(k), ctdy(k). The state of the
+// chain (par, chisq) is left as it was.
+void contorn(int k, Run& run, ModelWorkspace& ws, Console& con);
+
+// The bivariate probability density of parameters (i, j) from the chain file
+// "MMchain.dat"; writes the file gparpar_file_name(i, j). A negative i asks for
+// no empty line between grid rows and is replaced by its absolute value.
+void contornmcmc(int& i, int j, Run& run, Console& con);
+
+// ('gparpar',i2,i2,'.dat'): always 15 characters ("gparpar 1 2.dat").
+std::string gparpar_file_name(int i, int j);
+
+}  // namespace zorvik

@@ -1,0 +1,423 @@
+// The command prompt. Each command is one word, tested against the command
+// table in a fixed order (so that, for example, "pchi" is the chi-square plot and
+// not the plot of a data set, which takes every other word starting with "p");
+// some commands ask one follow-up question. The prompt itself computes little: it
+// validates, asks and hands the work to the analysis and output routines.
+#include "analysis/interpreter.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/contours.h"
+#include "analysis/covariance.h"
+#include "analysis/distributions.h"
+#include "core/files.h"
+#include "core/free_format.h"
+#include "core/table.h"
+#include "output/peaks_file.h"
+#include "output/plot_scripts.h"
+#include "output/result_files.h"
+#include "output/shell_commands.h"
+#include "sampler/compara.h"
+#include "setup/param_file.h"
+
+namespace zorvik {
+
+namespace {
+
+using Command = Fixed<15>;
+
+constexpr const char* kPrompt = "ZoRvIk> ";
+
+// One free-format read from the keyboard: as many values as there are targets,
+// taken from as many lines as needed; the rest of the last line is dropped.
+// False at the end of input or when a value is missing or does not convert.
+bool read_values(Console& con, std::initializer_list<FreeTarget> targets) {
+  auto next = targets.begin();
+  std::vector<FreeToken> tokens;
+  while (next != targets.end()) {
+    const auto line = con.read_line();
+    if (!line) return false;
+    if (!split_free(*line, tokens)) return false;
+    for (const FreeToken& t : tokens) {
+      if (next == targets.end()) break;
+      if (t.null || !next->store(t)) return false;
+      ++next;
+    }
+  }
+  return true;
+}
+
+// The reply to input that matches no command: one number from the run's
+// generator picks one of two words. At the end of input nothing is said: the
+// prompt that follows ends the session.
+void not_understood(RunLoop& loop, Console& con) {
+  if (con.input_ended()) return;
+  float x = 0.0f;
+  loop.ranlux.ranlux(&x, 1);
+  con.line(x < 0.5f ? "NARF, I do not understand!!" : "PUIT, I do not understand!!");
+}
+
+// A command line of the molecule viewer, run through the shell; its status is
+// not examined.
+void run_viewer(Console& con, const char* molecule_file) {
+  con.out().flush();
+  std::cout.flush();
+  const std::string command = std::string("raswin -xyz ") + molecule_file;
+  [[maybe_unused]] const int status = std::system(command.c_str());
+}
+
+PlotRequest request(int kind) {
+  PlotRequest r;
+  r.kind = kind;
+  return r;
+}
+
+// ---- commands ---------------------------------------------------------------------
+
+void show_chi(const Run& run, Console& con) {
+  con.line("Averaged chisq:  ", run.chain.chisq(0));
+  for (int i = 1; i <= run.settings.nfunc; ++i)
+    if (run.data.opfit(i) > 0) con.record("(a6,i3,2x,a7,es12.6)", "File: ", i, "chisq :", run.chain.chisq(i));
+}
+
+// "showmol": the molecule geometry, then the viewer on the file the models wrote
+// (one conformer for model 1, trans or gauche for model 2).
+void show_molecule(Run& run, ModelWorkspace& ws, Console& con) {
+  outwrite(20, run, ws, con);
+  const FitFunctions& d = run.data;
+  if (d.opfit(1) == 1 || d.opfit(2) == 1) run_viewer(con, "molec.xyz");
+  if (d.opfit(1) == 2 || d.opfit(2) == 2) {
+    con.line("Trans (t) or gauche (g) molecule?");
+    const auto answer = con.read_token();
+    if (answer && *answer == "t") run_viewer(con, "molect.xyz");
+    if (answer && *answer == "g") run_viewer(con, "molecg.xyz");
+  }
+}
+
+// "par": the parameters two per line (a last line with one when npar is odd).
+void list_parameters(const Run& run, Console& con) {
+  const FitParameters& p = run.params;
+  const int npar = run.settings.npar;
+  for (int i = 1; i <= npar; i += 2) {
+    if (i + 1 <= npar)
+      con.record("(i2,1x,a5,1x,2f8.3,5x,i2,1x,a5,1x,2f8.3)", i, p.namepar(i), p.par(i), p.move(i), i + 1,
+                 p.namepar(i + 1), p.par(i + 1), p.move(i + 1));
+    else
+      con.record("(i2,1x,a5,1x,2f8.3)", i, p.namepar(i), p.par(i), p.move(i));
+  }
+}
+
+// The new step of parameter k for the action word: "a" the value itself, "r"
+// the value relative to the parameter's magnitude; any other word no change.
+void set_step(FitParameters& p, int k, const std::string& action, double v) {
+  if (action == "a") p.move(k) = v;
+  if (action == "r") p.move(k) = std::abs(p.par(k) * v);
+}
+
+// "reset": one step for every free parameter; fixed parameters stay fixed.
+bool reset_steps(Run& run, Console& con) {
+  con.line("relative (r) or absolute (a), and value");
+  std::string action;
+  double v = 0.0;
+  if (!read_values(con, {action, v})) return false;
+  for (int i = 1; i <= run.settings.npar; ++i)
+    if (run.params.move(i) != 0.0) set_step(run.params, i, action, v);
+  pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
+  return true;
+}
+
+// "setpar": one step for a range of parameters, fixed ones included (a fixed
+// parameter given a step moves in the all-parameters mode and is fitted after
+// the next reading of the parameter file).
+bool set_steps(Run& run, Console& con) {
+  con.line("Action,number: ");
+  std::string action;
+  double v = 0.0;
+  if (!read_values(con, {action, v})) return false;
+  con.line("first and last parameter to set: ");
+  int k1 = 0, k2 = 0;
+  if (!read_values(con, {k1, k2})) return false;
+  for (int k = k1; k <= k2; ++k) set_step(run.params, k, action, v);
+  pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
+  return true;
+}
+
+// "pgpar": the estimates of one distribution, then its plot. Parameter 0 is the
+// likelihood: −log(evidence) and −log of the most probable likelihood; a
+// negative number the chi-square distribution itself.
+bool plot_distribution(Run& run, Console& con) {
+  con.line("Which parameter (0:likelihood)?");
+  int i = 0;
+  if (!read_values(con, {i})) return false;
+  if (i >= 1 && run.params.move(i) == 0.0) {
+    con.line("Parameter not allowed to move!");
+    return true;
+  }
+  const DistributionResults& r = run.dist;
+  if (i >= 1)
+    con.line("media, highest probability values", r.pmed(i), r.pmax(i));
+  else if (i == 0)
+    con.line("media, highest probability values", r.mlogev, r.chiprob / 2.0);
+  else
+    con.line("media, highest probability values", r.chimedia, r.chiprob);
+  PlotRequest q = request(6);
+  q.ip = i;
+  plot(q, run, con);
+  return true;
+}
+
+bool plot_parameter_chi(Run& run, Console& con) {
+  con.line("Which parameter?");
+  int i = 0;
+  if (!read_values(con, {i})) return false;
+  if (i >= 1 && run.params.move(i) == 0.0) {
+    con.line("Parameter not allowed to move!");
+    return true;
+  }
+  PlotRequest q = request(7);
+  q.ip = i;
+  plot(q, run, con);
+  return true;
+}
+
+// "cgparpar", "pcg", "pcgs": the chain contour of a pair, computed first or not.
+bool chain_contour(Run& run, Console& con, bool compute, int kind) {
+  con.line("which parameters (i,j)?");
+  int i = 0, j = 0;
+  if (!read_values(con, {i, j})) return false;
+  if (compute) contornmcmc(i, j, run, con);
+  PlotRequest q = request(kind);
+  q.i = i;
+  q.j = j;
+  q.cname = gparpar_file_name(i, j);
+  plot(q, run, con);
+  return true;
+}
+
+// "getpar": a parameter repeated once per data set against the data sets' first
+// z value, parameter k1 going with data set 1.
+bool extract_parameters(Run& run, Console& con) {
+  con.line("first and last parameter to extract: ");
+  int k1 = 0, k2 = 0;
+  if (!read_values(con, {k1, k2})) return false;
+  if (k2 >= k1) {
+    check_index("par", 1, 1, kMaxPar, k1);
+    check_index("par", 1, 1, kMaxPar, k2);
+    check_index("z", 1, 1, kMaxFunc, k2 - k1 + 1);
+  }
+  std::string text;
+  for (int k = k1; k <= k2; ++k) {
+    const int j = k - k1 + 1;
+    const double zj = run.data.z(j, 1);
+    const double pk = run.params.par(k);
+    text += free_record({zj, pk});
+    text += '\n';
+    if (run.params.move(k) != 0.0) con.line(zj, pk);
+  }
+  AtomicFile file("getpar.dat");
+  file.stream() << text;
+  file.commit();
+  plot(request(16), run, con);
+  return true;
+}
+
+// "pc", "pcs": the grid contour of a request of the parameter file.
+bool grid_contour(Run& run, Console& con, int kind) {
+  con.line("Which contour number?");
+  int c = 0;
+  if (!read_values(con, {c})) return false;
+  const FitParameters& p = run.params;
+  if (c < 1 || c > p.ncont) {
+    if (kind == 11)
+      con.pause("No such contour!");
+    else
+      con.line("No such contour!");
+    return true;
+  }
+  PlotRequest q = request(kind);
+  q.k = c;
+  q.i = p.contpar(c, 1);
+  q.j = p.contpar(c, 2);
+  plot(q, run, con);
+  return true;
+}
+
+void toggle_print(RunSettings& s, Console& con) {
+  if (s.printmode == 0) {
+    con.line("Print option activated");
+    con.line("Type print again to see figs on the screen");
+    s.printmode = 1;
+  } else {
+    con.line("Print option deactivated");
+    con.line("Type print again to print figs");
+    s.printmode = 0;
+  }
+}
+
+// The data set named by a plot word: "p<n>", "pk<n>", "pm<n>" with n = 1 … 20,
+// "ps" the first and "pg" the second; any other word the first.
+int plotted_data_set(const std::string& w) {
+  if (w == "ps") return 1;
+  if (w == "pg") return 2;
+  for (int n = 1; n <= kMaxFunc; ++n) {
+    const std::string num = std::to_string(n);
+    if (w == "p" + num || w == "pk" + num || w == "pm" + num) return n;
+  }
+  return 1;
+}
+
+// The plot of one data set; the second letter of the word picks the variant:
+// "m" the best state found (which becomes the current state), "k" the peak
+// decomposition, anything else the current curves.
+void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Console& con) {
+  const int n = plotted_data_set(word);
+  if (n > run.settings.nfunc) {
+    con.line("Not such a function");
+    return;
+  }
+  con.line("plotting curve:", n);
+  const char variant = word.size() > 1 ? word[1] : ' ';
+  PlotRequest q = request(1);
+  q.nf = n;
+
+  if (variant == 'm') {
+    con.line("Recalculating function and par file for: min chisq");
+    // A chain in which no step lowered the chi-square has recorded no minimum;
+    // its current state is then the best one known.
+    if (run.chain.parchimin(0) < 1.0e10)
+      for (int i = 1; i <= run.settings.npar; ++i) run.params.par(i) = run.chain.parchimin(i);
+    compara(run, ws);
+    pfinwrite(run.data.nomout(0).str(), run.settings, run.data, run.params);
+    outwrite(1, run, ws, con);
+    plot(q, run, con);
+    return;
+  }
+
+  if (variant == 'k') {
+    const int npeaks = run.params.npeaks;
+    if (npeaks == 0) con.line("PUIT! there is no peak defined in par file");
+    peaks(n, run, ws, con);
+    // The dielectric sums have scripts with their named terms; other models
+    // number their peaks.
+    const int model = run.data.opfit(n);
+    if (model == 53 || model == 56) q.kind = 20;
+    if (model == 54 || model == 55) q.kind = 21;
+    if (model == 57) q.kind = 22;
+    if (q.kind != 1) plot(q, run, con);
+    if (model < 50 || model > 60) {
+      q.kind = 100 + npeaks;
+      plot(q, run, con);
+    }
+    return;
+  }
+
+  plot(q, run, con);
+}
+
+}  // namespace
+
+PromptExit interpreter(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
+  RunSettings& s = run.settings;
+  FitParameters& p = run.params;
+  con.record("(a,es15.5)", "minimum chisquare found:", run.chain.parchimin(0));
+  run.dist.pdfready = false;
+
+  while (true) {
+    con.out() << kPrompt;
+    const auto token = con.read_token();
+    if (!token) {
+      con.empty_line();
+      con.line("End of keyboard input: the session ends.");
+      return PromptExit::End;
+    }
+    const Command command(*token);
+    const std::string word = command.str();
+    bool understood = true;
+
+    if (command == "end" || command == "fin" || command == "fi") {
+      return PromptExit::End;
+    } else if (command == "e") {
+      con.record("(a5,a40)", "edit ", s.parfile);
+      edit(con, s.parfile.padded());
+    } else if (command == "covar") {
+      if (run.dist.pdfready)
+        covar(run, con);
+      else
+        con.line("You should first calculate PDF (cgpar)");
+    } else if (command == "c") {
+      return PromptExit::Continue;
+    } else if (command == "showchi" || command == "sc") {
+      show_chi(run, con);
+    } else if (command == "showpmin") {
+      if (run.dist.pdfready)
+        show_evidence_summary(run, run.dist, con);
+      else
+        con.line("you should first calculate gpar (cgpar)");
+    } else if (command == "gnn" || command == "nn") {
+      s.plotaxes = "nn ";
+    } else if (command == "glx" || command == "ln") {
+      s.plotaxes = "ln ";
+    } else if (command == "gly" || command == "nl") {
+      s.plotaxes = "nl ";
+    } else if (command == "glxy" || command == "ll") {
+      s.plotaxes = "ll ";
+    } else if (command[0] == 'h' || command[0] == 'H') {
+      con.line("options: h:help / hf: help functions / hp: help plot");
+      help(con, command.padded());
+    } else if (command == "cp") {
+      return PromptExit::Reload;
+    } else if (command == "showd") {
+      outwrite(10, run, ws, con);
+    } else if (command == "showmol") {
+      show_molecule(run, ws, con);
+    } else if (command == "par") {
+      list_parameters(run, con);
+    } else if (command == "zorvik" || command == "ZoRvIk") {
+      zorvik(con);
+    } else if (command == "pchi") {
+      plot(request(5), run, con);
+    } else if (command == "reset") {
+      understood = reset_steps(run, con);
+    } else if (command == "setpar" || command == "sp") {
+      understood = set_steps(run, con);
+    } else if (command == "cc") {
+      for (int c = 1; c <= p.ncont; ++c) {
+        con.record("(a22,1x,i2,1x,a20)", "Calculating cont.", c, p.namecont(c));
+        contorn(c, run, ws, con);
+      }
+    } else if (command == "cgpar") {
+      if (cgpar_if_enabled(run, ws, run.dist, con)) run.dist.pdfready = true;
+    } else if (command == "pgpar" || command == "1") {
+      understood = plot_distribution(run, con);
+    } else if (command == "pparchi") {
+      understood = plot_parameter_chi(run, con);
+    } else if (command == "cgparpar") {
+      understood = chain_contour(run, con, true, 12);
+    } else if (command == "pgparpar" || command == "pcg") {
+      understood = chain_contour(run, con, false, 12);
+    } else if (command == "pgparpars" || command == "pcgs") {
+      understood = chain_contour(run, con, false, 13);
+    } else if (command == "getpar" || command == "gp") {
+      understood = extract_parameters(run, con);
+    } else if (command == "pc") {
+      understood = grid_contour(run, con, 10);
+    } else if (command == "print") {
+      toggle_print(s, con);
+    } else if (command == "pcs") {
+      understood = grid_contour(run, con, 11);
+    } else if (command[0] == 'p') {
+      plot_data_set(word, run, ws, con);
+    } else {
+      understood = false;
+    }
+    if (!understood) not_understood(loop, con);
+  }
+}
+
+}  // namespace zorvik
