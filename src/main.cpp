@@ -57,6 +57,7 @@ int run_program(const std::vector<std::string>& args) {
   read_input(*run, con);
 
   auto ws = std::make_unique<ModelWorkspace>();
+  ws->con = &con;
   RunLoop loop(con);
   run_chain(*run, *ws, loop, con);
 

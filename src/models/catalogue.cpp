@@ -14,7 +14,7 @@ namespace {
 // has a value for data set i at every point or at none, so the first point
 // decides.
 template <auto Model>
-bool batch(int i, const double* x, double* y, int n, double* p) {
+bool batch(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, double* p) {
   for (int k = 0; k < n; ++k)
     if (!Model(i, x[k], p, y[k])) return false;
   return true;
@@ -22,14 +22,14 @@ bool batch(int i, const double* x, double* y, int n, double* p) {
 
 // The Gaussian models with their x-independent factors computed once per call
 // (the same numbers as point by point, see gauss_factors).
-bool gauss_batch(int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
+bool gauss_batch(const ModelEnv& /*env*/, int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
   const GaussFactors f = gauss_factors(p);
   const double b0 = p[1], b1 = p[2], b2 = p[3];
   for (int k = 0; k < n; ++k) y[k] = add_three_gaussians(b0 + b1 * x[k] + b2 * (x[k] * x[k]), x[k], f);
   return true;
 }
 
-bool gaussl_batch(int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
+bool gaussl_batch(const ModelEnv& /*env*/, int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
   const GaussFactors f = gauss_factors(p);
   const double b0 = std::pow(10.0, p[1]), b1 = std::pow(10.0, p[2]), b2 = std::pow(10.0, p[3]);
   for (int k = 0; k < n; ++k) y[k] = add_three_gaussians(b0 + b1 * x[k] + b2 * (x[k] * x[k]), x[k], f);

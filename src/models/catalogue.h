@@ -9,11 +9,21 @@
 
 namespace zorvik {
 
+class Console;
+
+// What a model may read besides x and the parameters: the z values of its data
+// set (z[k] = z(i, k), k = 1 … 10: the temperature, the momentum transfer) and
+// the console, for the numerical routines that report trouble and wait.
+struct ModelEnv {
+  const double* z = nullptr;
+  Console* con = nullptr;
+};
+
 // Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,
 // writing nothing, when the model has no value for this data set. `p` is the
 // parameter vector with p[k] = pk (k = 1 … 100); only the broken-line model writes
 // into it.
-using BatchModel = bool (*)(int i, const double* x, double* y, int n, double* p);
+using BatchModel = bool (*)(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 
 struct ModelInfo {
   int number;

@@ -28,9 +28,10 @@ void check_model_ready(int opfit, int npar, Console& con) {
   }
 }
 
-void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, double* par, ModelWorkspace& /*ws*/) {
+void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, double* par, ModelWorkspace& ws) {
   const double x = d.xi(i, j);
-  if (const BatchModel f = plain_model(d.opfit(i))) f(i, &x, &y, 1, par);
+  const ModelEnv env{d.z.row(i), ws.con};
+  if (const BatchModel f = plain_model(d.opfit(i))) f(env, i, &x, &y, 1, par);
 }
 
 bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, ModelWorkspace& ws) {
@@ -41,7 +42,8 @@ bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, 
   if (n <= 0) return true;
   // The fit range was validated against the table capacity when it was read.
   check_index("xi", 2, 1, kMaxPoints, first + n - 1);
-  return f(i, d.xi.row(i) + first, ws.ycalc.base() + first, n, par);
+  const ModelEnv env{d.z.row(i), ws.con};
+  return f(env, i, d.xi.row(i) + first, ws.ycalc.base() + first, n, par);
 }
 
 }  // namespace zorvik

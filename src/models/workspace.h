@@ -8,7 +8,12 @@
 
 namespace zorvik {
 
+class Console;
+
 struct ModelWorkspace {
+  // Where the numerical routines of the models report trouble (and wait for the
+  // Enter key); nullptr: nowhere.
+  Console* con = nullptr;
   // Model values on the extended convolution grid of the data set last
   // evaluated at its first point (index -5000 … 5000).
   Table<double, -kMaxConvHalf, kMaxConvHalf> yconv{"yconv"};

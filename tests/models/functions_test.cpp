@@ -34,7 +34,7 @@ TEST(Functions, WholeDataSetEqualsThePointByPointModelBitForBit) {
       double y = -1.0;
       functions(j, 2, *d, y, 18, par, *ws);
       double expected = -2.0;
-      ASSERT_TRUE(plain_model(model)(2, &d->xi(2, j), &expected, 1, par));
+      ASSERT_TRUE(plain_model(model)(ModelEnv{}, 2, &d->xi(2, j), &expected, 1, par));
       EXPECT_EQ(ws->ycalc(j), y) << "model " << model << ", point " << j;
       EXPECT_EQ(y, expected);
     }
