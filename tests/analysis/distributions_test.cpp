@@ -1,6 +1,4 @@
-// Histograms of the chain, the distribution calculation and the evidence summary:
-// file layouts against a small histogram worked out by hand, the estimates against
-// a large Gaussian sample whose mean and one-sigma limits are known.
+// Chain histograms, distributions and evidence: layouts on a hand-made histogram, estimates on a Gaussian sample.
 #include "analysis/distributions.h"
 
 #include <gtest/gtest.h>
@@ -265,8 +263,7 @@ TEST(Cgpar, WithoutSamplesGlkHoldsOnlyItsHeaderAndChiprobKeepsItsValue) {
   EXPECT_NE(out.find("            0.000000           42.000000       666666.000000"), std::string::npos) << out;
 }
 
-// 2^22 samples of a Gaussian of mean 3 and sigma 0.5, binned at a fifth of sigma with
-// the mean at the centre of bin 51; all lie within ±10 sigma, inside the 10000 bins.
+// 2^22 samples of N(3, 0.5²) in bins of sigma/5, the mean at the centre of bin 51, all within the 10000 bins.
 TEST(Cgpar, RecoversTheMeanAndOneSigmaLimitsOfAGaussianSample) {
   ScratchDir dir;
   constexpr double mu = 3.0, sigma = 0.5, width = 0.1;
@@ -318,13 +315,13 @@ TEST(Cgpar, ProfileUsesTheChisquareRoutineAndLeavesTheChainStateAsItWas) {
   DistributionResults res;
   testing_support::Screen s;
   cgpar(r, *ws, res, s.con);
-  EXPECT_EQ(read_text("Gp1.dat"), " #par  prob  chi  chimin\n    2.50000E-01    1.00000E+00    5.00000E+00    1.68750E+00\n");
+  EXPECT_EQ(read_text("Gp1.dat"),
+            " #par  prob  chi  chimin\n    2.50000E-01    1.00000E+00    5.00000E+00    1.68750E+00\n");
   for (int k = 1; k <= 10; ++k) EXPECT_EQ(r.params.par(k), 100.0 + k) << k;
   for (int k = 0; k <= kMaxFunc; ++k) EXPECT_EQ(r.chain.chisq(k), -1.0 - k) << k;
 }
 
-// Gp files go into folders starting with "t", Glk.dat and parstat.dat into any folder;
-// only the first four characters of the folder enter a path.
+// Gp files go into "t" folders, Glk.dat and parstat.dat into any; a path takes the folder's first 4 characters.
 TEST(OutputFolder, DistributionFilesGoIntoTFoldersAndTheOthersIntoAnyFolder) {
   EXPECT_EQ(distribution_file_path(Name15("pelotudo"), 7), "Gp7.dat");
   EXPECT_EQ(distribution_file_path(Name15("t123.par"), 3), "t123/Gp3.dat");

@@ -1,6 +1,4 @@
-// Line shapes and simple-function models against independent evaluations: areas
-// by quadrature against closed forms, exact Voigt profile values, and each
-// model's formula written out afresh (in another order or form) here.
+// Line shapes and simple models: areas by quadrature, the exact Voigt profile, formulas in another order or form.
 #include "models/lineshapes.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +13,9 @@
 namespace zorvik {
 namespace {
 
-// Terms combined in another order agree to a few ulps of the largest; 1e-13 of Σ|terms|
-// leaves room for ~20 roundings.
+// Terms combined in another order agree to a few ulps; 1e-13 of Σ|terms| leaves room for ~20 roundings.
 constexpr double kFormulaTol = 1e-13;
-// The Voigt sum in complex form, and the approximation's own 17-digit reference
-// values: its terms partly cancel.
+// The Voigt sum in complex form, and its own 17-digit reference values: the terms partly cancel.
 constexpr double kVoigtSelfTol = 1e-12;
 // Against the exact profile: 2e-3 of the peak (the approximation's worst error is 1.49e-3).
 constexpr double kVoigtExactTol = 2e-3;

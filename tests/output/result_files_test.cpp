@@ -1,6 +1,4 @@
-// Result files, the appended listing and the initial-curve files, written for a
-// hand-built run whose data sets use the polynomial model 1 + 2x − 3x² + 0.5x³:
-// with short binary fractions every model value below is exact and worked out by hand.
+// Result, listing and initial-curve files of a run on the polynomial 1 + 2x − 3x² + 0.5x³: exact values by hand.
 #include "output/result_files.h"
 
 #include <gtest/gtest.h>

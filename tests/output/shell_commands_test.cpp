@@ -1,6 +1,4 @@
-// The shell routines run against the stand-ins in tests/fakebin, which record the
-// command lines they receive; the help texts are compared with reference texts
-// typed from the program's documented help tables.
+// Shell routines against the stand-ins of tests/fakebin (which log their command lines), and the help texts.
 #include "output/shell_commands.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +52,7 @@ TEST_F(ShellCommands, BlankNamesPrintTheirMessageAndRunNothing) {
   EXPECT_FALSE(file_exists(dir_.fake_log_path()));
 }
 
-// The console writes into the stand-in's own file: without a flush before the
-// command its line would land after the command's record.
+// The console writes into the stand-in's log: unflushed, its line would land after the command's.
 TEST_F(ShellCommands, ConsoleTextIsFlushedBeforeTheCommandRuns) {
   {
     std::ofstream shared(dir_.fake_log_path(), std::ios::app);

@@ -1,6 +1,4 @@
-// RANLUX against an independent implementation of the published algorithm
-// (tests/data/ranlux_reference.txt, see its header). Numbers are compared by their
-// IEEE-754 bit patterns: the generator is exact integer arithmetic.
+// RANLUX against an independent implementation (tests/data/ranlux_reference.txt): exact arithmetic, so bit for bit.
 #include "sampler/ranlux.h"
 
 #include <gtest/gtest.h>
@@ -57,8 +55,7 @@ std::vector<int> state(const std::string& name) {
 
 std::uint32_t bits_of(float f) { return std::bit_cast<std::uint32_t>(f); }
 
-// Compares the section's numbers "n=… bits=…" that fall inside v, which holds the
-// stream from number `first` on.
+// Compares the section's numbers "n=… bits=…" with v, which holds the stream from number `first` on.
 void expect_numbers(const std::vector<float>& v, long long first, const std::string& name) {
   long long n = 0;
   unsigned bits = 0;
@@ -132,8 +129,7 @@ TEST_F(RanluxTest, StartStateEveryLuxuryLevelPValueAndTheDefaultMatchTheReferenc
   EXPECT_EQ(s_.out.str(), "");
 }
 
-// The run loop's use: blocks of 1,000,000 at level 4, the state saved with rluxut
-// after a block and restored with rluxin (into a fresh generator) before the next.
+// The run loop's use: blocks of 10^6 at level 4, saved with rluxut and restored into a fresh generator.
 TEST_F(RanluxTest, TwoMillionNumbersInBlocksMatchTheReferenceStreamAndStates) {
   constexpr int kBlock = 1000000;
   Ranlux first = seeded(4);
@@ -245,8 +241,7 @@ TEST_F(RanluxTest, RestartWithK1OrK2ResumesTheStream) {
   EXPECT_EQ(s_.out.str(), "");
 }
 
-// Each illegal argument is reported and replaced; every rluxgo here also reseeds an
-// object in mid-group with a borrow pending, which must restart the stream.
+// Illegal arguments are reported and replaced; each rluxgo also reseeds a generator in mid-group.
 TEST_F(RanluxTest, IllegalArgumentsAreReportedAndReplaced) {
   std::vector<std::string> msg;
   for (const std::string& l : testing_support::lines_of(section("messages")))

@@ -1,6 +1,4 @@
-// The data-file reader: headers, fit range, sigma statistics, the resolution of
-// options "c" and "cf", "convf.dat", the logarithms of the dielectric whole-curve
-// models, and every way the reading stops. Each test works in a scratch folder.
+// The data-file reader: points, fit range, sigmas, resolutions ("c", "cf"), convf.dat, logarithms, every stop.
 #include "setup/data_file.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +22,7 @@ using testing_support::read_text;
 using testing_support::write_text;
 using Lines = std::vector<std::string>;
 
-// Grid values x1 + (j - 1)*dx on a decimal step carry a few roundings of numbers
-// of order one; 1e-12 is far above that and far below a wrong step or index.
+// Grid values x1 + (j − 1)·dx carry a few roundings of order-one numbers, far below a wrong step or index.
 constexpr double kGridTol = 1e-12;
 
 // Lines "j 1 1 ..." for j = 1 ... count.
@@ -80,12 +77,9 @@ class DataRead : public testing::Test {
     ADD_FAILURE() << "no error";
     return std::nullopt;
   }
-  // Whether the console shows these consecutive lines (at its end, with at_end).
+  // Whether the console shows these consecutive lines (as its last ones, with at_end).
   testing::AssertionResult shows(const Lines& seq, bool at_end = false) const {
-    const Lines t = lines_of(s_.out.str());
-    const auto it = std::search(t.begin(), t.end(), seq.begin(), seq.end());
-    if (it != t.end() && (!at_end || it + static_cast<long>(seq.size()) == t.end())) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "console:\n" << s_.out.str();
+    return testing_support::has_lines(s_.out.str(), seq, at_end);
   }
   FitFunctions& d() { return run_->data; }
 
@@ -131,17 +125,21 @@ TEST_F(DataRead, FitRangeAndSigmaStatistics) {
   EXPECT_EQ(d().xi(1, 5), 4.0);  // stored although beyond the range
   EXPECT_EQ(d().xi(1, 6), 0.0);
   // Every point read enters the sum (1+0+3+4+5), only those in range the divisor;
-  // the zero sigma is reported and its point kept.
+  // the zero sigma is reported and its point kept; points j < 5 are echoed.
   EXPECT_EQ(d().sigmamed(1), 6.5);
-  EXPECT_TRUE(shows({"ERROR     2  CAN NOT BE ZERO!!"}));
-  EXPECT_TRUE(shows({" Arithmetic media of sigma 6.5", " Number of points in function 2", " Inicial 3 2.0", " Final 4 3.0"}));
-  EXPECT_TRUE(shows({"   3.000000E+00   9.000000E+00   4.000000E+00   6.666000E+02"}));
-  EXPECT_FALSE(shows({"   4.000000E+00   1.600000E+01   5.000000E+00   6.666000E+02"}));  // only j < 5
-  // Constant sigma: s0 * (4 read / 2 in range).
+  const std::string m = "   6.666000E+02";
+  EXPECT_TRUE(shows({"   0.000000E+00   0.000000E+00   1.000000E+00" + m, "ERROR     2  CAN NOT BE ZERO!!",
+                     "   1.000000E+00   1.000000E+00   0.000000E+00" + m,
+                     "   2.000000E+00   4.000000E+00   3.000000E+00" + m,
+                     "   3.000000E+00   9.000000E+00   4.000000E+00" + m, "", " Arithmetic media of sigma 6.5",
+                     " Number of points in function 2", " Inicial 3 2.0", " Final 4 3.0"}));
+  // Constant sigma: s0 * (4 read / 2 in range); negative: Poisson, and no sigma is an error.
   EXPECT_EQ(d().sigmae(2, 3), 0.5);
   EXPECT_EQ(d().sigmamed(2), 1.0);
   EXPECT_LT(d().sigmamed(3), 0.0);
-  EXPECT_TRUE(shows({" **** Poisson distribution used ****"}));
+  EXPECT_TRUE(shows({" First lines of input file: p.dat  x   y    sigma     m", " 1.0",
+                     "   1.000000E+00   1.000000E+01  -1.000000E+00" + m,
+                     "   2.000000E+00   1.200000E+01  -1.000000E+00" + m, "", " **** Poisson distribution used ****"}));
 }
 
 TEST_F(DataRead, PointsAndConvolutionGridsEndAtFiveThousand) {
@@ -222,7 +220,8 @@ TEST_F(DataRead, FatalConditionsPrintTheirMessagesAndStop) {
   write_text("n.dat", "1 1\n10 100\n");
   set(1, "n.dat", "n", -1.0, 1000.0, 50, 0.1);
   EXPECT_THROW(read(), ProgramStop);
-  EXPECT_TRUE(shows({" **** CALCULATING logarithm for x and y ***", " ERROR: Incorrect Kin or Kfin", " -1.0 1000.0"}, true));
+  EXPECT_TRUE(
+      shows({" **** CALCULATING logarithm for x and y ***", " ERROR: Incorrect Kin or Kfin", " -1.0 1000.0"}, true));
 
   write_text("z.dat", "zvalues 11 1 2 3 4 5 6 7 8 9 10 11\n1 2\n");
   set(1, "z.dat", "n", 0.0, 10.0, 101, 1.0);
@@ -234,7 +233,8 @@ TEST_F(DataRead, MissingFileOffersTheEditorOrStopsWithoutLeavingAFile) {
   s_.in.str("n\n");
   EXPECT_THROW(read(), InputError);
   EXPECT_FALSE(file_exists("missing.dat"));
-  EXPECT_EQ(lines_of(s_.out.str()), (Lines{"", "", "missing.dat    does not exist!", "       Change filemiss ? (y/n)"}));
+  EXPECT_EQ(lines_of(s_.out.str()),
+            (Lines{"", "", "missing.dat    does not exist!", "       Change filemiss ? (y/n)"}));
   EXPECT_EQ(scratch_.fake_log(), "");
   s_.in.clear();
   s_.in.str("Y\n");
@@ -330,7 +330,8 @@ TEST_F(DataRead, DielectricModelsWorkInDecimalLogarithmsAndEachReadingStartsClea
   // A loss of zero inside the range has no logarithm: refused, naming the point.
   write_text("eps.dat", "1 1\n10 100\n100 0\n1000 0.1\n");
   set(1, "eps.dat", "n", 1.0, 1000.0, 51, 0.1);
-  EXPECT_NE(std::string(failure<InputError>().value().what()).find("point 3 of the fit range has x = 100.0, y = 0.0"), std::string::npos);
+  EXPECT_NE(std::string(failure<InputError>().value().what()).find("point 3 of the fit range has x = 100.0, y = 0.0"),
+            std::string::npos);
 
   // A second reading starts from clean tables.
   write_text("a.dat", "zvalues 1 3.5\n1 1\n2 2\n3 3\n4 4\n");

@@ -1,6 +1,4 @@
-// Resampling onto a uniform grid: ninterp points of step span/ninterp (the last one
-// a step short of the range end), straight-line values, the recomputed fit range,
-// and the data sets that are left alone.
+// Resampling onto ninterp points of step span/ninterp (a step short of the end) by chords; the new fit range.
 #include "setup/interp.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +27,8 @@ class Interp : public testing::Test {
   void set(int i, const std::vector<double>& x, const std::vector<double>& y, int imin, int ndatin, double kin,
            int ninterp) {
     FitFunctions& d = run_->data;
-    for (int k = 1; k <= static_cast<int>(x.size()); ++k) d.xi(i, k) = x[k - 1], d.yi(i, k) = y[k - 1], d.sigmae(i, k) = k + 0.5;
+    for (int k = 1; k <= static_cast<int>(x.size()); ++k)
+      d.xi(i, k) = x[k - 1], d.yi(i, k) = y[k - 1], d.sigmae(i, k) = k + 0.5;
     d.imin(i) = imin;
     d.ndatin(i) = ndatin;
     d.kin(i) = kin;
@@ -99,8 +98,8 @@ TEST_F(Interp, ImpossibleGridsStop) {
     s_.out.str("");
     set(1, {first, 1, 2, 3}, {1, 1, 1, 1}, 2, 3, 0.0, 4);
     EXPECT_THROW(run_interp(), ProgramStop);
-    const Lines t = transcript();
-    EXPECT_EQ(Lines(t.end() - 2, t.end()), (Lines{" ERROR INTERPOLATING", " max x must be greater that min x in file"}));
+    EXPECT_TRUE(testing_support::has_lines(s_.out.str(),
+                                           {" ERROR INTERPOLATING", " max x must be greater that min x in file"}, true));
   }
   set(1, kX, kX, 1, 5, -1.0, 5001);
   EXPECT_THROW(run_interp(), IndexRangeError);
@@ -109,7 +108,7 @@ TEST_F(Interp, ImpossibleGridsStop) {
   const std::vector<double> x = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
   set(1, x, x, 8, 3, 6.5, 3);
   EXPECT_THROW(run_interp(), FatalError);
-  EXPECT_EQ(transcript().back(), " func,imin,ndatin 1 8 -5");
+  EXPECT_TRUE(testing_support::has_lines(s_.out.str(), {" func,imin,ndatin 1 8 -5"}, true));
 }
 
 }  // namespace

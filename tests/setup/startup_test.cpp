@@ -1,5 +1,4 @@
-// Start-up: the banner and the dialogue that chooses the parameter file. Each case
-// runs in a fresh working directory, since the choice depends on the files there.
+// Start-up: the banner and the choice of the parameter file, each case in a fresh working directory.
 #include "setup/startup.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +44,7 @@ TEST(ChooseParameterFile, ArgumentsPromptsShortNamesAndFolders) {
       {{"pfin.par"}, {"p"}, "", chosen("pfin.par"), "pfin.par"},
       {{"prota.par"}, {}, "ra\n", kPrompt + chosen("prota.par"), "prota.par"},
       {{"pfin.par"}, {}, "p\n", kPrompt + chosen("pfin.par"), "pfin.par"},
-      {{"pfin.par"}, {"r"}, "p\n", kMissing + kPrompt + chosen("pfin.par"), "pfin.par"},
+      {{"prot.par", "pfin.par"}, {"r"}, "p\n", kMissing + kPrompt + chosen("pfin.par"), "pfin.par"},
       {{"prota.par", "pfin.par"}, {"ra"}, "p\n", kMissing + kPrompt + chosen("pfin.par"), "pfin.par"},
       {{"a.par", "b.par"}, {"a.par", "b.par"}, "b.par\n", kPrompt + chosen("b.par"), "b.par"},  // two: ignored
       {{"my run.par"}, {}, "\nnope.par\n'my run.par' rest ignored\n",

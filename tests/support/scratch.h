@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -37,6 +38,15 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) out.push_back(l);
   return out;
+}
+
+// Whether `text` holds these consecutive lines (as its last lines, with at_end).
+inline ::testing::AssertionResult has_lines(const std::string& text, const std::vector<std::string>& seq,
+                                            bool at_end = false) {
+  const std::vector<std::string> t = lines_of(text);
+  const auto it = std::search(t.begin(), t.end(), seq.begin(), seq.end());
+  if (it != t.end() && (!at_end || it + static_cast<long>(seq.size()) == t.end())) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "lines not found" << (at_end ? " at the end" : "") << " in:\n" << text;
 }
 
 // A reference text kept in tests/data; a missing file is a test failure.
