@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/capacity.h"
+#include "models/diffusion.h"
 #include "models/lineshapes.h"
 
 namespace zorvik {
@@ -65,17 +66,17 @@ const ModelInfo kCatalogue[] = {
     {102, &gaussl_batch, "gaussl", 1, kAny, true, 1},
     {103, &batch<lorentz>, "lorentz", 1, kAny, true, 1},
     {110, &batch<l2>, "l2", 1, 5, true, 1},
-    {111, nullptr, "dif", 1, 9, true, 1},
-    {112, nullptr, "difrot", 1, 9, true, 1},
-    {113, nullptr, "difrota", 1, 9, true, 1},
+    {111, &dif_batch, "dif", 1, 9, true, 1},
+    {112, &difrot_batch, "difrot", 1, 9, true, 1},
+    {113, &difrota_batch, "difrota", 1, 9, true, 1},
     {114, &batch<kww>, "kww", 1, 9, true, 1},
     {115, &batch<lll>, "lll", 1, kAny, true, 1},
     {116, &batch<gll>, "gll", 1, kAny, true, 1},
     {117, &batch<kink>, "kink", 1, 5, true, 1},
-    {118, nullptr, "dif1conf", 1, 9, true, 1},
-    {119, nullptr, "dif2conf", 1, 9, true, 1},
-    {120, nullptr, "difrotconf", 1, 9, true, 1},
-    {121, nullptr, "flowrot", 1, 9, true, 1},
+    {118, &dif1conf_batch, "dif1conf", 1, 9, true, 1},
+    {119, &dif2conf_batch, "dif2conf", 1, 9, true, 1},
+    {120, &difrotconf_batch, "difrotconf", 1, 9, true, 1},
+    {121, &flowrot_batch, "flowrot", 1, 9, true, 1},
     {122, &batch<dll>, "dll", 1, kAny, true, 1},
     {123, &batch<gvv>, "gvv", 1, kAny, true, 1},
     {124, &batch<sebtest>, "sebtest", 1, kAny, true, 1},

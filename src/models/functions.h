@@ -17,8 +17,9 @@ namespace zorvik {
 BatchModel plain_model(int opfit);
 
 // Empty when data set i can be evaluated by this version of the program;
-// otherwise the reason, as a sentence for the user (a model family or the
-// convolution with the resolution that is not available yet).
+// otherwise the reason, as a sentence for the user (a model family not built
+// yet, or a model whose convolution with the resolution is not available: the
+// simple functions from 100 on are convolved, the others are not).
 std::string evaluation_problem(int i, const FitFunctions& d);
 
 // Checks that can be made once before a model is evaluated (for example the
@@ -28,11 +29,15 @@ void check_model_ready(int opfit, int npar, Console& con);
 
 // The model value of point j of data set i into y (left unchanged when the model
 // has no value there). For convolved and whole-curve data sets the points of one
-// data set must be asked for in increasing order starting at its first fit point.
+// data set must be asked for in increasing order starting at its first fit point:
+// the model is sampled on the data set's convolution grid at that point (into
+// ws.yconv), and every point of the data set is a kernel sum over that grid.
 void functions(int j, int i, const FitFunctions& d, double& y, int npar, double* par, ModelWorkspace& ws);
 
 // The model values of the whole fit range of data set i into ws.ycalc (indexed
-// like xi). Returns false when the model has no value for this data set.
+// like xi), convolved with the resolution for options "c" and "cf" (ws.yconv
+// then holds the data set's grid). The same numbers as `functions` point by
+// point. Returns false when the model has no value for this data set.
 bool evaluate_data_set(int i, const FitFunctions& d, int npar, double* par, ModelWorkspace& ws);
 
 }  // namespace zorvik

@@ -23,6 +23,7 @@
 #include "core/files.h"
 #include "core/free_format.h"
 #include "core/table.h"
+#include "models/diffusion.h"
 #include "output/shell_commands.h"
 
 namespace zorvik {
@@ -390,6 +391,9 @@ ReadOutcome dataread(Run& run, Console& con) {
   RunSettings& settings = run.settings;
   const int nfunc = settings.nfunc;
   clear_data_tables(d, nfunc);
+  // The number of z values each file gives in its "zvalues" header (0 without
+  // one); d.nz keeps the count of the last header read.
+  int nz_of[kMaxFunc + 1] = {};
 
   for (int i = 1; i <= nfunc; ++i) {
     if (d.opfit(i) <= 0) continue;
@@ -413,7 +417,11 @@ ReadOutcome dataread(Run& run, Console& con) {
       // Without an edit there is nothing to read; no empty file is left behind.
       throw InputError(d.nomin(i).str(), 0, "the data file does not exist");
     }
+    const int nz_before = d.nz;
+    d.nz = -1;  // set by a "zvalues" header of this file
     read_data_set(d, i, con);
+    nz_of[i] = d.nz < 0 ? 0 : d.nz;
+    if (d.nz < 0) d.nz = nz_before;
   }
   for (int i = 1; i <= nfunc; ++i)
     if (d.opfit(i) <= 0) d.ndatin(i) = 0;
@@ -464,6 +472,14 @@ ReadOutcome dataread(Run& run, Console& con) {
     d.logrange(i) = 1;
     // The values are logarithms already: both plot axes linear.
     settings.plotaxes = "nn";
+  }
+
+  // The rotation models weight their lines with spherical Bessel functions of
+  // q*R: without a positive q they would report and wait at every evaluation.
+  for (int i = 1; i <= nfunc; ++i) {
+    if (d.opfit(i) <= 0) continue;
+    const std::string problem = q_problem(d.opfit(i), d.z.row(i), nz_of[i]);
+    if (!problem.empty()) throw InputError(d.nomin(i).str(), 0, "data set " + std::to_string(i) + ": " + problem);
   }
   return ReadOutcome::Done;
 }
