@@ -62,22 +62,22 @@ TEST(SetupRun, FatalInputEndsWithANonZeroStatusAndAMessage) {
     // A missing data file answered with "n".
     ScratchDir dir;
     copy_case("two_sets");
-    std::remove("spec2.dat");
+    std::remove("scan2.dat");
     const Outcome o = run_program("setup.par", "n\n");
     EXPECT_NE(o.status, 0);
     EXPECT_NE(o.out.find("Change file"), std::string::npos) << o.out;
-    EXPECT_NE(o.err.find("spec2.dat"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("scan2.dat"), std::string::npos) << o.err;
   }
   {
     // A non-numeric data line names the file and the line.
     ScratchDir dir;
     copy_case("two_sets");
-    std::string data = read_text("spec1.dat");
+    std::string data = read_text("scan1.dat");
     data.replace(data.find("-0.90"), 5, "-0.9x");  // line 4 of the file
-    write_text("spec1.dat", data);
+    write_text("scan1.dat", data);
     const Outcome o = run_program("setup.par", "");
     EXPECT_NE(o.status, 0);
-    EXPECT_NE(o.err.find("spec1.dat"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("scan1.dat"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("line 4"), std::string::npos) << o.err;
   }
 }
@@ -85,7 +85,7 @@ TEST(SetupRun, FatalInputEndsWithANonZeroStatusAndAMessage) {
 TEST(SetupRun, MissingDataFileAnsweredYesEditsAndReadsAgain) {
   ScratchDir dir;
   copy_case("two_sets");
-  std::rename("spec2.dat", "spec2.keep");
+  std::rename("scan2.dat", "scan2.keep");
   // The editor stand-in does nothing, so the file is still missing at the
   // second reading; the answer "n" then ends the run.
   const Outcome o = run_program("setup.par", "y\nn\n");

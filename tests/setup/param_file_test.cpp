@@ -25,9 +25,9 @@ using testing_support::write_text;
 const char* const kFullFile =
     "'Full test' 1 1 3   ! comment\n"
     "nomin opt Nint nomout xmin xmax Function\n"
-    "spec1.dat cf 0 fit1.dat 0.0 10.0 101 ! the first\n"
+    "scan1.dat cf 0 fit1.dat 0.0 10.0 101 ! the first\n"
     "res1.dat 2.5 -1.0 !name,xmax,zero\n"
-    "spec2.dat n 50 fit2.dat, -1.5, 7.25, 100\n"
+    "scan2.dat n 50 fit2.dat, -1.5, 7.25, 100\n"
     "unused.dat n 0 fit3.dat 0 1 0\n"
     "out.dat chi.dat\n"
     "2.0\n"
@@ -183,7 +183,7 @@ TEST(ParameterFile, WriterPutsEveryFieldInItsColumns) {
   EXPECT_EQ(col(lines[0], 21, 30), " 1   1   3");
   EXPECT_EQ(lines[0].substr(32), "!title,interactive(0:no/1:yes),plt (0:read/1:gen),nfunc");
   EXPECT_EQ(lines[1], "nomin                opt  Nint nomout                   xmin           xmax        Function");
-  EXPECT_EQ(col(lines[2], 1, 20), "spec1.dat           ");
+  EXPECT_EQ(col(lines[2], 1, 20), "scan1.dat           ");
   EXPECT_EQ(col(lines[2], 23, 25), "cf ");
   EXPECT_EQ(col(lines[2], 27, 30), "   0");
   EXPECT_EQ(col(lines[2], 32, 51), "fit1.dat            ");
@@ -242,7 +242,7 @@ TEST(ParameterFile, FileWithoutPeakBlockReadsWithNoPeaksAndIsWrittenWithTheCount
 TEST(ParameterFile, StartingCopyGoesIntoAFolderStartingWithT) {
   ScratchDir dir;
   std::string text = kFullFile;
-  text.replace(text.find("spec1.dat cf"), 9, "t123/s.dat");
+  text.replace(text.find("scan1.dat cf"), 9, "t123/s.dat");
   write_text("t.par", text);
   auto r = read_file("t.par");
   EXPECT_EQ(r->run->settings.folder, "t123");
@@ -260,7 +260,7 @@ TEST(ParameterFile, ValuesTooWideOrTooSmallForTheirFieldsSurviveARoundTrip) {
   text.replace(text.find("666 666 0.5 3.5"), 15, "-12345.5 99999 0.5 3.5");      // f10.5 overflow
   text.replace(text.find("1000 100\n"), 9, "123456789 100\n");                    // I8 overflow
   text.replace(text.find("1\n3 3.0 1.0 0.4"), 1, "0");                            // annealing off
-  text.replace(text.find("spec2.dat n"), 9, "a_rather_long_data_file.dat");      // longer than 20
+  text.replace(text.find("scan2.dat n"), 9, "a_rather_long_data_file.dat");      // longer than 20
   text.replace(text.find("1 bg a 1.0"), 10, "1 bg a 1e150");
   write_text("wide.par", text);
   auto first = read_file("wide.par");
@@ -322,7 +322,7 @@ struct BadFile {
 TEST(ParameterFile, MalformedOrRefusedInputStopsWithAMessageNamingFileAndLine) {
   const BadFile cases[] = {
       {"unquoted title", "'Full test' 1", "Full test 1", "full.par\", line 1: record 1 (run line): expected an integer (interactive), found \"test\""},
-      {"model without routine", "fit2.dat, -1.5, 7.25, 100", "fit2.dat -1.5 7.25 8", "line 5: data set 2 (spec2.dat, model 8): model 8 is not in the catalogue"},
+      {"model without routine", "fit2.dat, -1.5, 7.25, 100", "fit2.dat -1.5 7.25 8", "line 5: data set 2 (scan2.dat, model 8): model 8 is not in the catalogue"},
       {"model 104", "7.25, 100", "7.25 104", "model 104 is not in the catalogue"},
       {"whole-curve outside set 1", "7.25, 100", "7.25 52", "model 52 is evaluated only in data set 1"},
       {"molecule in set 3", "fit3.dat 0 1 0", "fit3.dat 0 1 4", "data set 3 (unused.dat, model 4): model 4 is evaluated only in data sets 1"},
