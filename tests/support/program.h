@@ -32,11 +32,17 @@ inline Outcome run_program(const std::string& args, const std::string& keyboard)
   return o;
 }
 
-// Copies the files of tests/e2e/<name> into the current folder.
-inline void copy_case(const std::string& name) {
-  const std::string cmd = "cp -r " + source_path("tests/e2e/" + name) + "/. .";
+// Copies the files of a folder of the source tree into the current folder.
+inline void copy_folder(const std::string& relative) {
+  const std::string cmd = "cp -r " + source_path(relative) + "/. .";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
 }
+
+// Copies the files of tests/e2e/<name> into the current folder.
+inline void copy_case(const std::string& name) { copy_folder("tests/e2e/" + name); }
+
+// Copies the files of the shipped example examples/<name> into the current folder.
+inline void copy_example(const std::string& name) { copy_folder("examples/" + name); }
 
 // The console transcript without what depends on the processor's clock: the
 // run-time estimate and the time-left column of the progress report.

@@ -1,0 +1,642 @@
+// Chain-step speed on the two quasi-elastic reference problems, both convolved
+// with a measured resolution ("cf", kernel half-width 80 grid points):
+//
+//   B2  model 111 (translational diffusion plus a second Lorentzian), five
+//       momentum transfers of 400 points, 17 free parameters;
+//   B3  model 120 (translational and rotational diffusion in a confining volume,
+//       six spherical-Bessel terms), three momentum transfers of 300 points,
+//       13 free parameters.
+//
+// For each problem:
+//   BM_<id>_TightLoop       the baseline: a plain C++ transcription of the same
+//                           chain (data and kernels in vectors, one full
+//                           chi-square per step: the model on the extended grid,
+//                           then the kernel sum of every point one after the
+//                           other, nothing kept between steps, only the
+//                           x-independent factors of a data set computed once
+//                           per evaluation).
+//   BM_<id>_ProgramStep     the program's own step, changepar, on the tables that
+//                           parread and dataread fill from the problem's files.
+//   BM_<id>_ProgramCompara  one chi-square of the program, the bulk of a step.
+//
+// Both chains draw their uniforms from the same pre-generated pool, so they
+// visit the same states. Before any timing the two are run side by side from
+// the start values and must agree: the same accepted steps and parameters, and
+// at every state of the program's chain the baseline's chi-square within a
+// stated tolerance of the program's.
+//
+// Run with --benchmark_repetitions=5 --benchmark_report_aggregates_only=true.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+#include "sampler/changepar.h"
+#include "sampler/compara.h"
+#include "setup/data_file.h"
+#include "setup/param_file.h"
+
+namespace zorvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kBenchRoot = fs::path(ZORVIK_SOURCE_DIR) / ".." / "shared" / "bench";
+constexpr double kPi = 3.141592653589793;
+
+enum class Model { Dif, Difrotconf };
+
+struct ProblemSpec {
+  const char* id;      // "B2", "B3"
+  const char* folder;  // under the reference-problem root
+  Model model;
+};
+
+constexpr ProblemSpec kB2{"B2", "B2_qens", Model::Dif};
+constexpr ProblemSpec kB3{"B3", "B3_qens_rot", Model::Difrotconf};
+
+// ---------------------------------------------------------------------------
+// The uniforms of the chain
+// ---------------------------------------------------------------------------
+
+// One step reads at most rnums[1 … npar+1]; 32 floats a step leave room for npar = 28.
+constexpr int kStride = 32;
+constexpr int kPoolSteps = 1 << 14;
+
+// Single-precision uniforms strictly inside (0, 1): (k + ½)·2⁻²³ with k a 23-bit
+// integer, exact in a float, so 0 and 1 never occur.
+std::vector<float> make_uniform_pool() {
+  std::mt19937 gen(20240601u);
+  std::vector<float> u(static_cast<size_t>(kPoolSteps) * kStride);
+  for (float& v : u) v = static_cast<float>((static_cast<double>(gen() >> 9) + 0.5) * 0x1p-23);
+  return u;
+}
+
+const std::vector<float>& uniform_pool() {
+  static const std::vector<float> pool = make_uniform_pool();
+  return pool;
+}
+
+// The uniforms of step k, indexed from 1 like the program's rnums.
+inline const float* step_uniforms(const std::vector<float>& pool, unsigned k) {
+  return pool.data() + static_cast<size_t>(k % kPoolSteps) * kStride;
+}
+
+// ---------------------------------------------------------------------------
+// The baseline: the problem read straight from its files into vectors
+// ---------------------------------------------------------------------------
+
+// One spectrum with its resolution kernel.
+struct DataSet {
+  double q = 0.0;               // momentum transfer, the second z value
+  std::vector<double> x, y, sigma;
+  int n = 0;                    // kernel half-width
+  std::vector<double> kernel;   // kernel[n + m] = R(m), m = −n … n
+  std::vector<double> xgrid;    // the model's grid, point k − n for k = 0 … N + 2n
+  double delta = 0.0;           // grid step of the rectangle rule
+};
+
+struct Problem {
+  Model model = Model::Dif;
+  std::vector<DataSet> sets;
+  double temp = 1.0;
+  int npar = 0;
+  std::vector<double> par, move, lo, hi;  // index 1 … npar
+  std::vector<int> free_pars;             // index 1 … nfit
+  double chi2_reference = 0.0;            // the generator's mean chi-square at the start values
+  size_t npoints = 0;
+};
+
+std::vector<std::string> tokens_of(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> t;
+  for (std::string s; in >> s;) t.push_back(s);
+  return t;
+}
+
+bool is_number(const std::string& s) {
+  char* end = nullptr;
+  std::strtod(s.c_str(), &end);
+  return end != s.c_str() && *end == '\0';
+}
+
+// The resolution file (a header line, then x y) centred on its origin, the last
+// line with x ≤ zero, and cut to the half-width the window ±xmax allows on the
+// nearer side.
+void read_resolution(const fs::path& file, double xmax, double zero, DataSet& ds) {
+  if (zero < 0.0) throw std::runtime_error(file.string() + ": origin at the maximum is not handled here");
+  std::ifstream in(file);
+  if (!in) throw std::runtime_error("cannot open " + file.string());
+  std::vector<double> rx, ry;
+  std::string l;
+  std::getline(in, l);  // header
+  while (std::getline(in, l)) {
+    const auto f = tokens_of(l);
+    if (f.size() < 2) continue;
+    rx.push_back(std::stod(f[0]));
+    ry.push_back(std::stod(f[1]));
+  }
+  const int nr = static_cast<int>(rx.size());
+  int origin = -1, ilow = -1, ihigh = -1;
+  for (int j = 0; j < nr; ++j) {
+    if (origin < 0 && rx[j] > zero) origin = j - 1;
+    if (ilow < 0 && rx[j] >= -xmax) ilow = j;
+    if (ihigh < 0 && rx[j] >= xmax) ihigh = j;
+  }
+  if (origin < 0 || ilow < 0 || ihigh < 0) throw std::runtime_error(file.string() + ": window not inside the file");
+  ds.n = std::min(std::abs(origin - ihigh), std::abs(origin - ilow));
+  ds.kernel.resize(2 * ds.n + 1);
+  for (int m = -ds.n; m <= ds.n; ++m) ds.kernel[ds.n + m] = ry.at(origin + m);
+}
+
+// A data file: "zvalues nz z1 q …", then x y σ per line. Every point must lie in
+// the fit range (the grid starts at the file's first point).
+void read_spectrum(const fs::path& file, double xmin, double xmax, DataSet& ds) {
+  std::ifstream in(file);
+  if (!in) throw std::runtime_error("cannot open " + file.string());
+  std::string l;
+  std::getline(in, l);
+  const auto head = tokens_of(l);
+  if (head.size() < 4 || head[0] != "zvalues") throw std::runtime_error(file.string() + ": no zvalues header");
+  ds.q = std::stod(head[3]);
+  while (std::getline(in, l)) {
+    const auto f = tokens_of(l);
+    if (f.size() < 3 || !is_number(f[0])) continue;
+    const double xv = std::stod(f[0]);
+    if (xv < xmin || xv > xmax) throw std::runtime_error(file.string() + ": a point outside the fit range");
+    ds.x.push_back(xv);
+    ds.y.push_back(std::stod(f[1]));
+    ds.sigma.push_back(std::stod(f[2]));
+  }
+  if (ds.x.size() < 2) throw std::runtime_error(file.string() + ": fewer than two points");
+}
+
+Problem read_problem(const ProblemSpec& spec) {
+  const fs::path dir = kBenchRoot / spec.folder;
+  Problem pb;
+  pb.model = spec.model;
+  std::ifstream in(dir / "bench.par");
+  if (!in) throw std::runtime_error("cannot open " + (dir / "bench.par").string());
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  auto find = [&](const char* tag) {
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].find(tag) != std::string::npos) return i;
+    throw std::runtime_error(std::string("bench.par: no line with ") + tag);
+  };
+
+  // Data-set lines: name cf Nint nomout xmin xmax model, then the resolution line.
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    const auto f = tokens_of(lines[i]);
+    if (f.size() < 7 || f[1] != "cf") continue;
+    DataSet ds;
+    read_spectrum(dir / f[0], std::stod(f[4]), std::stod(f[5]), ds);
+    const auto r = tokens_of(lines[i + 1]);
+    read_resolution(dir / r.at(0), std::stod(r.at(1)), std::stod(r.at(2)), ds);
+    // The grid continues the data's step n points beyond either end.
+    const int npts = static_cast<int>(ds.x.size());
+    const double x1 = ds.x[0];
+    const double dx = std::fabs(ds.x[1] - x1);
+    for (int k = -ds.n; k <= npts + ds.n; ++k) ds.xgrid.push_back(x1 + (k - 1) * dx);
+    ds.delta = std::fabs((x1 + dx) - x1);
+    pb.npoints += ds.x.size();
+    pb.sets.push_back(std::move(ds));
+  }
+  if (pb.sets.empty()) throw std::runtime_error("bench.par: no convolved data set");
+
+  pb.temp = std::stod(tokens_of(lines[find("!Temperature")])[0]);
+  pb.npar = std::stoi(tokens_of(lines[find("!npar")])[0]);
+  const size_t a = find("!Acceptance factor");
+  pb.par.assign(pb.npar + 1, 0.0);
+  pb.move = pb.lo = pb.hi = pb.par;
+  pb.free_pars.assign(1, 0);
+  for (int i = 1; i <= pb.npar; ++i) {
+    const auto f = tokens_of(lines.at(a + i));
+    if (f.size() < 7 || std::stoi(f[0]) != i)
+      throw std::runtime_error("bench.par: parameter line " + std::to_string(i) + " not understood");
+    pb.par[i] = std::stod(f[3]);
+    pb.move[i] = std::stod(f[4]);
+    pb.lo[i] = std::stod(f[5]);
+    pb.hi[i] = std::stod(f[6]);
+    if (f[2] == "a" && pb.move[i] != 0.0)
+      pb.free_pars.push_back(i);
+    else if (f[2] != "n")
+      throw std::runtime_error("bench.par: parameter " + std::to_string(i) + " is neither additive nor fixed");
+  }
+
+  std::ifstream meta(dir / "meta.json");
+  const std::string m((std::istreambuf_iterator<char>(meta)), std::istreambuf_iterator<char>());
+  const size_t c = m.find("\"chi2_start\":");
+  if (c != std::string::npos) pb.chi2_reference = std::strtod(m.c_str() + c + 13, nullptr);
+  return pb;
+}
+
+template <const ProblemSpec& Spec>
+const Problem* problem(std::string& why) {
+  static std::string error;
+  static const std::optional<Problem> pb = []() -> std::optional<Problem> {
+    if (!fs::exists(kBenchRoot / Spec.folder / "bench.par")) {
+      error = std::string("reference problem not found at ") + (kBenchRoot / Spec.folder).string() + "; skipped";
+      return std::nullopt;
+    }
+    try {
+      return read_problem(Spec);
+    } catch (const std::exception& e) {
+      error = e.what();
+      return std::nullopt;
+    }
+  }();
+  why = error;
+  return pb ? &*pb : nullptr;
+}
+
+// ---- the two models, x-independent factors first ---------------------------
+
+inline double lorentz(double d2, double w) { return w / (d2 + w * w); }
+
+// [111] on data set i: background + (A/π)·[f·L(D·q²) + (1 − f)·L(Γ0)].
+struct DifFactors {
+  double b0, b1, b2, c, api, f, g, wd, w0;
+  DifFactors(const double* p, int i, double q)
+      : b0(p[1]), b1(p[2]), b2(p[3]), c(p[23 + i]), api(p[5 + i] / kPi), f(p[14 + i]), g(1.0 - p[14 + i]),
+        wd(p[5] * (q * q)), w0(p[4]) {}
+  double operator()(double x) const {
+    const double d = x - c;
+    const double d2 = d * d;
+    return b0 + b1 * x + b2 * (x * x) + api * (f * lorentz(d2, wd) + g * lorentz(d2, w0));
+  }
+};
+
+// [120] on data set i: background + (A/π)·[j0²·(f·L(Γ_D) + (1−f)·L(Γ_D+Γc))
+//   + Σ_{l=1…6} (2l+1)·j_l²(qR)·(f·L(W_l) + (1−f)·L(W_l+Γc))], W_l = l(l+1)·Dr + Γ_D.
+struct DifrotconfFactors {
+  double b0, b1, b2, c, api, f, g, el, gd, gdc;
+  double wl[7], width[7], widthc[7];
+  DifrotconfFactors(const double* p, int i, double q)
+      : b0(p[1]), b1(p[2]), b2(p[3]), c(p[25 + i]), api(p[7 + i] / kPi), f(p[16 + i]), g(1.0 - p[16 + i]) {
+    const double s = q * p[4];
+    const double dr = p[5], gc = p[6];
+    gd = p[7] * (q * q);
+    gdc = gd + gc;
+    const double j0 = std::sph_bessel(0u, s);
+    el = j0 * j0;
+    for (unsigned l = 1; l <= 6; ++l) {
+      const double jl = std::sph_bessel(l, s);
+      wl[l] = (2 * l + 1) * (jl * jl);
+      width[l] = l * (l + 1) * dr + gd;
+      widthc[l] = width[l] + gc;
+    }
+  }
+  double operator()(double x) const {
+    const double d = x - c;
+    const double d2 = d * d;
+    double rot = 0.0;
+    for (int l = 1; l <= 6; ++l) rot += wl[l] * (f * lorentz(d2, width[l]) + g * lorentz(d2, widthc[l]));
+    const double elastic = el * (f * lorentz(d2, gd) + g * lorentz(d2, gdc));
+    return b0 + b1 * x + b2 * (x * x) + api * (elastic + rot);
+  }
+};
+
+// The chi-square of one data set: the model on the grid, then every point's
+// kernel sum Δ·Σ_k f(x_k)·R(j − k), then the squared residual.
+template <class Factors>
+double set_chisq(const DataSet& ds, const Factors& model, std::vector<double>& grid) {
+  const size_t ng = ds.xgrid.size();
+  grid.resize(ng);
+  for (size_t k = 0; k < ng; ++k) grid[k] = model(ds.xgrid[k]);
+  const int n = ds.n, len = 2 * n + 1;
+  const double* w = ds.kernel.data() + 2 * n;  // w[−t] = R(n − t)
+  double chi = 0.0;
+  for (size_t j = 0; j < ds.x.size(); ++j) {
+    // Point j (grid index j + 1) sums the grid from index j + 1 − n, i.e. from grid[j + 1].
+    const double* gj = grid.data() + j + 1;
+    double s = 0.0;
+    for (int t = 0; t < len; ++t) s += gj[t] * w[-t];
+    const double r = ds.y[j] - ds.delta * s;
+    chi += r * r / (ds.sigma[j] * ds.sigma[j]);
+  }
+  return chi;
+}
+
+// The mean chi-square over the data sets, as the chain compares it.
+struct PlainChisq {
+  mutable std::vector<double> grid;
+  double operator()(const Problem& pb, const double* p) const {
+    double total = 0.0;
+    for (size_t s = 0; s < pb.sets.size(); ++s) {
+      const DataSet& ds = pb.sets[s];
+      const int i = static_cast<int>(s) + 1;
+      total += pb.model == Model::Dif ? set_chisq(ds, DifFactors(p, i, ds.q), grid)
+                                      : set_chisq(ds, DifrotconfFactors(p, i, ds.q), grid);
+    }
+    return total / static_cast<double>(pb.sets.size());
+  }
+};
+
+// The one-parameter Metropolis chain of the baseline: a randomly chosen free
+// parameter moves by a uniform step of half-width move, is mirrored back at the
+// limits, and the new state is taken with probability min(1, exp(−Δχ²/2T)).
+struct TightChain {
+  const Problem& pb;
+  PlainChisq chisq_of;
+  std::vector<double> p;
+  double chi;
+  long accepted = 0;
+
+  explicit TightChain(const Problem& problem) : pb(problem), p(problem.par) { chi = chisq_of(pb, p.data()); }
+
+  void step(const float* r) {
+    const int nfit = static_cast<int>(pb.free_pars.size()) - 1;
+    const int ip = pb.free_pars[static_cast<int>(static_cast<double>(r[2]) * nfit + 1.0)];
+    const double old = p[ip];
+    double v = old + 2.0 * pb.move[ip] * (static_cast<double>(r[3]) - 0.5);
+    if (v > pb.hi[ip]) v = 2.0 * pb.hi[ip] - v;
+    if (v < pb.lo[ip]) v = 2.0 * pb.lo[ip] - v;
+    p[ip] = v;
+    const double chi_new = chisq_of(pb, p.data());
+    benchmark::DoNotOptimize(chi_new);
+    bool accept;
+    if (!std::isfinite(chi_new))
+      accept = false;
+    else if (chi_new <= chi)
+      accept = true;
+    else
+      accept = static_cast<double>(r[1]) < std::exp(-(chi_new - chi) / (2.0 * pb.temp));
+    if (accept) {
+      chi = chi_new;
+      ++accepted;
+    } else {
+      p[ip] = old;
+    }
+  }
+};
+
+// ---------------------------------------------------------------------------
+// The program: the tables read by its own readers in a scratch copy
+// ---------------------------------------------------------------------------
+
+struct ProgramState {
+  std::unique_ptr<Run> pristine;  // as read, before any chi-square
+  std::string error;
+};
+
+// Copies the problem into a fresh folder, reads it there with the program's
+// readers (keyboard empty, screen discarded), and removes the folder again.
+ProgramState read_program_state(const ProblemSpec& spec) {
+  ProgramState s;
+  const fs::path dir = kBenchRoot / spec.folder;
+  if (!fs::exists(dir / "bench.par")) {
+    s.error = "reference problem not found at " + dir.string() + "; skipped";
+    return s;
+  }
+  std::string templ = (fs::temp_directory_path() / "zorvik_qens_XXXXXX").string();
+  if (!mkdtemp(templ.data())) {
+    s.error = "mkdtemp failed";
+    return s;
+  }
+  const fs::path scratch = templ;
+  const fs::path here = fs::current_path();
+  try {
+    for (const auto& e : fs::directory_iterator(dir)) {
+      const fs::path f = e.path().filename();
+      if (f.extension() != ".par" && f.extension() != ".dat") continue;
+      fs::copy_file(e.path(), scratch / f);
+      fs::permissions(scratch / f, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+    }
+    fs::current_path(scratch);
+    auto run = std::make_unique<Run>();
+    std::istringstream keyboard;
+    std::ostringstream screen;
+    Console con(keyboard, screen);
+    run->settings.parfile = "bench.par";
+    if (parread(*run, con) != ReadOutcome::Done || dataread(*run, con) != ReadOutcome::Done)
+      s.error = "the readers asked for an edit:\n" + screen.str();
+    else {
+      classify_sigmas(run->data, run->settings.nfunc);  // as the program does after the set-up
+      s.pristine = std::move(run);
+    }
+  } catch (const std::exception& e) {
+    s.error = std::string("reading ") + spec.id + " failed: " + e.what();
+  }
+  fs::current_path(here);
+  std::error_code ec;
+  fs::remove_all(scratch, ec);
+  return s;
+}
+
+template <const ProblemSpec& Spec>
+const ProgramState& program_state() {
+  static const ProgramState st = read_program_state(Spec);
+  return st;
+}
+
+struct ProgramChain {
+  std::unique_ptr<Run> run;
+  std::unique_ptr<ModelWorkspace> ws = std::make_unique<ModelWorkspace>();
+  std::istringstream keyboard;
+  std::ostringstream screen;
+  Console con{keyboard, screen};
+
+  explicit ProgramChain(const Run& pristine) : run(std::make_unique<Run>(pristine)) { compara(*run, *ws); }
+  void step(const float* r) { changepar(*run, *ws, r, con); }
+  double chi() const { return run->chain.chisq(0); }
+  long accepted() const { return run->chain.stepcount(2) + run->chain.stepcount(3); }
+  int npoints() const {
+    int n = 0;
+    for (int i = 1; i <= run->settings.nfunc; ++i) n += run->data.ndatin(i);
+    return n;
+  }
+};
+
+// ---------------------------------------------------------------------------
+// The agreement check, made once per problem before any timing
+// ---------------------------------------------------------------------------
+
+// Relative tolerances on the mean chi-square.
+// B2: the baseline evaluates the same expressions in the same order as the
+// program (grid values, then each point's kernel sum in increasing index), so
+// the two differ at most by rounding: about 1e-16 relative per term, far below
+// 1e-11 after 2000 points.
+// B3: the program computes the Bessel argument q·R and the values j_l(q·R) in
+// single precision (good to a few parts in 1e7), the baseline in double with
+// std::sph_bessel. A relative change ε of the line weights moves each model
+// value by at most ~ε·|y|, and that point's term of the chi-square by
+// ≲ 2·|r/σ|·ε·|y|/σ. With |y|/σ at most 90 on these spectra, |r/σ| ~ 1 and
+// ε ~ 3e-7 that is ≲ 5e-5 per point, and since the chi-square is about one per
+// point, ≲ 5e-5 of it even if every point erred the same way at its worst:
+// 1e-4 relative. (Seen in practice: below 1e-6.)
+// The generator of each problem computed its chi-square independently, in
+// double: 1e-9 for B2; for B3 the program's single-precision weights do not
+// enter the baseline, but the same 1e-4 is kept.
+// Along the chains the parameters stay identical as long as no acceptance flips
+// (a flip needs a uniform within ~1e-5 of its threshold); 1e-12 then checks
+// that the two chains made the same moves.
+constexpr double kChiTolB2 = 1e-11;
+constexpr double kChiTolB3 = 1e-4;
+constexpr double kPathTol = 1e-12;
+constexpr int kCheckSteps = 2000;
+
+bool within(double a, double b, double tol) { return std::fabs(a - b) <= tol * std::max(std::fabs(a), std::fabs(b)); }
+
+struct Agreement {
+  std::string verdict;      // empty when everything agrees
+  double max_rel_diff = 0;  // largest relative chi-square difference seen
+  double generator_rel_diff = 0;  // baseline against the generator, at the start
+};
+
+template <const ProblemSpec& Spec>
+const Agreement& agreement() {
+  static const Agreement result = [] {
+    Agreement a;
+    std::string why;
+    const Problem* pb = problem<Spec>(why);
+    const ProgramState& ps = program_state<Spec>();
+    if (!pb) {
+      a.verdict = why;
+      return a;
+    }
+    if (!ps.pristine) {
+      a.verdict = ps.error;
+      return a;
+    }
+    const double tol = Spec.model == Model::Dif ? kChiTolB2 : kChiTolB3;
+    const double ref_tol = Spec.model == Model::Dif ? 1e-9 : kChiTolB3;
+    std::ostringstream msg;
+    msg.precision(17);
+    ProgramChain prog(*ps.pristine);
+    if (prog.npoints() != static_cast<int>(pb->npoints))
+      msg << "points: program " << prog.npoints() << ", baseline " << pb->npoints << "; ";
+    TightChain tight(*pb);
+    auto note = [&](double prog_chi, double tight_chi, const char* where) {
+      a.max_rel_diff = std::max(a.max_rel_diff, std::fabs(prog_chi - tight_chi) / std::fabs(prog_chi));
+      if (!within(prog_chi, tight_chi, tol))
+        msg << where << " chi-square: program " << prog_chi << ", tight " << tight_chi << "; ";
+    };
+    note(prog.chi(), tight.chi, "start");
+    if (pb->chi2_reference > 0.0) a.generator_rel_diff = std::fabs(tight.chi - pb->chi2_reference) / pb->chi2_reference;
+    if (pb->chi2_reference > 0.0 && !within(pb->chi2_reference, tight.chi, ref_tol))
+      msg << "start chi-square " << tight.chi << " but the problem says " << pb->chi2_reference << "; ";
+    const auto& pool = uniform_pool();
+    PlainChisq at_program_state;
+    std::vector<double> pp(pb->npar + 1);
+    for (int k = 0; k < kCheckSteps; ++k) {
+      prog.step(step_uniforms(pool, k));
+      tight.step(step_uniforms(pool, k));
+      // The baseline's chi-square at the program's state, whatever the paths did.
+      for (int i = 1; i <= pb->npar; ++i) pp[i] = prog.run->params.par(i);
+      if (k % 10 == 0) note(prog.chi(), at_program_state(*pb, pp.data()), "step");
+    }
+    note(prog.chi(), tight.chi, "final");
+    if (prog.accepted() != tight.accepted)
+      msg << "accepted steps: program " << prog.accepted() << ", tight " << tight.accepted << "; ";
+    for (int i = 1; i <= pb->npar; ++i)
+      if (!within(prog.run->params.par(i), tight.p[i], kPathTol))
+        msg << "p" << i << ": program " << prog.run->params.par(i) << ", tight " << tight.p[i] << "; ";
+    a.verdict = msg.str();
+    return a;
+  }();
+  return result;
+}
+
+template <const ProblemSpec& Spec>
+bool ready(benchmark::State& state) {
+  const Agreement& a = agreement<Spec>();
+  if (a.verdict.empty()) return true;
+  state.SkipWithError(a.verdict.c_str());
+  return false;
+}
+
+void report(benchmark::State& state, size_t npoints, long accepted) {
+  const double steps = static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations());
+  // Seconds per data point (printed with an SI prefix: "15.6n" is 15.6 ns).
+  state.counters["time_per_point"] =
+      benchmark::Counter(steps * static_cast<double>(npoints), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  if (accepted >= 0) state.counters["acceptance"] = static_cast<double>(accepted) / steps;
+}
+
+// ---------------------------------------------------------------------------
+// Benchmarks
+// ---------------------------------------------------------------------------
+
+template <const ProblemSpec& Spec>
+void tight_loop(benchmark::State& state) {
+  if (!ready<Spec>(state)) return;
+  std::string why;
+  const Problem& pb = *problem<Spec>(why);
+  TightChain chain(pb);
+  const auto& pool = uniform_pool();
+  unsigned k = 0;
+  for (auto _ : state) chain.step(step_uniforms(pool, k++));
+  benchmark::DoNotOptimize(chain.p.data());
+  report(state, pb.npoints, chain.accepted);
+  state.counters["check_max_rel_chi_diff"] = agreement<Spec>().max_rel_diff;
+  state.counters["check_generator_rel_diff"] = agreement<Spec>().generator_rel_diff;
+}
+
+template <const ProblemSpec& Spec>
+void program_step(benchmark::State& state) {
+  if (!ready<Spec>(state)) return;
+  ProgramChain chain(*program_state<Spec>().pristine);
+  const auto& pool = uniform_pool();
+  unsigned k = 0;
+  for (auto _ : state) {
+    chain.step(step_uniforms(pool, k++));
+    double chi = chain.chi();
+    benchmark::DoNotOptimize(chi);
+  }
+  report(state, static_cast<size_t>(chain.npoints()), chain.accepted());
+}
+
+template <const ProblemSpec& Spec>
+void program_compara(benchmark::State& state) {
+  if (!ready<Spec>(state)) return;
+  ProgramChain chain(*program_state<Spec>().pristine);
+  for (auto _ : state) {
+    compara(*chain.run, *chain.ws);
+    double chi = chain.chi();
+    benchmark::DoNotOptimize(chi);
+  }
+  report(state, static_cast<size_t>(chain.npoints()), -1);
+}
+
+BENCHMARK(tight_loop<kB2>)->Name("BM_B2_TightLoop");
+BENCHMARK(program_step<kB2>)->Name("BM_B2_ProgramStep");
+BENCHMARK(program_compara<kB2>)->Name("BM_B2_ProgramCompara");
+BENCHMARK(tight_loop<kB3>)->Name("BM_B3_TightLoop");
+BENCHMARK(program_step<kB3>)->Name("BM_B3_ProgramStep");
+BENCHMARK(program_compara<kB3>)->Name("BM_B3_ProgramCompara");
+
+}  // namespace
+}  // namespace zorvik
+
+// The timings mean something only for an optimised build of this file.
+#ifdef __OPTIMIZE__
+constexpr const char* kBuild = "optimised";
+#else
+#warning "b2_b3_qens_bench built without optimisation: its timings are not representative"
+constexpr const char* kBuild = "NOT optimised";
+#endif
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::AddCustomContext("b2_b3_qens_bench build", kBuild);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,78 @@
+// The shipped quasi-elastic example, run as a user runs it: five spectra of a
+// molecule diffusing by Fick's law, one per momentum transfer q (read from the
+// second z value of each file), fitted together with the translational
+// diffusion model convolved with a measured-style resolution. The fitted
+// diffusion coefficient must bracket the value the data were made with; that
+// needs the q of every spectrum, the convolution and the shared parameter to
+// work together, since a wrong q, a misplaced kernel or a per-set width would
+// each pull the line widths away from D·q².
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/program.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::copy_example;
+using testing_support::lines_of;
+using testing_support::read_text;
+using testing_support::run_program;
+using testing_support::ScratchDir;
+using testing_support::source_path;
+
+// The diffusion coefficient the generator used, read from its source so that the
+// test follows the data if they are ever remade.
+double true_diffusion_coefficient() {
+  std::smatch m;
+  const std::string script = read_text(source_path("examples/qens/make_data.py"));
+  if (!std::regex_search(script, m, std::regex(R"((^|\n)D = ([-+.0-9eE]+))"))) return -1.0;
+  return std::stod(m[2]);
+}
+
+struct ParStatRow {
+  std::string name;
+  long changes = -1;
+  double minchisq = 0, mean = 0, most_probable = 0, errdown = 0, errup = 0;
+};
+
+// The row of parameter `name` in parstat.dat: name, number of samples, value at
+// the chi-square minimum, mean, most probable value, lower and upper one-sigma limits, …
+ParStatRow parstat_row(const std::string& text, const std::string& name) {
+  for (const std::string& line : lines_of(text)) {
+    std::istringstream in(line);
+    ParStatRow r;
+    if (in >> r.name && r.name == name && in >> r.changes >> r.minchisq >> r.mean >> r.most_probable >> r.errdown >> r.errup)
+      return r;
+  }
+  return {};
+}
+
+TEST(QensExample, MultiQFitBracketsTheTrueDiffusionCoefficient) {
+  const double d_true = true_diffusion_coefficient();
+  ASSERT_GT(d_true, 0.0) << "no 'D = …' line in examples/qens/make_data.py";
+
+  ScratchDir dir;
+  copy_example("qens");
+  const testing_support::Outcome o = run_program("qens.par", "");
+  ASSERT_EQ(o.status, 0) << o.err << "\n" << o.out.substr(o.out.size() > 3000 ? o.out.size() - 3000 : 0);
+
+  const ParStatRow d = parstat_row(read_text("parstat.dat"), "Dif");
+  ASSERT_EQ(d.name, "Dif") << "no row for Dif in parstat.dat:\n" << read_text("parstat.dat");
+  EXPECT_GT(d.changes, 1000) << "too few accepted moves of D for a distribution";
+  EXPECT_LT(d.errdown, d_true);
+  EXPECT_GT(d.errup, d_true);
+  // About 1200 points with up to ~1000 counts at the peak fix D to a few per
+  // cent; a one-sigma band wider than 15 % of D would mean a chain that never
+  // settled, and would bracket almost any value.
+  EXPECT_LT(d.errup - d.errdown, 0.15 * d_true);
+  // Every spectrum was fitted: each one has its own fitted-curve file.
+  for (int k = 1; k <= 5; ++k) EXPECT_FALSE(read_text("fit" + std::to_string(k) + ".dat").empty()) << k;
+}
+
+}  // namespace
+}  // namespace zorvik
