@@ -4,7 +4,7 @@ JOBS    ?= 2
 EXAMPLE ?= peaks
 SCRATCH ?= $(CURDIR)/scratch
 
-.PHONY: all build demo test test-deps test-release test-asan fuzz clean
+.PHONY: all build demo test test-deps test-release test-asan bench fuzz clean
 
 all: build
 
@@ -33,6 +33,12 @@ test-asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVIK_SANITIZE=ON >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks of the chain step against straightforward loops (the reference
+# problems are read from ../shared/bench when present).
+bench: build
+	cmake --build build --target benchmarks -j $(JOBS)
+	for b in build/*_bench; do $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
 
 # Coverage-guided fuzzing of the parameter-file and data-file readers (needs clang
 # with libFuzzer). FUZZ_SECONDS bounds the run; new inputs land in build-fuzz/corpus,
