@@ -24,6 +24,8 @@
 //
 // Run with --benchmark_repetitions=5 --benchmark_report_aggregates_only=true.
 #include <benchmark/benchmark.h>
+
+#include "tight_chain.h"
 #include <dlfcn.h>
 #include <immintrin.h>
 
@@ -349,46 +351,6 @@ struct SplitChisq {
   }
 };
 
-// The one-parameter Metropolis chain of the baseline: a randomly chosen free
-// parameter moves by a uniform step of half-width move, is mirrored back at the
-// limits, and the new state is taken with probability min(1, exp(−Δχ²/2T)).
-template <class Chisq>
-struct TightChain {
-  const Problem& pb;
-  Chisq chisq_of;
-  std::vector<double> p;
-  double chi;
-  long accepted = 0;
-
-  TightChain(const Problem& problem, Chisq c) : pb(problem), chisq_of(c), p(problem.par) {
-    chi = chisq_of(pb, p.data());
-  }
-
-  void step(const float* r) {
-    const int nfit = static_cast<int>(pb.free_pars.size()) - 1;
-    const int ip = pb.free_pars[static_cast<int>(static_cast<double>(r[2]) * nfit + 1.0)];
-    const double old = p[ip];
-    double v = old + 2.0 * pb.move[ip] * (static_cast<double>(r[3]) - 0.5);
-    if (v > pb.hi[ip]) v = 2.0 * pb.hi[ip] - v;
-    if (v < pb.lo[ip]) v = 2.0 * pb.lo[ip] - v;
-    p[ip] = v;
-    const double chi_new = chisq_of(pb, p.data());
-    benchmark::DoNotOptimize(chi_new);
-    bool accept;
-    if (!std::isfinite(chi_new))
-      accept = false;
-    else if (chi_new <= chi)
-      accept = true;
-    else
-      accept = static_cast<double>(r[1]) < std::exp(-(chi_new - chi) / (2.0 * pb.temp));
-    if (accept) {
-      chi = chi_new;
-      ++accepted;
-    } else {
-      p[ip] = old;
-    }
-  }
-};
 
 // ---------------------------------------------------------------------------
 // The program: the tables read by its own readers in a scratch copy
@@ -488,10 +450,10 @@ const std::string& agreement() {
     ProgramChain prog(*ps.pristine);
     if (prog.npoints() != static_cast<int>(pb->x.size()))
       msg << "points: program " << prog.npoints() << ", baseline " << pb->x.size() << "; ";
-    TightChain<PlainChisq> tight(*pb, PlainChisq{});
-    TightChain<SplitChisq> split(*pb, SplitChisq{});
-    TightChain<HoistedTwoPassChisq<false>> hoisted(*pb, HoistedTwoPassChisq<false>{});
-    TightChain<HoistedTwoPassChisq<true>> recip(*pb, HoistedTwoPassChisq<true>{});
+    TightChain<Problem, PlainChisq> tight(*pb, PlainChisq{});
+    TightChain<Problem, SplitChisq> split(*pb, SplitChisq{});
+    TightChain<Problem, HoistedTwoPassChisq<false>> hoisted(*pb, HoistedTwoPassChisq<false>{});
+    TightChain<Problem, HoistedTwoPassChisq<true>> recip(*pb, HoistedTwoPassChisq<true>{});
     if (hoisted.chi != prog.chi())
       msg << "start chi-square: program " << prog.chi() << ", hoisted two-pass " << hoisted.chi << "; ";
     if (!within(prog.chi(), tight.chi, kChiTol) || !within(split.chi, tight.chi, kChiTol) ||
@@ -547,7 +509,7 @@ void report(benchmark::State& state, size_t npoints, long accepted) {
 // Times steps of a baseline chain whose chi-square is `chisq`.
 template <class Chisq>
 void run_chain(benchmark::State& state, const Problem& pb, Chisq chisq) {
-  TightChain<Chisq> chain(pb, std::move(chisq));
+  TightChain<Problem, Chisq> chain(pb, std::move(chisq));
   const auto& pool = uniform_pool();
   unsigned k = 0;
   for (auto _ : state) chain.step(step_uniforms(pool, k++));

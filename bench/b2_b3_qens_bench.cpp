@@ -28,6 +28,8 @@
 // Run with --benchmark_repetitions=5 --benchmark_report_aggregates_only=true.
 #include <benchmark/benchmark.h>
 
+#include "tight_chain.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -347,43 +349,6 @@ struct PlainChisq {
   }
 };
 
-// The one-parameter Metropolis chain of the baseline: a randomly chosen free
-// parameter moves by a uniform step of half-width move, is mirrored back at the
-// limits, and the new state is taken with probability min(1, exp(−Δχ²/2T)).
-struct TightChain {
-  const Problem& pb;
-  PlainChisq chisq_of;
-  std::vector<double> p;
-  double chi;
-  long accepted = 0;
-
-  explicit TightChain(const Problem& problem) : pb(problem), p(problem.par) { chi = chisq_of(pb, p.data()); }
-
-  void step(const float* r) {
-    const int nfit = static_cast<int>(pb.free_pars.size()) - 1;
-    const int ip = pb.free_pars[static_cast<int>(static_cast<double>(r[2]) * nfit + 1.0)];
-    const double old = p[ip];
-    double v = old + 2.0 * pb.move[ip] * (static_cast<double>(r[3]) - 0.5);
-    if (v > pb.hi[ip]) v = 2.0 * pb.hi[ip] - v;
-    if (v < pb.lo[ip]) v = 2.0 * pb.lo[ip] - v;
-    p[ip] = v;
-    const double chi_new = chisq_of(pb, p.data());
-    benchmark::DoNotOptimize(chi_new);
-    bool accept;
-    if (!std::isfinite(chi_new))
-      accept = false;
-    else if (chi_new <= chi)
-      accept = true;
-    else
-      accept = static_cast<double>(r[1]) < std::exp(-(chi_new - chi) / (2.0 * pb.temp));
-    if (accept) {
-      chi = chi_new;
-      ++accepted;
-    } else {
-      p[ip] = old;
-    }
-  }
-};
 
 // ---------------------------------------------------------------------------
 // The program: the tables read by its own readers in a scratch copy
@@ -520,7 +485,7 @@ const Agreement& agreement() {
     ProgramChain prog(*ps.pristine);
     if (prog.npoints() != static_cast<int>(pb->npoints))
       msg << "points: program " << prog.npoints() << ", baseline " << pb->npoints << "; ";
-    TightChain tight(*pb);
+    TightChain<Problem, PlainChisq> tight(*pb);
     auto note = [&](double prog_chi, double tight_chi, const char* where) {
       a.max_rel_diff = std::max(a.max_rel_diff, std::fabs(prog_chi - tight_chi) / std::fabs(prog_chi));
       if (!within(prog_chi, tight_chi, tol))
@@ -578,7 +543,7 @@ void tight_loop(benchmark::State& state) {
   if (!ready<Spec>(state)) return;
   std::string why;
   const Problem& pb = *problem<Spec>(why);
-  TightChain chain(pb);
+  TightChain<Problem, PlainChisq> chain(pb);
   const auto& pool = uniform_pool();
   unsigned k = 0;
   for (auto _ : state) chain.step(step_uniforms(pool, k++));
