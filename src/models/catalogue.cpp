@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/capacity.h"
+#include "models/dielectric.h"
 #include "models/diffusion.h"
 #include "models/lineshapes.h"
 
@@ -53,14 +54,14 @@ const ModelInfo kCatalogue[] = {
     {4, nullptr, "sqccl4/rdfccl4", 1, 2, true, 2},
     {5, nullptr, "sqtransh/rdftransh", 1, 2, true, 2},
     {6, nullptr, "sqtransd/rdftransd", 1, 2, true, 2},
-    {50, nullptr, "dielimg", 1, 1, false, 0},
-    {51, nullptr, "dielimg", 1, 1, false, 0},
-    {52, nullptr, "dielimg", 1, 1, false, 0},
-    {53, nullptr, "hncc1cc2", 1, kAny, false, 0},
-    {54, nullptr, "hncc", 1, kAny, false, 0},
-    {55, nullptr, "hncct", 1, 10, false, 0},
-    {56, nullptr, "hncc1cc2t", 1, 10, false, 0},
-    {57, nullptr, "plcc1cc2", 1, kAny, false, 0},
+    {50, &dielimg_batch<50>, "dielimg", 1, 1, false, 0},
+    {51, &dielimg_batch<51>, "dielimg", 1, 1, false, 0},
+    {52, &dielimg_batch<52>, "dielimg", 1, 1, false, 0},
+    {53, &hncc1cc2_batch, "hncc1cc2", 1, kAny, false, 0},
+    {54, &hncc_batch, "hncc", 1, kAny, false, 0},
+    {55, &hncct_batch, "hncct", 1, kDielectricSets, false, 0},
+    {56, &hncc1cc2t_batch, "hncc1cc2t", 1, kDielectricSets, false, 0},
+    {57, &plcc1cc2_batch, "plcc1cc2", 1, kAny, false, 0},
     {100, &batch<poli>, "poli", 1, kAny, true, 1},
     {101, &gauss_batch, "gauss", 1, kAny, true, 1},
     {102, &gaussl_batch, "gaussl", 1, kAny, true, 1},

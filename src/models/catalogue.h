@@ -10,6 +10,7 @@
 namespace zorvik {
 
 class Console;
+class WholeCurve;
 
 // What a model may read besides x and the parameters: the z values of its data
 // set (z[k] = z(i, k), k = 1 … 10: the temperature, the momentum transfer) and
@@ -17,6 +18,8 @@ class Console;
 struct ModelEnv {
   const double* z = nullptr;
   Console* con = nullptr;
+  // The tables and cache of the whole-curve dielectric models (models 50 … 52).
+  WholeCurve* curve = nullptr;
 };
 
 // Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,

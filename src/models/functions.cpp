@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "models/convolution.h"
+#include "models/dielectric.h"
 
 namespace zorvik {
 
@@ -13,6 +14,12 @@ namespace {
 // dielectric models have no convolved form.
 constexpr int kFirstSimpleModel = 100;
 
+// The whole-curve dielectric models compute the spectrum of the whole fit range
+// at once (see dielectric.h).
+bool whole_curve(int opfit) { return opfit >= 50 && opfit <= 52; }
+
+ModelEnv env_of(int i, const FitFunctions& d, ModelWorkspace& ws) { return ModelEnv{d.z.row(i), ws.con, &ws.curve}; }
+
 // Options "c" (resolution in the third data column) and "cf" (resolution file)
 // both convolve the data set with its resolution.
 bool convolved(const FitFunctions& d, int i) { return d.fileop(i) == "c" || d.fileop(i) == "cf"; }
@@ -22,8 +29,7 @@ bool convolved(const FitFunctions& d, int i) { return d.fileop(i) == "c" || d.fi
 // them. False (nothing written) when the model has no value for data set i.
 bool fill_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
   const ConvRange r = conv_grid_range(i, d);
-  const ModelEnv env{d.z.row(i), ws.con};
-  return f(env, i, d.xc.row(i) + r.lo, ws.yconv.base() + r.lo, r.hi - r.lo + 1, par);
+  return f(env_of(i, d, ws), i, d.xc.row(i) + r.lo, ws.yconv.base() + r.lo, r.hi - r.lo + 1, par);
 }
 
 }  // namespace
@@ -38,6 +44,9 @@ std::string evaluation_problem(int i, const FitFunctions& d) {
   if (m <= 0) return "";
   if (!plain_model(m))
     return "model " + std::to_string(m) + " is not available in this version of the program";
+  if (whole_curve(m) && d.ndatin(i) < min_curve_points(m))
+    return "model " + std::to_string(m) + " needs at least " + std::to_string(min_curve_points(m)) +
+           " points in the fit range (it has " + std::to_string(d.ndatin(i)) + ")";
   if (convolved(d, i) && (m < kFirstSimpleModel || !find_model(m)->convolvable))
     return "the convolution with the resolution (option \"" + d.fileop(i).str() + "\") of model " +
            std::to_string(m) + " is not available in this version of the program";
@@ -56,7 +65,19 @@ void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, dou
   const int opfit = d.opfit(i);
   const BatchModel f = plain_model(opfit);
   if (!f) return;
-  const ModelEnv env{d.z.row(i), ws.con};
+  const ModelEnv env = env_of(i, d, ws);
+  if (whole_curve(opfit)) {
+    // The spectrum of the whole fit range is computed at its first point; the
+    // later points return the values it left.
+    if (i != 1 || j < d.imin(i)) return;
+    if (j == d.imin(i)) {
+      if (evaluate_data_set(i, d, 0, par, ws)) y = ws.ycalc(j);
+      return;
+    }
+    check_index("epscalc", 1, 1, kMaxPoints, j - d.imin(i) + 1);
+    y = ws.curve.epscalc(j - d.imin(i) + 1);
+    return;
+  }
   if (!convolved(d, i)) {
     const double x = d.xi(i, j);
     f(env, i, &x, &y, 1, par);
@@ -78,6 +99,7 @@ bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, 
   const int opfit = d.opfit(i);
   const BatchModel f = plain_model(opfit);
   if (!f) return false;
+  if (whole_curve(opfit) && i != 1) return false;
   const int first = d.imin(i);
   const int n = d.ndatin(i);
   if (n <= 0) return true;
@@ -88,8 +110,7 @@ bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, 
     conv_range(i, ws.yconv, first, n, d, ws.ycalc, par, opfit);
     return true;
   }
-  const ModelEnv env{d.z.row(i), ws.con};
-  return f(env, i, d.xi.row(i) + first, ws.ycalc.base() + first, n, par);
+  return f(env_of(i, d, ws), i, d.xi.row(i) + first, ws.ycalc.base() + first, n, par);
 }
 
 }  // namespace zorvik

@@ -5,6 +5,7 @@
 
 #include "core/capacity.h"
 #include "core/table.h"
+#include "models/dielectric.h"
 
 namespace zorvik {
 
@@ -19,6 +20,9 @@ struct ModelWorkspace {
   Table<double, -kMaxConvHalf, kMaxConvHalf> yconv{"yconv"};
   // Model values of one data set's fit range, indexed like xi (1 … 5000).
   Table<double, 1, kMaxPoints> ycalc{"ycalc"};
+  // Frequency tables, kernels and the last spectrum of the whole-curve
+  // dielectric models.
+  WholeCurve curve;
 };
 
 }  // namespace zorvik

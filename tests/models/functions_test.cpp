@@ -22,7 +22,8 @@ TEST(Functions, WholeDataSetEqualsThePointByPointModelBitForBit) {
   for (int j = 1; j <= kFirst + kCount; ++j) d->xi(2, j) = 0.05 * j;  // x > 0 for the stretched exponential
   d->imin(2) = kFirst;
   d->ndatin(2) = kCount;
-  for (int model : {100, 101, 102, 103, 110, 114, 115, 116, 117, 122, 123, 124, 125}) {
+  d->z(2, 1) = 250.0;  // the temperature of the dielectric models 55 and 56
+  for (int model : {53, 54, 55, 56, 57, 100, 101, 102, 103, 110, 114, 115, 116, 117, 122, 123, 124, 125}) {
     d->opfit(2) = model;
     double par[101];
     for (double& v : par) v = u(rng);
@@ -34,7 +35,7 @@ TEST(Functions, WholeDataSetEqualsThePointByPointModelBitForBit) {
       double y = -1.0;
       functions(j, 2, *d, y, 18, par, *ws);
       double expected = -2.0;
-      ASSERT_TRUE(plain_model(model)(ModelEnv{}, 2, &d->xi(2, j), &expected, 1, par));
+      ASSERT_TRUE(plain_model(model)(ModelEnv{d->z.row(2)}, 2, &d->xi(2, j), &expected, 1, par));
       EXPECT_EQ(ws->ycalc(j), y) << "model " << model << ", point " << j;
       EXPECT_EQ(y, expected);
     }

@@ -1,0 +1,343 @@
+// The dielectric loss models: the real forms against the complex permittivity
+// they come from, independent reference values, the reductions to Debye and
+// power laws, the temperature laws shared across data sets, the inversion of a
+// loss into a relaxation-time distribution, the Williams-ansatz double
+// integral against a direct quadrature, and the whole-curve evaluation (cache,
+// stop on a negative loss).
+#include "models/dielectric.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "core/errors.h"
+#include "models/functions.h"
+#include "support/scratch.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::has_lines;
+using testing_support::lines_of;
+using testing_support::read_text;
+using testing_support::reference;
+using testing_support::ScratchDir;
+using testing_support::Screen;
+
+constexpr double kTwoPi = 6.283185307179586;
+
+::testing::AssertionResult close(double got, double want, double rel) {
+  if (std::fabs(got - want) <= rel * std::fabs(want) + 1e-300) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << got << ", want " << want << " (relative difference "
+                                       << std::fabs(got - want) / std::fabs(want) << ")";
+}
+
+// −Im of the Havriliak–Negami permittivity 1/(1 + (iωτ)^(1−a))^b (b = 1: Cole–Cole).
+double complex_loss(double f, double tau, double a, double b) {
+  const std::complex<double> iwt(0.0, kTwoPi * f * tau);
+  return -std::imag(1.0 / std::pow(1.0 + std::pow(iwt, 1.0 - a), b));
+}
+
+// key=value fields of one line of the reference table.
+std::map<std::string, double> fields(const std::string& line) {
+  std::map<std::string, double> m;
+  std::istringstream in(line);
+  for (std::string t; in >> t;)
+    if (const auto eq = t.find('='); eq != std::string::npos) m[t.substr(0, eq)] = std::stod(t.substr(eq + 1));
+  return m;
+}
+
+TEST(DielectricShapes, AgreeWithTheComplexPermittivityAndTheReferenceValues) {
+  for (double a : {0.0, 0.2, 0.5, 0.85})
+    for (double b : {0.3, 0.6, 1.0})
+      for (double lg = -6.0; lg <= 6.0; lg += 0.25) {
+        const double tau = 1e-3, f = std::pow(10.0, lg) / (kTwoPi * tau);
+        EXPECT_TRUE(close(cc_loss(f, tau, a), complex_loss(f, tau, a, 1.0), 1e-12)) << a << " " << lg;
+        EXPECT_TRUE(close(hn_loss(f, tau, a, b), complex_loss(f, tau, a, b), 1e-12)) << a << " " << b << " " << lg;
+      }
+
+  // The reference table: shapes, and the sums of models 53, 54 and 57 at the
+  // parameters its header names.
+  const std::map<std::string, std::vector<double>> params = {
+      {"model54", {0, -4.0, -7.0, 2.5, 0.3, 0.1, 0.6, 0.4}},
+      {"model53", {0, -4.0, -6.0, -8.0, 2.0, 0.5, 0.2, 0.15, 0.55, 0.3, 0.45}},
+      {"model57", {0, -2.0, -0.8, -5.0, -8.0, 0.7, 0.2, 0.35, 0.5}}};
+  const std::map<std::string, BatchModel> models = {
+      {"model53", &hncc1cc2_batch}, {"model54", &hncc_batch}, {"model57", &plcc1cc2_batch}};
+  int shapes = 0, sums = 0;
+  for (const std::string& line : lines_of(reference("hncc_reference.txt"))) {
+    const std::string kind = line.substr(0, line.find(' '));
+    if (kind != "hncc" && !models.count(kind)) continue;
+    auto v = fields(line);
+    if (kind == "hncc") {
+      EXPECT_TRUE(close(cc_loss(v["f"], v["tau"], v["a"]), v["CC"], 1e-12)) << line;
+      EXPECT_TRUE(close(hn_loss(v["f"], v["tau"], v["a"], v["b"]), v["HN"], 1e-12)) << line;
+      ++shapes;
+    } else {
+      std::vector<double> p = params.at(kind);
+      p.resize(101, 0.0);
+      double y = 0.0;
+      ASSERT_TRUE(models.at(kind)(ModelEnv{}, 1, &v["x"], &y, 1, p.data()));
+      EXPECT_TRUE(close(y, v["y"], 1e-12)) << line;
+      ++sums;
+    }
+  }
+  EXPECT_EQ(shapes, 10);
+  EXPECT_EQ(sums, 15);
+}
+
+TEST(DielectricShapes, ReduceToDebyeAndPowerLaws) {
+  const double tau = 2e-4;
+  for (double lg = -3.0; lg <= 3.0; lg += 0.5) {
+    const double f = std::pow(10.0, lg) / (kTwoPi * tau);
+    const double wt = kTwoPi * f * tau, debye = wt / (1.0 + wt * wt);
+    // Model 54 with a = 0, b = 1 in its HN term (and no CC term) is a Debye loss.
+    double p[101] = {0, std::log10(tau), -7.0, 3.0, 0.0, 0.0, 1.0, 0.3};
+    double y = 0.0;
+    ASSERT_TRUE(hncc_batch(ModelEnv{}, 1, &f, &y, 1, p));
+    EXPECT_TRUE(close(y, 3.0 * debye, 1e-12)) << lg;
+    EXPECT_TRUE(close(cc_loss(f, tau, 0.0), debye, 1e-12)) << lg;
+    // Model 57 without its CC terms is the power law 10^p1·f^p2.
+    double q[101] = {0, -1.5, -0.7, -5.0, -8.0, 0.0, 0.0, 0.3, 0.4};
+    ASSERT_TRUE(plcc1cc2_batch(ModelEnv{}, 1, &f, &y, 1, q));
+    EXPECT_TRUE(close(y, std::pow(10.0, -1.5) * std::pow(f, -0.7), 1e-13)) << lg;
+  }
+  EXPECT_TRUE(close(cc_loss(1.0 / (kTwoPi * tau), tau, 0.0), 0.5, 1e-15));
+}
+
+TEST(DielectricTemperatureModels, ShareTheLawsAndReadOnlyTheirOwnBlock) {
+  std::vector<double> p(101, 0.0);
+  p[1] = -13.0, p[2] = 140.0, p[3] = 10.0, p[4] = -15.0, p[5] = 4000.0, p[76] = -14.0, p[77] = 3500.0;
+  for (int k = 1; k <= 10; ++k) {
+    p[size_t(5 + k)] = 3.0 + 0.1 * k, p[size_t(15 + k)] = 0.3 + 0.01 * k, p[size_t(25 + k)] = 0.1;
+    p[size_t(35 + k)] = 0.5 + 0.02 * k, p[size_t(45 + k)] = 0.4, p[size_t(55 + k)] = 0.2, p[size_t(65 + k)] = 0.3;
+  }
+  const double z2[11] = {0, 200.0}, z3[11] = {0, 250.0};
+  const double f = 1234.5;
+  // The loss of data set i at temperature t, from the laws written out here.
+  auto expected = [&](int i, double t, bool second_cc) {
+    const double thn = std::pow(10.0, p[1]) * std::exp(p[3] * p[2] / (t - p[2]));
+    const double tcc = std::pow(10.0, p[4]) * std::exp(p[5] / t);
+    double y = p[size_t(5 + i)] * hn_loss(f, thn, p[size_t(25 + i)], p[size_t(35 + i)]) +
+               p[size_t(15 + i)] * cc_loss(f, tcc, p[size_t(45 + i)]);
+    if (second_cc) y += p[size_t(55 + i)] * cc_loss(f, std::pow(10.0, p[76]) * std::exp(p[77] / t), p[size_t(65 + i)]);
+    return y;
+  };
+  for (const auto& [model, second_cc] : {std::pair{&hncct_batch, false}, std::pair{&hncc1cc2t_batch, true}}) {
+    double y2 = 0.0, y3 = 0.0;
+    ASSERT_TRUE(model(ModelEnv{z2}, 2, &f, &y2, 1, p.data()));
+    ASSERT_TRUE(model(ModelEnv{z3}, 3, &f, &y3, 1, p.data()));
+    EXPECT_TRUE(close(y2, expected(2, 200.0, second_cc), 1e-12));
+    EXPECT_TRUE(close(y3, expected(3, 250.0, second_cc), 1e-12));
+    // A change in block 3 leaves data set 2 alone.
+    std::vector<double> q = p;
+    for (int b = 5; b <= 65; b += 10) q[size_t(b + 3)] *= 1.7;
+    double again = 0.0;
+    ASSERT_TRUE(model(ModelEnv{z2}, 2, &f, &again, 1, q.data()));
+    EXPECT_EQ(again, y2);
+    // Beyond the ten blocks there is no value; beyond the tables, a stop.
+    double untouched = 42.0;
+    EXPECT_FALSE(model(ModelEnv{z2}, 11, &f, &untouched, 1, p.data()));
+    EXPECT_EQ(untouched, 42.0);
+    EXPECT_THROW(model(ModelEnv{z2}, 21, &f, &untouched, 1, p.data()), IndexRangeError);
+  }
+}
+
+// log10 f from `lo` to `hi` in steps of `step`.
+std::vector<double> log_grid(double lo, double hi, double step) {
+  std::vector<double> v;
+  for (int k = 0; lo + k * step <= hi + 1e-9; ++k) v.push_back(lo + k * step);
+  return v;
+}
+
+// ε''(fi) = W·Σj g(j)·ωi·τj/(1 + (ωi·τj)²), the loss of a distribution g on the
+// grid of the inversion, with W = 10^h − 10^−h the weight of a cell of width 2h.
+double forward(const WholeCurve& wc, const std::vector<double>& logf, const std::vector<double>& g, size_t i) {
+  const double h = std::fabs(logf[2] - logf[1]) / 2.0;
+  const double w = std::pow(10.0, h) - std::pow(10.0, -h);
+  const double omega = 6.2831854820251465 * std::pow(10.0, logf[i]);
+  double s = 0.0;
+  for (size_t j = 0; j < g.size(); ++j) {
+    const double x = omega * wc.tau(int(j));
+    s += g[j] * x / (1.0 + x * x);
+  }
+  return w * s;
+}
+
+TEST(DielectricInversion, DistributionReproducesDebyeAndColeColeLosses) {
+  auto wc = std::make_unique<WholeCurve>();
+  const std::vector<double> logf = log_grid(-2.0, 6.0, 0.1);
+  const int n = int(logf.size());
+  wc->prepare(logf.data(), n);
+  for (double a : {0.0, 0.3}) {
+    std::vector<double> eps(logf.size()), g(logf.size());
+    size_t peak = 0;
+    for (size_t k = 0; k < eps.size(); ++k) {
+      eps[k] = cc_loss(std::pow(10.0, logf[k]), 1e-2, a);
+      if (eps[k] > eps[peak]) peak = k;
+    }
+    Screen s;
+    EXPECT_TRUE(wc->gtau(eps.data(), g.data(), &s.con)) << a;
+    EXPECT_EQ(s.out.str(), "");
+    for (double v : g) EXPECT_GE(v, 0.0);
+    // At the peak, within 1 %: for the Cole–Cole loss plainly; for the Debye
+    // loss (a single relaxation time, the hardest case for 100 sweeps) by the
+    // inversion's own measure |ε'' − calc| / (ε'' + calc).
+    const double calc = forward(*wc, logf, g, peak);
+    if (a > 0.0)
+      EXPECT_TRUE(close(calc, eps[peak], 0.01)) << a;
+    else
+      EXPECT_LT(std::fabs(calc - eps[peak]) / (calc + eps[peak]), 0.01);
+    // The distribution is centred on τ = 10^-2 s.
+    size_t top = 0;
+    for (size_t j = 0; j < g.size(); ++j)
+      if (g[j] > g[top]) top = j;
+    EXPECT_NEAR(std::log10(wc->tau(int(top))), -2.0, 0.15) << a;
+  }
+}
+
+TEST(DielectricInversion, ALossNoDistributionCanMakeIsReported) {
+  ScratchDir dir;
+  auto wc = std::make_unique<WholeCurve>();
+  const std::vector<double> logf = log_grid(0.0, 2.0, 0.02);
+  const int n = int(logf.size());
+  wc->prepare(logf.data(), n);
+  // A single sharp line, far narrower than any Debye loss, on a fine grid: the
+  // sweeps cannot build it up.
+  std::vector<double> eps(logf.size(), 1e-6), g(logf.size());
+  eps[50] = 1.0;
+  Screen s;
+  EXPECT_FALSE(wc->gtau(eps.data(), g.data(), &s.con));
+  const auto out = lines_of(s.out.str());
+  ASSERT_EQ(out.size(), 2u) << s.out.str();
+  EXPECT_EQ(out[0], " PROBLEM IN gTAU!!!!!!!!");
+  EXPECT_EQ(out[1].substr(0, 9), " 51 1.0 1") << out[1];
+  const auto file = lines_of(read_text("Problemeps.dat"));
+  ASSERT_EQ(file.size(), size_t(n) + 1);
+  EXPECT_EQ(file[0], " f eps epscalc");
+}
+
+TEST(DielectricWilliams, DoubleIntegralMatchesADirectQuadrature) {
+  auto wc = std::make_unique<WholeCurve>();
+  const std::vector<double> logf = log_grid(0.0, 8.0, 0.1);
+  const int n = int(logf.size());
+  wc->prepare(logf.data(), n);
+  // Gaussian distributions of ln τ, unit area, well inside the grid.
+  const double ca = std::log(1e-5), sa = 1.0, cb = std::log(1e-7), sb = 0.7;
+  auto gauss = [](double u, double c, double s) { return std::exp(-((u - c) / s) * ((u - c) / s)) / (s * std::sqrt(M_PI)); };
+  std::vector<double> ga(logf.size()), gb(logf.size()), beta(logf.size());
+  for (int j = 0; j < n; ++j) {
+    ga[size_t(j)] = gauss(std::log(wc->tau(j)), ca, sa);
+    gb[size_t(j)] = gauss(std::log(wc->tau(j)), cb, sb);
+  }
+  wc->gbeff(ga.data(), gb.data(), beta.data());
+  // ∫∫ gα(u)·gβ(v)·ωτeff/(1 + (ωτeff)²) du dv by the midpoint rule over ±6σ.
+  constexpr int kNodes = 600;
+  for (int i = 0; i < n; i += 8) {
+    const double omega = kTwoPi * std::pow(10.0, logf[size_t(i)]);
+    const double du = 12.0 * sa / kNodes, dv = 12.0 * sb / kNodes;
+    double sum = 0.0;
+    for (int k = 0; k < kNodes; ++k) {
+      const double u = ca - 6.0 * sa + (k + 0.5) * du;
+      double inner = 0.0;
+      for (int j = 0; j < kNodes; ++j) {
+        const double v = cb - 6.0 * sb + (j + 0.5) * dv;
+        const double x = omega / (std::exp(-u) + std::exp(-v));
+        inner += gauss(v, cb, sb) * x / (1.0 + x * x);
+      }
+      sum += gauss(u, ca, sa) * inner * dv;
+    }
+    EXPECT_TRUE(close(beta[size_t(i)], sum * du, 1e-6)) << "log10 f = " << logf[size_t(i)];
+  }
+}
+
+// Data set 1 with a whole-curve model over points 2 … 1+n of log10 f values.
+std::unique_ptr<FitFunctions> curve_data(int model, const std::vector<double>& logf) {
+  auto d = std::make_unique<FitFunctions>();
+  d->opfit(1) = model;
+  d->imin(1) = 2;
+  d->ndatin(1) = int(logf.size());
+  for (size_t k = 0; k < logf.size(); ++k) d->xi(1, int(k) + 2) = logf[k];
+  return d;
+}
+
+TEST(DielectricWholeCurve, Model52MixesHnAndCcAndIsComputedOnceAtTheFirstPoint) {
+  const std::vector<double> logf = log_grid(1.0, 7.0, 0.25);
+  auto d = curve_data(52, logf);
+  auto ws = std::make_unique<ModelWorkspace>();
+  double p[101] = {0, -3.0, -5.5, 0, 2.5, 1.0, 0, 0.2, 0.6, 0.4};
+  // Before any spectrum the cache holds zeros; the first point computes it.
+  double y = -1.0;
+  functions(4, 1, *d, y, 9, p, *ws);
+  EXPECT_EQ(y, 0.0);
+  for (double lambda : {1.0, 0.0, 0.7}) {
+    p[5] = lambda;
+    ASSERT_TRUE(evaluate_data_set(1, *d, 9, p, *ws));
+    for (size_t k = 0; k < logf.size(); ++k) {
+      const double f = std::pow(10.0, logf[k]);
+      const double want = 2.5 * (lambda * hn_loss(f, 1e-3, 0.2, 0.6) + (1.0 - lambda) * cc_loss(f, std::pow(10.0, -5.5), 0.4));
+      EXPECT_TRUE(close(std::pow(10.0, ws->ycalc(int(k) + 2)), want, 1e-12)) << lambda << " " << k;
+    }
+  }
+  // Point by point: the first point recomputes, the others return the cache,
+  // even when the parameters changed in between.
+  std::vector<double> first(logf.size());
+  for (size_t k = 0; k < logf.size(); ++k) first[k] = ws->ycalc(int(k) + 2);
+  p[5] = 0.3;
+  double later = 0.0;
+  functions(5, 1, *d, later, 9, p, *ws);
+  EXPECT_EQ(later, first[3]);
+  for (int j = 2; j < 2 + int(logf.size()); ++j) functions(j, 1, *d, y, 9, p, *ws);
+  EXPECT_NE(ws->curve.epscalc(4), first[3]);
+  // Only data set 1 has a whole-curve value.
+  d->opfit(2) = 52;
+  d->imin(2) = 1, d->ndatin(2) = 3;
+  y = 42.0;
+  functions(1, 2, *d, y, 9, p, *ws);
+  EXPECT_EQ(y, 42.0);
+  EXPECT_FALSE(evaluate_data_set(2, *d, 9, p, *ws));
+}
+
+TEST(DielectricWholeCurve, CachedKernelsFollowTheFrequencies) {
+  // Models 50 and 51 on one grid, then another: the second result equals that
+  // of a fresh evaluation, so nothing of the first grid is reused.
+  const std::vector<double> a = log_grid(1.0, 8.0, 0.125), b = log_grid(0.5, 7.0, 0.1);
+  const double p[101] = {0, -4.0, -6.0, 0, 3.0, 0.8, 0, 0.15, 0.5, 0.6};
+  for (int model : {50, 51}) {
+    auto used = std::make_unique<WholeCurve>(), fresh = std::make_unique<WholeCurve>();
+    std::vector<double> ea(a.size()), eb(b.size()), ef(b.size());
+    used->spectrum(model, a.data(), int(a.size()), p, ea.data(), nullptr);
+    used->spectrum(model, b.data(), int(b.size()), p, eb.data(), nullptr);
+    fresh->spectrum(model, b.data(), int(b.size()), p, ef.data(), nullptr);
+    EXPECT_EQ(eb, ef) << model;
+    for (double v : eb) EXPECT_GT(v, 0.0) << model;
+  }
+}
+
+TEST(DielectricWholeCurve, NegativeLossStopsWithThePoint) {
+  const std::vector<double> logf = log_grid(1.0, 7.0, 1.0);
+  auto wc = std::make_unique<WholeCurve>();
+  // λ = 2: twice the α loss minus the β loss, negative where the β process dominates.
+  const double p[101] = {0, -2.0, -6.0, 0, 1.0, 2.0, 0, 0.1, 0.5, 0.2};
+  std::vector<double> eps(logf.size());
+  Screen s;
+  EXPECT_THROW(wc->spectrum(52, logf.data(), int(logf.size()), p, eps.data(), &s.con), ProgramStop);
+  const auto out = lines_of(s.out.str());
+  ASSERT_EQ(out.size(), 2u) << s.out.str();
+  EXPECT_EQ(out[0], " ERROR in die.for");
+  size_t first_negative = 0;
+  for (;; ++first_negative) {
+    const double f = std::pow(10.0, logf[first_negative]);
+    if (2.0 * hn_loss(f, 1e-2, 0.1, 0.5) < cc_loss(f, 1e-6, 0.2)) break;
+  }
+  EXPECT_EQ(out[1].substr(0, 5), " * " + std::to_string(first_negative + 1) + " ") << out[1];
+  EXPECT_THROW(wc->prepare(logf.data(), 501), IndexRangeError);
+}
+
+}  // namespace
+}  // namespace zorvik
