@@ -28,6 +28,7 @@
 // Run with --benchmark_repetitions=5 --benchmark_report_aggregates_only=true.
 #include <benchmark/benchmark.h>
 
+#include "program_chain.h"
 #include "tight_chain.h"
 
 #include <algorithm>
@@ -35,29 +36,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <memory>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "core/console.h"
-#include "core/run_tables.h"
-#include "models/workspace.h"
-#include "sampler/changepar.h"
-#include "sampler/compara.h"
-#include "setup/data_file.h"
-#include "setup/param_file.h"
-
 namespace zorvik {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace bench;
 
-const fs::path kBenchRoot = fs::path(ZORVIK_SOURCE_DIR) / ".." / "shared" / "bench";
 constexpr double kPi = 3.141592653589793;
 
 enum class Model { Dif, Difrotconf };
@@ -70,33 +59,6 @@ struct ProblemSpec {
 
 constexpr ProblemSpec kB2{"B2", "B2_qens", Model::Dif};
 constexpr ProblemSpec kB3{"B3", "B3_qens_rot", Model::Difrotconf};
-
-// ---------------------------------------------------------------------------
-// The uniforms of the chain
-// ---------------------------------------------------------------------------
-
-// One step reads at most rnums[1 … npar+1]; 32 floats a step leave room for npar = 28.
-constexpr int kStride = 32;
-constexpr int kPoolSteps = 1 << 14;
-
-// Single-precision uniforms strictly inside (0, 1): (k + ½)·2⁻²³ with k a 23-bit
-// integer, exact in a float, so 0 and 1 never occur.
-std::vector<float> make_uniform_pool() {
-  std::mt19937 gen(20240601u);
-  std::vector<float> u(static_cast<size_t>(kPoolSteps) * kStride);
-  for (float& v : u) v = static_cast<float>((static_cast<double>(gen() >> 9) + 0.5) * 0x1p-23);
-  return u;
-}
-
-const std::vector<float>& uniform_pool() {
-  static const std::vector<float> pool = make_uniform_pool();
-  return pool;
-}
-
-// The uniforms of step k, indexed from 1 like the program's rnums.
-inline const float* step_uniforms(const std::vector<float>& pool, unsigned k) {
-  return pool.data() + static_cast<size_t>(k % kPoolSteps) * kStride;
-}
 
 // ---------------------------------------------------------------------------
 // The baseline: the problem read straight from its files into vectors
@@ -112,29 +74,12 @@ struct DataSet {
   double delta = 0.0;           // grid step of the rectangle rule
 };
 
-struct Problem {
+struct Problem : ChainParameters {
   Model model = Model::Dif;
   std::vector<DataSet> sets;
-  double temp = 1.0;
-  int npar = 0;
-  std::vector<double> par, move, lo, hi;  // index 1 … npar
-  std::vector<int> free_pars;             // index 1 … nfit
   double chi2_reference = 0.0;            // the generator's mean chi-square at the start values
   size_t npoints = 0;
 };
-
-std::vector<std::string> tokens_of(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> t;
-  for (std::string s; in >> s;) t.push_back(s);
-  return t;
-}
-
-bool is_number(const std::string& s) {
-  char* end = nullptr;
-  std::strtod(s.c_str(), &end);
-  return end != s.c_str() && *end == '\0';
-}
 
 // The resolution file (a header line, then x y) centred on its origin, the last
 // line with x ≤ zero, and cut to the half-width the window ±xmax allows on the
@@ -191,15 +136,7 @@ Problem read_problem(const ProblemSpec& spec) {
   const fs::path dir = kBenchRoot / spec.folder;
   Problem pb;
   pb.model = spec.model;
-  std::ifstream in(dir / "bench.par");
-  if (!in) throw std::runtime_error("cannot open " + (dir / "bench.par").string());
-  std::vector<std::string> lines;
-  for (std::string l; std::getline(in, l);) lines.push_back(l);
-  auto find = [&](const char* tag) {
-    for (size_t i = 0; i < lines.size(); ++i)
-      if (lines[i].find(tag) != std::string::npos) return i;
-    throw std::runtime_error(std::string("bench.par: no line with ") + tag);
-  };
+  const std::vector<std::string> lines = read_lines(dir / "bench.par");
 
   // Data-set lines: name cf Nint nomout xmin xmax model, then the resolution line.
   for (size_t i = 0; i + 1 < lines.size(); ++i) {
@@ -220,30 +157,8 @@ Problem read_problem(const ProblemSpec& spec) {
   }
   if (pb.sets.empty()) throw std::runtime_error("bench.par: no convolved data set");
 
-  pb.temp = std::stod(tokens_of(lines[find("!Temperature")])[0]);
-  pb.npar = std::stoi(tokens_of(lines[find("!npar")])[0]);
-  const size_t a = find("!Acceptance factor");
-  pb.par.assign(pb.npar + 1, 0.0);
-  pb.move = pb.lo = pb.hi = pb.par;
-  pb.free_pars.assign(1, 0);
-  for (int i = 1; i <= pb.npar; ++i) {
-    const auto f = tokens_of(lines.at(a + i));
-    if (f.size() < 7 || std::stoi(f[0]) != i)
-      throw std::runtime_error("bench.par: parameter line " + std::to_string(i) + " not understood");
-    pb.par[i] = std::stod(f[3]);
-    pb.move[i] = std::stod(f[4]);
-    pb.lo[i] = std::stod(f[5]);
-    pb.hi[i] = std::stod(f[6]);
-    if (f[2] == "a" && pb.move[i] != 0.0)
-      pb.free_pars.push_back(i);
-    else if (f[2] != "n")
-      throw std::runtime_error("bench.par: parameter " + std::to_string(i) + " is neither additive nor fixed");
-  }
-
-  std::ifstream meta(dir / "meta.json");
-  const std::string m((std::istreambuf_iterator<char>(meta)), std::istreambuf_iterator<char>());
-  const size_t c = m.find("\"chi2_start\":");
-  if (c != std::string::npos) pb.chi2_reference = std::strtod(m.c_str() + c + 13, nullptr);
+  read_chain_parameters(lines, pb);
+  pb.chi2_reference = generator_chi2_start(dir);
   return pb;
 }
 
@@ -351,83 +266,6 @@ struct PlainChisq {
 
 
 // ---------------------------------------------------------------------------
-// The program: the tables read by its own readers in a scratch copy
-// ---------------------------------------------------------------------------
-
-struct ProgramState {
-  std::unique_ptr<Run> pristine;  // as read, before any chi-square
-  std::string error;
-};
-
-// Copies the problem into a fresh folder, reads it there with the program's
-// readers (keyboard empty, screen discarded), and removes the folder again.
-ProgramState read_program_state(const ProblemSpec& spec) {
-  ProgramState s;
-  const fs::path dir = kBenchRoot / spec.folder;
-  if (!fs::exists(dir / "bench.par")) {
-    s.error = "reference problem not found at " + dir.string() + "; skipped";
-    return s;
-  }
-  std::string templ = (fs::temp_directory_path() / "zorvik_qens_XXXXXX").string();
-  if (!mkdtemp(templ.data())) {
-    s.error = "mkdtemp failed";
-    return s;
-  }
-  const fs::path scratch = templ;
-  const fs::path here = fs::current_path();
-  try {
-    for (const auto& e : fs::directory_iterator(dir)) {
-      const fs::path f = e.path().filename();
-      if (f.extension() != ".par" && f.extension() != ".dat") continue;
-      fs::copy_file(e.path(), scratch / f);
-      fs::permissions(scratch / f, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
-    }
-    fs::current_path(scratch);
-    auto run = std::make_unique<Run>();
-    std::istringstream keyboard;
-    std::ostringstream screen;
-    Console con(keyboard, screen);
-    run->settings.parfile = "bench.par";
-    if (parread(*run, con) != ReadOutcome::Done || dataread(*run, con) != ReadOutcome::Done)
-      s.error = "the readers asked for an edit:\n" + screen.str();
-    else {
-      classify_sigmas(run->data, run->settings.nfunc);  // as the program does after the set-up
-      s.pristine = std::move(run);
-    }
-  } catch (const std::exception& e) {
-    s.error = std::string("reading ") + spec.id + " failed: " + e.what();
-  }
-  fs::current_path(here);
-  std::error_code ec;
-  fs::remove_all(scratch, ec);
-  return s;
-}
-
-template <const ProblemSpec& Spec>
-const ProgramState& program_state() {
-  static const ProgramState st = read_program_state(Spec);
-  return st;
-}
-
-struct ProgramChain {
-  std::unique_ptr<Run> run;
-  std::unique_ptr<ModelWorkspace> ws = std::make_unique<ModelWorkspace>();
-  std::istringstream keyboard;
-  std::ostringstream screen;
-  Console con{keyboard, screen};
-
-  explicit ProgramChain(const Run& pristine) : run(std::make_unique<Run>(pristine)) { compara(*run, *ws); }
-  void step(const float* r) { changepar(*run, *ws, r, con); }
-  double chi() const { return run->chain.chisq(0); }
-  long accepted() const { return run->chain.stepcount(2) + run->chain.stepcount(3); }
-  int npoints() const {
-    int n = 0;
-    for (int i = 1; i <= run->settings.nfunc; ++i) n += run->data.ndatin(i);
-    return n;
-  }
-};
-
-// ---------------------------------------------------------------------------
 // The agreement check, made once per problem before any timing
 // ---------------------------------------------------------------------------
 
@@ -450,68 +288,22 @@ struct ProgramChain {
 // Along the chains the parameters stay identical as long as no acceptance flips
 // (a flip needs a uniform within ~1e-5 of its threshold); 1e-12 then checks
 // that the two chains made the same moves.
-constexpr double kChiTolB2 = 1e-11;
-constexpr double kChiTolB3 = 1e-4;
-constexpr double kPathTol = 1e-12;
-constexpr int kCheckSteps = 2000;
-
-bool within(double a, double b, double tol) { return std::fabs(a - b) <= tol * std::max(std::fabs(a), std::fabs(b)); }
-
-struct Agreement {
-  std::string verdict;      // empty when everything agrees
-  double max_rel_diff = 0;  // largest relative chi-square difference seen
-  double generator_rel_diff = 0;  // baseline against the generator, at the start
-};
+constexpr Tolerances kTolB2{1e-11, 1e-9};
+constexpr Tolerances kTolB3{1e-4, 1e-4};
 
 template <const ProblemSpec& Spec>
 const Agreement& agreement() {
   static const Agreement result = [] {
-    Agreement a;
     std::string why;
     const Problem* pb = problem<Spec>(why);
     const ProgramState& ps = program_state<Spec>();
-    if (!pb) {
+    Agreement a;
+    if (!pb)
       a.verdict = why;
-      return a;
-    }
-    if (!ps.pristine) {
+    else if (!ps.pristine)
       a.verdict = ps.error;
-      return a;
-    }
-    const double tol = Spec.model == Model::Dif ? kChiTolB2 : kChiTolB3;
-    const double ref_tol = Spec.model == Model::Dif ? 1e-9 : kChiTolB3;
-    std::ostringstream msg;
-    msg.precision(17);
-    ProgramChain prog(*ps.pristine);
-    if (prog.npoints() != static_cast<int>(pb->npoints))
-      msg << "points: program " << prog.npoints() << ", baseline " << pb->npoints << "; ";
-    TightChain<Problem, PlainChisq> tight(*pb);
-    auto note = [&](double prog_chi, double tight_chi, const char* where) {
-      a.max_rel_diff = std::max(a.max_rel_diff, std::fabs(prog_chi - tight_chi) / std::fabs(prog_chi));
-      if (!within(prog_chi, tight_chi, tol))
-        msg << where << " chi-square: program " << prog_chi << ", tight " << tight_chi << "; ";
-    };
-    note(prog.chi(), tight.chi, "start");
-    if (pb->chi2_reference > 0.0) a.generator_rel_diff = std::fabs(tight.chi - pb->chi2_reference) / pb->chi2_reference;
-    if (pb->chi2_reference > 0.0 && !within(pb->chi2_reference, tight.chi, ref_tol))
-      msg << "start chi-square " << tight.chi << " but the problem says " << pb->chi2_reference << "; ";
-    const auto& pool = uniform_pool();
-    PlainChisq at_program_state;
-    std::vector<double> pp(pb->npar + 1);
-    for (int k = 0; k < kCheckSteps; ++k) {
-      prog.step(step_uniforms(pool, k));
-      tight.step(step_uniforms(pool, k));
-      // The baseline's chi-square at the program's state, whatever the paths did.
-      for (int i = 1; i <= pb->npar; ++i) pp[i] = prog.run->params.par(i);
-      if (k % 10 == 0) note(prog.chi(), at_program_state(*pb, pp.data()), "step");
-    }
-    note(prog.chi(), tight.chi, "final");
-    if (prog.accepted() != tight.accepted)
-      msg << "accepted steps: program " << prog.accepted() << ", tight " << tight.accepted << "; ";
-    for (int i = 1; i <= pb->npar; ++i)
-      if (!within(prog.run->params.par(i), tight.p[i], kPathTol))
-        msg << "p" << i << ": program " << prog.run->params.par(i) << ", tight " << tight.p[i] << "; ";
-    a.verdict = msg.str();
+    else
+      a = check_agreement<PlainChisq>(*pb, *ps.pristine, Spec.model == Model::Dif ? kTolB2 : kTolB3);
     return a;
   }();
   return result;
@@ -525,15 +317,6 @@ bool ready(benchmark::State& state) {
   return false;
 }
 
-void report(benchmark::State& state, size_t npoints, long accepted) {
-  const double steps = static_cast<double>(state.iterations());
-  state.SetItemsProcessed(state.iterations());
-  // Seconds per data point (printed with an SI prefix: "15.6n" is 15.6 ns).
-  state.counters["time_per_point"] =
-      benchmark::Counter(steps * static_cast<double>(npoints), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  if (accepted >= 0) state.counters["acceptance"] = static_cast<double>(accepted) / steps;
-}
-
 // ---------------------------------------------------------------------------
 // Benchmarks
 // ---------------------------------------------------------------------------
@@ -542,41 +325,17 @@ template <const ProblemSpec& Spec>
 void tight_loop(benchmark::State& state) {
   if (!ready<Spec>(state)) return;
   std::string why;
-  const Problem& pb = *problem<Spec>(why);
-  TightChain<Problem, PlainChisq> chain(pb);
-  const auto& pool = uniform_pool();
-  unsigned k = 0;
-  for (auto _ : state) chain.step(step_uniforms(pool, k++));
-  benchmark::DoNotOptimize(chain.p.data());
-  report(state, pb.npoints, chain.accepted);
-  state.counters["check_max_rel_chi_diff"] = agreement<Spec>().max_rel_diff;
-  state.counters["check_generator_rel_diff"] = agreement<Spec>().generator_rel_diff;
+  time_tight_loop<PlainChisq>(state, *problem<Spec>(why), agreement<Spec>());
 }
 
 template <const ProblemSpec& Spec>
 void program_step(benchmark::State& state) {
-  if (!ready<Spec>(state)) return;
-  ProgramChain chain(*program_state<Spec>().pristine);
-  const auto& pool = uniform_pool();
-  unsigned k = 0;
-  for (auto _ : state) {
-    chain.step(step_uniforms(pool, k++));
-    double chi = chain.chi();
-    benchmark::DoNotOptimize(chi);
-  }
-  report(state, static_cast<size_t>(chain.npoints()), chain.accepted());
+  if (ready<Spec>(state)) time_program_step(state, *program_state<Spec>().pristine);
 }
 
 template <const ProblemSpec& Spec>
 void program_compara(benchmark::State& state) {
-  if (!ready<Spec>(state)) return;
-  ProgramChain chain(*program_state<Spec>().pristine);
-  for (auto _ : state) {
-    compara(*chain.run, *chain.ws);
-    double chi = chain.chi();
-    benchmark::DoNotOptimize(chi);
-  }
-  report(state, static_cast<size_t>(chain.npoints()), -1);
+  if (ready<Spec>(state)) time_program_compara(state, *program_state<Spec>().pristine);
 }
 
 BENCHMARK(tight_loop<kB2>)->Name("BM_B2_TightLoop");

@@ -295,13 +295,14 @@ void WholeCurve::gbeff(const double* galpha, const double* gbeta, double* beta) 
   const int n2 = n + 2;
   const size_t m2 = static_cast<size_t>(n2);
   // Both distributions on the extended grid, extrapolated linearly from their
-  // two end values (a distribution is never negative: a negative
-  // extrapolation is taken as 0), with the trapezoid weights 1, 2, …, 2, 1.
+  // two end values, with the trapezoid weights 1, 2, …, 2, 1. (A negative
+  // extrapolated value is kept: it is the linear continuation of a tail that
+  // is already negligible there.)
   std::array<double, kMaxCurvePoints + 2> wa{}, wb{};
   auto extend = [n](const double* g, double* w) {
     for (int j = 0; j < n; ++j) w[j + 1] = 2.0 * g[j];
-    w[0] = std::fmax(2.0 * g[0] - g[1], 0.0);
-    w[n + 1] = std::fmax(2.0 * g[n - 1] - g[n - 2], 0.0);
+    w[0] = 2.0 * g[0] - g[1];
+    w[n + 1] = 2.0 * g[n - 1] - g[n - 2];
   };
   extend(galpha, wa.data());
   extend(gbeta, wb.data());
