@@ -91,8 +91,11 @@ void show_chi(const Run& run, Console& con) {
 void show_molecule(Run& run, ModelWorkspace& ws, Console& con) {
   outwrite(20, run, ws, con);
   const FitFunctions& d = run.data;
-  if (d.opfit(1) == 1 || d.opfit(2) == 1) run_viewer(con, "molec.xyz");
-  if (d.opfit(1) == 2 || d.opfit(2) == 2) {
+  auto uses = [&d](int m) { return d.opfit(1) == m || d.opfit(2) == m; };
+  // molec.xyz: C2F2Cl4 given by distances, or (without a C2F2Cl4 model) CCl4
+  // and the dichloroethylenes.
+  if (uses(1) || (!uses(2) && !uses(3) && (uses(4) || uses(5) || uses(6)))) run_viewer(con, "molec.xyz");
+  if (uses(2)) {
     con.line("Trans (t) or gauche (g) molecule?");
     const auto answer = con.read_token();
     if (answer && *answer == "t") run_viewer(con, "molect.xyz");

@@ -5,6 +5,7 @@
 #include "core/capacity.h"
 #include "models/dielectric.h"
 #include "models/diffusion.h"
+#include "models/molecular.h"
 #include "models/lineshapes.h"
 
 namespace zorvik {
@@ -48,12 +49,12 @@ constexpr int kAny = kMaxFunc;
 // 5 (blocks of five), 9 (diffusion, rotation, stretched exponential) and 10
 // (temperature-dependent dielectric models, blocks of ten).
 const ModelInfo kCatalogue[] = {
-    {1, nullptr, "sq11/rdf11", 1, 2, true, 2},
-    {2, nullptr, "sq12/rdf12", 1, 2, true, 2},
-    {3, nullptr, "sqbzp/rdfbzp", 1, 2, true, 2},
-    {4, nullptr, "sqccl4/rdfccl4", 1, 2, true, 2},
-    {5, nullptr, "sqtransh/rdftransh", 1, 2, true, 2},
-    {6, nullptr, "sqtransd/rdftransd", 1, 2, true, 2},
+    {1, &molecule_batch<1>, "sq11/rdf11", 1, 2, true, 2},
+    {2, &molecule_batch<2>, "sq12/rdf12", 1, 2, true, 2},
+    {3, &molecule_batch<3>, "sqbzp/rdfbzp", 1, 2, true, 2},
+    {4, &molecule_batch<4>, "sqccl4/rdfccl4", 1, 2, true, 2},
+    {5, &molecule_batch<5>, "sqtransh/rdftransh", 1, 2, true, 2},
+    {6, &molecule_batch<6>, "sqtransd/rdftransd", 1, 2, true, 2},
     {50, &dielimg_batch<50>, "dielimg", 1, 1, false, 0},
     {51, &dielimg_batch<51>, "dielimg", 1, 1, false, 0},
     {52, &dielimg_batch<52>, "dielimg", 1, 1, false, 0},

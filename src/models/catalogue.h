@@ -30,7 +30,7 @@ using BatchModel = bool (*)(const ModelEnv& env, int i, const double* x, double*
 
 struct ModelInfo {
   int number;
-  BatchModel plain;      // the routine over a range of points, unconvolved; nullptr where not built yet
+  BatchModel plain;      // the routine over a range of points, unconvolved
   const char* routine;   // name of the model routine (for slot 2 of the molecules: slot 1 / slot 2)
   int first_slot;        // data-set slots in which the routine evaluates
   int last_slot;

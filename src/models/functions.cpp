@@ -8,11 +8,9 @@ namespace zorvik {
 
 namespace {
 
-// Model numbers from here on are the simple functions (100 … 103, 110 … 125),
-// which are convolved by sampling them on the extended grid. The convolved
-// radial distributions (1 … 9) need their own grid transform, and the
-// dielectric models have no convolved form.
-constexpr int kFirstSimpleModel = 100;
+// The molecular models (1 … 9): their radial distribution (data set 2) is
+// convolved through the transform (g − B)/r, see fill_molecular_grid.
+bool molecular(int opfit) { return opfit >= 1 && opfit <= 9; }
 
 // The whole-curve dielectric models compute the spectrum of the whole fit range
 // at once (see dielectric.h).
@@ -32,6 +30,26 @@ bool fill_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWor
   return f(env_of(i, d, ws), i, d.xc.row(i) + r.lo, ws.yconv.base() + r.lo, r.hi - r.lo + 1, par);
 }
 
+// The radial distribution of data set i on its convolution grid as
+// (g(r) − B(r))/r, B the background polynomial: the background-free
+// distribution divided by r, which the kernel sum convolves and conv turns back
+// into c·r + B(r). Grid points at r ≤ 0 (index k ≤ 0) hold 0.
+bool fill_molecular_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
+  const ConvRange r = conv_grid_range(i, d);
+  double* g = ws.yconv.base();
+  const int first = r.lo > 1 ? r.lo : 1;
+  for (int k = r.lo; k < first; ++k) g[k] = 0.0;
+  if (first > r.hi) return true;
+  const double* x = d.xc.row(i);
+  if (!f(env_of(i, d, ws), i, x + first, g + first, r.hi - first + 1, par)) return false;
+  for (int k = first; k <= r.hi; ++k) g[k] = (g[k] - background_polynomial(x[k], par)) / x[k];
+  return true;
+}
+
+bool fill_model_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
+  return molecular(d.opfit(i)) ? fill_molecular_grid(f, i, d, par, ws) : fill_grid(f, i, d, par, ws);
+}
+
 }  // namespace
 
 BatchModel plain_model(int opfit) {
@@ -47,7 +65,7 @@ std::string evaluation_problem(int i, const FitFunctions& d) {
   if (whole_curve(m) && d.ndatin(i) < min_curve_points(m))
     return "model " + std::to_string(m) + " needs at least " + std::to_string(min_curve_points(m)) +
            " points in the fit range (it has " + std::to_string(d.ndatin(i)) + ")";
-  if (convolved(d, i) && (m < kFirstSimpleModel || !find_model(m)->convolvable))
+  if (const ModelInfo* info = find_model(m); convolved(d, i) && (!info->convolvable || i < info->conv_first_slot))
     return "the convolution with the resolution (option \"" + d.fileop(i).str() + "\") of model " +
            std::to_string(m) + " is not available in this version of the program";
   return "";
@@ -83,12 +101,11 @@ void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, dou
     f(env, i, &x, &y, 1, par);
     return;
   }
-  if (opfit < kFirstSimpleModel) return;
   // The grid is filled at the first point of the fit range and serves the
   // later points of the same data set. A data set beyond the model's parameter
   // blocks has no value at any point.
   if (j == d.imin(i)) {
-    if (!fill_grid(f, i, d, par, ws)) return;
+    if (!fill_model_grid(f, i, d, par, ws)) return;
   } else if (const ModelInfo* m = find_model(opfit); i < m->first_slot || i > m->last_slot) {
     return;
   }
@@ -106,7 +123,7 @@ bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, 
   // The fit range was validated against the table capacity when it was read.
   check_index("xi", 2, 1, kMaxPoints, first + n - 1);
   if (convolved(d, i)) {
-    if (opfit < kFirstSimpleModel || !fill_grid(f, i, d, par, ws)) return false;
+    if (!fill_model_grid(f, i, d, par, ws)) return false;
     conv_range(i, ws.yconv, first, n, d, ws.ycalc, par, opfit);
     return true;
   }

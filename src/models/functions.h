@@ -16,10 +16,11 @@ namespace zorvik {
 // The batch routine of a plain (not convolved) model number, or nullptr.
 BatchModel plain_model(int opfit);
 
-// Empty when data set i can be evaluated by this version of the program;
-// otherwise the reason, as a sentence for the user (a model family not built
-// yet, or a model whose convolution with the resolution is not available: the
-// simple functions from 100 on are convolved, the others are not).
+// Empty when data set i can be evaluated; otherwise the reason, as a sentence
+// for the user: a number without a routine, a convolution the model has not
+// (only the simple functions from 100 on and the radial distributions of the
+// molecules in data set 2 are convolved), a whole-curve fit range too short for
+// the loss inversion.
 std::string evaluation_problem(int i, const FitFunctions& d);
 
 // Checks that can be made once before a model is evaluated (for example the

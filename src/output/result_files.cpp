@@ -194,8 +194,6 @@ void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con) {
   }
 }
 
-void write_molecules(int /*writemode*/, Run& /*run*/, Console& /*con*/) {}
-
 void write_initial_curves(Run& run, ModelWorkspace& ws) {
   FitFunctions& d = run.data;
   for (int i = 1; i <= run.settings.nfunc; ++i) {

@@ -30,10 +30,12 @@ namespace zorvik {
 // that selects no routine in that slot) ycalc is written as 0.
 void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con);
 
-// The molecule writers plug in here: the distance table and file of model 1,
-// the XYZ conformer files of model 2, and the message of model 3, selected by
-// the model numbers of data sets 1 and 2. Called by outwrite for writemodes 10
-// and 20; it writes nothing yet.
+// The molecule writers (molecule_files.cpp), selected by the model numbers of
+// data sets 1 and 2: writemode 10 prints the pair table and writes "d.dat"
+// and the XYZ files, writemode 20 the XYZ files only: "molec.xyz" (models 1,
+// 4, 5, 6), "molect.xyz" and "molecg.xyz" (model 2, trans and gauche
+// conformers); model 3 prints "pelotudo" and waits for the Enter key. Models
+// 4 … 6 are written only when no C2F2Cl4 model (1 … 3) is in the fit.
 void write_molecules(int writemode, Run& run, Console& con);
 
 // The initial-curve files: for each data set i with opfit(i) > 0, the file
