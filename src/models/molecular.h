@@ -36,6 +36,13 @@
 //      the trans conformer (F–C–C–F dihedral 180°; the rest gauche, 60°).
 //      Widths p26 … p37 by pair type as for model 1.
 //   3  no molecule: evaluating it ends the program.
+// Both C2F2Cl4 forms are built on a staggered ethane frame. Sensible start
+// values are the standard lengths of single bonds between sp3 carbons and
+// their substituents, C–C 1.54 Å, C–F 1.35 Å, C–Cl 1.77 Å, with tetrahedral
+// angles of 109.47° (F. H. Allen et al., "Tables of bond lengths determined by
+// X-ray and neutron diffraction", J. Chem. Soc. Perkin Trans. 2 (1987) S1);
+// the geminal and anti distances of model 1 then follow from that frame (see
+// the molecular tests, which build it).
 //
 // Every routine builds its pairs once per call from the parameters and then
 // runs over the points. A geometry that admits no molecule (a negative number

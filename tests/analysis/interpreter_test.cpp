@@ -1,7 +1,6 @@
 // The command prompt on a hand-built run (a straight line, model 100, fitted to
 // four points): how each session ends, the state that commands leave behind, and
-// the molecule viewer's command lines, which a program run cannot reach while the
-// molecular models are not available.
+// the molecule viewer's command lines.
 #include "analysis/interpreter.h"
 
 #include <gtest/gtest.h>
@@ -129,9 +128,13 @@ TEST_F(Prompt, ShowmolStartsTheViewerOnTheMoleculeFileOfTheModel) {
   run_->data.opfit(1) = 0;
   run_->data.opfit(2) = 2;
   session("showmol\nt\nshowmol\ng\nshowmol\nx\nend\n");
-  EXPECT_EQ(lines_of(dir_.fake_log()),
-            (std::vector<std::string>{"raswin -xyz molec.xyz", "raswin -xyz molect.xyz", "raswin -xyz molecg.xyz"}));
+  EXPECT_TRUE(file_exists("molect.xyz") && file_exists("molecg.xyz"));
   EXPECT_EQ(lines_of(out_.str())[1], "ZoRvIk>  Trans (t) or gauche (g) molecule?");
+  // CCl4 alone has its own molecule file.
+  run_->data.opfit(2) = 4;
+  session("showmol\nend\n");
+  EXPECT_EQ(lines_of(dir_.fake_log()), (std::vector<std::string>{"raswin -xyz molec.xyz", "raswin -xyz molect.xyz",
+                                                                 "raswin -xyz molecg.xyz", "raswin -xyz molec.xyz"}));
 }
 
 }  // namespace
