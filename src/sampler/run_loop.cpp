@@ -51,7 +51,22 @@ class Records {
 
 struct TraceFiles {
   std::ofstream chi, jump, move, chain;
+  std::string chi_name, chain_name;
   bool has_chain = false;
+
+  // Flushes the files and stops, naming the file, when a write failed (a full
+  // disk, a file that became unwritable): a trace that silently stops would
+  // pass for a complete one.
+  void flush() {
+    const std::pair<std::ofstream*, const std::string*> files[] = {
+        {&chi, &chi_name}, {&jump, &kJump}, {&move, &kMove}, {&chain, &chain_name}};
+    for (const auto& [f, name] : files) {
+      if (!f->is_open()) continue;
+      f->flush();
+      if (!*f) throw FatalError("Cannot write file \"" + *name + "\" (is the disk full?)");
+    }
+  }
+  static inline const std::string kJump = "jump.dat", kMove = "move.dat";
 };
 
 std::string folder_path(const RunSettings& s, const std::string& name) {
@@ -62,14 +77,15 @@ std::string folder_path(const RunSettings& s, const std::string& name) {
 void open_traces(const Run& run, TraceFiles& t) {
   const RunSettings& s = run.settings;
   const FitParameters& p = run.params;
-  t.chi = open_output(s.chifile.str());
+  t.chi_name = s.chifile.str();
+  t.chi = open_output(t.chi_name);
   Records head("(11x,a,1x,100a10)");
   head.add("#Cicle chitot nochange chidown chiup");
   for (int i = 1; i <= s.npar; ++i) head.add(p.namepar(i));
   head.write(t.chi);
 
-  t.jump = open_output("jump.dat");
-  t.move = open_output("move.dat");
+  t.jump = open_output(TraceFiles::kJump);
+  t.move = open_output(TraceFiles::kMove);
   Records mhead("(a,100a7)");
   mhead.add("#step ");
   for (int i = 1; i <= s.npar; ++i) mhead.add(p.namepar(i));
@@ -77,7 +93,8 @@ void open_traces(const Run& run, TraceFiles& t) {
 
   t.has_chain = s.gparmode == 2 || s.gparmode == 3;
   if (t.has_chain) {
-    t.chain = open_output(folder_path(s, "MMchain.dat"));
+    t.chain_name = folder_path(s, "MMchain.dat");
+    t.chain = open_output(t.chain_name);
     Records chead("(a,100a10)");
     chead.add("#step chi ");
     for (int i = 1; i <= s.npar; ++i) chead.add(p.namepar(i));
@@ -287,7 +304,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
     move_rec.clear().add(icycle);
     for (int i = 1; i <= npar; ++i) move_rec.add(p.move(i));
     move_rec.write(traces.move);
-    for (auto& f : {&traces.chi, &traces.jump, &traces.move, &traces.chain}) f->flush();
+    traces.flush();
 
     ch.npardown.fill(0);
     ch.stepcount.fill(0);
@@ -301,6 +318,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
       ch.chiprev = ch.chisq(0);
     }
   }
+  traces.flush();
 }
 
 }  // namespace zorvik

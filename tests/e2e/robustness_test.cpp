@@ -1,0 +1,98 @@
+// The program under hostile conditions: killed at any moment of a run, and
+// writing to a full disk or into a folder that does not exist.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "setup/param_file.h"
+#include "support/program.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::copy_example;
+using testing_support::read_text;
+using testing_support::run_program;
+using testing_support::ScratchDir;
+using testing_support::Screen;
+using testing_support::write_text;
+
+// The peaks example with another cycles record ("ncycles nwrite").
+void set_cycles(const std::string& cycles) {
+  const std::string par = read_text("peaks.par");
+  write_text("peaks.par", std::regex_replace(par, std::regex(R"(.*!Ciclos tot, write)"), cycles + " !Ciclos tot, write"));
+}
+
+// Starts the program on peaks.par with no keyboard and no screen.
+pid_t start_program() {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, 0), dup2(null, 1), dup2(null, 2);
+    execl(ZORVIK_BINARY, "zorvik", "peaks.par", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+TEST(Robustness, KillingARunNeverLeavesABrokenParameterFile) {
+  ScratchDir dir;
+  copy_example("peaks");
+  // A long run that rewrites its files, the parameter file among them, after
+  // every step: most of its time is spent writing, so the kills land in the
+  // middle of writes (a writer that truncated the file in place would be caught
+  // by most runs of this test).
+  set_cycles("10000000 1");
+  const std::string original = read_text("peaks.par");
+  std::mt19937 rng(20261206);
+  std::uniform_int_distribution<int> delay_ms(50, 400);
+  for (int k = 0; k < 16; ++k) {
+    const pid_t pid = start_program();
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms(rng)));
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+    // The file reads back whole: every record, every parameter finite. The
+    // next run starts from it.
+    auto run = std::make_unique<zorvik::Run>();
+    run->settings.parfile = "peaks.par";
+    Screen s;
+    ASSERT_EQ(parread(*run, s.con), ReadOutcome::Done) << "kill " << k << ":\n" << read_text("peaks.par");
+    ASSERT_EQ(run->settings.npar, 12);
+    for (int i = 1; i <= 12; ++i) EXPECT_TRUE(std::isfinite(run->params.par(i)));
+    EXPECT_EQ(run->settings.ncycles, 10000000);
+  }
+  EXPECT_NE(read_text("peaks.par"), original) << "no run got as far as rewriting the parameter file";
+}
+
+TEST(Robustness, FullDiskAndMissingFolderStopWithTheFileNamed) {
+  ScratchDir dir;
+  copy_example("peaks");
+  set_cycles("2000 100");
+  const std::string par = read_text("peaks.par");
+  // The chi-square trace on a device that is always full.
+  write_text("peaks.par", std::regex_replace(par, std::regex("chipeaks.dat"), "/dev/full   "));
+  testing_support::Outcome o = run_program("peaks.par", "");
+  EXPECT_NE(o.status, 0);
+  EXPECT_NE(o.err.find("Cannot write file \"/dev/full\""), std::string::npos) << o.err;
+  // A result file in a folder that does not exist.
+  write_text("peaks.par", std::regex_replace(par, std::regex("fit1.dat   "), "nodir/f.dat"));
+  o = run_program("peaks.par", "");
+  EXPECT_NE(o.status, 0);
+  EXPECT_NE(o.err.find("\"nodir/f.dat\": No such file or directory"), std::string::npos) << o.err;
+}
+
+}  // namespace
+}  // namespace zorvik
