@@ -8,6 +8,7 @@
 
 #include "core/console.h"
 #include "core/errors.h"
+#include "core/files.h"
 #include "core/run_tables.h"
 #include "analysis/end_of_run.h"
 #include "analysis/interpreter.h"
@@ -73,10 +74,42 @@ int run_program(const std::vector<std::string>& args) {
   return 0;
 }
 
+constexpr const char* kUsage = R"(Usage: zorvik [PARAMETER-FILE]
+       zorvik --help | --version
+
+Bayesian fitting of experimental curves by Markov-chain Monte Carlo: the
+parameter file names the data files, the model of each, the parameters with
+their start values, steps and limits, and the chain settings.
+
+Without a file name the program asks "Enter Parameter file:"; there "hf" lists
+the models, "p" stands for pfin.par, "r" for prot.par and "ra" for prota.par.
+A parameter file whose name begins with "t" (t123.par) writes its results into
+the folder of its first four characters (t123/).
+
+The run is a batch run or ends at the prompt "ZoRvIk> " ("h" lists the
+commands), as the parameter file's interactive option says. See README.md.
+)";
+
+// "--help" and "--version" answer and end the program, unless a file of that
+// name exists: then it is read as the parameter file, like any other name.
+bool answered_option(const std::vector<std::string>& args) {
+  if (args.size() != 1 || zorvik::file_exists(args[0])) return false;
+  if (args[0] == "--help") {
+    std::cout << kUsage;
+    return true;
+  }
+  if (args[0] == "--version") {
+    std::cout << "zorvik " << ZORVIK_VERSION << '\n';
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (answered_option(args)) return 0;
   try {
     return run_program(args);
   } catch (const zorvik::FatalError& e) {

@@ -97,5 +97,21 @@ TEST(SetupRun, MissingDataFileAnsweredYesEditsAndReadsAgain) {
       << "the parameter file was not read again";
 }
 
+TEST(SetupRun, HelpAndVersionAnswerUnlessAFileHasThatName) {
+  ScratchDir dir;
+  Outcome o = run_program("--version", "");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out.substr(0, 7), "zorvik ");
+  o = run_program("--help", "");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out.substr(0, 14), "Usage: zorvik ");
+  // A parameter file called --help is read like any other.
+  write_text("--help", "");
+  o = run_program("--help", "");
+  EXPECT_NE(o.status, 0);
+  EXPECT_NE(o.out.find("ZZZZZ"), std::string::npos);
+  EXPECT_NE(o.err.find("Input error in file \"--help\": record 1"), std::string::npos) << o.err;
+}
+
 }  // namespace
 }  // namespace zorvik
