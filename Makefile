@@ -45,11 +45,11 @@ bench: build
 # inputs that crash in build-fuzz/crash-*. Commit those to fuzz/corpus once fixed.
 FUZZ_SECONDS ?= 60
 fuzz:
-	mkdir -p build-fuzz
-	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc \
-	  fuzz/fuzz_readers.cpp $$(find src -name '*.cpp' ! -name main.cpp) -o build-fuzz/fuzz_readers
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZORVIK_FUZZ=ON -DZORVIK_TESTS=OFF >/dev/null
+	cmake --build build-fuzz --target fuzz_readers -j $(JOBS)
 	mkdir -p build-fuzz/corpus
-	build-fuzz/fuzz_readers -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 \
+	build-fuzz/fuzz_readers -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 -print_final_stats=1 \
 	  -artifact_prefix=$(CURDIR)/build-fuzz/ $(CURDIR)/build-fuzz/corpus $(CURDIR)/fuzz/corpus
 
 clean:

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Many independent fits at once on one machine (a temperature series, a set of
+# samples): one folder per fit, each holding a parameter file of the same name
+# and its data. Every fit runs in batch mode in its own folder, its console in
+# console.txt there, as many at a time as there are cores (or -j N). The program
+# itself is single-threaded; GNU parallel shares out the folders.
+#
+#   scripts/run_folders.sh [-j N] PARAMETER-FILE FOLDER...
+#   scripts/run_folders.sh run.par T180 T195 T210
+#
+# The program is build/zorvik of this tree, or $ZORVIK. The exit status is the
+# number of fits that failed (see their console.txt).
+set -euo pipefail
+jobs=$(nproc)
+if [ "${1:-}" = "-j" ]; then
+  jobs=$2
+  shift 2
+fi
+if [ $# -lt 2 ]; then
+  echo "usage: $0 [-j N] PARAMETER-FILE FOLDER..." >&2
+  exit 2
+fi
+par=$1
+shift
+ZORVIK=${ZORVIK:-$(cd "$(dirname "$0")/.." && pwd)/build/zorvik}
+export ZORVIK par
+parallel --will-cite --jobs "$jobs" \
+  'cd {} && "$ZORVIK" "$par" </dev/null >console.txt 2>&1; s=$?; echo "{}: exit status $s"; exit $s' ::: "$@"
