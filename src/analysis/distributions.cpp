@@ -78,6 +78,9 @@ TotalChisqAt compara_total(Run& run, ModelWorkspace& ws) {
     double saved_chisq[kMaxFunc + 1];
     for (int k = 1; k <= npar; ++k) saved_par[k] = par[k];
     for (int k = 0; k <= kMaxFunc; ++k) saved_chisq[k] = chisq[k];
+    // The state the chain's chi-squares stand for, restored with them.
+    const auto saved_at = ws.chisq_par;
+    const bool saved_valid = ws.chisq_par_valid;
 
     for (int k = 1; k <= npar; ++k) par[k] = p[k];
     compara(run, ws);
@@ -86,6 +89,8 @@ TotalChisqAt compara_total(Run& run, ModelWorkspace& ws) {
 
     for (int k = 1; k <= npar; ++k) par[k] = saved_par[k];
     for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = saved_chisq[k];
+    ws.chisq_par = saved_at;
+    ws.chisq_par_valid = saved_valid;
     return total;
   };
 }

@@ -93,6 +93,63 @@ const ModelInfo* find_model(int number) {
   return nullptr;
 }
 
+namespace {
+
+// Shared parameters first … last plus up to two single ones, and the block
+// entries base + i of data set i.
+struct Blocks {
+  int first, last;
+  int single[2];
+  int bases[7];
+};
+
+ParamSet blocks_of(const Blocks& b, int i) {
+  ParamSet s;
+  for (int k = b.first; k <= b.last; ++k) s.set(static_cast<size_t>(k));
+  for (int k : b.single)
+    if (k > 0) s.set(static_cast<size_t>(k));
+  for (int base : b.bases)
+    if (base > 0 && base + i <= kMaxPar) s.set(static_cast<size_t>(base + i));
+  return s;
+}
+
+}  // namespace
+
+ParamSet model_reads(int number, int i) {
+  ParamSet s;
+  switch (number) {
+    case 55:  // VFT and Arrhenius laws; strengths and shapes in blocks of ten
+      return blocks_of({1, 5, {0, 0}, {5, 15, 25, 35, 45}}, i);
+    case 56:
+      return blocks_of({1, 5, {76, 77}, {5, 15, 25, 35, 45, 55, 65}}, i);
+    case 110:  // background; area, width, two Lorentzian widths, centre
+      return blocks_of({1, 3, {0, 0}, {3, 8, 13, 18, 23}}, i);
+    case 111:  // background, Γ0, D; area, fraction, centre
+    case 118:
+      return blocks_of({1, 5, {0, 0}, {5, 14, 23}}, i);
+    case 112:  // background, R, Dr, D, τ, β; area, centre
+    case 121:
+      return blocks_of({1, 6, {25, 26}, {6, 15}}, i);
+    case 113:  // background, R, Dr, D, r; area, centre
+      return blocks_of({1, 6, {25, 0}, {6, 15}}, i);
+    case 114:  // time scale; exponent
+      return blocks_of({1, 1, {0, 0}, {9}}, i);
+    case 119:  // background, Γ1, Γ2, D; area, two fractions, centre
+      return blocks_of({1, 6, {0, 0}, {6, 15, 24, 33}}, i);
+    case 120:  // background, R, Dr, Γc, D; area, fraction, centre
+      return blocks_of({1, 7, {0, 0}, {7, 16, 25}}, i);
+    default:
+      break;
+  }
+  s.set();
+  // The molecules: the scale and the geometry in both curves, the g(r)
+  // background only in data set 2 and the S(q) background only in data set 1.
+  if (number >= 1 && number <= 9 && (i == 1 || i == 2)) {
+    for (int k = i == 1 ? 2 : 8; k <= (i == 1 ? 7 : 14); ++k) s.reset(static_cast<size_t>(k));
+  }
+  return s;
+}
+
 std::string model_slot_problem(int number, int slot, const std::string& option) {
   const ModelInfo* m = find_model(number);
   if (!m) return "model " + std::to_string(number) + " is not in the catalogue of models (see \"hf\")";

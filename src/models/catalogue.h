@@ -5,7 +5,10 @@
 // selects routines by the same numbers.
 #pragma once
 
+#include <bitset>
 #include <string>
+
+#include "core/capacity.h"
 
 namespace zorvik {
 
@@ -37,6 +40,16 @@ struct ModelInfo {
   bool convolvable;      // the "c"/"cf" options convolve it (in the slots where it applies)
   int conv_first_slot;   // first slot in which the convolution applies
 };
+
+// A set of parameter numbers 1 … 100.
+using ParamSet = std::bitset<kMaxPar + 1>;
+
+// The parameters model `number` reads when it evaluates data set i: shared
+// parameters and that data set's own block entries (for the models fitted to
+// several data sets with per-set blocks), S(q) or g(r) terms (molecules), and
+// every parameter for the others. A data set whose parameters did not move
+// keeps its chi-square.
+ParamSet model_reads(int number, int i);
 
 // The catalogue entry of a model number, or nullptr when the number selects no routine.
 const ModelInfo* find_model(int number);

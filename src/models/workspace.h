@@ -3,6 +3,8 @@
 // the caller (main), never global.
 #pragma once
 
+#include <array>
+
 #include "core/capacity.h"
 #include "core/table.h"
 #include "models/dielectric.h"
@@ -23,6 +25,15 @@ struct ModelWorkspace {
   // Frequency tables, kernels and the last spectrum of the whole-curve
   // dielectric models.
   WholeCurve curve;
+
+  // The parameters at which the chain's chi-squares were computed, and the
+  // parameters each data set's model reads (worked out for model number
+  // reads_model[i]; 0: not yet): a proposal recomputes only the data sets
+  // whose parameters moved, the others keep their chi-square.
+  std::array<double, kMaxPar + 1> chisq_par{};
+  bool chisq_par_valid = false;
+  std::array<ParamSet, kMaxFunc + 1> reads{};
+  std::array<int, kMaxFunc + 1> reads_model{};
 };
 
 }  // namespace zorvik

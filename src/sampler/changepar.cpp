@@ -96,7 +96,7 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
     if (par[b] > par[a]) par[a] = 2.0 * par[b] - par[a];
   }
 
-  compara(run, ws);
+  compara_moved(run, ws);
   const double chi_old = chisqold[0];
   const double chi_new = chisq[0];
 
@@ -108,10 +108,12 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
   } else if (chi_old > chi_new) {
     ch.stepresult = kChiDown;
     ++ch.stepcount(2);
+    keep_evaluated(run, ws);
     return;
   } else if (chi_new == chi_old) {
     ch.stepresult = kNoChange;
     ++ch.stepcount(1);
+    keep_evaluated(run, ws);
     return;
   } else {
     const double prob = s.temp > 0.0 ? std::exp(-(chi_new - chi_old) / (2.0 * s.temp)) : 0.0;
@@ -120,6 +122,7 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
   if (accept) {
     ch.stepresult = kChiUp;
     ++ch.stepcount(3);
+    keep_evaluated(run, ws);
     return;
   }
   for (int i = 1; i <= npar; ++i) par[i] = parold[i];

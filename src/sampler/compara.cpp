@@ -52,25 +52,66 @@ void classify_sigmas(FitFunctions& data, int nfunc) {
   }
 }
 
-void compara(Run& run, ModelWorkspace& ws) {
+namespace {
+
+// The chi-square of fitted data set i into chisq[i] (0 when its model has no value).
+void data_set_term(Run& run, ModelWorkspace& ws, int i, double* chisq) {
   const FitFunctions& d = run.data;
+  chisq[i] = 0.0;
+  // Every fitted set has a routine: the catalogue was checked when the
+  // parameter file was read.
+  if (!evaluate_data_set(i, d, run.settings.npar, run.params.par.base(), ws)) return;
+  const int first = d.imin(i);
+  const int last = first + d.ndatin(i) - 1;
+  chisq[i] = d.gaussian_only(i) ? gaussian_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last)
+                                : data_set_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last);
+}
+
+void mean_over_sets(Run& run, double* chisq) {
+  double total = 0.0;
+  for (int i = 1; i <= run.settings.nfunc; ++i) total += chisq[i];
+  chisq[0] = total / static_cast<double>(run.settings.nfitfunc);
+}
+
+}  // namespace
+
+void keep_evaluated(const Run& run, ModelWorkspace& ws) {
+  const double* par = run.params.par.base();
+  for (int k = 1; k <= run.settings.npar; ++k) ws.chisq_par[static_cast<size_t>(k)] = par[k];
+  ws.chisq_par_valid = true;
+}
+
+void compara(Run& run, ModelWorkspace& ws) {
   const int nfunc = run.settings.nfunc;
   double* chisq = run.chain.chisq.base();
   for (int i = 0; i <= kMaxFunc; ++i) chisq[i] = 0.0;
-  double* par = run.params.par.base();
-  for (int i = 1; i <= nfunc; ++i) {
-    if (d.opfit(i) <= 0) continue;
-    // Every fitted set has a routine: the catalogue was checked when the
-    // parameter file was read.
-    if (!evaluate_data_set(i, d, run.settings.npar, par, ws)) continue;
-    const int first = d.imin(i);
-    const int last = first + d.ndatin(i) - 1;
-    chisq[i] = d.gaussian_only(i) ? gaussian_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last)
-                                  : data_set_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last);
+  for (int i = 1; i <= nfunc; ++i)
+    if (run.data.opfit(i) > 0) data_set_term(run, ws, i, chisq);
+  mean_over_sets(run, chisq);
+  keep_evaluated(run, ws);
+}
+
+void compara_moved(Run& run, ModelWorkspace& ws) {
+  if (!ws.chisq_par_valid) {
+    compara(run, ws);
+    return;
   }
-  double total = 0.0;
-  for (int i = 1; i <= nfunc; ++i) total += chisq[i];
-  chisq[0] = total / static_cast<double>(run.settings.nfitfunc);
+  const double* par = run.params.par.base();
+  ParamSet moved;
+  for (int k = 1; k <= run.settings.npar; ++k)
+    if (!(par[k] == ws.chisq_par[static_cast<size_t>(k)])) moved.set(static_cast<size_t>(k));
+  double* chisq = run.chain.chisq.base();
+  for (int i = 1; i <= run.settings.nfunc; ++i) {
+    const int model = run.data.opfit(i);
+    if (model <= 0) continue;
+    const size_t u = static_cast<size_t>(i);
+    if (ws.reads_model[u] != model) {
+      ws.reads[u] = model_reads(model, i);
+      ws.reads_model[u] = model;
+    }
+    if ((ws.reads[u] & moved).any()) data_set_term(run, ws, i, chisq);
+  }
+  mean_over_sets(run, chisq);
 }
 
 }  // namespace zorvik

@@ -12,6 +12,17 @@ namespace zorvik {
 // slot 0 their mean over the fitted data sets, slots above nfunc 0.
 void compara(Run& run, ModelWorkspace& ws);
 
+// The same chi-squares after a proposal: only the data sets whose model reads a
+// parameter that differs from the state the chi-squares were last computed at
+// (ws.chisq_par) are evaluated again; the others keep their value, which is the
+// one a full evaluation would give. Falls back to compara when there is no such
+// state.
+void compara_moved(Run& run, ModelWorkspace& ws);
+
+// Records that the chi-squares now stand for the current parameters (a proposal
+// was accepted).
+void keep_evaluated(const Run& run, ModelWorkspace& ws);
+
 // Marks the data sets whose fit range has only positive sigmas (data.gaussian_only),
 // for the chi-square's fast path. Call after the data are read and interpolated.
 void classify_sigmas(FitFunctions& data, int nfunc);
