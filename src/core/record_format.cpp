@@ -15,7 +15,10 @@
 //   form of E, are dropped when the field is one short (".50" in f3.2); with no
 //   decimals (fW.0) the zero is always needed.
 // - ES has no optional character: -1.0 in es10.4 is a field of asterisks.
-// - An exponent of three digits replaces the letter E (0.1000+101, 1.0000-100).
+// - An exponent of three digits keeps the letter E when the field has room for
+//   it (0.1000E+101, if need be .1000E+101); gfortran drops the letter
+//   (0.1000+101), a form that gnuplot, C and Python read as 0.1000 followed by
+//   junk. Only a field too narrow for the letter gets that bare form.
 // - Infinity is written "Infinity" when it fits (8 columns, 9 with the minus sign),
 //   otherwise "Inf" ("-Inf"), otherwise asterisks; NaN is "NaN".
 // - Blanks of nX are written only when something follows them in the same record;
@@ -395,8 +398,12 @@ void write_exponential(std::string& out, const Step& s, double x, bool scientifi
     return;
   }
   const char sign_char = exponent < 0 ? '-' : '+';
+  // The letter goes with a three-digit exponent when the field holds it (with
+  // the leading zero of the 0.ddd form dropped if need be).
+  const int fixed = (neg ? 1 : 0) + m + 5;
+  const bool letter = ae <= 99 || fixed <= w || (!scientific && fixed - 1 <= w);
   int el = 0;
-  if (ae <= 99) exp_text[el++] = 'E';  // a three-digit exponent drops the letter
+  if (letter) exp_text[el++] = 'E';
   exp_text[el++] = sign_char;
   if (ae > 99) exp_text[el++] = char('0' + ae / 100);
   exp_text[el++] = char('0' + ae / 10 % 10);
