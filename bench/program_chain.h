@@ -157,13 +157,13 @@ struct ProgramState {
   std::string error;
 };
 
-// Copies the problem into a fresh folder, reads it there with the program's
-// readers (keyboard empty, screen discarded), and removes the folder again.
-inline ProgramState read_program_state(const char* id, const char* folder) {
+// Copies the files of folder `dir` into a fresh folder, reads parameter file
+// `parfile` there with the program's readers (keyboard empty, screen
+// discarded), and removes the folder again.
+inline ProgramState read_program_state_at(const char* id, const fs::path& dir, const char* parfile) {
   ProgramState s;
-  const fs::path dir = kBenchRoot / folder;
-  if (!fs::exists(dir / "bench.par")) {
-    s.error = "reference problem not found at " + dir.string() + "; skipped";
+  if (!fs::exists(dir / parfile)) {
+    s.error = "problem not found at " + (dir / parfile).string() + "; skipped";
     return s;
   }
   std::string templ = (fs::temp_directory_path() / "zorvik_bench_XXXXXX").string();
@@ -185,7 +185,7 @@ inline ProgramState read_program_state(const char* id, const char* folder) {
     std::istringstream keyboard;
     std::ostringstream screen;
     Console con(keyboard, screen);
-    run->settings.parfile = "bench.par";
+    run->settings.parfile = parfile;
     if (parread(*run, con) != ReadOutcome::Done || dataread(*run, con) != ReadOutcome::Done)
       s.error = "the readers asked for an edit:\n" + screen.str();
     else if (run->settings.varpar != 0 && run->settings.npar + 2 > kStride)
@@ -201,6 +201,11 @@ inline ProgramState read_program_state(const char* id, const char* folder) {
   std::error_code ec;
   fs::remove_all(scratch, ec);
   return s;
+}
+
+// A reference problem: bench.par in its folder under kBenchRoot.
+inline ProgramState read_program_state(const char* id, const char* folder) {
+  return read_program_state_at(id, kBenchRoot / folder, "bench.par");
 }
 
 // Read once per problem; Spec names it by id and folder.
