@@ -21,6 +21,8 @@ namespace {
 
 using testing_support::copy_example;
 using testing_support::lines_of;
+using testing_support::parstat_row;
+using testing_support::ParStatRow;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
@@ -33,24 +35,6 @@ double true_bond_length() {
   const std::string script = read_text(source_path("examples/ccl4/make_data.py"));
   if (!std::regex_search(script, m, std::regex(R"((^|\n)D_CCL = ([-+.0-9eE]+))"))) return -1.0;
   return std::stod(m[2]);
-}
-
-struct ParStatRow {
-  std::string name;
-  long changes = -1;
-  double minchisq = 0, mean = 0, most_probable = 0, errdown = 0, errup = 0;
-};
-
-// The row of parameter `name` in parstat.dat: name, number of samples, value at
-// the chi-square minimum, mean, most probable value, lower and upper one-sigma limits, …
-ParStatRow parstat_row(const std::string& text, const std::string& name) {
-  for (const std::string& line : lines_of(text)) {
-    std::istringstream in(line);
-    ParStatRow r;
-    if (in >> r.name && r.name == name && in >> r.changes >> r.minchisq >> r.mean >> r.most_probable >> r.errdown >> r.errup)
-      return r;
-  }
-  return {};
 }
 
 struct XyzAtom {

@@ -34,6 +34,8 @@ namespace {
 
 using testing_support::copy_example;
 using testing_support::lines_of;
+using testing_support::parstat_row;
+using testing_support::ParStatRow;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
@@ -76,25 +78,6 @@ std::map<std::string, std::vector<double>> generator_constants(const std::string
       for (size_t k = 0; k < names.size(); ++k) constants[names[k]] = {numbers[k]};
   }
   return constants;
-}
-
-struct ParStatRow {
-  std::string name;
-  long changes = -1;
-  double minchisq = 0, mean = 0, most_probable = 0, errdown = 0, errup = 0;
-};
-
-// The row of parameter `name` in parstat.dat: name (cut to five characters),
-// accepted moves, value at the chi-square minimum, mean, most probable value,
-// lower and upper one-sigma limits, …
-ParStatRow parstat_row(const std::string& text, const std::string& name) {
-  for (const std::string& line : lines_of(text)) {
-    std::istringstream in(line);
-    ParStatRow r;
-    if (in >> r.name && r.name == name && in >> r.changes >> r.minchisq >> r.mean >> r.most_probable >> r.errdown >> r.errup)
-      return r;
-  }
-  return {};
 }
 
 // Rewrites the cycles of record 8 ("Ciclos tot, write") in the scratch copy.

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -51,6 +52,26 @@ inline std::string mask_clock(const std::string& console) {
   static const std::regex progress(R"((^|\n)( {0,11}[0-9]+  )[-+.0-9E*]{9}(  ))");
   std::string s = std::regex_replace(console, estimate, "$1 <clock> $2");
   return std::regex_replace(s, progress, "$1$2<clock>  $3");
+}
+
+// One row of parstat.dat: name (cut to five characters), accepted moves, value
+// at the chi-square minimum, mean, most probable value, lower and upper
+// one-sigma limits.
+struct ParStatRow {
+  std::string name;
+  long changes = -1;
+  double minchisq = 0, mean = 0, most_probable = 0, errdown = 0, errup = 0;
+};
+
+// The row of parameter `name` in the text of parstat.dat (name empty when there is none).
+inline ParStatRow parstat_row(const std::string& text, const std::string& name) {
+  for (const std::string& line : lines_of(text)) {
+    std::istringstream in(line);
+    ParStatRow r;
+    if (in >> r.name && r.name == name && in >> r.changes >> r.minchisq >> r.mean >> r.most_probable >> r.errdown >> r.errup)
+      return r;
+  }
+  return {};
 }
 
 inline void expect_golden(const std::string& golden, const std::string& actual) {
