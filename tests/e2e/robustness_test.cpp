@@ -88,7 +88,7 @@ TEST(Robustness, FullDiskAndMissingFolderStopWithTheFileNamed) {
   set_cycles("2000 100");
   const std::string par = read_text("peaks.par");
   // The chi-square trace on a device that is always full.
-  write_text("peaks.par", std::regex_replace(par, std::regex("chipeaks.dat"), "/dev/full   "));
+  write_text("peaks.par", std::regex_replace(par, std::regex("chi.dat  "), "/dev/full"));
   testing_support::Outcome o = run_program("peaks.par", "");
   EXPECT_NE(o.status, 0);
   EXPECT_NE(o.err.find("Cannot write file \"/dev/full\""), std::string::npos) << o.err;
