@@ -27,7 +27,7 @@ def expected(x):
     return y
 
 
-with open("spectrum.dat", "w") as out:
+with open("lines.dat", "w") as out:
     out.write("x counts sigma\n")
     for k in range(1, 401):
         x = 0.25 * k
