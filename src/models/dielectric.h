@@ -138,7 +138,7 @@ class WholeCurve {
   std::vector<double> taueff_;      // (n+2)² effective times
   std::vector<double> effective_;   // n × (n+2)² kernels, when they fit the budget
   // Scratch of one evaluation.
-  Curve alpha_{}, beta_{}, loss_{}, ga_{}, gb_{}, calc_{}, delta_{}, wa_{}, wb_{};
+  Curve alpha_{}, beta_{}, loss_{}, ga_{}, gb_{}, calc_{}, delta_{};
 };
 
 }  // namespace zorvik
