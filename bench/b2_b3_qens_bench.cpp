@@ -51,14 +51,14 @@ constexpr double kPi = 3.141592653589793;
 
 enum class Model { Dif, Difrotconf };
 
-struct ProblemSpec {
+struct ProblemRef {
   const char* id;      // "B2", "B3"
   const char* folder;  // under the reference-problem root
   Model model;
 };
 
-constexpr ProblemSpec kB2{"B2", "B2_qens", Model::Dif};
-constexpr ProblemSpec kB3{"B3", "B3_qens_rot", Model::Difrotconf};
+constexpr ProblemRef kB2{"B2", "B2_qens", Model::Dif};
+constexpr ProblemRef kB3{"B3", "B3_qens_rot", Model::Difrotconf};
 
 // ---------------------------------------------------------------------------
 // The baseline: the problem read straight from its files into vectors
@@ -132,10 +132,10 @@ void read_spectrum(const fs::path& file, double xmin, double xmax, DataSet& ds) 
   if (ds.x.size() < 2) throw std::runtime_error(file.string() + ": fewer than two points");
 }
 
-Problem read_problem(const ProblemSpec& spec) {
-  const fs::path dir = kBenchRoot / spec.folder;
+Problem read_problem(const ProblemRef& ref) {
+  const fs::path dir = kBenchRoot / ref.folder;
   Problem pb;
-  pb.model = spec.model;
+  pb.model = ref.model;
   const std::vector<std::string> lines = read_lines(dir / "bench.par");
 
   // Data-set lines: name cf Nint nomout xmin xmax model, then the resolution line.
@@ -162,16 +162,16 @@ Problem read_problem(const ProblemSpec& spec) {
   return pb;
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 const Problem* problem(std::string& why) {
   static std::string error;
   static const std::optional<Problem> pb = []() -> std::optional<Problem> {
-    if (!fs::exists(kBenchRoot / Spec.folder / "bench.par")) {
-      error = std::string("reference problem not found at ") + (kBenchRoot / Spec.folder).string() + "; skipped";
+    if (!fs::exists(kBenchRoot / Ref.folder / "bench.par")) {
+      error = std::string("reference problem not found at ") + (kBenchRoot / Ref.folder).string() + "; skipped";
       return std::nullopt;
     }
     try {
-      return read_problem(Spec);
+      return read_problem(Ref);
     } catch (const std::exception& e) {
       error = e.what();
       return std::nullopt;
@@ -291,27 +291,27 @@ struct PlainChisq {
 constexpr Tolerances kTolB2{1e-11, 1e-9};
 constexpr Tolerances kTolB3{1e-4, 1e-4};
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 const Agreement& agreement() {
   static const Agreement result = [] {
     std::string why;
-    const Problem* pb = problem<Spec>(why);
-    const ProgramState& ps = program_state<Spec>();
+    const Problem* pb = problem<Ref>(why);
+    const ProgramState& ps = program_state<Ref>();
     Agreement a;
     if (!pb)
       a.verdict = why;
     else if (!ps.pristine)
       a.verdict = ps.error;
     else
-      a = check_agreement<PlainChisq>(*pb, *ps.pristine, Spec.model == Model::Dif ? kTolB2 : kTolB3);
+      a = check_agreement<PlainChisq>(*pb, *ps.pristine, Ref.model == Model::Dif ? kTolB2 : kTolB3);
     return a;
   }();
   return result;
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 bool ready(benchmark::State& state) {
-  const Agreement& a = agreement<Spec>();
+  const Agreement& a = agreement<Ref>();
   if (a.verdict.empty()) return true;
   state.SkipWithError(a.verdict.c_str());
   return false;
@@ -321,21 +321,21 @@ bool ready(benchmark::State& state) {
 // Benchmarks
 // ---------------------------------------------------------------------------
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 void tight_loop(benchmark::State& state) {
-  if (!ready<Spec>(state)) return;
+  if (!ready<Ref>(state)) return;
   std::string why;
-  time_tight_loop<PlainChisq>(state, *problem<Spec>(why), agreement<Spec>());
+  time_tight_loop<PlainChisq>(state, *problem<Ref>(why), agreement<Ref>());
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 void program_step(benchmark::State& state) {
-  if (ready<Spec>(state)) time_program_step(state, *program_state<Spec>().pristine);
+  if (ready<Ref>(state)) time_program_step(state, *program_state<Ref>().pristine);
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 void program_compara(benchmark::State& state) {
-  if (ready<Spec>(state)) time_program_compara(state, *program_state<Spec>().pristine);
+  if (ready<Ref>(state)) time_program_compara(state, *program_state<Ref>().pristine);
 }
 
 BENCHMARK(tight_loop<kB2>)->Name("BM_B2_TightLoop");

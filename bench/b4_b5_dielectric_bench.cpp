@@ -64,16 +64,16 @@ constexpr double kLn10Squared = 5.301898;
 
 enum class Model { HnCc, Williams, HnCcT };
 
-struct ProblemSpec {
+struct ProblemRef {
   const char* id;      // "B4a", "B4b", "B5"
   const char* folder;  // under the reference-problem root
   Model model;
   int opfit;           // the model number in bench.par
 };
 
-constexpr ProblemSpec kB4a{"B4a", "B4a_diel52", Model::HnCc, 52};
-constexpr ProblemSpec kB4b{"B4b", "B4b_diel51", Model::Williams, 51};
-constexpr ProblemSpec kB5{"B5", "B5_diel_T", Model::HnCcT, 55};
+constexpr ProblemRef kB4a{"B4a", "B4a_diel52", Model::HnCc, 52};
+constexpr ProblemRef kB4b{"B4b", "B4b_diel51", Model::Williams, 51};
+constexpr ProblemRef kB5{"B5", "B5_diel_T", Model::HnCcT, 55};
 
 // ---------------------------------------------------------------------------
 // The baseline: the problem read straight from its files into vectors
@@ -119,10 +119,10 @@ void read_data(const fs::path& file, double xmin, double xmax, double s0, DataSe
   if (ds.x.size() < 3) throw std::runtime_error(file.string() + ": fewer than three points in the fit range");
 }
 
-Problem read_problem(const ProblemSpec& spec) {
-  const fs::path dir = kBenchRoot / spec.folder;
+Problem read_problem(const ProblemRef& ref) {
+  const fs::path dir = kBenchRoot / ref.folder;
   Problem pb;
-  pb.model = spec.model;
+  pb.model = ref.model;
   const std::vector<std::string> lines = read_lines(dir / "bench.par");
 
   // The error options, one per data set, on the line after the temperature.
@@ -131,11 +131,11 @@ Problem read_problem(const ProblemSpec& spec) {
   for (const std::string& l : lines) {
     if (l.find("! fitting") == std::string::npos) continue;
     const auto f = tokens_of(l);
-    if (f.size() < 7 || f[1] != "n" || std::stoi(f[6]) != spec.opfit)
+    if (f.size() < 7 || f[1] != "n" || std::stoi(f[6]) != ref.opfit)
       throw std::runtime_error("bench.par: data-set line not understood: " + l);
     DataSet ds;
     read_data(dir / f[0], std::stod(f[4]), std::stod(f[5]), std::stod(s0.at(pb.sets.size())), ds);
-    if (spec.model != Model::HnCcT) {
+    if (ref.model != Model::HnCcT) {
       // The whole-curve models are fitted on decimal-logarithm scales.
       for (double& v : ds.x) v = std::log10(v);
       for (double& v : ds.y) v = std::log10(v);
@@ -144,7 +144,7 @@ Problem read_problem(const ProblemSpec& spec) {
     pb.sets.push_back(std::move(ds));
   }
   if (pb.sets.empty()) throw std::runtime_error("bench.par: no data set");
-  if (spec.model != Model::HnCcT && pb.sets.size() != 1)
+  if (ref.model != Model::HnCcT && pb.sets.size() != 1)
     throw std::runtime_error("bench.par: a whole-curve model on more than one data set");
   if (pb.sets.size() > 10) throw std::runtime_error("bench.par: more data sets than the model's parameter blocks");
 
@@ -153,16 +153,16 @@ Problem read_problem(const ProblemSpec& spec) {
   return pb;
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 const Problem* problem(std::string& why) {
   static std::string error;
   static const std::optional<Problem> pb = []() -> std::optional<Problem> {
-    if (!fs::exists(kBenchRoot / Spec.folder / "bench.par")) {
-      error = std::string("reference problem not found at ") + (kBenchRoot / Spec.folder).string() + "; skipped";
+    if (!fs::exists(kBenchRoot / Ref.folder / "bench.par")) {
+      error = std::string("reference problem not found at ") + (kBenchRoot / Ref.folder).string() + "; skipped";
       return std::nullopt;
     }
     try {
-      return read_problem(Spec);
+      return read_problem(Ref);
     } catch (const std::exception& e) {
       error = e.what();
       return std::nullopt;
@@ -382,12 +382,12 @@ struct PlainChisq {
 // that the two chains made the same moves.
 constexpr Tolerances kTol{1e-12, 1e-9};
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 const Agreement& agreement() {
   static const Agreement result = [] {
     std::string why;
-    const Problem* pb = problem<Spec>(why);
-    const ProgramState& ps = program_state<Spec>();
+    const Problem* pb = problem<Ref>(why);
+    const ProgramState& ps = program_state<Ref>();
     Agreement a;
     if (!pb)
       a.verdict = why;
@@ -400,18 +400,18 @@ const Agreement& agreement() {
   return result;
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 bool ready(benchmark::State& state) {
-  const Agreement& a = agreement<Spec>();
+  const Agreement& a = agreement<Ref>();
   if (a.verdict.empty()) return true;
   state.SkipWithError(a.verdict.c_str());
   return false;
 }
 
 // The start chi-squares in full, for the context lines of the output.
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 std::string agreement_summary() {
-  const Agreement& a = agreement<Spec>();
+  const Agreement& a = agreement<Ref>();
   char line[400];
   std::snprintf(line, sizeof line,
                 "start chi2 program %.17g, tight %.17g, generator %.17g; rel. diff tight-generator %.3e, "
@@ -425,21 +425,21 @@ std::string agreement_summary() {
 // Benchmarks
 // ---------------------------------------------------------------------------
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 void tight_loop(benchmark::State& state) {
-  if (!ready<Spec>(state)) return;
+  if (!ready<Ref>(state)) return;
   std::string why;
-  time_tight_loop<PlainChisq>(state, *problem<Spec>(why), agreement<Spec>());
+  time_tight_loop<PlainChisq>(state, *problem<Ref>(why), agreement<Ref>());
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 void program_step(benchmark::State& state) {
-  if (ready<Spec>(state)) time_program_step(state, *program_state<Spec>().pristine);
+  if (ready<Ref>(state)) time_program_step(state, *program_state<Ref>().pristine);
 }
 
-template <const ProblemSpec& Spec>
+template <const ProblemRef& Ref>
 void program_compara(benchmark::State& state) {
-  if (ready<Spec>(state)) time_program_compara(state, *program_state<Spec>().pristine);
+  if (ready<Ref>(state)) time_program_compara(state, *program_state<Ref>().pristine);
 }
 
 BENCHMARK(tight_loop<kB4a>)->Name("BM_B4a_TightLoop");

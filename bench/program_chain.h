@@ -208,10 +208,10 @@ inline ProgramState read_program_state(const char* id, const char* folder) {
   return read_program_state_at(id, kBenchRoot / folder, "bench.par");
 }
 
-// Read once per problem; Spec names it by id and folder.
-template <const auto& Spec>
+// Read once per problem; Ref names it by id and folder.
+template <const auto& Ref>
 const ProgramState& program_state() {
-  static const ProgramState st = read_program_state(Spec.id, Spec.folder);
+  static const ProgramState st = read_program_state(Ref.id, Ref.folder);
   return st;
 }
 
