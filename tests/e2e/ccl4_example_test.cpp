@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,16 +25,7 @@ using testing_support::ParStatRow;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
-using testing_support::source_path;
-
-// The bond length the generator used, read from its source so that the test
-// follows the data if they are ever remade.
-double true_bond_length() {
-  std::smatch m;
-  const std::string script = read_text(source_path("examples/ccl4/make_data.py"));
-  if (!std::regex_search(script, m, std::regex(R"((^|\n)D_CCL = ([-+.0-9eE]+))"))) return -1.0;
-  return std::stod(m[2]);
-}
+using testing_support::generator_value;
 
 struct XyzAtom {
   std::string element;
@@ -47,7 +37,7 @@ double distance(const XyzAtom& a, const XyzAtom& b) {
 }
 
 TEST(CCl4Example, JointFitBracketsTheBondLengthAndWritesTheMolecule) {
-  const double d_true = true_bond_length();
+  const double d_true = generator_value("ccl4", "D_CCL");
   ASSERT_GT(d_true, 0.0) << "no 'D_CCL = …' line in examples/ccl4/make_data.py";
 
   ScratchDir dir;

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -22,26 +21,11 @@ using testing_support::ParStatRow;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
-using testing_support::source_path;
-
-// The numbers of the assignment "NAME = …" in the generator, up to the comment
-// or the end of its line, so that the test follows the data if they are ever
-// remade.
-std::vector<double> generator_values(const std::string& name) {
-  const std::string script = read_text(source_path("examples/peaks/make_data.py"));
-  std::smatch m;
-  if (!std::regex_search(script, m, std::regex("(^|\n)" + name + " = ([^\n#]*)"))) return {};
-  std::vector<double> values;
-  const std::string line = m[2];
-  static const std::regex number(R"([-+]?[0-9]+\.?[0-9]*([eE][-+]?[0-9]+)?)");
-  for (std::sregex_iterator it(line.begin(), line.end(), number), end; it != end; ++it)
-    values.push_back(std::stod(it->str()));
-  return values;
-}
+using testing_support::generator_values;
 
 TEST(PeaksExample, OneSigmaLimitsBracketTheAreaCentreAndWidthOfEveryLine) {
-  const std::vector<double> bg = generator_values("BG");
-  const std::vector<double> lines = generator_values("LINES");  // area, centre, standard deviation of each
+  const std::vector<double> bg = generator_values("peaks", "BG");
+  const std::vector<double> lines = generator_values("peaks", "LINES");  // area, centre, standard deviation of each
   ASSERT_EQ(bg.size(), 3u) << "no 'BG = (p1, p2, p3)' line in examples/peaks/make_data.py";
   ASSERT_EQ(lines.size(), 9u) << "no 'LINES = [(a, c, s), …]' line in examples/peaks/make_data.py";
 

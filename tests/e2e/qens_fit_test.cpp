@@ -8,7 +8,6 @@
 // each pull the line widths away from D·q².
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,19 +24,10 @@ using testing_support::ParStatRow;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
-using testing_support::source_path;
-
-// The diffusion coefficient the generator used, read from its source so that the
-// test follows the data if they are ever remade.
-double true_diffusion_coefficient() {
-  std::smatch m;
-  const std::string script = read_text(source_path("examples/qens/make_data.py"));
-  if (!std::regex_search(script, m, std::regex(R"((^|\n)D = ([-+.0-9eE]+))"))) return -1.0;
-  return std::stod(m[2]);
-}
+using testing_support::generator_value;
 
 TEST(QensExample, MultiQFitBracketsTheTrueDiffusionCoefficient) {
-  const double d_true = true_diffusion_coefficient();
+  const double d_true = generator_value("qens", "D");
   ASSERT_GT(d_true, 0.0) << "no 'D = …' line in examples/qens/make_data.py";
 
   ScratchDir dir;
