@@ -25,7 +25,7 @@
 // Run with --benchmark_repetitions=5 --benchmark_report_aggregates_only=true.
 #include <benchmark/benchmark.h>
 
-#include "tight_chain.h"
+#include "program_chain.h"
 #include <dlfcn.h>
 #include <immintrin.h>
 
@@ -54,37 +54,12 @@
 namespace zorvik {
 namespace {
 
+using namespace bench;
+
 namespace fs = std::filesystem;
 
-const fs::path kProblemDir = fs::path(ZORVIK_SOURCE_DIR) / ".." / "shared" / "bench" / "B1_gauss3";
+const fs::path kProblemDir = kBenchRoot / "B1_gauss3";
 constexpr double kSqrt2Pi = 2.5066282746310002;
-
-// ---------------------------------------------------------------------------
-// The uniforms of the chain
-// ---------------------------------------------------------------------------
-
-// One step reads rnums[1 … npar+2]; 16 floats a step leave room for npar ≤ 13.
-constexpr int kStride = 16;
-constexpr int kPoolSteps = 1 << 14;
-
-// Single-precision uniforms strictly inside (0, 1): (k + ½)·2⁻²³ with k a 23-bit
-// integer, exact in a float, so 0 and 1 never occur.
-std::vector<float> make_uniform_pool() {
-  std::mt19937 gen(20240601u);
-  std::vector<float> u(static_cast<size_t>(kPoolSteps) * kStride);
-  for (float& v : u) v = static_cast<float>((static_cast<double>(gen() >> 9) + 0.5) * 0x1p-23);
-  return u;
-}
-
-const std::vector<float>& uniform_pool() {
-  static const std::vector<float> pool = make_uniform_pool();
-  return pool;
-}
-
-// The uniforms of step k, indexed from 1 like the program's rnums.
-inline const float* step_uniforms(const std::vector<float>& pool, unsigned k) {
-  return pool.data() + static_cast<size_t>(k % kPoolSteps) * kStride;
-}
 
 // ---------------------------------------------------------------------------
 // The baseline: the problem read straight from its files into vectors
@@ -352,72 +327,11 @@ struct SplitChisq {
 };
 
 
-// ---------------------------------------------------------------------------
-// The program: the tables read by its own readers in a scratch copy
-// ---------------------------------------------------------------------------
-
-struct ProgramState {
-  std::unique_ptr<Run> pristine;  // as read, before any chi-square
-  std::string error;
-};
-
-// Copies the problem into a fresh folder, reads it there with the program's
-// readers (keyboard empty, screen discarded), and removes the folder again.
+// The program's own tables, read by its readers in a scratch copy of B1.
 const ProgramState& program_state() {
-  static const ProgramState st = [] {
-    ProgramState s;
-    if (!fs::exists(kProblemDir / "bench.par")) {
-      s.error = "reference problem not found at " + kProblemDir.string() + "; skipped";
-      return s;
-    }
-    std::string templ = (fs::temp_directory_path() / "zorvik_b1_XXXXXX").string();
-    if (!mkdtemp(templ.data())) {
-      s.error = "mkdtemp failed";
-      return s;
-    }
-    const fs::path scratch = templ;
-    const fs::path here = fs::current_path();
-    try {
-      for (const char* f : {"bench.par", "data1.dat"}) {
-        fs::copy_file(kProblemDir / f, scratch / f);
-        fs::permissions(scratch / f, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
-      }
-      fs::current_path(scratch);
-      auto run = std::make_unique<Run>();
-      std::istringstream keyboard;
-      std::ostringstream screen;
-      Console con(keyboard, screen);
-      run->settings.parfile = "bench.par";
-      if (parread(*run, con) != ReadOutcome::Done || dataread(*run, con) != ReadOutcome::Done)
-        s.error = "the readers asked for an edit:\n" + screen.str();
-      else {
-        classify_sigmas(run->data, run->settings.nfunc);  // as the program does after the set-up
-        s.pristine = std::move(run);
-      }
-    } catch (const std::exception& e) {
-      s.error = std::string("reading B1 failed: ") + e.what();
-    }
-    fs::current_path(here);
-    std::error_code ec;
-    fs::remove_all(scratch, ec);
-    return s;
-  }();
+  static const ProgramState st = read_program_state("B1", "B1_gauss3");
   return st;
 }
-
-struct ProgramChain {
-  std::unique_ptr<Run> run;
-  std::unique_ptr<ModelWorkspace> ws = std::make_unique<ModelWorkspace>();
-  std::istringstream keyboard;
-  std::ostringstream screen;
-  Console con{keyboard, screen};
-
-  explicit ProgramChain(const Run& pristine) : run(std::make_unique<Run>(pristine)) { compara(*run, *ws); }
-  void step(const float* r) { changepar(*run, *ws, r, con); }
-  double chi() const { return run->chain.chisq(0); }
-  long accepted() const { return run->chain.stepcount(2) + run->chain.stepcount(3); }
-  int npoints() const { return run->data.ndatin(1); }
-};
 
 // ---------------------------------------------------------------------------
 // The agreement check, made once before any timing
@@ -434,8 +348,6 @@ constexpr double kChiTol = 1e-11;
 constexpr double kPathTol = 1e-9;
 constexpr double kReferenceTol = 1e-9;
 constexpr int kCheckSteps = 3000;
-
-bool within(double a, double b, double tol) { return std::fabs(a - b) <= tol * std::max(std::fabs(a), std::fabs(b)); }
 
 // Empty when everything agrees, else what did not.
 const std::string& agreement() {
@@ -493,15 +405,6 @@ bool ready(benchmark::State& state) {
   return false;
 }
 
-void report(benchmark::State& state, size_t npoints, long accepted) {
-  const double steps = static_cast<double>(state.iterations());
-  state.SetItemsProcessed(state.iterations());
-  // Seconds per data point (printed with an SI prefix: "15.6n" is 15.6 ns).
-  state.counters["time_per_point"] =
-      benchmark::Counter(steps * static_cast<double>(npoints), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  if (accepted >= 0) state.counters["acceptance"] = static_cast<double>(accepted) / steps;
-}
-
 // ---------------------------------------------------------------------------
 // Benchmarks
 // ---------------------------------------------------------------------------
@@ -528,28 +431,12 @@ void BM_TightLoop(benchmark::State& state) {
 BENCHMARK(BM_TightLoop);
 
 void BM_ProgramStep(benchmark::State& state) {
-  if (!ready(state)) return;
-  ProgramChain chain(*program_state().pristine);
-  const auto& pool = uniform_pool();
-  unsigned k = 0;
-  for (auto _ : state) {
-    chain.step(step_uniforms(pool, k++));
-    double chi = chain.chi();
-    benchmark::DoNotOptimize(chi);
-  }
-  report(state, static_cast<size_t>(chain.npoints()), chain.accepted());
+  if (ready(state)) time_program_step(state, *program_state().pristine);
 }
 BENCHMARK(BM_ProgramStep);
 
 void BM_ProgramCompara(benchmark::State& state) {
-  if (!ready(state)) return;
-  ProgramChain chain(*program_state().pristine);
-  for (auto _ : state) {
-    compara(*chain.run, *chain.ws);
-    double chi = chain.chi();
-    benchmark::DoNotOptimize(chi);
-  }
-  report(state, static_cast<size_t>(chain.npoints()), -1);
+  if (ready(state)) time_program_compara(state, *program_state().pristine);
 }
 BENCHMARK(BM_ProgramCompara);
 
