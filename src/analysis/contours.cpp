@@ -26,9 +26,6 @@ constexpr int kPairBins = 5000;
 constexpr int kPairBinTest = 9999;
 // At most this many chain records are binned.
 constexpr long long kMaxPairRecords = 1000000000LL;
-// The minimum chi-square before any step has lowered it (set at every reading
-// of the parameter file).
-constexpr double kNoMinimum = 1.0e10;
 
 // The bivariate histogram gparpar, 5000 x 5000 32-bit counters. A chain covers
 // a small patch of that square (its bins start at the lowest filled bin of each
@@ -185,11 +182,10 @@ void contorn(int k, Run& run, ModelWorkspace& ws, Console& con) {
   const ChainState& ch = run.chain;
   const int npar = run.settings.npar;
 
-  // The other parameters stay at the best state found. Before any step has
-  // lowered the chi-square since the parameter file was read, the minimum
-  // holds no state (or one of an earlier file): the current one stands in.
+  // The other parameters stay at the best state found (before any run since
+  // the parameter file was read there is none: the current one stands in).
   double parc[kMaxPar + 1];
-  const bool have_minimum = ch.parchimin(0) < kNoMinimum;
+  const bool have_minimum = ch.has_minimum();
   for (int p = 1; p <= npar; ++p) parc[p] = have_minimum ? ch.parchimin(p) : fp.par(p);
 
   int i = fp.contpar(k, 1);

@@ -23,10 +23,9 @@ void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
       contorn(k, run, ws, con);
     }
 
-  // The best state found becomes the result. A chain in which no step lowered the
-  // chi-square has no recorded minimum: its current state stands instead of a
-  // vector of zeros.
-  if (ch.parchimin(0) < 1.0e10)
+  // The best state found becomes the result (in a chain in which no step lowered
+  // the chi-square, the lowest start).
+  if (ch.has_minimum())
     for (int i = 1; i <= s.npar; ++i) run.params.par(i) = ch.parchimin(i);
   compara(run, ws);
 

@@ -291,9 +291,7 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
 
   if (variant == 'm') {
     con.line("Recalculating function and par file for: min chisq");
-    // A chain in which no step lowered the chi-square has recorded no minimum;
-    // its current state is then the best one known.
-    if (run.chain.parchimin(0) < 1.0e10)
+    if (run.chain.has_minimum())
       for (int i = 1; i <= run.settings.npar; ++i) run.params.par(i) = run.chain.parchimin(i);
     compara(run, ws);
     pfinwrite(run.data.nomout(0).str(), run.settings, run.data, run.params);

@@ -3,6 +3,7 @@
 // centred resolution −5000 … 5000, parameters 1 … 100.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "core/capacity.h"
@@ -114,10 +115,19 @@ inline constexpr int kNoChange = 0;  // no change, or rejected
 inline constexpr int kChiDown = 1;   // the chi-square went down
 inline constexpr int kChiUp = 2;     // the chi-square went up and the step was accepted
 
+// The mark in parchimin(0) before anything has been recorded since the
+// parameter file was read, and the chi-square a downhill step must go below to
+// become the first recorded minimum.
+inline constexpr double kNoMinimum = 1.0e10;
+
 // State of the chain that lives across runs.
 struct ChainState {
   Table<double, 0, kMaxFunc> chisq{"chisq"};
   Table<double, 0, kMaxPar> parchimin{"parchimin"};
+  // parchimin holds the start of a run, standing in while no step has lowered
+  // the chi-square since the parameter file was read: the chain then only rose
+  // or stayed, so the lowest chi-square it has seen is that of a run's start.
+  bool minimum_is_start = false;
   Table2<int, 0, 2, 1, kMaxPar> npardown{"npardown"};
   Table<double, 1, kMaxPar> paracc{"paracc"};
   Table<double, 1, kMaxPar> parmed{"parmed"};
@@ -125,13 +135,33 @@ struct ChainState {
   double chiprev = 1.0e10;
   int stepresult = kNoChange;
   int ipchanged = 0;  // parameter moved by the last one-parameter step; 0 before any
-  int icycle = 0;
+  std::int64_t icycle = 0;  // the step counter, 64 bits so that ncycles = 2^31 − 1 ends
   int nintemp = 1;    // write intervals spent at the current temperature
   float t1 = 0.0f, t2 = 0.0f, trun = 0.0f;  // CPU seconds, single precision as in the estimate
 
   // The state before the step being scored, kept here so that a step allocates nothing.
   Table<double, 1, kMaxPar> parold{"parold"};
   Table<double, 0, kMaxFunc> chisqold{"chisqold"};
+
+  // Whether parchimin holds a state (the best one found, or a run's start).
+  bool has_minimum() const { return minimum_is_start || parchimin(0) < kNoMinimum; }
+  // The chi-square below which a downhill step becomes the best state. A start
+  // standing in does not raise the bar, so a chain that goes downhill records
+  // exactly the minimum it always did.
+  double downhill_bound() const { return minimum_is_start ? kNoMinimum : parchimin(0); }
+  // Forgets the minimum (every reading of the parameter file).
+  void forget_minimum() {
+    parchimin(0) = kNoMinimum;
+    minimum_is_start = false;
+  }
+  // Records the state a run starts from (chisq evaluated at par) while no step
+  // has lowered the chi-square, when it is the lowest start so far.
+  void note_run_start(const double* par, int npar) {
+    if (minimum_is_start ? !(chisq(0) < parchimin(0)) : parchimin(0) < kNoMinimum) return;
+    parchimin(0) = chisq(0);
+    for (int i = 1; i <= npar; ++i) parchimin(i) = par[i];
+    minimum_is_start = true;
+  }
 };
 
 // Histograms of accepted values (parameter distributions and chi-square).

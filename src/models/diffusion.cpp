@@ -244,11 +244,16 @@ struct Difrotconf {
 
 // [121]: flow with a velocity spread, u = q·v, which turns the elastic line
 // into a Gaussian of standard deviation u about x = 0, and rotation as in
-// [112] with every rotational line broadened by u.
+// [112] with every rotational line broadened by u. The Gaussian is written
+// as π·G with G of unit area, so that under the common factor A/π it has the
+// area A·j0² like each Lorentzian line A·(2l+1)·j_l²: the weights then keep
+// the sum rule Σ (2l+1)·j_l²(s) = 1 of the spherical Bessel functions and the
+// spectrum without background has the area A·(j0² + 3·j1²) (quadrature in
+// flow_and_origin_test.cpp).
 struct Flowrot {
   struct Factors {
     Common m;
-    double j0sq, two_u2, gnorm;  // 2u², u·√(2π)
+    double j0sq, two_u2, gnorm;  // 2u², u·√(2π)/π
     RotLines rot;
   };
   static Factors factors(const ModelEnv& env, int i, const double* p) {
@@ -257,7 +262,7 @@ struct Flowrot {
     const double u = q * p[6];
     const float tau = static_cast<float>(p[25]), beta = static_cast<float>(p[26]);
     const BesselWeights b = bessel_weights(q, radius, 1, env.con);
-    Factors t{common(p, p[6 + i], p[15 + i]), b.j0sq, 2.0 * (u * u), u * kSqrtTwoPi, rot_lines(b, 1)};
+    Factors t{common(p, p[6 + i], p[15 + i]), b.j0sq, 2.0 * (u * u), u * kSqrtTwoPi / kPi, rot_lines(b, 1)};
     t.rot.width[1] = jump_width(1, dr, tau, beta, u);
     return t;
   }

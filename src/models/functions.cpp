@@ -33,14 +33,17 @@ bool fill_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWor
 // The radial distribution of data set i on its convolution grid as
 // (g(r) − B(r))/r, B the background polynomial: the background-free
 // distribution divided by r, which the kernel sum convolves and conv turns back
-// into c·r + B(r). Grid points at r ≤ 0 (index k ≤ 0) hold 0.
+// into c·r + B(r). Grid points below the data (index k ≤ 0) and at r ≤ 0
+// hold 0: a pair distribution has no weight there, and at r = 0 the quotient
+// would be 0/0. The grid rises with k, so those points are its first ones.
 bool fill_molecular_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
   const ConvRange r = conv_grid_range(i, d);
   double* g = ws.yconv.base();
-  const int first = r.lo > 1 ? r.lo : 1;
+  const double* x = d.xc.row(i);
+  int first = r.lo > 1 ? r.lo : 1;
+  while (first <= r.hi && !(x[first] > 0.0)) ++first;
   for (int k = r.lo; k < first; ++k) g[k] = 0.0;
   if (first > r.hi) return true;
-  const double* x = d.xc.row(i);
   if (!f(env_of(i, d, ws), i, x + first, g + first, r.hi - first + 1, par)) return false;
   for (int k = first; k <= r.hi; ++k) g[k] = (g[k] - background_polynomial(x[k], par)) / x[k];
   return true;

@@ -8,27 +8,11 @@ namespace zorvik {
 
 namespace {
 
-// The chi-square of one data set from its model values. σ > 0: Gaussian term
-// (y − ycalc)² / (σ·σ); σ < 0: counting data, the Poisson deviance
-// 2·[(y ln y − y) − (y ln ycalc − ycalc)] (2·ycalc when y = 0, nothing when
-// ycalc = 0); σ = 0: the point is left out. Summed in increasing point order.
+// The chi-square of one data set from its model values: the terms of
+// point_chisq, summed in increasing point order.
 double data_set_chisq(const double* y, const double* yc, const double* sigma, int first, int last) {
   double chi = 0.0;
-  for (int j = first; j <= last; ++j) {
-    const double s = sigma[j];
-    if (s > 0.0) {
-      const double d = y[j] - yc[j];
-      chi += d * d / (s * s);
-    } else if (s < 0.0) {
-      const double m = yc[j];
-      if (m == 0.0) continue;
-      const double o = y[j];
-      if (o == 0.0)
-        chi += 2.0 * m;
-      else
-        chi += 2.0 * ((o * std::log(o) - o) - (o * std::log(m) - m));
-    }
-  }
+  for (int j = first; j <= last; ++j) chi += point_chisq(y[j], yc[j], sigma[j]);
   return chi;
 }
 

@@ -1,6 +1,7 @@
 #include "sampler/run_loop.h"
 
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <fstream>
 #include <string>
@@ -110,8 +111,19 @@ void write_chain_record(const Run& run, Records& rec, std::ostream& out) {
   rec.write(out);
 }
 
+// Why the chi-square term of a point is not finite, as the end of a sentence
+// ("… has the model value m" + reason); empty when the reason is the value itself.
+std::string infinite_term_reason(double y, double m, double sigma) {
+  if (!std::isfinite(m)) return "";
+  if (sigma > 0.0) return ", whose term (y - m)^2/sigma^2 with y = " + shortest(y) + " and sigma = " + shortest(sigma) +
+                          " is not finite";
+  if (m < 0.0) return ", a negative expected count for the Poisson term";
+  if (m == 0.0 && y > 0.0) return ", an expected count of 0 where " + shortest(y) + " was counted (Poisson term)";
+  return ", for which the Poisson term of the count " + shortest(y) + " is not a number";
+}
+
 // The starting state must have a finite chi-square: name the data set and the
-// first point whose model value (or term) is not finite.
+// first point whose model value or chi-square term is not finite.
 void check_finite_start(Run& run, ModelWorkspace& ws) {
   if (std::isfinite(run.chain.chisq(0))) return;
   const FitFunctions& d = run.data;
@@ -120,15 +132,14 @@ void check_finite_start(Run& run, ModelWorkspace& ws) {
     evaluate_data_set(i, d, run.settings.npar, run.params.par.base(), ws);
     for (int j = d.imin(i); j < d.imin(i) + d.ndatin(i); ++j) {
       const double m = ws.ycalc(j);
+      const double y = d.yi(i, j);
       const double s = d.sigmae(i, j);
-      const bool bad_value = !std::isfinite(m);
-      const bool bad_log = s < 0.0 && m < 0.0;
-      if (bad_value || bad_log)
-        throw FatalError("The chi-square of the starting parameters is not a finite number: data set " +
-                         std::to_string(i) + " (" + d.nomin(i).str() + ", model " + std::to_string(d.opfit(i)) +
-                         "), point " + std::to_string(j) + " at x = " + shortest(d.xi(i, j)) + " has the model value " +
-                         shortest(m) + (bad_log ? ", which has no logarithm for the Poisson term" : "") +
-                         ". Change the start values in the parameter file.");
+      if (std::isfinite(m) && std::isfinite(point_chisq(y, m, s))) continue;
+      throw FatalError("The chi-square of the starting parameters is not a finite number: data set " +
+                       std::to_string(i) + " (" + d.nomin(i).str() + ", model " + std::to_string(d.opfit(i)) +
+                       "), point " + std::to_string(j) + " at x = " + shortest(d.xi(i, j)) + " has the model value " +
+                       shortest(m) + infinite_term_reason(y, m, s) +
+                       ". Change the start values in the parameter file.");
     }
     throw FatalError("The chi-square of the starting parameters is not a finite number in data set " +
                      std::to_string(i) + " (" + d.nomin(i).str() + "). Change the start values in the parameter file.");
@@ -185,6 +196,8 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   open_traces(run, traces);
   compara(run, ws);
   check_finite_start(run, ws);
+  // Until a step lowers the chi-square, the start is the best state seen.
+  ch.note_run_start(p.par.base(), npar);
 
   const int nblock = kRandomBlock / stride;
   loop.rvec.assign(static_cast<size_t>(nblock) * stride, 0.0f);
@@ -201,16 +214,28 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   Records progress_tail("(9x,21(es9.3,2x))");
   bool estimate_ready = false;
 
+  // The step counter is 64 bits wide, so that a run of ncycles up to the
+  // largest 32-bit count ends (a 32-bit counter would overflow after its last
+  // step). Step numbers are only ever compared and printed; the block slot
+  // o = (icycle − 1) mod nblock and the position in the write interval,
+  // icycle mod nwrite, are kept as small counters that wrap, so a step does no
+  // division.
+  const std::int64_t first = loop.first_icycle;
+  const std::int64_t nwrite = s.nwrite;
+  int o = static_cast<int>(((first - 2) % nblock + nblock) % nblock);  // slot of the step before
+  int in_interval = static_cast<int>((first - 1) % nwrite);            // the step before, mod nwrite
   double* par = p.par.base();
-  for (ch.icycle = 1; ch.icycle <= s.ncycles; ++ch.icycle) {
-    const int icycle = ch.icycle;
-    // A new block of numbers, continuing the generator's own sequence.
-    if (icycle % nblock == 0) {
+  for (ch.icycle = first; ch.icycle <= s.ncycles; ++ch.icycle) {
+    const std::int64_t icycle = ch.icycle;
+    o = o + 1 == nblock ? 0 : o + 1;
+    in_interval = in_interval + 1 == s.nwrite ? 0 : in_interval + 1;
+    // A new block of numbers (icycle a multiple of nblock), continuing the
+    // generator's own sequence.
+    if (o == nblock - 1) {
       loop.ranlux.rluxin(loop.saved_state);
       loop.ranlux.ranlux(loop.rvec.data(), stride * nblock);
       loop.ranlux.rluxut(loop.saved_state);
     }
-    const int o = (icycle - 1) % nblock;
     const float* rnums = loop.rvec.data() + static_cast<size_t>(o) * stride - 1;  // rnums[1 … npar+2]
 
     changepar(run, ws, rnums, con);
@@ -218,9 +243,10 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
     if (ip > 0) ++ch.npardown(ch.stepresult, ip);
 
     // Best state: only a step that lowered the chi-square can set a new minimum.
-    if (ch.stepresult == kChiDown && ch.chisq(0) < ch.parchimin(0)) {
+    if (ch.stepresult == kChiDown && ch.chisq(0) < ch.downhill_bound()) {
       ch.parchimin(0) = ch.chisq(0);
       for (int i = 1; i <= npar; ++i) ch.parchimin(i) = par[i];
+      ch.minimum_is_start = false;
     }
     if (s.gparmode == 2) write_chain_record(run, chain_rec, traces.chain);
     if (ch.stepresult > 0 && s.gparmode != 0 && ip != 0) {
@@ -229,12 +255,12 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
       ch.parmed(ip) += par[ip];
     }
 
-    if (icycle % s.nwrite != 0) continue;
+    if (in_interval != 0) continue;
 
     // ---- write interval ----
-    if (icycle <= 2 * s.nwrite) {
-      if (icycle == s.nwrite) ch.t1 = loop.clock();
-      if (icycle == 2 * s.nwrite) {
+    if (icycle <= 2 * nwrite) {
+      if (icycle == nwrite) ch.t1 = loop.clock();
+      if (icycle == 2 * nwrite) {
         ch.t2 = loop.clock();
         con.empty_line();
         print_asterisks(con, 36, 2);

@@ -4,6 +4,7 @@
 // records, result files, the parameter file, the convergence test).
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "core/console.h"
@@ -25,6 +26,10 @@ struct RunLoop {
   std::vector<float> rvec;  // the block of uniform numbers, 1,000,000 at most
   int saved_state[25] = {};
   CpuClock clock = &process_cpu_seconds;
+  // The number of the first step of a run: 1. (A test starts a run near the top
+  // of the step counter's range, to make the last steps of a very long chain
+  // without the others.)
+  std::int64_t first_icycle = 1;
 };
 
 // One run of the chain from the current state (program start, "c").

@@ -41,7 +41,7 @@ void clear_accumulators(Run& run) {
   ch.npardown.fill(0);
   ch.paracc.fill(0.0);
   ch.stepcount.fill(0);
-  ch.parchimin(0) = 1.0e10;
+  ch.forget_minimum();
   HistogramStore& h = run.hist;
   h.ngpar.fill(0);
   h.maxigpar.fill(0);

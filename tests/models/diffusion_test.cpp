@@ -247,9 +247,8 @@ TEST(RotationModels, FlowrotHasItsGaussianAtZeroAndItsLineAtTheCentre) {
   const double q = 1.3, u = q * 0.3;
   const Zrow z = with_q(q);
   for (double x : kXs) {
-    // The area/π factor multiplies the unit-area Gaussian too: its area is A·j0²/π.
-    const double terms =
-        j0sq(q, 1.4) * gaussian0(x, u) / kPi + 3 * jlsq(1, q, 1.4) * lorentzian(x, 0.5, 2 * 0.07 + u);
+    // The flow Gaussian has the area A·j0², like each rotational line A·(2l+1)·j_l².
+    const double terms = j0sq(q, 1.4) * gaussian0(x, u) + 3 * jlsq(1, q, 1.4) * lorentzian(x, 0.5, 2 * 0.07 + u);
     EXPECT_NEAR(eval(flowrot, z, 2, p, x), background(p, x) + 1.1 * terms, kBesselTol * 1.1 * terms) << x;
   }
   // With the rotational weight negligible (qR = 1.3e-5) the spectrum is symmetric
