@@ -278,30 +278,35 @@ void prepare_column_resolution(FitFunctions& d, int i) {
 // A resolution file is sampled on a regular grid rising in x: the convolution
 // takes its values point by point at whole multiples of the data step, without
 // resampling. Every step x_j - x_(j-1) must be positive and lie within
-// kResolutionStepTolerance of the mean step (x_n - x_1)/(n - 1); the first line
-// that breaks this is named. The tolerance of 1 % of a step accepts the
-// rounding of x values written with a few digits more than the step needs
-// (0.0100 +- 0.00005 on a step of 0.01 is 0.5 %), while a sample displaced by
-// 1 % of a step moves the kernel by far less than the rectangle rule of the
-// convolution resolves (its error is of the order of the step itself). A
-// missing line, a doubled one or a change of step is a whole step off and is
-// refused.
+// kResolutionStepTolerance of the median step, which one wrong line cannot
+// move (a mean step would be moved by a missing line and would blame the
+// regular lines); the first line that breaks this is named. The tolerance of
+// 1 % of a step accepts the rounding of x values written with a few digits
+// more than the step needs (0.0100 +- 0.00005 on a step of 0.01 is 0.5 %),
+// while a sample displaced by 1 % of a step moves the kernel by far less than
+// the rectangle rule of the convolution resolves (its error is of the order of
+// the step itself). A missing line, a doubled one or a change of step is a
+// whole step off and is refused.
 constexpr double kResolutionStepTolerance = 1e-2;
 
 void check_resolution_grid(const std::string& file, const std::vector<double>& x, const std::vector<int>& line_of,
                            int n) {
-  const double mean = n > 1 ? (x[static_cast<size_t>(n)] - x[1]) / (n - 1) : 0.0;
+  std::vector<double> steps;
+  for (size_t j = 2; j <= static_cast<size_t>(n); ++j) steps.push_back(x[j] - x[j - 1]);
+  if (steps.empty()) return;
+  std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2), steps.end());
+  const double median = steps[steps.size() / 2];
   for (size_t j = 2; j <= static_cast<size_t>(n); ++j) {
     const double step = x[j] - x[j - 1];
     if (!(step > 0.0))
       throw InputError(file, line_of[j],
                        "x = " + shortest(x[j]) + " is not above x = " + shortest(x[j - 1]) + " of line " +
                            std::to_string(line_of[j - 1]) + ": the resolution must be sorted by increasing x");
-    if (std::fabs(step - mean) > kResolutionStepTolerance * mean)
+    if (std::fabs(step - median) > kResolutionStepTolerance * median)
       throw InputError(file, line_of[j],
                        "the step from x = " + shortest(x[j - 1]) + " (line " + std::to_string(line_of[j - 1]) +
-                           ") to x = " + shortest(x[j]) + " is " + shortest(step) + ", but the mean step of the file is " +
-                           shortest(mean) + ": the resolution must be sampled on a regular step (within 1 % of the mean)");
+                           ") to x = " + shortest(x[j]) + " is " + shortest(step) + ", but the file's median step is " +
+                           shortest(median) + ": the resolution must be sampled on a regular step (within 1 %)");
   }
 }
 
