@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/run_tables.h"
+#include "core/visible_text.h"
 #include "analysis/end_of_run.h"
 #include "analysis/interpreter.h"
 #include "models/functions.h"
@@ -114,11 +115,13 @@ int main(int argc, char** argv) {
     return run_program(args);
   } catch (const zorvik::FatalError& e) {
     std::cout.flush();
-    if (e.what()[0] != '\0') std::cerr << e.what() << std::endl;
+    // Names and tokens from the input files are shown with their control
+    // bytes escaped.
+    if (e.what()[0] != '\0') std::cerr << zorvik::visible_text(e.what()) << std::endl;
     return e.status();
   } catch (const std::exception& e) {
     std::cout.flush();
-    std::cerr << "Internal error: " << e.what() << std::endl;
+    std::cerr << "Internal error: " << zorvik::visible_text(e.what()) << std::endl;
     return 2;
   }
 }

@@ -2,7 +2,16 @@
 
 #include <vector>
 
+#include "core/visible_text.h"
+
 namespace zorvik {
+
+void Console::put(const std::string& text, bool several_lines) {
+  if (needs_escaping(text, several_lines))
+    out_ << visible_text(text, several_lines) << '\n';
+  else
+    out_ << text << '\n';
+}
 
 std::optional<std::string> Console::read_line() {
   out_.flush();

@@ -2,6 +2,10 @@
 // the y/n questions and the pause. End of keyboard input never loops: a y/n
 // question then counts as "n", a pause goes on, a prompt returns nothing and the
 // caller decides.
+//
+// Lines may carry text from input files (names, tokens, a header line); bytes
+// that a terminal would act on instead of showing are written escaped (see
+// visible_text.h), so a damaged or binary file cannot drive the terminal.
 #pragma once
 
 #include <iostream>
@@ -25,14 +29,15 @@ class Console {
   // One free-format line: a leading blank and the items.
   template <class... A>
   void line(const A&... items) {
-    out_ << free_record({FreeItem(items)...}) << '\n';
+    put(free_record({FreeItem(items)...}));
   }
   // A free-format line whose items are known only at run time.
-  void line_items(std::span<const FreeItem> items) { out_ << free_record(items) << '\n'; }
+  void line_items(std::span<const FreeItem> items) { put(free_record(items)); }
   // One fixed-column record (possibly several lines, see record_format.h).
   template <class... A>
   void record(std::string_view format, const A&... items) {
-    write_record(out_, format, items...);
+    const FmtValue values[] = {FmtValue(items)..., FmtValue(0)};
+    put(record_format(format).format(std::span<const FmtValue>(values, sizeof...(A))), true);
   }
   // A line with nothing on it.
   void empty_line() { out_ << '\n'; }
@@ -52,6 +57,10 @@ class Console {
   bool input_ended() const { return ended_; }
 
  private:
+  // Writes the text and a line end; line ends inside it stay only in a record
+  // of several lines.
+  void put(const std::string& text, bool several_lines = false);
+
   std::istream& in_;
   std::ostream& out_;
   bool ended_ = false;

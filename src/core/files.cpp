@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "core/errors.h"
 
@@ -21,13 +23,21 @@ bool directory_exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string read_whole_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FatalError("Cannot open file \"" + path + "\" for reading: " + std::strerror(errno));
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad()) throw FatalError("Cannot read file \"" + path + "\"");
-  return s.str();
+bool same_file(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ea, eb;
+  const std::filesystem::path ra = std::filesystem::weakly_canonical(a, ea);
+  const std::filesystem::path rb = std::filesystem::weakly_canonical(b, eb);
+  if (!ea && !eb && ra == rb) return true;
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+std::string folder_of(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}

@@ -13,8 +13,14 @@ namespace zorvik {
 bool file_exists(const std::string& path);
 bool directory_exists(const std::string& path);
 
-// The whole content of a file; throws FatalError naming the file when it cannot be read.
-std::string read_whole_file(const std::string& path);
+// Whether two names reach the same file: equal after resolving ".", "..",
+// symbolic links and the working directory ("./lines.dat" and "lines.dat"),
+// or the same existing file under two names (a hard link). Names of files that
+// do not exist yet are compared by their resolved paths.
+bool same_file(const std::string& a, const std::string& b);
+
+// The folder part of a file name ("." for a name without one).
+std::string folder_of(const std::string& path);
 
 // Writes a file through a temporary beside it and renames it over the target on
 // commit(). Errors (cannot create, disk full) throw FatalError naming the file;

@@ -3,10 +3,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
+#include <sstream>
 
 #include "core/errors.h"
-#include "core/files.h"
+#include "core/visible_text.h"
 
 namespace zorvik {
 
@@ -200,26 +202,49 @@ bool FreeTarget::store(const FreeToken& t) const {
   return false;
 }
 
-FreeReader::FreeReader(std::string name, std::string_view content) : name_(std::move(name)) {
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
-    if (end == std::string_view::npos) end = content.size();
-    std::string line(content.substr(start, end - start));
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines_.push_back(std::move(line));
-    start = end + 1;
-  }
+std::string shown_token(std::string_view text) {
+  const bool cut = text.size() > kShownTokenLength;
+  std::string shown(1, '"');
+  shown.append(visible_text(cut ? text.substr(0, kShownTokenLength) : text));
+  shown.append(cut ? "...\"" : "\"");
+  return shown;
 }
 
+FreeReader::FreeReader(std::string name, std::string_view content)
+    : name_(std::move(name)), in_(std::make_unique<std::istringstream>(std::string(content))) {}
+
+FreeReader::FreeReader(FreeReader&&) noexcept = default;
+FreeReader& FreeReader::operator=(FreeReader&&) noexcept = default;
+FreeReader::~FreeReader() = default;
+
 FreeReader FreeReader::open(const std::string& path) {
-  std::string content;
-  try {
-    content = read_whole_file(path);
-  } catch (const FatalError&) {
-    throw InputError(path, 0, "the file cannot be opened for reading");
+  auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+  if (!*in) throw InputError(path, 0, "the file cannot be opened for reading");
+  FreeReader r(path, "");
+  r.in_ = std::move(in);
+  return r;
+}
+
+const std::string* FreeReader::next_raw_line() {
+  // Byte by byte from the stream's buffer: the line is taken up to its line
+  // end (a carriage return before it is dropped), and a last line without one
+  // still counts.
+  std::streambuf* buf = in_->rdbuf();
+  current_.clear();
+  bool any = false;
+  for (int c = buf->sbumpc(); c != std::char_traits<char>::eof(); c = buf->sbumpc()) {
+    any = true;
+    if (c == '\n') break;
+    if (current_.size() >= kMaxLineLength)
+      throw InputError(name_, last_line_ + 1,
+                       "the line is longer than " + std::to_string(kMaxLineLength) +
+                           " characters; this is not a text file of the kind expected here");
+    current_ += static_cast<char>(c);
   }
-  return FreeReader(path, content);
+  if (!any) return nullptr;
+  if (!current_.empty() && current_.back() == '\r') current_.pop_back();
+  ++last_line_;
+  return &current_;
 }
 
 FreeReader::Outcome FreeReader::do_read(std::initializer_list<FreeTarget> targets, size_t& failed_index,
@@ -229,21 +254,19 @@ FreeReader::Outcome FreeReader::do_read(std::initializer_list<FreeTarget> target
   const size_t total = targets.size();
   const FreeTarget* tg = targets.begin();
   while (want < total) {
-    if (next_ >= lines_.size()) {
+    const std::string* text = next_raw_line();
+    if (!text) {
       failed_index = want;
       return Outcome::End;
     }
     std::string error;
-    const size_t line_index = next_++;
-    last_line_ = static_cast<int>(line_index + 1);
     // Tokens before an unclosed quote still count: the quote may sit in a comment
     // after the values the read needs.
-    const bool whole = split_free(lines_[line_index], tokens, &error);
+    const bool whole = split_free(*text, tokens, &error);
     for (size_t t = 0; t < tokens.size() && want < total; ++t, ++want) {
       if (!tg[want].store(tokens[t])) {
         failed_index = want;
-        found = tokens[t].null ? std::string("an empty value between two commas")
-                               : "\"" + tokens[t].text + "\"";
+        found = tokens[t].null ? std::string("an empty value between two commas") : shown_token(tokens[t].text);
         return Outcome::Bad;
       }
     }
@@ -301,16 +324,15 @@ void FreeReader::begin() {
 void FreeReader::value(std::string_view what, FreeTarget target) {
   while (pending_next_ >= pending_.size()) {
     if (!pending_whole_) fail(what, request_index_, target.kind(), false, pending_error_);
-    if (next_ >= lines_.size()) fail(what, request_index_, target.kind(), true, "");
-    const size_t line_index = next_++;
-    last_line_ = static_cast<int>(line_index + 1);
-    pending_whole_ = split_free(lines_[line_index], pending_, &pending_error_);
+    const std::string* text = next_raw_line();
+    if (!text) fail(what, request_index_, target.kind(), true, "");
+    pending_whole_ = split_free(*text, pending_, &pending_error_);
     pending_next_ = 0;
   }
   const FreeToken& t = pending_[pending_next_++];
   if (!target.store(t))
     fail(what, request_index_, target.kind(), false,
-         t.null ? std::string("an empty value between two commas") : "\"" + t.text + "\"");
+         t.null ? std::string("an empty value between two commas") : shown_token(t.text));
   ++request_index_;
 }
 
@@ -326,11 +348,10 @@ bool FreeReader::try_read(std::initializer_list<FreeTarget> targets) {
 }
 
 bool FreeReader::next_line(std::vector<FreeToken>& tokens) {
-  if (next_ >= lines_.size()) return false;
-  const size_t line_index = next_++;
-  last_line_ = static_cast<int>(line_index + 1);
+  const std::string* text = next_raw_line();
+  if (!text) return false;
   std::string error;
-  if (!split_free(lines_[line_index], tokens, &error)) throw InputError(name_, last_line_, error);
+  if (!split_free(*text, tokens, &error)) throw InputError(name_, last_line_, error);
   return true;
 }
 

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <istream>
+#include <memory>
 #include <optional>
 #include <span>
 #include <ostream>
@@ -45,6 +47,8 @@ struct FreeItem {
   FreeItem(const std::string& v) : kind(Kind::Text), s(v) {}   // NOLINT
   template <int N>
   FreeItem(const Fixed<N>& v) : kind(Kind::Text), s(v.trimmed()) {}  // NOLINT
+  template <int N>
+  FreeItem(const FileName<N>& v) : kind(Kind::Text), s(v.trimmed()) {}  // NOLINT
 };
 
 // Shortest exact decimal forms.
@@ -74,6 +78,13 @@ struct FreeToken {
 // unterminated quote; the tokens before it are kept.
 bool split_free(std::string_view line, std::vector<FreeToken>& tokens, std::string* error = nullptr);
 
+// A token as an error message shows it: in double quotes, with the bytes that a
+// terminal would not show as text escaped (see visible_text), and cut after
+// kShownTokenLength characters with "..." so that a binary line cannot flood
+// the message.
+std::string shown_token(std::string_view text);
+inline constexpr size_t kShownTokenLength = 60;
+
 // Strict conversions of one token.
 bool parse_int(std::string_view token, int& value);
 bool parse_real(std::string_view token, double& value);  // accepts d/D/q/Q exponents; finite only
@@ -88,6 +99,8 @@ class FreeTarget {
   FreeTarget(std::string& v) : kind_(Kind::Text), p_(&v), set_(&set_string) {}  // NOLINT
   template <int N>
   FreeTarget(Fixed<N>& v) : kind_(Kind::Text), p_(&v), set_(&set_fixed<N>) {}   // NOLINT
+  template <int N>
+  FreeTarget(FileName<N>& v) : kind_(Kind::Text), p_(&v), set_(&set_name<N>) {}  // NOLINT
 
   Kind kind() const { return kind_; }
   // Stores the token; false when it does not convert to the target's kind.
@@ -97,27 +110,40 @@ class FreeTarget {
   static void set_string(void* p, std::string_view s) { *static_cast<std::string*>(p) = std::string(s); }
   template <int N>
   static void set_fixed(void* p, std::string_view s) { static_cast<Fixed<N>*>(p)->assign(s); }
+  template <int N>
+  static void set_name(void* p, std::string_view s) { static_cast<FileName<N>*>(p)->assign(s); }
   Kind kind_;
   void* p_;
   void (*set_)(void*, std::string_view) = nullptr;
 };
 
 // Reads a text file in free format, request by request, with line numbers for the
-// messages.
+// messages. The file is read line by line as the requests need it, never whole:
+// a reader that stops at its capacity (5000 points of a long scan) reads no
+// further, and a line longer than kMaxLineLength (a binary file, /dev/zero) is
+// an input error instead of a growing buffer.
 class FreeReader {
  public:
+  // The longest line accepted, in bytes: far beyond any record of the files the
+  // program reads (a parameter-file line holds at most a few hundred characters,
+  // a data line a handful of numbers), small enough to bound the memory of a
+  // reader given a file without line ends.
+  static constexpr size_t kMaxLineLength = size_t(1) << 20;
+
   FreeReader(std::string name, std::string_view content);
-  // Reads the file; throws InputError naming it when it cannot be opened.
+  // Opens the file; throws InputError naming it when it cannot be opened.
   static FreeReader open(const std::string& path);
+  FreeReader(FreeReader&&) noexcept;
+  FreeReader& operator=(FreeReader&&) noexcept;
+  ~FreeReader();
 
   const std::string& name() const { return name_; }
   // Number (1-based) of the last line a read used; 0 before the first read.
   int line() const { return last_line_; }
-  int line_count() const { return static_cast<int>(lines_.size()); }
-  bool at_end() const { return next_ >= lines_.size(); }
-  void rewind() { next_ = 0; last_line_ = 0; }
-  // The raw text of line n (1-based).
-  const std::string& raw_line(int n) const { return lines_.at(static_cast<size_t>(n - 1)); }
+
+  // The raw text of the next line (without its line end), which becomes line().
+  // Nothing at the end of the file.
+  const std::string* next_raw_line();
 
   // One read request. `what` describes the record for the messages, optionally
   // followed by ": " and the comma-separated names of its values, e.g.
@@ -145,13 +171,13 @@ class FreeReader {
   [[noreturn]] void fail(std::string_view what, size_t failed, FreeTarget::Kind kind, bool at_end,
                          const std::string& found) const;
   std::string name_;
-  std::vector<std::string> lines_;
+  std::unique_ptr<std::istream> in_;
+  std::string current_;             // the text of line last_line_
   std::vector<FreeToken> pending_;  // tokens of the current line of a value-by-value request
   size_t pending_next_ = 0;
   bool pending_whole_ = true;
   std::string pending_error_;
   size_t request_index_ = 0;
-  size_t next_ = 0;
   int last_line_ = 0;
 };
 

@@ -48,6 +48,8 @@ struct FmtValue {
   // A fixed-length field is written whole, trailing blanks included.
   template <int N>
   FmtValue(const Fixed<N>& v) : kind(Kind::Text), s(v.padded()) {}  // NOLINT
+  template <int N>
+  FmtValue(const FileName<N>& v) : kind(Kind::Text), s(v.padded()) {}  // NOLINT
 };
 
 // A parsed format. Parsing throws std::invalid_argument for a malformed string;

@@ -13,7 +13,8 @@
 
 namespace zorvik {
 
-using Name40 = Fixed<40>;
+using Name40 = FileName<40>;  // file names: never cut
+using FileName15 = FileName<15>;
 using Name15 = Fixed<15>;
 using Word3 = Fixed<3>;
 
@@ -63,8 +64,10 @@ struct FitFunctions {
   Table<Name40, 0, kMaxFunc> nomout{"nomout"};  // slot 0: the run's output file
   Table<double, 1, kMaxFunc> kin{"kin"}, kfin{"kfin"};
   Table<int, 1, kMaxFunc> opfit{"opfit"};
-  Table<Name15, 1, kMaxFunc> nameconv{"nameconv"};
+  Table<FileName15, 1, kMaxFunc> nameconv{"nameconv"};
   Table<double, 1, kMaxFunc> xmaxconv{"xmaxconv"}, zeroconv{"zeroconv"};
+  // The line of the parameter file that defined data set i (for messages).
+  Table<int, 1, kMaxFunc> parline{"parline"};
 
   Table2<double, 1, kMaxFunc, 1, kMaxPoints> xi{"xi"}, yi{"yi"};
   Table2<double, 1, kMaxFunc, 0, kMaxPoints> sigmae{"sigmae"};  // slot 0: the error option

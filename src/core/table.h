@@ -22,6 +22,16 @@ inline void check_index(const char* table, int dimension, long lo, long hi, long
   if (index < lo || index > hi) index_range_error(table, dimension, lo, hi, index);
 }
 
+// The same for an index that was read from a file: the message also names the
+// file and the line it came from (line 0: the file only), "Index out of range
+// in file "p.par", line 7: table par, dimension 1, bounds 1 to 100, index 101".
+[[noreturn]] void index_range_error_at(const std::string& file, int line, const char* table, int dimension, long lo,
+                                       long hi, long index);
+inline void check_index_at(const std::string& file, int line, const char* table, int dimension, long lo, long hi,
+                           long index) {
+  if (index < lo || index > hi) index_range_error_at(file, line, table, dimension, lo, hi, index);
+}
+
 template <class T, int Lo, int Hi>
 class Table {
   static_assert(Hi >= Lo);

@@ -62,19 +62,13 @@ PointLayout point_layout(bool option_c, double s0) {
   return {2, false, false, "x y (two numbers)"};
 }
 
-// Tokens of line n of the reader (1-based); false for an unclosed quote.
-bool tokens_of(const FreeReader& r, int n, std::vector<FreeToken>& tokens) {
-  return split_free(r.raw_line(n), tokens);
-}
-
-// The next line at or after `next` that holds something; blank lines are
-// skipped as a list-directed read skips them. Returns its number, or 0 at the
-// end of the file, and leaves `next` after it.
-int next_nonblank(const FreeReader& r, int& next, std::vector<FreeToken>& tokens, bool& whole) {
-  while (next <= r.line_count()) {
-    const int n = next++;
-    whole = tokens_of(r, n, tokens);
-    if (!tokens.empty() || !whole) return n;
+// The next line of the reader that holds something; blank lines are skipped as
+// a list-directed read skips them. Returns its number, or 0 at the end of the
+// file. `whole` is false when the line has a quote that is not closed.
+int next_nonblank(FreeReader& r, std::vector<FreeToken>& tokens, bool& whole) {
+  while (const std::string* text = r.next_raw_line()) {
+    whole = split_free(*text, tokens);
+    if (!tokens.empty() || !whole) return r.line();
   }
   return 0;
 }
@@ -98,7 +92,7 @@ bool parse_numbers(const std::vector<FreeToken>& tokens, bool whole, int count, 
       return false;
     }
     if (t.quoted || !parse_real(t.text, out[k])) {
-      found = "\"" + t.text + "\"";
+      found = shown_token(t.text);
       return false;
     }
   }
@@ -124,10 +118,10 @@ void read_zvalues(FitFunctions& d, int i, const FreeReader& r, int line, const s
   if (tokens.size() < 2 || tokens[1].null || tokens[1].quoted || !parse_int(tokens[1].text, nz)) {
     const std::string found = tokens.size() < 2 ? std::string("no count")
                               : tokens[1].null  ? std::string("an empty value between two commas")
-                                                : "\"" + tokens[1].text + "\"";
+                                                : shown_token(tokens[1].text);
     throw InputError(r.name(), line, expected + ", found " + found);
   }
-  if (nz > kMaxZ) check_index("z", 2, 1, kMaxZ, nz);
+  if (nz > kMaxZ) check_index_at(r.name(), line, "z", 2, 1, kMaxZ, nz);
   if (nz < 0) throw InputError(r.name(), line, expected + ", found the count " + std::to_string(nz));
   std::vector<FreeToken> values(tokens.begin() + 2, tokens.end());
   std::vector<double> z(static_cast<size_t>(nz) + 1);
@@ -155,22 +149,23 @@ void read_data_set(FitFunctions& d, int i, Console& con) {
   // the header "zvalues" carries the z values of the data set.
   std::vector<FreeToken> tokens;
   bool whole = true;
-  int next = 1;
-  const int first = next_nonblank(r, next, tokens, whole);
+  const int first = next_nonblank(r, tokens, whole);
   if (first == 0) throw InputError(file, 0, "the data file is empty: expected points " + std::string(layout.expected));
   double first_value = 0.0;
   const bool numeric_value = !tokens.empty() && !tokens[0].null && !tokens[0].quoted &&
                              parse_real(tokens[0].text, first_value);
+  // A first line of numbers is the first point.
+  bool first_is_point = false;
   if (numeric_value || (!tokens.empty() && !tokens[0].quoted && is_nonfinite_word(tokens[0].text))) {
     if (numeric_value) con.line(first_value);
-    next = first;  // point reading starts at this line
+    first_is_point = true;
   } else if (!tokens.empty() && tokens[0].text == "zvalues") {
     read_zvalues(d, i, r, first, tokens, whole);
     con.empty_line();
-    con.line("Z values read from file:", d.nomin(i));
-    std::vector<FreeItem> zs;
-    for (int k = 1; k <= d.nz; ++k) zs.emplace_back(d.z(i, k));
-    con.out() << free_record(std::span<const FreeItem>(zs.data(), zs.size())) << '\n';
+    // The label, the file and its z values on one line.
+    std::vector<FreeItem> items{FreeItem("Z values read from file: "), FreeItem(d.nomin(i))};
+    for (int k = 1; k <= d.nz; ++k) items.emplace_back(d.z(i, k));
+    con.line_items(items);
     con.empty_line();
   }
 
@@ -178,15 +173,24 @@ void read_data_set(FitFunctions& d, int i, Console& con) {
   double* yi = d.yi.row(i);
   double* sig = d.sigmae.row(i);
   double* mi = d.mi.row(i);
+  int previous_line = 0;
   for (int j = 1; j <= kMaxPoints; ++j) {
     sig[j] = s0;
     mi[j] = kNoThirdColumn;
-    const int line = next_nonblank(r, next, tokens, whole);
+    const int line = first_is_point ? first : next_nonblank(r, tokens, whole);
+    first_is_point = false;
     if (line == 0) break;  // end of the file: the normal end
     double v[4] = {0.0, 0.0, 0.0, 0.0};
     std::string found;
     if (!parse_numbers(tokens, whole, layout.columns, v, found))
       throw InputError(file, line, "expected " + std::string(layout.expected) + ", found " + found);
+    // The fit range is found by reading up to the first x beyond it, which
+    // selects the right points only when x never falls.
+    if (j > 1 && v[0] < xi[j - 1])
+      throw InputError(file, line,
+                       "x = " + shortest(v[0]) + " is below x = " + shortest(xi[j - 1]) + " of line " +
+                           std::to_string(previous_line) + ": the points must be sorted by increasing x");
+    previous_line = line;
     xi[j] = v[0];
     yi[j] = v[1];
     if (layout.has_m) mi[j] = v[2];
@@ -255,7 +259,8 @@ void read_data_set(FitFunctions& d, int i, Console& con) {
 void prepare_column_resolution(FitFunctions& d, int i) {
   const int n_last = d.imin(i) + d.ndatin(i) - 1;
   const int half = n_last / 2;
-  check_index("xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
+  // The grid length follows from the number of points the data file gives.
+  check_index_at(d.nomin(i).str(), 0, "xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
   const double x1 = d.xi(i, 1);
   const double dx = std::abs(d.xi(i, 2) - x1);
   d.imaxconv(i) = half;
@@ -270,6 +275,41 @@ void prepare_column_resolution(FitFunctions& d, int i) {
   for (int j = 0; j >= -half; --j) xc[j] = x1 + (j - 1) * dx;
 }
 
+// A resolution file is sampled on a regular grid rising in x: the convolution
+// takes its values point by point at whole multiples of the data step, without
+// resampling. Every step x_j - x_(j-1) must be positive and lie within
+// kResolutionStepTolerance of the median step, which one wrong line cannot
+// move (a mean step would be moved by a missing line and would blame the
+// regular lines); the first line that breaks this is named. The tolerance of
+// 1 % of a step accepts the rounding of x values written with a few digits
+// more than the step needs (0.0100 +- 0.00005 on a step of 0.01 is 0.5 %),
+// while a sample displaced by 1 % of a step moves the kernel by far less than
+// the rectangle rule of the convolution resolves (its error is of the order of
+// the step itself). A missing line, a doubled one or a change of step is a
+// whole step off and is refused.
+constexpr double kResolutionStepTolerance = 1e-2;
+
+void check_resolution_grid(const std::string& file, const std::vector<double>& x, const std::vector<int>& line_of,
+                           int n) {
+  std::vector<double> steps;
+  for (size_t j = 2; j <= static_cast<size_t>(n); ++j) steps.push_back(x[j] - x[j - 1]);
+  if (steps.empty()) return;
+  std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2), steps.end());
+  const double median = steps[steps.size() / 2];
+  for (size_t j = 2; j <= static_cast<size_t>(n); ++j) {
+    const double step = x[j] - x[j - 1];
+    if (!(step > 0.0))
+      throw InputError(file, line_of[j],
+                       "x = " + shortest(x[j]) + " is not above x = " + shortest(x[j - 1]) + " of line " +
+                           std::to_string(line_of[j - 1]) + ": the resolution must be sorted by increasing x");
+    if (std::fabs(step - median) > kResolutionStepTolerance * median)
+      throw InputError(file, line_of[j],
+                       "the step from x = " + shortest(x[j - 1]) + " (line " + std::to_string(line_of[j - 1]) +
+                           ") to x = " + shortest(x[j]) + " is " + shortest(step) + ", but the file's median step is " +
+                           shortest(median) + ": the resolution must be sampled on a regular step (within 1 %)");
+  }
+}
+
 // Option "cf": the resolution is read from its own file (one header line, then
 // x y), on the same x step as the data, and centred on its origin: the line of
 // maximum y (zeroconv < 0) or the last line with x <= zeroconv. The kernel
@@ -278,10 +318,11 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
   const std::string file = d.nameconv(i).str();
   FreeReader r = FreeReader::open(file);
   con.line("First lines of van file: ", d.nameconv(i));
-  if (r.line_count() == 0)
+  if (!r.next_raw_line())  // the first line is a header
     throw InputError(file, 0, "the resolution file is empty: expected a header line, then lines of x y");
 
   std::vector<double> xcini(kMaxResLines + 1, 0.0), mini(kMaxResLines + 1, 0.0);
+  std::vector<int> line_of(kMaxResLines + 1, 0);
   const double zeroconv = d.zeroconv(i);
   const double xmaxconv = d.xmaxconv(i);
   double ymax = kResolutionMaxStart;
@@ -289,9 +330,8 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
   bool origin_found = false;
   std::vector<FreeToken> tokens;
   bool whole = true;
-  int next = 2;  // the first line is a header
   for (int j = 1; j <= kMaxResLines; ++j) {
-    const int line = next_nonblank(r, next, tokens, whole);
+    const int line = next_nonblank(r, tokens, whole);
     if (line == 0) break;
     double v[2];
     std::string found;
@@ -299,6 +339,7 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
       throw InputError(file, line, "expected x y (two numbers), found " + found);
     xcini[j] = v[0];
     mini[j] = v[1];
+    line_of[j] = line;
     nread = j;
     // The 10000th line is stored, but the reading ends before it is examined.
     if (j == kMaxResLines) break;
@@ -321,6 +362,7 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
     con.line(d.nameconv(i));
     throw ProgramStop(1);
   }
+  check_resolution_grid(file, xcini, line_of, nread);
   // A file that never reaches the window edge (or the origin x) is taken up to
   // its last line: the window then ends there. A maximum search that never
   // rose above its start value takes the first line of greatest y.
@@ -340,11 +382,12 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
   d.imaxconv(i) = half;
 
   const int n_last = d.imin(i) + d.ndatin(i) - 1;
-  // Lines of the scratch table beyond the last one read hold 0.
-  check_index("mini", 1, 1, kMaxResLines, origin - half);
-  check_index("mini", 1, 1, kMaxResLines, origin + half);
-  check_index("mi", 2, -kMaxConvHalf, kMaxConvHalf, half);
-  check_index("xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
+  // Lines of the scratch table beyond the last one read hold 0. The kernel's
+  // half-width comes from the resolution file.
+  check_index_at(file, 0, "mini", 1, 1, kMaxResLines, origin - half);
+  check_index_at(file, 0, "mini", 1, 1, kMaxResLines, origin + half);
+  check_index_at(file, 0, "mi", 2, -kMaxConvHalf, kMaxConvHalf, half);
+  check_index_at(file, 0, "xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
   double* mi = d.mi.row(i);
   for (int k = -half; k <= half; ++k) mi[k] = mini[static_cast<size_t>(origin + k)];
   const double x1 = d.xi(i, 1);

@@ -34,7 +34,7 @@ bool qualifies(const FitFunctions& d, int i) {
 // into the centred resolution kernel (indices -imaxconv ... imaxconv) on the
 // original step, which the convolution uses as it is; interpolating it as a data
 // column would destroy the kernel.
-void interpolate_data_set(FitFunctions& d, int i, Console& con) {
+void interpolate_data_set(FitFunctions& d, int i, const RunSettings& settings, Console& con) {
   con.line("*** Interpolating function: ", i);
   const int n = d.ninterp(i);
   const double xin = d.xi(i, 1);  // the first point read, possibly below the range
@@ -51,7 +51,8 @@ void interpolate_data_set(FitFunctions& d, int i, Console& con) {
   }
   const double incx = std::abs(xfin - xin) / n;
   con.line("incx=", incx);
-  check_index("xext", 1, 1, kMaxPoints, n);
+  // The grid size is the data set's Nint in the parameter file.
+  check_index_at(settings.parfile.str(), d.parline(i), "xext", 1, 1, kMaxPoints, n);
 
   const double* xi = d.xi.row(i);
   const double* yi = d.yi.row(i);
@@ -107,7 +108,7 @@ void interp(FitFunctions& data, const RunSettings& settings, Console& con) {
   for (int i = 1; i <= nfunc; ++i) {
     if (data.ninterp(i) != 0)
       con.record("(a,i5,a,i5,a)", "Interpolating function: ", i, " in a grid with ", data.ninterp(i), "  points");
-    if (qualifies(data, i)) interpolate_data_set(data, i, con);
+    if (qualifies(data, i)) interpolate_data_set(data, i, settings, con);
   }
   for (int i = 1; i <= nfunc; ++i)
     if (qualifies(data, i)) refit_range(data, i, con);

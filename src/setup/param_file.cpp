@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/table.h"
 #include "core/record_format.h"
 #include "models/catalogue.h"
 #include "output/shell_commands.h"
@@ -26,14 +27,48 @@ void check_count(const FreeReader& rd, int count, const char* what, const char* 
     throw InputError(rd.name(), rd.line(),
                      std::string(what) + ": expected a count from 0 to " + std::to_string(capacity) +
                          ", found " + std::to_string(count));
-  check_index(table, dimension, 1, capacity, count == 0 ? 1 : count);
+  check_index_at(rd.name(), rd.line(), table, dimension, 1, capacity, count == 0 ? 1 : count);
 }
 
-// A parameter number named in a group, relation, contour or peak.
-void check_parameter(const FreeReader& rd, int k, const char* what) {
-  (void)rd;
-  (void)what;
-  check_index("par", 1, 1, kMaxPar, k);
+// A parameter number named in a group, relation or peak.
+void check_parameter(const FreeReader& rd, int k) { check_index_at(rd.name(), rd.line(), "par", 1, 1, kMaxPar, k); }
+
+// A name that the plot scripts write between double quotes must not be able
+// to end its string there: a double quote would close it (and what follows
+// would run as gnuplot commands), a line end would end the command.
+void check_script_name(const FreeReader& rd, int line, const std::string& what, std::string_view name) {
+  if (name.find_first_of("\"\n\r") == std::string_view::npos) return;
+  throw InputError(rd.name(), line,
+                   what + " " + shown_token(name) +
+                       " holds a double quote or a line end, which the gnuplot scripts cannot take in a name");
+}
+
+// One file the parameter file names, and where.
+struct NamedFile {
+  std::string path;
+  std::string role;  // "the data file of data set 1 (record 3, line 3)"
+  int line;
+};
+
+// The files a run writes must not be files it reads: a result file, the
+// output file, the chi-square trace or a contour map named like a data file,
+// a resolution file or the parameter file would overwrite the measurement (and
+// the next run would fit the fitted curve). And each must be creatable: a
+// folder that does not exist would otherwise stop the run only at its end,
+// after the whole chain, without its final output.
+void check_outputs(const FreeReader& rd, const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
+  for (const NamedFile& out : outputs) {
+    for (const NamedFile& in : inputs)
+      if (same_file(out.path, in.path))
+        throw InputError(rd.name(), out.line,
+                         out.role + " " + shown_token(out.path) + " is the same file as " + in.role +
+                             ": the run would overwrite it; choose another name");
+    const std::string folder = folder_of(out.path);
+    if (!directory_exists(folder))
+      throw InputError(rd.name(), out.line,
+                       out.role + ": cannot create " + shown_token(out.path) +
+                           ": No such file or directory (its folder " + shown_token(folder) + " does not exist)");
+  }
 }
 
 void clear_accumulators(Run& run) {
@@ -68,11 +103,12 @@ void reset_tables(Run& run) {
     d.logrange(i) = 0;
   }
   d.ninterp.fill(0);
+  d.parline.fill(0);
   d.nomout(0) = "";
-  FitParameters& p = run.params;
-  p.nfit = p.ngroups = p.nrel = p.ncont = p.npeaks = 0;
-  p.orden.fill(0);
-  p.parfit.fill(0);
+  // A parameter that the new file no longer defines must not keep its old
+  // value, step, limits, name or kind: the parameter tables start as in a
+  // fresh process.
+  run.params = FitParameters{};
 }
 
 // The out-of-limits dialog; true when the user wants to edit the file.
@@ -98,6 +134,8 @@ ReadOutcome parread(Run& run, Console& con) {
 
   FreeReader rd = FreeReader::open(s.parfile.str());
   const std::string file = rd.name();
+  // A folder chosen by the parameter file's own name ("t123.par").
+  check_script_name(rd, 0, "the output folder taken from the parameter file's name,", s.folder.trimmed());
 
   // Record 1: the run line.
   con.empty_line();
@@ -106,7 +144,7 @@ ReadOutcome parread(Run& run, Console& con) {
   if (s.nfunc < 1)
     throw InputError(file, rd.line(), "record 1 (run line): expected nfunc from 1 to 20, found " +
                                           std::to_string(s.nfunc));
-  check_index("nomin", 1, 1, kMaxFunc, s.nfunc);
+  check_index_at(file, rd.line(), "nomin", 1, 1, kMaxFunc, s.nfunc);
   con.line("Titulo:  ", s.title);
   con.line("Functions to fit:  ", s.nfunc);
   if (s.interactive == 1) con.line("DIALOG ON");
@@ -120,14 +158,20 @@ ReadOutcome parread(Run& run, Console& con) {
   con.line("dum:  ", dum);
 
   // Records 3 and 3a: the data sets.
+  std::vector<int> res_line(kMaxFunc + 1, 0);
   for (int i = 1; i <= s.nfunc; ++i) {
     const std::string rec = "record 3 (data set " + std::to_string(i) + ")";
     rd.read(rec + ": nomin, fileop, ninterp, nomout, kin, kfin, opfit",
             {d.nomin(i), d.fileop(i), d.ninterp(i), d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i)});
     const int data_line = rd.line();
+    d.parline(i) = data_line;
     con.record("(a15,1x,a3,1x,i4,1x,a15,2f10.5,i3,2x,a21)", d.nomin(i), d.fileop(i), d.ninterp(i),
                d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i));
-    if (d.nomin(i)[4] == '/' || d.nomin(i)[4] == '\\') s.folder = d.nomin(i).first(4);
+    check_script_name(rd, data_line, rec + ": the result file", d.nomout(i).trimmed());
+    if (d.nomin(i)[4] == '/' || d.nomin(i)[4] == '\\') {
+      s.folder = d.nomin(i).first(4);
+      check_script_name(rd, data_line, rec + ": the output folder", s.folder.trimmed());
+    }
     con.line("folder= ", s.folder);
     if (!(s.folder == kNoFolder) && !directory_exists(s.folder.str())) mkdir(con, s.folder.padded());
 
@@ -149,6 +193,7 @@ ReadOutcome parread(Run& run, Console& con) {
       con.line("Convolution function will be read from file");
       rd.read("record 3a (resolution of data set " + std::to_string(i) + "): nameconv, xmaxconv, zeroconv",
               {d.nameconv(i), d.xmaxconv(i), d.zeroconv(i)});
+      res_line[static_cast<size_t>(i)] = rd.line();
       if (std::fabs(d.zeroconv(i)) >= std::fabs(d.xmaxconv(i))) {
         con.line("**ERROR: zeroconv MUST be smaller than xmaxconv!!");
         throw ProgramStop(1);
@@ -169,6 +214,7 @@ ReadOutcome parread(Run& run, Console& con) {
 
   // Records 4 to 6: output files, temperature, sigmas.
   rd.read("record 4 (output files): nomout, chifile", {d.nomout(0), s.chifile});
+  const int output_line = rd.line();
   con.line("Output file:", d.nomout(0));
   con.line("Output chisq file:", s.chifile);
   rd.read("record 5 (temperature): temp", {s.temp});
@@ -190,9 +236,12 @@ ReadOutcome parread(Run& run, Console& con) {
   rd.read("record 7 (parameter count): npar", {s.npar});
   if (s.npar < 1)
     throw InputError(file, rd.line(), "record 7: expected npar from 1 to 100, found " + std::to_string(s.npar));
-  check_index("par", 1, 1, kMaxPar, s.npar);
+  check_index_at(file, rd.line(), "par", 1, 1, kMaxPar, s.npar);
   con.line("Num. parametros:  ", s.npar);
   rd.read("record 8 (cycles): ncycles, nwrite", {s.ncycles, s.nwrite});
+  if (s.ncycles < 0)
+    throw InputError(file, rd.line(),
+                     "record 8: the number of steps ncycles must not be negative, found " + std::to_string(s.ncycles));
   if (s.nwrite < 1)
     throw InputError(file, rd.line(),
                      "record 8: the write interval nwrite must be at least 1 step, found " + std::to_string(s.nwrite));
@@ -211,6 +260,10 @@ ReadOutcome parread(Run& run, Console& con) {
     // nT temperature stages, rounded to the nearest integer (halves away from zero).
     const double stages = std::round(std::fabs(s.Tfn - s.Tin) / s.incT) + 1.0;
     const double total = static_cast<double>(s.nwrite) * s.step * stages;
+    if (total < 0.0)
+      throw InputError(file, rd.line(),
+                       "record 11: the annealing schedule gives a negative number of steps (" + shortest(total) +
+                           "): step must not be negative");
     if (!(std::fabs(total) <= std::numeric_limits<int>::max()))
       throw InputError(file, rd.line(),
                        "record 11: the annealing schedule asks for more steps than a run can hold (" +
@@ -234,7 +287,8 @@ ReadOutcome parread(Run& run, Console& con) {
     rd.read("record 13 (parameter line " + std::to_string(l) + "): number, name, step kind, value, step, min, max",
             {k, name, kind, v, m, lo, hi});
     con.record("(i4,a10,a3,4es15.6)", k, name, kind, v, m, lo, hi);
-    check_index("namepar", 1, 1, kMaxPar, k);
+    check_index_at(file, rd.line(), "namepar", 1, 1, kMaxPar, k);
+    check_script_name(rd, rd.line(), "record 13 (parameter " + std::to_string(k) + "): the name", name.trimmed());
     if (line_of[k] != 0)
       throw InputError(file, rd.line(),
                        "parameter " + std::to_string(k) + " is defined twice (also on line " +
@@ -269,7 +323,7 @@ ReadOutcome parread(Run& run, Console& con) {
     check_count(rd, p.ign(g), rec.c_str(), "parig", 2, kMaxMembers);
     for (int j = 1; j <= p.ign(g); ++j) {
       rd.value(rec + ": member " + std::to_string(j), p.parig(g, j));
-      check_parameter(rd, p.parig(g, j), rec.c_str());
+      check_parameter(rd, p.parig(g, j));
     }
     rd.end();
     std::vector<FreeItem> items{FreeItem(p.ign(g))};
@@ -284,8 +338,8 @@ ReadOutcome parread(Run& run, Console& con) {
   for (int r = 1; r <= p.nrel; ++r) {
     rd.read("record 17 (relation " + std::to_string(r) + "): first parameter, second parameter",
             {p.parrel(r, 1), p.parrel(r, 2)});
-    check_parameter(rd, p.parrel(r, 1), "record 17");
-    check_parameter(rd, p.parrel(r, 2), "record 17");
+    check_parameter(rd, p.parrel(r, 1));
+    check_parameter(rd, p.parrel(r, 2));
     con.line(p.parrel(r, 1), p.parrel(r, 2));
   }
 
@@ -294,19 +348,28 @@ ReadOutcome parread(Run& run, Console& con) {
   rd.read("record 18 (contour count): ncont", {p.ncont});
   check_count(rd, p.ncont, "record 18 (contour count)", "contpar", 1, kMaxCont);
   con.line("ncont", p.ncont);
+  std::vector<int> contour_line(kMaxCont + 1, 0);
   for (int c = 1; c <= p.ncont; ++c) {
-    rd.read("record 19 (contour " + std::to_string(c) + "): first parameter, second parameter, name",
-            {p.contpar(c, 1), p.contpar(c, 2), p.namecont(c)});
-    check_parameter(rd, p.contpar(c, 1), "record 19");
-    check_parameter(rd, p.contpar(c, 2), "record 19");
+    const std::string rec = "record 19 (contour " + std::to_string(c) + ")";
+    rd.read(rec + ": first parameter, second parameter, name", {p.contpar(c, 1), p.contpar(c, 2), p.namecont(c)});
+    contour_line[static_cast<size_t>(c)] = rd.line();
+    // The map evaluates the chi-square over parameters 1 … npar; a negative first
+    // number only asks for a map without empty lines between its rows.
+    const int ci = std::abs(p.contpar(c, 1)), cj = p.contpar(c, 2);
+    for (int q : {ci, cj})
+      if (q < 1 || q > s.npar)
+        throw InputError(file, rd.line(),
+                         rec + ": parameter " + std::to_string(q) + " is not one of the parameters 1 to npar = " +
+                             std::to_string(s.npar));
+    check_script_name(rd, rd.line(), rec + ": the file", p.namecont(c).trimmed());
     con.line(p.namecont(c), p.contpar(c, 1), p.contpar(c, 2));
     rd.read("record 20 (contour grid " + std::to_string(c) + "): xmin, xmax, ymin, ymax, dx, dy",
             {p.ctminx(c), p.ctmaxx(c), p.ctminy(c), p.ctmaxy(c), p.ctdx(c), p.ctdy(c)});
     // 666 stands for "the parameter's own limit".
-    if (p.ctminx(c) == 666) p.ctminx(c) = p.parmin(p.contpar(c, 1));
-    if (p.ctmaxx(c) == 666) p.ctmaxx(c) = p.parmax(p.contpar(c, 1));
-    if (p.ctminy(c) == 666) p.ctminy(c) = p.parmin(p.contpar(c, 2));
-    if (p.ctmaxy(c) == 666) p.ctmaxy(c) = p.parmax(p.contpar(c, 2));
+    if (p.ctminx(c) == 666) p.ctminx(c) = p.parmin(ci);
+    if (p.ctmaxx(c) == 666) p.ctmaxx(c) = p.parmax(ci);
+    if (p.ctminy(c) == 666) p.ctminy(c) = p.parmin(cj);
+    if (p.ctmaxy(c) == 666) p.ctmaxy(c) = p.parmax(cj);
     con.line(p.ctminx(c), p.ctmaxx(c), p.ctminy(c), p.ctmaxy(c), p.ctdx(c), p.ctdy(c));
   }
 
@@ -314,7 +377,7 @@ ReadOutcome parread(Run& run, Console& con) {
   p.npeaks = 0;
   if (!rd.try_read({p.npeaks})) p.npeaks = 0;
   if (p.npeaks >= 1) {
-    check_index("nparpeak", 1, 1, kMaxPeaks, p.npeaks);
+    check_index_at(file, rd.line(), "nparpeak", 1, 1, kMaxPeaks, p.npeaks);
     con.line("Peaks to plot:", p.npeaks);
     for (int k = 1; k <= p.npeaks; ++k) {
       rd.read("record 22 (peak " + std::to_string(k) + "): number of entries", {p.nparpeak(k)});
@@ -323,7 +386,7 @@ ReadOutcome parread(Run& run, Console& con) {
       for (int j = 1; j <= p.nparpeak(k); ++j) {
         rd.read("record 23 (peak " + std::to_string(k) + ", entry " + std::to_string(j) + "): parameter, value",
                 {p.parpeak(k, j), p.valpeak(k, j)});
-        check_parameter(rd, p.parpeak(k, j), "record 23");
+        check_parameter(rd, p.parpeak(k, j));
       }
       // Ten entries a line; continuation lines carry a blank label.
       for (int j0 = 1; j0 <= std::max(1, p.nparpeak(k)); j0 += 10) {
@@ -336,6 +399,28 @@ ReadOutcome parread(Run& run, Console& con) {
         con.out() << record_format("(a7,10f12.6)").format(vals) << '\n';
       }
     }
+  }
+
+  {
+    std::vector<NamedFile> inputs{{s.parfile.str(), "the parameter file itself", 0}}, outputs;
+    for (int i = 1; i <= s.nfunc; ++i) {
+      const std::string set = "data set " + std::to_string(i);
+      const std::string at = "line " + std::to_string(d.parline(i));
+      inputs.push_back({d.nomin(i).str(), "the data file of " + set + " (record 3, " + at + ")", d.parline(i)});
+      if (d.fileop(i) == "cf")
+        inputs.push_back({d.nameconv(i).str(),
+                          "the resolution file of " + set + " (record 3a, line " +
+                              std::to_string(res_line[static_cast<size_t>(i)]) + ")",
+                          res_line[static_cast<size_t>(i)]});
+      if (d.opfit(i) > 0)
+        outputs.push_back({d.nomout(i).str(), "record 3 (" + set + "): the result file", d.parline(i)});
+    }
+    outputs.push_back({d.nomout(0).str(), "record 4: the output file", output_line});
+    outputs.push_back({s.chifile.str(), "record 4: the chi-square file", output_line});
+    for (int c = 1; c <= p.ncont; ++c)
+      outputs.push_back({p.namecont(c).str(), "record 19 (contour " + std::to_string(c) + "): the contour file",
+                         contour_line[static_cast<size_t>(c)]});
+    check_outputs(rd, inputs, outputs);
   }
 
   // Equality groups: every member takes the value of the first (the master).

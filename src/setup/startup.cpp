@@ -41,16 +41,6 @@ std::string expand_shorthand(std::string_view answer, bool at_prompt) {
   return std::string(answer);
 }
 
-// Stores the name in the 40-character field. A longer name is cut to the field,
-// which then usually names no file; the user is told why before the missing-file
-// message.
-void store_name(Console& con, Name40& field, const std::string& name) {
-  field = name;
-  if (name.size() > static_cast<size_t>(Name40::length)) {
-    con.line("The name is cut to its first " + std::to_string(Name40::length) + " characters: ", field);
-  }
-}
-
 bool exists(const Name40& name) { return file_exists(name.str()); }
 
 }  // namespace
@@ -67,7 +57,7 @@ void choose_parameter_file(Console& con, const std::vector<std::string>& args, R
   settings.folder = kNoFolder;
   bool found = false;
   if (args.size() == 1) {
-    store_name(con, settings.parfile, args[0]);
+    settings.parfile = args[0];
     // An output folder is chosen by the name itself: "t123.par" writes into "t123".
     const char first = settings.parfile[0];
     if (first == 't' || first == 'T') settings.folder = settings.parfile.first(4);
@@ -82,7 +72,7 @@ void choose_parameter_file(Console& con, const std::vector<std::string>& args, R
       throw FatalError("End of input at \"Enter Parameter file:\": no parameter file chosen");
     }
     if (rtrim(*answer) == "hf") help(con, "hf");
-    store_name(con, settings.parfile, expand_shorthand(*answer, true));
+    settings.parfile = expand_shorthand(*answer, true);
     found = exists(settings.parfile);
     if (!found) con.line("The file does not exist!");
   }

@@ -107,8 +107,8 @@ TEST_F(DataRead, HeadersDecideWherePointsStart) {
   const std::string echo1 = "   1.000000E+00   1.000000E+01   1.000000E+00   6.666000E+02";
   EXPECT_TRUE(shows({" First lines of input file: bare.dat  x   y    sigma     m", " 1.0"}));
   EXPECT_TRUE(shows({" First lines of input file: head.dat  x   y    sigma     m", echo1}));
-  EXPECT_TRUE(shows({" First lines of input file: q.dat  x   y    sigma     m", "", " Z values read from file:q.dat",
-                     " 0.5 1.25", "", echo1}));
+  EXPECT_TRUE(shows({" First lines of input file: q.dat  x   y    sigma     m", "", " Z values read from file: q.dat 0.5 1.25",
+                     "", echo1}));
 }
 
 TEST_F(DataRead, FitRangeAndSigmaStatistics) {

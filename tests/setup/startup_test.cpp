@@ -52,11 +52,8 @@ TEST(ChooseParameterFile, ArgumentsPromptsShortNamesAndFolders) {
       // "hf" shows the model list and asks again, unless a file of that name exists.
       {{"pfin.par"}, {}, "hf\np\n", kPrompt + functions + kMissing + kPrompt + chosen("pfin.par"), "pfin.par"},
       {{"hf"}, {}, "hf\n", kPrompt + functions + chosen("hf"), "hf"},
-      // The name field holds 40 characters: a longer name is cut, said so and asked again.
-      {{long_name, "short.par"}, {long_name}, "short.par\n",
-       " The name is cut to its first 40 characters: " + std::string(40, 'a') + "\n" + kMissing + kPrompt +
-           chosen("short.par"),
-       "short.par"},
+      // A name longer than its 40-character field is kept whole.
+      {{long_name}, {}, long_name + "\n", kPrompt + chosen(long_name), long_name},
       {{exact}, {exact}, "", chosen(exact), exact},
   };
   for (const Case& c : cases) {

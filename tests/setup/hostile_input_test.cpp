@@ -1,0 +1,122 @@
+// Input that would lose data, give wrong numbers or reach a script or the
+// terminal: each case edits one file of a shipped example and reads it as a run
+// does (parameter file, data, interpolation). The expected text is looked for in
+// the error, the console and the starting copy pini.par.
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "core/errors.h"
+#include "setup/data_file.h"
+#include "setup/interp.h"
+#include "setup/param_file.h"
+#include "support/program.h"
+
+namespace zorvik {
+namespace {
+
+using namespace testing_support;
+
+void edit(const std::string& file, const std::string& from, const std::string& to) {
+  const std::string text = read_text(file);
+  ASSERT_TRUE(std::regex_search(text, std::regex(from))) << from;
+  write_text(file, std::regex_replace(text, std::regex(from), to));
+}
+
+// The whole reading of `par`; the error message, or "" when it went through.
+std::string read_all(zorvik::Run& run, Screen& s, const std::string& par) {
+  run.settings.parfile = par;
+  try {
+    if (parread(run, s.con) == ReadOutcome::Done && dataread(run, s.con) == ReadOutcome::Done)
+      interp(run.data, run.settings, s.con);
+  } catch (const FatalError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(HostileInput, IsRefusedAtReadingWithFileAndLineOrAcceptedWhole) {
+  const std::string long_name = "results_of_the_first_scan_of_the_long_series_2026.dat";
+  struct Case { const char *example, *file, *from; std::string to, expected; };
+  const Case cases[] = {
+      {"peaks", "peaks.par", "fit1.dat  ", "./lines.dat", "line 3: record 3 (data set 1): the result file \"./lines.dat\" is the same file as the data file of data set 1 (record 3, line 3)"},
+      {"peaks", "peaks.par", "chi.dat ", "peaks.par", "line 4: record 4: the chi-square file \"peaks.par\" is the same file as the parameter file itself"},
+      {"peaks", "peaks.par", "cent1-sdev1", "lines.dat", "line 28: record 19 (contour 1): the contour file \"lines.dat\" is the same"},
+      {"qens", "qens.par", "outqens.dat", "res.dat", "record 4: the output file \"res.dat\" is the same file as the resolution file of data set 1 (record 3a, line 4)"},
+      {"peaks", "peaks.par", "outpeaks.dat", "nodir/o.dat", "line 4: record 4: the output file: cannot create \"nodir/o.dat\": No such file or directory (its folder \"nodir\" does not exist)"},
+      {"peaks", "peaks.par", "  5  6  cent1", " -5 13  cent1", "line 28: record 19 (contour 1): parameter 13 is not one of the parameters 1 to npar = 12"},
+      {"peaks", "peaks.par", "  120000 ", " -5 ", "line 8: record 8: the number of steps ncycles must not be negative, found -5"},
+      {"peaks", "peaks.par", "fit1.dat  ", "'f\"1.dat'", "line 3: record 3 (data set 1): the result file \"f\"1.dat\" holds a double quote"},
+      {"peaks", "peaks.par", "cent1 ", "'c\"1' ", "line 17: record 13 (parameter 5): the name \"c\"1\" holds a double quote"},
+      {"peaks", "peaks.par", "0   1  !title", "0   21  !title", "Index out of range in file \"peaks.par\", line 1: table nomin, dimension 1, bounds 1 to 20, index 21"},
+      {"peaks", "peaks.par", "0  !Rel. igualdad", "1\n 2 1 101", "Index out of range in file \"peaks.par\", line 26: table par"},
+      {"peaks", "peaks.par", "n     0 fit1", "n  6000 fit1", "Index out of range in file \"peaks.par\", line 3: table xext"},
+      {"peaks", "lines.dat", "\n1.00 ", "\n0.30 ", "Input error in file \"lines.dat\", line 5: x = 0.3 is below x = 0.75 of line 4"},
+      {"peaks", "peaks.par", "lines.dat  ", "/dev/zero", "file \"/dev/zero\", line 1: the line is longer than 1048576 characters"},
+      {"peaks", "lines.dat", "\n2.00 46", "\n2.00 4\x1b[2J", "found \"4\\x1b[2J\""},
+      {"qens", "res.dat", "\n-0.010 ", "\n-0.013 ", "file \"res.dat\", line 31: the step from x = -0.02 (line 30) to x = -0.013 is 0.00"},
+      {"qens", "res.dat", "\n-0.010 [^\n]*\n", "\n", "file \"res.dat\", line 31: the step from x = -0.02 (line 30) to x = 0.0 is 0.02"},
+      {"qens", "res.dat", "\n-0.010 ", "\n-0.030 ", "file \"res.dat\", line 31: x = -0.03 is not above x = -0.02 of line 30"},
+      // Accepted: the title's escape sequence shown escaped, a negative contour
+      // pair with the limits of parameter 5 for 666, a long name kept whole.
+      {"peaks", "peaks.par", "'Three peaks'", "'Three\x1b[2Jpeaks'", "Titulo:  Three\\x1b[2Jpeaks"},
+      {"peaks", "peaks.par", "  5  6  cent1-sdev1\n 29.50000  30.50000", " -5  6  cent1-sdev1\n 666 666", " 25.0 35.0 2.0 3.0 0.025 0.025"},
+      {"peaks", "peaks.par", "fit1.dat  ", long_name, " " + long_name + "     0.0000E+00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    ScratchDir dir;
+    copy_example(c.example);
+    edit(c.file, c.from, c.to);
+    auto run = std::make_unique<zorvik::Run>();
+    Screen s;
+    const std::string error = read_all(*run, s, std::string(c.example) + ".par");
+    EXPECT_NE((error + s.out.str() + read_text("pini.par")).find(c.expected), std::string::npos) << error;
+  }
+}
+
+TEST(HostileInput, ReadingAgainStartsFromFreshTablesAndErrorsReachTheScreenEscaped) {
+  ScratchDir dir;
+  copy_example("peaks");
+  auto run = std::make_unique<zorvik::Run>();
+  Screen s;
+  ASSERT_EQ(read_all(*run, s, "peaks.par"), "");
+  ASSERT_EQ(run->params.par(12), 2.9);
+  edit("peaks.par", " 12  sdev3[^\n]*\n", "");
+  edit("peaks.par", "      12  ", "      11  ");
+  ASSERT_EQ(read_all(*run, s, "peaks.par"), "");
+  EXPECT_EQ(run->params.par(12), 0.0);
+  EXPECT_TRUE(run->params.namepar(12).blank());
+
+  edit("lines.dat", "\n2.00 46", "\n2.00 4\x1b[2J");
+  const Outcome o = run_program("peaks.par", "");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("found \"4\\x1b[2J\""), std::string::npos) << o.err;
+}
+
+TEST(HostileInput, ALongDataFileIsReadOnlyAsFarAsItIsUsed) {
+  ScratchDir dir;
+  copy_example("peaks");
+  edit("peaks.par", "  120000    5000", "10 5");
+  // 64 MB of points beyond the fit range, which ends at x = 100, written piece
+  // by piece: a fork of this process holding them would count them as resident.
+  std::string tail;
+  for (int k = 0; k < 100000; ++k) tail += "1000." + std::to_string(100000 + k) + " 45 6.33\n";
+  std::ofstream data("lines.dat", std::ios::app);
+  for (size_t size = 0; size < (64u << 20); size += tail.size()) data << tail;
+  data.close();
+  ASSERT_EQ(run_program("peaks.par", "").status, 0);
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  // The tables of a run take about 26 MB; a reader holding the file would need
+  // more than the file's 64 MB.
+  EXPECT_LT(usage.ru_maxrss, 48L << 10) << "kB";
+}
+
+}  // namespace
+}  // namespace zorvik
