@@ -24,5 +24,9 @@ par=$1
 shift
 ZORVIK=${ZORVIK:-$(cd "$(dirname "$0")/.." && pwd)/build/zorvik}
 export ZORVIK par
-parallel --will-cite --jobs "$jobs" \
-  'cd {} && "$ZORVIK" "$par" </dev/null >console.txt 2>&1; s=$?; echo "{}: exit status $s"; exit $s' ::: "$@"
+# Each folder reaches the job as a positional parameter of its own shell ("$1"),
+# never as text pasted into a command line, so a name holding blanks, quotes,
+# "$(...)" or a leading "-" is only ever a name. -q hands the words to bash
+# exactly as written here.
+job='cd -- "$1" && "$ZORVIK" "$par" </dev/null >console.txt 2>&1; s=$?; printf "%s: exit status %s\n" "$1" "$s"; exit $s'
+parallel --will-cite --jobs "$jobs" -q bash -c "$job" run_folder {} ::: "$@"

@@ -106,10 +106,18 @@ bool answered_option(const std::vector<std::string>& args) {
   return false;
 }
 
-}  // namespace
+// The console is the record of the run: when it could not be written (a full
+// disk, "> /dev/full"), the run ends with a non-zero status and says so on the
+// error output, instead of passing for a success.
+int checked_console(int status) {
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && !std::cout.fail() && !std::ferror(stdout)) return status;
+  std::cerr << "Cannot write the console output (standard output): it is incomplete" << std::endl;
+  return status != 0 ? status : 1;
+}
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int run_main(const std::vector<std::string>& args) {
   if (answered_option(args)) return 0;
   try {
     return run_program(args);
@@ -124,4 +132,11 @@ int main(int argc, char** argv) {
     std::cerr << "Internal error: " << zorvik::visible_text(e.what()) << std::endl;
     return 2;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return checked_console(run_main(args));
 }

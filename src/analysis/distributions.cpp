@@ -47,24 +47,10 @@ void gparameter(Run& run, int i) {
 
 // ---- file names ------------------------------------------------------------------
 
-namespace {
-
-std::string in_folder(const Name15& folder, std::string_view name) {
-  const std::string d = folder_dir(folder);
-  return d.empty() ? std::string(name) : d + "/" + std::string(name);
-}
-
-}  // namespace
-
 std::string distribution_file_path(const Name15& folder, int i) {
   // Parameter numbers take as many digits as they need ("Gp7.dat", "Gp42.dat",
   // "Gp100.dat"), so the hundredth parameter gets a name of its own.
-  const std::string name = "Gp" + std::to_string(i) + ".dat";
-  return folder[0] == 't' ? in_folder(folder, name) : name;
-}
-
-std::string folder_file_path(const Name15& folder, std::string_view name) {
-  return folder == kNoFolder ? std::string(name) : in_folder(folder, name);
+  return t_folder_file_path(folder, "Gp" + std::to_string(i) + ".dat");
 }
 
 // ---- the distribution calculation --------------------------------------------------

@@ -23,6 +23,7 @@
 
 #include "core/console.h"
 #include "core/distribution_results.h"
+#include "core/output_paths.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
 
@@ -81,9 +82,8 @@ void end_of_run_distributions(Run& run, ModelWorkspace& ws, DistributionResults&
 // Distribution file of parameter i: "Gp<i>.dat", inside the output folder (its
 // first four characters) when the folder's first character is "t", otherwise
 // in the working directory.
+// (Glk.dat and parstat.dat go by folder_file_path of core/output_paths.h.)
 std::string distribution_file_path(const Name15& folder, int i);
-// Glk.dat and parstat.dat: inside the folder whenever one is in use (not "pelotudo").
-std::string folder_file_path(const Name15& folder, std::string_view name);
 
 // ---- evidence summary ----------------------------------------------------------
 

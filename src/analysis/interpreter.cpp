@@ -72,6 +72,16 @@ void run_viewer(Console& con, const char* molecule_file) {
   [[maybe_unused]] const int status = std::system(command.c_str());
 }
 
+// A number typed at the prompt is checked before it reaches a table: a slip is
+// refused with the range that is allowed and the prompt comes back, so the
+// session keeps its histograms and its end-of-run files. True when refused.
+bool refuse_parameter(Console& con, int i, int npar, std::string_view others = "") {
+  if (i >= 1 && i <= npar) return false;
+  con.line("No parameter " + std::to_string(i) + ": the parameters are 1 to " + std::to_string(npar) +
+           std::string(others));
+  return true;
+}
+
 PlotRequest request(int kind) {
   PlotRequest r;
   r.kind = kind;
@@ -118,9 +128,29 @@ void list_parameters(const Run& run, Console& con) {
 
 // The new step of parameter k for the action word: "a" the value itself, "r"
 // the value relative to the parameter's magnitude; any other word no change.
-void set_step(FitParameters& p, int k, const std::string& action, double v) {
-  if (action == "a") p.move(k) = v;
-  if (action == "r") p.move(k) = std::abs(p.par(k) * v);
+double new_step(const FitParameters& p, int k, const std::string& action, double v) {
+  if (action == "a") return v;
+  if (action == "r") return std::abs(p.par(k) * v);
+  return p.move(k);
+}
+
+// Sets the steps of the parameters k for which `chosen` holds, or none of them
+// when one would not be a finite number (1e308 times a value above 1 is
+// infinite): such a step would be written to the parameter file, whose reader
+// then refuses it. True when the steps were set.
+template <class Chosen>
+bool set_finite_steps(Run& run, Console& con, int k1, int k2, const std::string& action, double v, Chosen chosen) {
+  FitParameters& p = run.params;
+  for (int k = k1; k <= k2; ++k) {
+    if (chosen(k) && !std::isfinite(new_step(p, k, action, v))) {
+      con.line("Parameter " + std::to_string(k) +
+               " would get a step that is not a finite number: the steps are left as they were");
+      return false;
+    }
+  }
+  for (int k = k1; k <= k2; ++k)
+    if (chosen(k)) p.move(k) = new_step(p, k, action, v);
+  return true;
 }
 
 // "reset": one step for every free parameter; fixed parameters stay fixed.
@@ -129,9 +159,9 @@ bool reset_steps(Run& run, Console& con) {
   std::string action;
   double v = 0.0;
   if (!read_values(con, {action, v})) return false;
-  for (int i = 1; i <= run.settings.npar; ++i)
-    if (run.params.move(i) != 0.0) set_step(run.params, i, action, v);
-  pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
+  const FitParameters& p = run.params;
+  if (set_finite_steps(run, con, 1, run.settings.npar, action, v, [&p](int k) { return p.move(k) != 0.0; }))
+    pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
   return true;
 }
 
@@ -146,8 +176,10 @@ bool set_steps(Run& run, Console& con) {
   con.line("first and last parameter to set: ");
   int k1 = 0, k2 = 0;
   if (!read_values(con, {k1, k2})) return false;
-  for (int k = k1; k <= k2; ++k) set_step(run.params, k, action, v);
-  pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
+  const int npar = run.settings.npar;
+  if (k2 >= k1 && (refuse_parameter(con, k1, npar) || refuse_parameter(con, k2, npar))) return true;
+  if (set_finite_steps(run, con, k1, k2, action, v, [](int) { return true; }))
+    pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
   return true;
 }
 
@@ -158,6 +190,8 @@ bool plot_distribution(Run& run, Console& con) {
   con.line("Which parameter (0:likelihood)?");
   int i = 0;
   if (!read_values(con, {i})) return false;
+  if (i >= 1 && refuse_parameter(con, i, run.settings.npar, ", 0 the likelihood, a negative number the chi-square"))
+    return true;
   if (i >= 1 && run.params.move(i) == 0.0) {
     con.line("Parameter not allowed to move!");
     return true;
@@ -179,6 +213,7 @@ bool plot_parameter_chi(Run& run, Console& con) {
   con.line("Which parameter?");
   int i = 0;
   if (!read_values(con, {i})) return false;
+  if (i >= 1 && refuse_parameter(con, i, run.settings.npar)) return true;
   if (i >= 1 && run.params.move(i) == 0.0) {
     con.line("Parameter not allowed to move!");
     return true;
@@ -194,6 +229,11 @@ bool chain_contour(Run& run, Console& con, bool compute, int kind) {
   con.line("which parameters (i,j)?");
   int i = 0, j = 0;
   if (!read_values(con, {i, j})) return false;
+  // A negative first number asks for the map without empty lines between its rows.
+  const int npar = run.settings.npar;
+  if (refuse_parameter(con, std::abs(i), npar, " (a negative first number: the map without empty lines)") ||
+      refuse_parameter(con, j, npar))
+    return true;
   if (compute) contornmcmc(i, j, run, con);
   PlotRequest q = request(kind);
   q.i = i;
@@ -210,9 +250,13 @@ bool extract_parameters(Run& run, Console& con) {
   int k1 = 0, k2 = 0;
   if (!read_values(con, {k1, k2})) return false;
   if (k2 >= k1) {
-    check_index("par", 1, 1, kMaxPar, k1);
-    check_index("par", 1, 1, kMaxPar, k2);
-    check_index("z", 1, 1, kMaxFunc, k2 - k1 + 1);
+    if (refuse_parameter(con, k1, run.settings.npar) || refuse_parameter(con, k2, run.settings.npar)) return true;
+    // One parameter per data set, and there are at most kMaxFunc z values.
+    if (k2 - k1 + 1 > kMaxFunc) {
+      con.line("At most " + std::to_string(kMaxFunc) + " parameters can be extracted, one per data set: " +
+               std::to_string(k1) + " to " + std::to_string(k2) + " are " + std::to_string(k2 - k1 + 1));
+      return true;
+    }
   }
   std::string text;
   for (int k = k1; k <= k2; ++k) {

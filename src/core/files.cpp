@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -40,29 +42,169 @@ std::string folder_of(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string rewrite_target(const std::string& path) {
+  // The kernel gives up on a chain of more than 40 links (ELOOP); so do we, and
+  // the rename then reports the trouble.
+  constexpr int kMaxLinks = 40;
+  std::string p = path;
+  for (int hops = 0; hops < kMaxLinks; ++hops) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096), '\0');
+    const ssize_t n = ::readlink(p.c_str(), link.data(), link.size());
+    if (n <= 0) return p;
+    link.resize(static_cast<size_t>(n));
+    // A relative link is relative to the folder that holds the link.
+    const size_t slash = p.rfind('/');
+    p = (link[0] == '/' || slash == std::string::npos) ? link : p.substr(0, slash + 1) + link;
+  }
+  return p;
+}
+
+// ---- temporary files and the signals that end the process ---------------------------
+
+namespace {
+
+constexpr int kCleanupSignals[] = {SIGHUP, SIGINT, SIGTERM};
+
+// The temporary file in progress, for the signal handler, which may only call
+// async-signal-safe functions: a fixed buffer and a flag.
+char pending_path[4096];
+volatile std::sig_atomic_t pending = 0;
+
+void remove_pending_and_end(int sig) {
+  if (pending) ::unlink(pending_path);
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  ::sigaction(sig, &dfl, nullptr);
+  // Blocked until the handler returns; then delivered with the default action,
+  // so the parent sees the usual status of the signal.
+  ::raise(sig);
+}
+
+// Installed once, for the signals whose action is still the default one: an
+// ignored signal (nohup) stays ignored. Without a temporary in progress the
+// handler does what the default action does.
+void install_cleanup_handlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int sig : kCleanupSignals) {
+    struct sigaction old {};
+    if (::sigaction(sig, nullptr, &old) != 0) continue;
+    if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
+    struct sigaction sa {};
+    sa.sa_handler = remove_pending_and_end;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(sig, &sa, nullptr);
+  }
+}
+
+// Holds the cleanup signals back for its lifetime, so that the name of the
+// temporary and the file itself come and go together.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t block;
+    sigemptyset(&block);
+    for (int sig : kCleanupSignals) sigaddset(&block, sig);
+    ::sigprocmask(SIG_BLOCK, &block, &old_);
+  }
+  ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+mode_t current_umask() {
+  const mode_t m = ::umask(0);
+  ::umask(m);
+  return m;
+}
+
+}  // namespace
+
+TemporaryFile::TemporaryFile(const std::string& prefix, const std::string& what) {
+  install_cleanup_handlers();
+  std::string name = prefix + "XXXXXX";
+  int err = 0;
+  {
+    SignalsHeld held;
+    fd_ = ::mkstemp(name.data());
+    err = errno;
+    if (fd_ >= 0 && name.size() < sizeof pending_path) {
+      std::memcpy(pending_path, name.c_str(), name.size() + 1);
+      pending = 1;
+    }
+  }
+  if (fd_ < 0) throw FatalError("Cannot write file \"" + what + "\": " + std::strerror(err));
+  path_ = name;
+}
+
+TemporaryFile::~TemporaryFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (gone_) return;
+  SignalsHeld held;
+  ::unlink(path_.c_str());
+  pending = 0;
+}
+
+void TemporaryFile::set_mode(unsigned mode) {
+  if (fd_ >= 0) ::fchmod(fd_, static_cast<mode_t>(mode));
+}
+
+bool TemporaryFile::write_and_close(const std::string& data) {
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd_, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int e = errno;
+      ::close(fd_);
+      fd_ = -1;
+      errno = e;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  const int r = ::close(fd_);
+  fd_ = -1;
+  return r == 0;
+}
+
+bool TemporaryFile::rename_to(const std::string& target) {
+  SignalsHeld held;
+  if (::rename(path_.c_str(), target.c_str()) != 0) return false;
+  gone_ = true;
+  pending = 0;
+  return true;
+}
+
+// ---- the atomic replace -------------------------------------------------------------
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
 
 AtomicFile::~AtomicFile() = default;
 
 void AtomicFile::commit() {
   if (committed_) return;
-  const std::string tmp = path_ + ".tmp" + std::to_string(::getpid());
-  const std::string data = buffer_.str();
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) throw FatalError("Cannot write file \"" + path_ + "\": " + std::strerror(errno));
-  const size_t written = std::fwrite(data.data(), 1, data.size(), f);
-  const int werr = written == data.size() ? 0 : errno;
-  const bool closed = std::fclose(f) == 0;
-  const int cerr = closed ? 0 : errno;
-  if (written != data.size() || !closed) {
-    std::remove(tmp.c_str());
-    throw FatalError("Cannot write file \"" + path_ + "\": " + std::strerror(werr ? werr : cerr) +
+  const std::string target = rewrite_target(path_);
+  struct stat st {};
+  const unsigned mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~current_umask());
+  // Beside the target, so that the rename stays on one file system.
+  TemporaryFile tmp(target + ".tmp", path_);
+  tmp.set_mode(mode);
+  if (!tmp.write_and_close(buffer_.str())) {
+    throw FatalError("Cannot write file \"" + path_ + "\": " + std::strerror(errno) +
                      " (the previous version is kept)");
   }
-  if (std::rename(tmp.c_str(), path_.c_str()) != 0) {
-    const int e = errno;
-    std::remove(tmp.c_str());
-    throw FatalError("Cannot replace file \"" + path_ + "\": " + std::strerror(e));
+  if (!tmp.rename_to(target)) {
+    throw FatalError("Cannot replace file \"" + path_ + "\": " + std::strerror(errno));
   }
   committed_ = true;
 }

@@ -22,9 +22,45 @@ bool same_file(const std::string& a, const std::string& b);
 // The folder part of a file name ("." for a name without one).
 std::string folder_of(const std::string& path);
 
+// The file that a rewrite of `path` replaces: `path` itself, or, when it is a
+// symbolic link, the file at the end of its chain of links (which need not
+// exist yet), so that the link stays a link and its target gets the new content.
+std::string rewrite_target(const std::string& path);
+
+// A temporary file `<prefix>XXXXXX` created exclusively (mkstemp: O_CREAT|O_EXCL,
+// mode 0600), so that it can neither follow a link planted under its name nor
+// open a file that is already there. While it exists, a hang-up (the terminal
+// closed), an interrupt or a termination signal removes it and then ends the
+// process with that signal's usual status; a signal that the process ignores
+// (started under nohup) stays ignored. The destructor removes the file unless
+// it was renamed. One temporary exists at a time.
+class TemporaryFile {
+ public:
+  // Throws FatalError naming `what` when the file cannot be created.
+  TemporaryFile(const std::string& prefix, const std::string& what);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Writes all of `data` and closes the file; false with errno set on failure.
+  bool write_and_close(const std::string& data);
+  // Gives the file the permission bits `mode`.
+  void set_mode(unsigned mode);
+  // Renames the file to `target` (atomic on one file system); false with errno set on failure.
+  bool rename_to(const std::string& target);
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  bool gone_ = false;
+};
+
 // Writes a file through a temporary beside it and renames it over the target on
-// commit(). Errors (cannot create, disk full) throw FatalError naming the file;
-// a file never committed leaves the target untouched.
+// commit(). The new file keeps the permission bits of the one it replaces (a new
+// file gets those of an ordinary creation, 0666 less the umask); a symbolic link
+// is kept and its target rewritten. Errors (cannot create, disk full) throw
+// FatalError naming the file; a file never committed leaves the target untouched.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string path);

@@ -14,6 +14,7 @@
 
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "core/record_format.h"
 #include "core/table.h"
 #include "models/functions.h"
@@ -39,10 +40,7 @@ std::string peaks_header(int opfit, int npeaks) {
 
 // "peaks.dat" in the working directory, or inside the output folder (its first
 // four characters) when the folder's name begins with "t".
-std::string peaks_path(const Name15& folder) {
-  if (folder[0] == 't') return folder_dir(folder) + "/peaks.dat";
-  return "peaks.dat";
-}
+std::string peaks_path(const Name15& folder) { return t_folder_file_path(folder, "peaks.dat"); }
 
 // The model of data set nf over its fit range at the parameters p, copied into
 // `out` (0 where the model has no value for the data set).

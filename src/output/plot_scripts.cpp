@@ -18,6 +18,7 @@
 
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "core/record_format.h"
 #include "output/shell_commands.h"
 
@@ -54,15 +55,19 @@ void axis_lines(std::ostream& s, const RunSettings& st) {
   if (st.plotaxes[1] == 'l') line(s, " set logscale y 10");
 }
 
-// The data file of a distribution plot: the Gp file of parameter ip (named as
-// the distribution writer names it), the chi-square distribution Glk.dat for 0,
-// gchi.dat for -1; always read from the working directory. Nothing for other ip.
-std::optional<std::string> distribution_file(int ip) {
-  if (ip >= 1) return "Gp" + std::to_string(ip) + ".dat";
-  if (ip == 0) return std::string("Glk.dat");
+// The data file of a distribution plot, read where the distribution writer put
+// it: the Gp file of parameter ip (in a "t" output folder), the chi-square
+// distribution Glk.dat for 0 (in any output folder); gchi.dat for -1, which no
+// routine writes, from the working directory. Nothing for other ip.
+std::optional<std::string> distribution_file(int ip, const Name15& folder) {
+  if (ip >= 1) return t_folder_file_path(folder, "Gp" + std::to_string(ip) + ".dat");
+  if (ip == 0) return folder_file_path(folder, "Glk.dat");
   if (ip == -1) return std::string("gchi.dat");
   return std::nullopt;
 }
+
+// The peak decomposition, where the peak writer put it (in a "t" output folder).
+std::string peaks_file(const Run& run) { return t_folder_file_path(run.settings.folder, "peaks.dat"); }
 
 // Kind 1: calculated, initial and measured curve of data set nf.
 void result_script(std::ostream& s, const Run& run, int nf) {
@@ -202,11 +207,19 @@ void peaks_head(std::ostream& s) {
   line(s, " set xlabel \"x\"");
 }
 
-void peaks_measured_and_fit(std::ostream& s) {
-  line(s, "plot \"peaks.dat\" using 1:2 \\");
+// `more`: components follow, so the fit's title continues the plot command;
+// otherwise it ends it (a continuation into "pause -1" is a gnuplot error).
+void peaks_measured_and_fit(std::ostream& s, const std::string& file, bool more) {
+  write_free(s, "plot \"", file, "\" using 1:2 \\");
   line(s, " title \"experimental\", \\");
-  line(s, "\"peaks.dat\" using 1:3  with lines  \\");
-  line(s, " title \"fit\", \\");
+  write_free(s, "\"", file, "\" using 1:3  with lines  \\");
+  line(s, more ? " title \"fit\", \\" : " title \"fit\"");
+}
+
+// One component line: the peak file, column `column`, and the ending
+// ("  \\" or " \\") that the script has always had there.
+void component(std::ostream& s, const std::string& file, int column, std::string_view ending) {
+  write_free(s, "\"", file, "\" using 1:" + std::to_string(column) + "  with lines" + std::string(ending));
 }
 
 // Kinds 20 to 22: the named components of the dielectric models in columns 4
@@ -217,36 +230,39 @@ void dielectric_script(std::ostream& s, const Run& run, int kind) {
   peaks_head(s);
   line(s, " set logscale x 10");
   line(s, " set logscale y 10");
-  peaks_measured_and_fit(s);
-  line(s, "\"peaks.dat\" using 1:4  with lines  \\");
+  const std::string file = peaks_file(run);
+  peaks_measured_and_fit(s, file, true);
+  component(s, file, 4, "  \\");
   line(s, kind == 22 ? " title \"PL\", \\" : " title \"HN\", \\");
-  line(s, "\"peaks.dat\" using 1:5  with lines  \\");
+  component(s, file, 5, "  \\");
   if (kind == 21) {
     line(s, " title \"CC1\"");
   } else {
     line(s, " title \"CC1\", \\");
-    line(s, "\"peaks.dat\" using 1:6  with lines \\");
+    component(s, file, 6, " \\");
     line(s, " title \"CC2\"");
   }
   line(s, "pause -1");
 }
 
 // Kinds above 99: npeaks components P1 … P5 in columns 4 to 8.
+// Without components (no peak, or more than five) the script shows the data
+// and the fit alone.
 void peaks_script(std::ostream& s, const Run& run, int npeaks, Console& con) {
-  static constexpr std::string_view kData[5] = {
-      "\"peaks.dat\" using 1:4  with lines  \\", "\"peaks.dat\" using 1:5  with lines  \\",
-      "\"peaks.dat\" using 1:6  with lines  \\", "\"peaks.dat\" using 1:7  with lines \\",
-      "\"peaks.dat\" using 1:8  with lines \\"};
+  // Two blanks before the backslash for the first three components, one for the last two.
+  static constexpr std::string_view kEnding[5] = {"  \\", "  \\", "  \\", " \\", " \\"};
+  const std::string file = peaks_file(run);
+  const bool components = npeaks >= 1 && npeaks <= 5;
   print_head(s, run.settings, "pk");
   peaks_head(s);
   axis_lines(s, run.settings);
-  peaks_measured_and_fit(s);
+  peaks_measured_and_fit(s, file, components);
   if (npeaks > 5) {
     con.line("Not able to plot more than 5 peaks");
     con.line("Change plt file by hand.");
   } else {
     for (int m = 1; m <= npeaks; ++m) {
-      line(s, kData[m - 1]);
+      component(s, file, m + 3, kEnding[m - 1]);
       const std::string title = " title \"P" + std::to_string(m) + "\"";
       line(s, m < npeaks ? title + ", \\" : title);
     }
@@ -287,7 +303,7 @@ void plot(const PlotRequest& r, const Run& run, Console& con) {
   // What is being plotted is shown first, whether or not the script is rewritten.
   std::optional<std::string> data_file;
   if (r.kind == 6 || (r.kind == 7 && r.ip >= 1)) {
-    data_file = distribution_file(r.ip);
+    data_file = distribution_file(r.ip, st.folder);
     if (data_file) con.line("Opening : ", *data_file);
   } else if (r.kind == 10 || r.kind == 11) {
     con.line("Plotting contour:  ", run.params.namecont(r.k));

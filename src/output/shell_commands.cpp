@@ -2,6 +2,8 @@
 // texts that explain the command vocabulary to the user.
 #include "output/shell_commands.h"
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <iostream>
 
@@ -17,21 +19,26 @@ std::string_view trim(std::string_view s) {
   return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
 }
 
-// The name as the shell should see it. Ordinary file names go in as they are
-// (their padding blanks do no harm); a name holding anything the shell would
-// interpret — blanks inside it, ;, $, quotes, backquotes, redirections — is
+// The name as the shell should see it, always as one file name. Ordinary file
+// names go in as they are (their padding blanks do no harm); a name holding
+// anything the shell would interpret — blanks inside it, ;, $, quotes,
+// backquotes, redirections, a ~ that would become the home folder — is
 // single-quoted, so that a folder taken from a data-file name can never run a
-// command of its own.
+// command of its own. A name that begins with "-" or "+" would be read as an
+// option by mkdir and gnuplot, or as a command by the editor ("+cmd"): it goes
+// in as "./name", the same file.
 std::string shell_word(std::string_view name) {
   const std::string_view t = trim(name);
+  const bool option_like = !t.empty() && (t[0] == '-' || t[0] == '+');
   bool plain = true;
   for (char c : t) {
     const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      std::string_view("._/+-:~,@%=").find(c) != std::string_view::npos;
+                      std::string_view("._/+-:,@%=").find(c) != std::string_view::npos;
     if (!safe) plain = false;
   }
-  if (plain) return std::string(name);
-  std::string q = "'";
+  const std::string prefix = option_like ? "./" : "";
+  if (plain) return prefix + std::string(option_like ? t : name);
+  std::string q = "'" + prefix;
   for (char c : t) {
     if (c == '\'')
       q += "'\\''";
@@ -42,12 +49,21 @@ std::string shell_word(std::string_view name) {
 }
 
 // Hands the command line to the shell and waits for it. Everything written so far
-// is flushed first so that it appears above whatever the program prints. The
-// status is ignored: a missing program or file is reported by the shell itself.
-void run_shell(Console& con, const std::string& command) {
+// is flushed first so that it appears above whatever the program prints. Returns
+// the status as std::system gives it.
+int run_shell(Console& con, const std::string& command) {
   con.out().flush();
   std::cout.flush();
-  [[maybe_unused]] const int status = std::system(command.c_str());
+  return std::system(command.c_str());
+}
+
+// What went wrong with a command, from its std::system status; empty when it
+// ended with status 0.
+std::string failure(int status) {
+  if (status == -1) return "it could not be started";
+  if (WIFEXITED(status)) return WEXITSTATUS(status) == 0 ? "" : "exit status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return "ended by signal " + std::to_string(WTERMSIG(status));
+  return "status " + std::to_string(status);
 }
 
 // Prints a block of help lines; an empty entry is an empty line.
@@ -190,7 +206,14 @@ void gnuplot(Console& con, std::string_view name) {
     con.line("Cannot plot a file without a name!");
     return;
   }
-  run_shell(con, "gnuplot -display :0.0 " + shell_word(name));
+  // The X display option only where an X display is set: a gnuplot built
+  // without X11 (the usual headless and packaged builds) takes "-display" and
+  // ":0.0" as the names of scripts to load, and fails.
+  const char* display = std::getenv("DISPLAY");
+  const bool x11 = display != nullptr && display[0] != '\0';
+  const std::string command = std::string(x11 ? "gnuplot -display :0.0 " : "gnuplot ") + shell_word(name);
+  const std::string why = failure(run_shell(con, command));
+  if (!why.empty()) con.line("The plot command \"" + command + "\" failed (" + why + ")");
 }
 
 void edit(Console& con, std::string_view name) {

@@ -1,8 +1,10 @@
 // The external programs the system starts through the shell (gnuplot, the editor
 // vim, mkdir), the path builder `compose`, and the help and recipe texts.
-// Each shell routine runs "<program word> <name>" with the name as given
-// (trailing blanks do no harm to the shell), waits for it and ignores its status;
-// a blank name prints a message and runs nothing.
+// Each shell routine runs "<program word> <name>" with the name always taken
+// as a file name (quoted where the shell would interpret it, "./" before a
+// name that begins with "-" or "+"; trailing blanks do no harm to the shell)
+// and waits for it; a blank name prints a message and runs nothing. The editor
+// and mkdir report their own trouble; a failed plot command is reported here.
 #pragma once
 
 #include <string>
@@ -12,7 +14,9 @@
 
 namespace zorvik {
 
-// "gnuplot -display :0.0 " + name; blank name: "Cannot plot a file without a name!"
+// "gnuplot -display :0.0 " + name, or "gnuplot " + name when no X display is
+// set (DISPLAY unset or empty); blank name: "Cannot plot a file without a name!".
+// A command that does not end with status 0 prints "The plot command "…" failed (…)".
 void gnuplot(Console& con, std::string_view name);
 // "vim " + name; blank name: "Cannot edit a file without a name!"
 void edit(Console& con, std::string_view name);

@@ -61,9 +61,10 @@ TEST(TerminalSession, PromptPlotDistributionsBestStateAndEnd) {
   par = std::regex_replace(par, std::regex(R"('Three peaks' 0)"), "'Three peaks' 1");
   par = std::regex_replace(par, std::regex(R"(.*!Ciclos tot, write)"), "4000 400 !Ciclos tot, write");
   write_text("peaks.par", par);
-  // The pane runs the program with the stand-ins first on PATH, and then
-  // marks its end so that the screen can be read once everything was printed.
-  write_text("session.sh", "export PATH='" + std::string(getenv("PATH")) + "'\nexport ZORVIK_FAKE_LOG='" +
+  // The pane runs the program with the stand-ins first on PATH and an X
+  // display set, and then marks its end so that the screen can be read once
+  // everything was printed.
+  write_text("session.sh", "export PATH='" + std::string(getenv("PATH")) + "'\nexport DISPLAY=:0\nexport ZORVIK_FAKE_LOG='" +
                                dir.fake_log_path() + "'\n" + ZORVIK_BINARY + " peaks.par\necho \"[exit $?]\"\nsleep 60\n");
   Tmux tmux;
   ASSERT_EQ(tmux.run("new-session -d -s s -x 160 -y 50 -c '" + dir.path() + "' 'sh session.sh'"), 0);

@@ -66,7 +66,9 @@ struct Screen {
 
 // Makes a fresh folder the working directory for the life of the object, with
 // the stand-ins of tests/fakebin first on PATH; they append their command lines
-// to the file "fake.log" in that folder.
+// to the file "fake.log" in that folder. An X display is set (DISPLAY=:0), as
+// on a desktop, so the plot command carries its display option; a test of a
+// headless machine unsets it.
 class ScratchDir {
  public:
   ScratchDir() {
@@ -80,11 +82,19 @@ class ScratchDir {
     old_path_ = p ? p : "";
     setenv("PATH", (source_path("tests/fakebin") + ":" + old_path_).c_str(), 1);
     setenv("ZORVIK_FAKE_LOG", fake_log_path().c_str(), 1);
+    const char* d = std::getenv("DISPLAY");
+    had_display_ = d != nullptr;
+    old_display_ = d ? d : "";
+    setenv("DISPLAY", ":0", 1);
   }
   ~ScratchDir() {
     if (chdir(old_cwd_.c_str()) != 0) std::abort();
     setenv("PATH", old_path_.c_str(), 1);
     unsetenv("ZORVIK_FAKE_LOG");
+    if (had_display_)
+      setenv("DISPLAY", old_display_.c_str(), 1);
+    else
+      unsetenv("DISPLAY");
     std::string cmd = "rm -rf '" + path_ + "'";
     if (std::system(cmd.c_str()) != 0) { /* a leftover scratch folder is harmless */ }
   }
@@ -95,7 +105,8 @@ class ScratchDir {
   std::string fake_log() const { return read_text(fake_log_path()); }
 
  private:
-  std::string old_cwd_, old_path_, path_;
+  std::string old_cwd_, old_path_, path_, old_display_;
+  bool had_display_ = false;
 };
 
 }  // namespace zorvik::testing_support

@@ -1,0 +1,72 @@
+// The atomic rewrite against the file system: a link planted under the old
+// predictable temporary name, the permission bits, a parameter file that is a
+// link, and the signals that end the process while a temporary exists.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "core/files.h"
+#include "support/scratch.h"
+
+namespace zorvik {
+namespace {
+
+using namespace testing_support;
+
+// How many names in the working folder hold ".tmp"; they are removed.
+int take_temporaries() {
+  int n = 0;
+  for (const auto& e : std::filesystem::directory_iterator("."))
+    if (e.path().filename().string().find(".tmp") != std::string::npos) n += std::filesystem::remove(e.path());
+  return n;
+}
+
+TEST(AtomicRewrite, KeepsModeAndLinksAndNeverFollowsAPlantedName) {
+  ScratchDir dir;
+  write_text("victim", "keep\n");
+  write_text("p.par", "old\n");
+  ASSERT_EQ(::chmod("p.par", 0600) | ::mkdir("real", 0755) | ::symlink("real/q.par", "q.par") |
+                ::symlink("victim", ("p.par.tmp" + std::to_string(::getpid())).c_str()),
+            0);
+  for (const char* name : {"p.par", "q.par"}) {
+    AtomicFile f(name);
+    f.stream() << "new\n";
+    f.commit();
+  }
+  struct stat p {}, q {};
+  ASSERT_EQ(::stat("p.par", &p) | ::lstat("q.par", &q), 0);
+  EXPECT_EQ(p.st_mode & 07777, 0600u);
+  EXPECT_TRUE(S_ISLNK(q.st_mode));
+  EXPECT_EQ(read_text("victim") + read_text("p.par") + read_text("real/q.par"), "keep\nnew\nnew\n");
+  EXPECT_EQ(take_temporaries(), 1);  // the planted link alone
+}
+
+// A child process holding a temporary receives the signal: it ends by that
+// signal with the temporary gone, unless it ignores the signal (nohup).
+TEST(AtomicRewrite, ASignalRemovesTheTemporaryAndEndsTheProcessAsUsual) {
+  ScratchDir dir;
+  for (int sig : {SIGHUP, SIGINT, SIGTERM}) {
+    for (bool ignored : {false, true}) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        if (ignored) std::signal(sig, SIG_IGN);
+        TemporaryFile t("out.dat.tmp", "out.dat");
+        ::raise(sig);
+        ::_exit(7);  // reached only when the signal is ignored; the temporary stays
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      EXPECT_EQ(ignored ? WIFEXITED(status) && WEXITSTATUS(status) == 7 : WIFSIGNALED(status) && WTERMSIG(status) == sig,
+                true) << sig << " " << ignored << " " << status;
+      EXPECT_EQ(take_temporaries(), ignored ? 1 : 0) << sig;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zorvik
