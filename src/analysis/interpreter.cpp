@@ -75,7 +75,7 @@ void run_viewer(Console& con, const char* molecule_file) {
 // A number typed at the prompt is checked before it reaches a table: a slip is
 // refused with the range that is allowed and the prompt comes back, so the
 // session keeps its histograms and its end-of-run files. True when refused.
-bool refuse_parameter(Console& con, int i, int npar, std::string_view others = "") {
+bool refuse_parameter(Console& con, long long i, int npar, std::string_view others = "") {
   if (i >= 1 && i <= npar) return false;
   con.line("No parameter " + std::to_string(i) + ": the parameters are 1 to " + std::to_string(npar) +
            std::string(others));
@@ -231,7 +231,8 @@ bool chain_contour(Run& run, Console& con, bool compute, int kind) {
   if (!read_values(con, {i, j})) return false;
   // A negative first number asks for the map without empty lines between its rows.
   const int npar = run.settings.npar;
-  if (refuse_parameter(con, std::abs(i), npar, " (a negative first number: the map without empty lines)") ||
+  if (refuse_parameter(con, std::abs(static_cast<long long>(i)), npar,
+                       " (a negative first number: the map without empty lines)") ||
       refuse_parameter(con, j, npar))
     return true;
   if (compute) contornmcmc(i, j, run, con);
