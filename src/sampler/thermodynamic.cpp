@@ -17,8 +17,8 @@ constexpr int kSeed = 314159265;       // the seed of every run
 constexpr int kLuxury = 4;
 // The first tenth of a rung adapts the steps, in five rounds, and lets the chain
 // settle at the new β; it is not sampled. Neighbouring rungs differ little above
-// the lowest few, so a tenth is ample (a quarter gave no measurable gain in bias
-// and cost accuracy).
+// the lowest few, so a tenth is ample (with a quarter the peaks tests gave no
+// better estimates).
 constexpr int kAdaptShare = 10;
 constexpr int kAdaptRounds = 5;
 // Batches of the batch-means error. Fewer, longer batches than the usual ⌊√n⌋
