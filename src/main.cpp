@@ -1,5 +1,6 @@
 // ZORVIK: Bayesian fitting of experimental curves by Markov-chain Monte Carlo.
 // The stages of a run, in order; every table lives in one Run owned here.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -15,8 +16,10 @@
 #include "analysis/interpreter.h"
 #include "models/functions.h"
 #include "models/workspace.h"
+#include "output/evidence_file.h"
 #include "sampler/compara.h"
 #include "sampler/run_loop.h"
+#include "sampler/thermodynamic.h"
 #include "setup/data_file.h"
 #include "setup/interp.h"
 #include "setup/param_file.h"
@@ -49,7 +52,7 @@ void read_input(zorvik::Run& run, zorvik::Console& con) {
 
 bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }
 
-int run_program(const std::vector<std::string>& args) {
+int run_program(const std::vector<std::string>& args, bool evidence) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
   auto run = std::make_unique<Run>();
@@ -60,6 +63,11 @@ int run_program(const std::vector<std::string>& args) {
 
   auto ws = std::make_unique<ModelWorkspace>();
   ws->con = &con;
+  if (evidence) {
+    // The evidence ladder instead of the ordinary run, always in batch.
+    write_evidence("evidence.dat", thermodynamic_integration(*run, *ws, con), con);
+    return 0;
+  }
   RunLoop loop(con);
   run_chain(*run, *ws, loop, con);
 
@@ -117,10 +125,20 @@ int checked_console(int status) {
   return status != 0 ? status : 1;
 }
 
-int run_main(const std::vector<std::string>& args) {
+// "--evidence" asks for the model evidence by thermodynamic integration instead
+// of the ordinary run; it is taken out of the arguments before the usual handling.
+bool take_evidence_flag(std::vector<std::string>& args) {
+  const auto it = std::find(args.begin(), args.end(), "--evidence");
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+int run_main(std::vector<std::string> args) {
+  const bool evidence = take_evidence_flag(args);
   if (answered_option(args)) return 0;
   try {
-    return run_program(args);
+    return run_program(args, evidence);
   } catch (const zorvik::FatalError& e) {
     std::cout.flush();
     // Names and tokens from the input files are shown with their control

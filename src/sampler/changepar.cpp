@@ -33,6 +33,25 @@ bool reflect(double& v, double lo, double hi) {
   return !(v > hi || v < lo);
 }
 
+// The same mirror in log v, for the logarithmic step when the chain asks for it
+// (ChainState::mirror_log): ln v → 2 ln max − ln v is v → max²/v. A step that is
+// symmetric in log v then stays symmetric at the limits, which keeps a density
+// uniform in log v invariant (a linear mirror does not: near the limit it maps a
+// step up of log-length d to a step down of a different log-length).
+bool reflect_log(double& v, double lo, double hi) {
+  if (v > hi) v = hi * (hi / v);
+  if (v < lo) v = lo * (lo / v);
+  return !(v > hi || v < lo);
+}
+
+bool log_step(const Word3& kind) { return kind[0] == 'l' && kind[1] == ' ' && kind[2] == ' '; }
+
+// Mirrors the value just moved; the logarithmic mirror only when asked for.
+bool mirror(double& v, double lo, double hi, bool in_log) {
+  if (!(v > hi || v < lo)) return true;
+  return in_log ? reflect_log(v, lo, hi) : reflect(v, lo, hi);
+}
+
 }  // namespace
 
 void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
@@ -56,7 +75,7 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
     for (int i = 1; i <= npar; ++i) {
       const double d = (static_cast<double>(rnums[i + 1]) - 0.5) * move[i];
       apply_step(p.logpar(i), par[i], d);
-      if (!reflect(par[i], lo[i], hi[i]))
+      if (!mirror(par[i], lo[i], hi[i], ch.mirror_log && log_step(p.logpar(i))))
         con.record("(a20,i4,a,4f12.6)", "DANGER: step for par", i, " too big. Parold,par,parmin,parmax ",
                    parold[i], par[i], lo[i], hi[i]);
     }
@@ -72,7 +91,7 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
     ch.ipchanged = ip;
     const double d = 2.0 * move[ip] * (static_cast<double>(rnums[3]) - 0.5);
     apply_step(p.logpar(ip), par[ip], d);
-    if (!reflect(par[ip], lo[ip], hi[ip])) {
+    if (!mirror(par[ip], lo[ip], hi[ip], ch.mirror_log && log_step(p.logpar(ip)))) {
       con.record("(a20,i4,a)", "DANGER: step for par", ip, " too big. Parold,par,parmin,parmax ");
       con.line(parold[ip], par[ip], lo[ip], hi[ip]);
       con.line("jump,movepar", move[ip], d);

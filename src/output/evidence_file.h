@@ -1,0 +1,22 @@
+// The evidence of the thermodynamic-integration ladder: "evidence.dat", one row
+// per rung and the estimate as its last line, and the same estimate on the
+// console.
+#pragma once
+
+#include <string>
+
+#include "core/console.h"
+#include "sampler/thermodynamic.h"
+
+namespace zorvik {
+
+// "log(evidence) by thermodynamic integration: <value> +- <error>".
+std::string evidence_line(const EvidenceEstimate& e);
+
+// Writes `path` (header lines starting with "#", then per rung β, ⟨ln L⟩, its
+// standard error, steps, accepted fraction; the stepping-stone and Monte-Carlo
+// figures as comments; the evidence line last) and prints the note on the
+// likelihood's constants, the stepping-stone estimate and the evidence line.
+void write_evidence(const std::string& path, const EvidenceEstimate& e, Console& con);
+
+}  // namespace zorvik

@@ -1,0 +1,319 @@
+#include "sampler/thermodynamic.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/errors.h"
+#include "sampler/changepar.h"
+#include "sampler/compara.h"
+
+namespace zorvik {
+
+namespace {
+
+constexpr int kRandomBlock = 1000000;  // uniform numbers generated at a time, as in the run
+constexpr int kSeed = 314159265;       // the seed of every run
+constexpr int kLuxury = 4;
+// The first tenth of a rung adapts the steps, in five rounds, and lets the chain
+// settle at the new β; it is not sampled. Neighbouring rungs differ little above
+// the lowest few, so a tenth is ample (with a quarter the peaks tests gave no
+// better estimates).
+constexpr int kAdaptShare = 10;
+constexpr int kAdaptRounds = 5;
+// Batches of the batch-means error. Fewer, longer batches than the usual ⌊√n⌋
+// (Flegal & Jones 2010): one-parameter steps on correlated parameters have
+// autocorrelation times of several hundred steps, and batches shorter than that
+// make the error too small.
+constexpr int kBatches = 25;
+// Bounds of the factor one adaptation round applies to a step: enough to grow a
+// step from the posterior's width to the prior's range within a few rungs, small
+// enough that one unlucky round does not wreck it.
+constexpr double kMinFactor = 0.2, kMaxFactor = 5.0;
+// Acceptance aimed at when every parameter moves in each step: the optimum of a
+// random-walk Metropolis step in many dimensions (Roberts, Gelman & Gilks, Ann.
+// Appl. Probab. 7 (1997) 110).
+constexpr double kAllParametersTarget = 0.234;
+// Acceptance aimed at in one-parameter steps when the parameter file's factor is
+// not a fraction (the one-dimensional optimum is about 0.44; the examples use 0.4).
+constexpr double kDefaultTarget = 0.4;
+
+bool kind_is(const Word3& kind, const char* k) { return kind == k; }
+bool additive(const Word3& kind) { return kind_is(kind, "n") || kind_is(kind, "a") || kind_is(kind, "al"); }
+
+// The proposal modes whose step is symmetric with respect to the prior measure
+// (uniform in v, or in log v for kind l), so that the tempered Metropolis rule
+// samples L^β·π. The adaptive proposal (varpar 3) belongs here once it is; its
+// own scale then adapts per rung in adapt_steps.
+bool ladder_proposal_known(int varpar) { return varpar == 0 || varpar == 1; }
+
+// The length a step of parameter i may reach: the width of its range, in the
+// scale in which it steps. A step no longer than that is mirrored at most once,
+// which keeps the proposal symmetric (two mirrors in a row are not).
+double step_range(const FitParameters& p, int i) {
+  const double lo = p.parmin(i), hi = p.parmax(i);
+  if (kind_is(p.logpar(i), "l")) return std::log10(hi / lo);
+  return hi - lo;
+}
+
+// One adaptation round: each free parameter's step is scaled by its accepted
+// fraction over the target, within [kMinFactor, kMaxFactor], and kept within its
+// range. With all parameters moving, the one fraction of all steps scales them all.
+void adapt_steps(Run& run, const std::vector<int>& proposed, const std::vector<int>& accepted, double target) {
+  FitParameters& p = run.params;
+  const bool all = run.settings.varpar == 1;
+  for (int k = 1; k <= p.nfit; ++k) {
+    const int i = p.parfit(k);
+    const int n = all ? proposed[0] : proposed[static_cast<size_t>(i)];
+    if (n == 0) continue;
+    const int a = all ? accepted[0] : accepted[static_cast<size_t>(i)];
+    const double f = std::clamp(static_cast<double>(a) / n / target, kMinFactor, kMaxFactor);
+    const double range = step_range(p, i);
+    p.move(i) = std::clamp(std::fabs(p.move(i)) * f, range * 1e-12, range);
+  }
+}
+
+// ln of the mean of exp(t_j), without overflow.
+double log_mean_exp(const std::vector<double>& t) {
+  if (t.empty()) return 0.0;
+  const double m = *std::max_element(t.begin(), t.end());
+  double sum = 0.0;
+  for (const double v : t) sum += std::exp(v - m);
+  return m + std::log(sum / static_cast<double>(t.size()));
+}
+
+}  // namespace
+
+std::vector<double> ladder_betas(int k) {
+  std::vector<double> b(static_cast<size_t>(k) + 1);
+  for (int j = 0; j <= k; ++j) b[static_cast<size_t>(j)] = std::pow(static_cast<double>(j) / k, 5.0);
+  return b;
+}
+
+std::string ladder_problem(const Run& run) {
+  const RunSettings& s = run.settings;
+  const FitParameters& p = run.params;
+  if (!ladder_proposal_known(s.varpar))
+    return "The evidence needs varpar 0 (one parameter per step) or 1 (all parameters); the parameter file has " +
+           std::to_string(s.varpar) + ".";
+  for (int k = 1; k <= p.nfit; ++k) {
+    const int i = p.parfit(k);
+    const std::string who = "Parameter " + std::to_string(i) + " (" + p.namepar(i).str() + ")";
+    const Word3& kind = p.logpar(i);
+    if (kind_is(kind, "p"))
+      return who + " has the step kind p: a proportional step is symmetric neither in the value nor in its "
+                   "logarithm, so the chain samples no stated prior. Use n, a, al (uniform prior) or l (uniform "
+                   "in the logarithm) for the evidence.";
+    if (!additive(kind) && !kind_is(kind, "l")) continue;  // never moves: no prior to state
+    if (!(p.parmax(i) > p.parmin(i)))
+      return who + ": the evidence needs a maximum above the minimum (the prior is uniform between them).";
+    if (kind_is(kind, "l") && !(p.parmin(i) > 0.0))
+      return who + " has the step kind l: the evidence needs a positive minimum (the prior is uniform in the "
+                   "logarithm between the limits).";
+  }
+  const long long need = static_cast<long long>(kLadderRungs + 1) * kMinRungSteps;
+  if (s.ncycles < need)
+    return "The evidence needs at least " + std::to_string(need) + " cycles (" + std::to_string(kMinRungSteps) +
+           " for each of the " + std::to_string(kLadderRungs + 1) + " rungs of the ladder); the parameter file has " +
+           std::to_string(s.ncycles) + ".";
+  return "";
+}
+
+double log_likelihood(const Run& run) {
+  double sum = 0.0;
+  for (int i = 1; i <= run.settings.nfunc; ++i)
+    if (run.data.opfit(i) > 0) sum += run.chain.chisq(i);
+  return -0.5 * sum;
+}
+
+double batch_means_error(const double* x, int n) {
+  const int b = n / kBatches;
+  if (b < 1) return 0.0;
+  const double* first = x + (n - kBatches * b);  // the last kBatches·b values
+  double means[kBatches];
+  double all = 0.0;
+  for (int j = 0; j < kBatches; ++j) {
+    double m = 0.0;
+    for (int t = 0; t < b; ++t) m += first[j * b + t];
+    means[j] = m / b;
+    all += m;
+  }
+  all /= static_cast<double>(kBatches) * b;
+  double ss = 0.0;
+  for (const double m : means) ss += (m - all) * (m - all);
+  // The variance of a batch mean over the number of batches.
+  return std::sqrt(ss / (kBatches - 1) / kBatches);
+}
+
+LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
+                    int steps, int rung_index, const LadderSink& sink) {
+  RunSettings& s = run.settings;
+  FitParameters& p = run.params;
+  ChainState& ch = run.chain;
+  const int npar = s.npar;
+  const size_t stride = static_cast<size_t>(npar) + 2;
+  if (rng.rvec.size() < stride) {
+    rng.rvec.assign(stride * (kRandomBlock / stride), 0.0f);
+    rng.next = rng.rvec.size();  // the first step fills the block
+  }
+  auto numbers = [&]() -> const float* {
+    if (rng.next + stride > rng.rvec.size()) {
+      rng.ranlux.ranlux(rng.rvec.data(), static_cast<int>(rng.rvec.size()));
+      rng.next = 0;
+    }
+    const float* r = rng.rvec.data() + rng.next - 1;  // r[1 … npar+2]
+    rng.next += stride;
+    return r;
+  };
+  const double* par = p.par.base();
+  const double* parold = ch.parold.base();
+  auto moved = [&]() {
+    for (int i = 1; i <= npar; ++i)
+      if (par[i] != parold[i]) return true;
+    return false;
+  };
+
+  // The tempered acceptance exp(−β·ΔΣχ²/2) is the ordinary one, exp(−Δχ²/(2T)),
+  // with χ² the mean over the nfitfunc data sets and T = 1/(β·nfitfunc); at β = 0
+  // every finite proposal is accepted.
+  const double saved_temp = s.temp;
+  s.temp = beta > 0.0 ? 1.0 / (beta * s.nfitfunc) : std::numeric_limits<double>::infinity();
+  ch.mirror_log = true;
+
+  LadderRung r;
+  r.beta = beta;
+  r.steps = steps;
+  const int adapt = steps / kAdaptShare;
+  const int round = std::max(1, adapt / kAdaptRounds);
+  const double target = s.varpar == 1 ? kAllParametersTarget
+                        : (s.convfactor > 0.0 && s.convfactor < 1.0 ? s.convfactor : kDefaultTarget);
+  std::vector<int> proposed(static_cast<size_t>(kMaxPar) + 1), accepted(static_cast<size_t>(kMaxPar) + 1);
+  for (int j = 1; j <= adapt; ++j) {
+    changepar(run, ws, numbers(), con);
+    const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(ch.ipchanged);
+    ++proposed[slot];
+    if (moved()) ++accepted[slot];
+    if (j % round == 0) {
+      adapt_steps(run, proposed, accepted, target);
+      std::fill(proposed.begin(), proposed.end(), 0);
+      std::fill(accepted.begin(), accepted.end(), 0);
+    }
+  }
+
+  r.sampled = steps - adapt;
+  std::vector<double> lnl(static_cast<size_t>(r.sampled));
+  int naccepted = 0;
+  for (int j = 0; j < r.sampled; ++j) {
+    changepar(run, ws, numbers(), con);
+    if (moved()) ++naccepted;
+    lnl[static_cast<size_t>(j)] = log_likelihood(run);
+    if (sink) sink(run, rung_index);
+  }
+  s.temp = saved_temp;
+  ch.mirror_log = false;
+
+  double mean = 0.0;
+  for (const double v : lnl) mean += v;
+  mean /= r.sampled;
+  double var = 0.0;
+  for (const double v : lnl) var += (v - mean) * (v - mean);
+  r.mean_lnl = mean;
+  r.var_lnl = r.sampled > 1 ? var / (r.sampled - 1) : 0.0;
+  r.se_lnl = batch_means_error(lnl.data(), r.sampled);
+  r.acceptance = static_cast<double>(naccepted) / r.sampled;
+  if (next_beta > beta) {
+    for (double& v : lnl) v *= next_beta - beta;
+    r.log_ratio = log_mean_exp(lnl);
+  }
+  return r;
+}
+
+void integrate_ladder(EvidenceEstimate& e) {
+  // 8-point Gauss–Legendre nodes and weights on (−1, 1) (Abramowitz & Stegun, Table 25.4).
+  static constexpr double kNode[4] = {0.1834346424956498, 0.5255324099163290, 0.7966664774136267,
+                                      0.9602898564975363};
+  static constexpr double kWeight[4] = {0.3626837833783620, 0.3137066458778873, 0.2223810344533745,
+                                        0.1012285362903763};
+  const std::vector<LadderRung>& g = e.rungs;
+  const size_t k = g.size() - 1;
+  std::vector<double> a(k + 1, 0.0);  // the weight of each rung's mean in the estimate
+  double ti = 0.0;
+  for (size_t j = 1; j <= k; ++j) {
+    const LadderRung &lo = g[j - 1], &hi = g[j];
+    if (!(lo.beta > 0.0)) {
+      // From β = 0: trapezoid with the variance correction, the cubic through the
+      // two means with the variances as slopes (Friel, Hurn & Wyse 2014).
+      const double d = hi.beta - lo.beta;
+      ti += 0.5 * d * (lo.mean_lnl + hi.mean_lnl) - d * d / 12.0 * (hi.var_lnl - lo.var_lnl);
+      a[j - 1] += 0.5 * d;
+      a[j] += 0.5 * d;
+      continue;
+    }
+    // Above: the same cubic Hermite interpolation, but in u = ln β, where ⟨ln L⟩
+    // is a smooth step (in β it changes over a width ~ the posterior-to-prior
+    // volume ratio, far below the rung spacing: the trapezoid in β is then off by
+    // nats). d⟨ln L⟩/du = β·Var_β(ln L); ∫ ⟨ln L⟩ e^u du over the interval by
+    // Gauss–Legendre. On ⟨ln L⟩_β of a Gaussian likelihood and prior it is exact
+    // to 0.005 nats for priors up to 1000 times wider than the posterior.
+    const double u0 = std::log(lo.beta), h = std::log(hi.beta) - u0;
+    const double f0 = lo.mean_lnl, f1 = hi.mean_lnl;
+    const double s0 = lo.beta * lo.var_lnl * h, s1 = hi.beta * hi.var_lnl * h;
+    double w00 = 0.0, w01 = 0.0, w10 = 0.0, w11 = 0.0;
+    for (int q = 0; q < 8; ++q) {
+      const double x = q < 4 ? -kNode[q] : kNode[q - 4];
+      const double s = 0.5 * (x + 1.0);
+      const double w = 0.5 * kWeight[q % 4] * h * std::exp(u0 + h * s);
+      w00 += w * (2 * s * s * s - 3 * s * s + 1);
+      w10 += w * (s * s * s - 2 * s * s + s);
+      w01 += w * (-2 * s * s * s + 3 * s * s);
+      w11 += w * (s * s * s - s * s);
+    }
+    ti += w00 * f0 + w01 * f1 + w10 * s0 + w11 * s1;
+    a[j - 1] += w00;
+    a[j] += w01;
+  }
+  double mc2 = 0.0, ss = 0.0;
+  for (size_t j = 0; j <= k; ++j) {
+    mc2 += a[j] * a[j] * g[j].se_lnl * g[j].se_lnl;
+    if (j < k) ss += g[j].log_ratio;
+  }
+  e.ti = ti;
+  e.ti_mc_error = std::sqrt(mc2);
+  e.stepping_stone = ss;
+  e.error = std::hypot(e.ti_mc_error, e.ti - e.stepping_stone);
+}
+
+EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con, const LadderSink& sink) {
+  const std::string problem = ladder_problem(run);
+  if (!problem.empty()) throw FatalError(problem);
+  RunSettings& s = run.settings;
+
+  compara(run, ws);
+  if (!std::isfinite(run.chain.chisq(0)))
+    throw FatalError("The chi-square of the starting parameters is not a finite number. Change the start values.");
+
+  Ranlux ranlux(con);
+  ranlux.rluxgo(kLuxury, kSeed, 0, 0);
+  LadderStream rng{ranlux, {}, 0};
+
+  const std::vector<double> betas = ladder_betas(kLadderRungs);
+  const int nrungs = kLadderRungs + 1;
+  const int per = s.ncycles / nrungs;
+
+  EvidenceEstimate e;
+  con.line("Evidence by thermodynamic integration:", nrungs, "rungs, beta = (k/" + std::to_string(kLadderRungs) + ")^5,",
+           per, "steps each");
+  con.record("(a6,a14,a18,a12,a10)", "rung", "beta", "<ln L>", "error", "accepted");
+  for (int k = 0; k < nrungs; ++k) {
+    const int steps = k == nrungs - 1 ? s.ncycles - per * (nrungs - 1) : per;
+    const double next = k + 1 < nrungs ? betas[static_cast<size_t>(k) + 1] : betas[static_cast<size_t>(k)];
+    const LadderRung r = run_rung(run, ws, con, rng, betas[static_cast<size_t>(k)], next, steps, k, sink);
+    con.record("(i6,es14.5,es18.8,es12.3,f10.4)", k, r.beta, r.mean_lnl, r.se_lnl, r.acceptance);
+    e.rungs.push_back(r);
+    e.steps += steps;
+  }
+  integrate_ladder(e);
+  return e;
+}
+
+}  // namespace zorvik

@@ -1,0 +1,118 @@
+// The model evidence Z = ∫ L(θ) π(θ) dθ by thermodynamic integration over a
+// ladder of inverse temperatures, with a stepping-stone estimate from the same
+// samples as a cross-check.
+//
+//   ln Z = ∫₀¹ ⟨ln L⟩_β dβ,  ⟨·⟩_β the mean over p_β(θ) ∝ L(θ)^β π(θ)
+//     A. Gelman, X.-L. Meng, "Simulating normalizing constants: from importance
+//     sampling to bridge sampling to path sampling", Statist. Sci. 13 (1998) 163;
+//     N. Lartillot, H. Philippe, "Computing Bayes factors using thermodynamic
+//     integration", Syst. Biol. 55 (2006) 195.
+//   Ladder β_k = (k/K)^5, k = 0 … K, each rung continuing the chain of the one below:
+//     N. Friel, A. N. Pettitt, "Marginal likelihood estimation via power
+//     posteriors", J. R. Statist. Soc. B 70 (2008) 589.
+//   Quadrature: between rungs the cubic Hermite interpolant of ⟨ln L⟩ with the
+//   slopes d⟨ln L⟩_β/dβ = Var_β(ln L), as in the corrected trapezoid rule of
+//     N. Friel, M. Hurn, J. Wyse, "Improving power posterior estimation of
+//     statistical evidence", Stat. Comput. 24 (2014) 709,
+//   but taken in ln β above the first rung (see integrate_ladder).
+//   Stepping stone, ln Z = Σ_k ln ⟨L^(β_{k+1} − β_k)⟩_{β_k}:
+//     W. Xie, P. O. Lewis, Y. Fan, L. Kuo, M.-H. Chen, "Improving marginal
+//     likelihood estimation for Bayesian phylogenetic model selection",
+//     Syst. Biol. 60 (2011) 150.
+//   Standard errors of rung means by batch means (25 batches per rung):
+//     J. M. Flegal, G. L. Jones, "Batch means and spectral variance estimators in
+//     Markov chain Monte Carlo", Ann. Statist. 38 (2010) 1034.
+//
+// The likelihood is ln L = −½ Σᵢ χ²ᵢ, the sum over the fitted data sets (the chain
+// itself scores the mean), without the constants Σ ln(σ√(2π)), which cancel
+// between models fitted to the same data. The prior π is what the chain samples at
+// β = 0: uniform between the limits for the additive kinds n, a, al, uniform in
+// log v for the kind l. Tests: tests/sampler/thermodynamic_test.cpp (the β = 0
+// rung samples that prior; the integration rules on a known integrand) and
+// tests/e2e/evidence_test.cpp (a linear model against its analytic evidence, the
+// peaks models against importance sampling).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+#include "sampler/ranlux.h"
+
+namespace zorvik {
+
+// Rungs above β = 0 (the ladder has kLadderRungs + 1 rungs, β_0 = 0 … β_K = 1).
+inline constexpr int kLadderRungs = 32;
+// Fewest steps a rung may have: below that the batch means say nothing.
+inline constexpr int kMinRungSteps = 400;
+
+// What one rung measured over its sampled steps (the first tenth of a rung
+// adapts the steps and is not sampled).
+struct LadderRung {
+  double beta = 0.0;
+  double mean_lnl = 0.0;  // ⟨ln L⟩_β
+  double var_lnl = 0.0;   // Var_β(ln L) over the samples
+  double se_lnl = 0.0;    // standard error of mean_lnl, batch means
+  int steps = 0;          // steps of the rung, adaptation included
+  int sampled = 0;        // steps that entered the means
+  double acceptance = 0.0;  // accepted fraction of the sampled steps
+  // ln of the mean of exp((β_next − β)·ln L) over the samples: the stepping-stone
+  // factor toward the next rung (0 for the last rung).
+  double log_ratio = 0.0;
+};
+
+struct EvidenceEstimate {
+  std::vector<LadderRung> rungs;
+  double ti = 0.0;            // ln Z by the quadrature of ⟨ln L⟩_β
+  double ti_mc_error = 0.0;   // its Monte-Carlo standard error
+  double stepping_stone = 0.0;
+  double error = 0.0;         // √(mc² + (ti − stepping_stone)²)
+  long long steps = 0;
+};
+
+// β_k = (k/K)^5 for k = 0 … K.
+std::vector<double> ladder_betas(int k);
+
+// Why the run cannot give an evidence (empty when it can): the proposal mode, a
+// step kind without a known prior, limits that give no proper prior, too few
+// cycles for the ladder.
+std::string ladder_problem(const Run& run);
+
+// Called after every sampled step of a rung with the rung's index.
+using LadderSink = std::function<void(const Run&, int rung)>;
+
+// Ln L of the current chi-squares: −½ Σ over the fitted data sets.
+double log_likelihood(const Run& run);
+
+// Runs the ladder from the current parameters: ncycles steps in all, shared
+// evenly by the rungs, the generator seeded as the ordinary run seeds it. Each
+// rung spends its first tenth adapting the steps of the free parameters toward
+// the acceptance factor (each step at most the parameter's range, in log v for
+// kind l), then samples with the steps fixed. Prints one line per rung. Leaves
+// the run at the last state of the β = 1 rung, with the adapted steps.
+EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con,
+                                           const LadderSink& sink = nullptr);
+
+// One rung at inverse temperature `beta`, `steps` steps, continuing the current
+// state; `next_beta` gives the stepping-stone factor. `rvec` supplies the uniform
+// numbers (refilled from the generator as it runs out). Exposed for the tests.
+struct LadderStream {
+  Ranlux& ranlux;
+  std::vector<float> rvec;
+  size_t next = 0;
+};
+LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
+                    int steps, int rung_index, const LadderSink& sink);
+
+// The integration rules over rungs holding beta, mean_lnl, var_lnl, se_lnl and
+// log_ratio: fills ti, ti_mc_error, stepping_stone and error.
+void integrate_ladder(EvidenceEstimate& e);
+
+// Standard error of the mean of x[0 … n−1] by 25 non-overlapping batch means
+// (of the last 25·⌊n/25⌋ values); 0 below 25 values.
+double batch_means_error(const double* x, int n);
+
+}  // namespace zorvik

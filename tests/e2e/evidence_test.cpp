@@ -1,0 +1,107 @@
+// --evidence against independent values: a straight line with Gaussian errors,
+// whose evidence under a uniform prior is analytic, and Gaussian peaks fitted with
+// two and three lines, against importance sampling (bench/evidence/
+// importance_sampling.py, its numbers in tests/e2e/evidence/reference.txt).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "support/program.h"
+
+namespace zorvik {
+namespace {
+
+using namespace testing_support;
+
+// ln Z and its error from the last line of evidence.dat, which must also be the
+// last console line.
+std::pair<double, double> run_evidence(const std::string& par) {
+  const Outcome o = run_program("--evidence " + par, "");
+  EXPECT_EQ(o.status, 0) << o.err;
+  const std::vector<std::string> console = lines_of(o.out), file = lines_of(read_text("evidence.dat"));
+  std::smatch m;
+  static const std::regex line(R"(^log\(evidence\) by thermodynamic integration: (-?[0-9.]+) \+- ([0-9.]+)$)");
+  if (file.empty() || console.empty() || console.back() != file.back() || !std::regex_match(file.back(), m, line)) {
+    ADD_FAILURE() << "no evidence line in:\n" << o.out;
+    return {NAN, NAN};
+  }
+  return {std::stod(m[1]), std::stod(m[2])};
+}
+
+// y = a0 + a1·x, Gaussian errors, prior uniform on [−50, 50] × [−5, 5]:
+// ln Z = ln L_max + ln 2π + ½ ln det Σ − ln V with Σ = (AᵀWA)⁻¹ of weighted least
+// squares. The posterior (widths 0.3, 0.01) is far inside the box.
+double line_evidence(const std::string& data) {
+  std::istringstream in(read_text(data));
+  in.ignore(1000, '\n');
+  double s0 = 0, s1 = 0, s2 = 0, t0 = 0, t1 = 0, yy = 0;
+  for (double x, y, s; in >> x >> y >> s;) {
+    const double w = 1.0 / (s * s);
+    s0 += w, s1 += w * x, s2 += w * x * x, t0 += w * y, t1 += w * x * y, yy += w * y * y;
+  }
+  const double det = s0 * s2 - s1 * s1;
+  const double a0 = (s2 * t0 - s1 * t1) / det, a1 = (s0 * t1 - s1 * t0) / det;
+  return -0.5 * (yy - a0 * t0 - a1 * t1) + std::log(2.0 * M_PI) - 0.5 * std::log(det) - std::log(100.0 * 10.0);
+}
+
+// The importance-sampling ln Z of a data file fitted with `lines` lines.
+double reference(const std::string& data, int lines) {
+  std::istringstream in(read_text(source_path("tests/e2e/evidence/reference.txt")));
+  std::string name;
+  int n;
+  double lnz;
+  for (std::string l; std::getline(in, l);)
+    if (std::istringstream(l) >> name >> n >> lnz && name == data && n == lines) return lnz;
+  return NAN;
+}
+
+TEST(Evidence, StraightLineMatchesTheAnalyticEvidence) {
+  ScratchDir dir;
+  copy_case("evidence");
+  const auto [lnz, error] = run_evidence("line.par");
+  const double exact = line_evidence("line.dat");
+  // 0.1 nats is the accuracy asked of the method; twice the printed error checks
+  // that the error is honest.
+  EXPECT_NEAR(lnz, exact, 0.1) << "printed error " << error;
+  EXPECT_NEAR(lnz, exact, 2.0 * error);
+}
+
+TEST(Evidence, PeaksPreferTheNumberOfLinesTheDataWereMadeWith) {
+  ScratchDir dir;
+  copy_case("evidence");
+  // Made with three lines (the third weak): three win by the margin of importance
+  // sampling, within 0.3 nats. Made with two: the third line costs more than it gains.
+  const double three = run_evidence("p3d3.par").first, two = run_evidence("p2d3.par").first;
+  EXPECT_NEAR(three - two, reference("peaks3.dat", 3) - reference("peaks3.dat", 2), 0.3) << three << " " << two;
+  EXPECT_GT(run_evidence("p2d2.par").first, run_evidence("p3d2.par").first);
+}
+
+// Runs without a stated prior are refused before any step, saying why.
+TEST(Evidence, RefusesProposalsAndLimitsWithoutAStatedPrior) {
+  const struct {
+    const char *from, *to, *message;
+  } cases[] = {
+      {"a0         n ", "a0         p ", "Parameter 1 (a0) has the step kind p"},
+      {"   0    1     4.0", "   2    1     4.0", "The evidence needs varpar 0"},
+      {"a1         n   5.0000000E-01  1.0000E-02  -5", "a1         l   5.0000000E-01  1.0000E-02  -5",
+       "needs a positive minimum"},
+      {" 3300000 ", "    3000 ", "The evidence needs at least 13200 cycles"},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    copy_case("evidence");
+    std::string par = read_text("line.par");
+    ASSERT_NE(par.find(c.from), std::string::npos) << c.from;
+    write_text("line.par", par.replace(par.find(c.from), std::string(c.from).size(), c.to));
+    const Outcome o = run_program("--evidence line.par", "");
+    EXPECT_NE(o.status, 0) << c.to;
+    EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+    EXPECT_FALSE(std::ifstream("evidence.dat").good()) << c.to;
+  }
+}
+
+}  // namespace
+}  // namespace zorvik
