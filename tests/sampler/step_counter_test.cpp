@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <memory>
-#include <sstream>
 
 #include "core/record_format.h"
 #include "sampler/compara.h"
@@ -42,10 +41,9 @@ TEST(StepCounter, RunOfTheLargest32BitStepCountEnds) {
   const std::vector<std::string> chain = lines_of(read_text("MMchain.dat"));
   ASSERT_EQ(chain.size(), 6u);
   for (int k = 1; k <= 5; ++k) EXPECT_EQ(chain[k].substr(0, 12), format_record("(i12)", {INT_MAX - 5LL + k}));
-  EXPECT_EQ(lines_of(read_text("chi.dat")).at(1).substr(0, 12), "  2147483647");
   // The interval at icycle = nwrite starts the run-time measurement.
   const std::string stars = " " + std::string(36, '*');
-  EXPECT_TRUE(has_lines(screen.out.str(), {stars, stars, ""}));
+  EXPECT_TRUE(has_lines(screen.out.str(), {stars, stars, "", "   step  time left  chisq1,2,3..."}));
 }
 
 }  // namespace
