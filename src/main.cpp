@@ -1,5 +1,6 @@
 // ZORVIK: Bayesian fitting of experimental curves by Markov-chain Monte Carlo.
 // The stages of a run, in order; every table lives in one Run owned here.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -48,7 +49,17 @@ void read_input(zorvik::Run& run, zorvik::Console& con) {
 
 bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }
 
-int run_program(const std::vector<std::string>& args) {
+// "--vector" anywhere on the command line: the line shapes with exponentials
+// run their vector routines (last-bit differences from the default ones).
+// Removed from args, so the rest of the command line reads as without it.
+bool take_vector_option(std::vector<std::string>& args) {
+  const auto it = std::find(args.begin(), args.end(), "--vector");
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+int run_program(const std::vector<std::string>& args, bool vector_shapes) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
   auto run = std::make_unique<Run>();
@@ -59,6 +70,7 @@ int run_program(const std::vector<std::string>& args) {
 
   auto ws = std::make_unique<ModelWorkspace>();
   ws->con = &con;
+  ws->vector_shapes = vector_shapes;
   RunLoop loop(con);
   run_chain(*run, *ws, loop, con);
 
@@ -109,9 +121,10 @@ bool answered_option(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  const bool vector_shapes = take_vector_option(args);
   if (answered_option(args)) return 0;
   try {
-    return run_program(args);
+    return run_program(args, vector_shapes);
   } catch (const zorvik::FatalError& e) {
     std::cout.flush();
     if (e.what()[0] != '\0') std::cerr << e.what() << std::endl;

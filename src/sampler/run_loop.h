@@ -9,6 +9,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/adaptive.h"
 #include "sampler/ranlux.h"
 
 namespace zorvik {
@@ -25,6 +26,7 @@ struct RunLoop {
   std::vector<float> rvec;  // the block of uniform numbers, 1,000,000 at most
   int saved_state[25] = {};
   CpuClock clock = &process_cpu_seconds;
+  AdaptiveMetropolis adaptive;  // the proposal of varpar 3, set up at every run start
 };
 
 // One run of the chain from the current state (program start, "c").
