@@ -11,6 +11,9 @@ namespace {
 constexpr double kLn10 = 2.302585092994046;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kInf = std::numeric_limits<double>::infinity();
+// The acceptance the burn-in's scale search aims at (Roberts, Gelman and Gilks,
+// Ann. Appl. Probab. 7 (1997) 110: optimal for a random walk in many dimensions).
+constexpr double kTargetAcceptance = 0.234;
 
 enum class Scale { None, Additive, Relative, Log10Step, LogAbsolute };
 
@@ -104,6 +107,7 @@ void AdaptiveMetropolis::start(const Run& run) {
   t0 = std::max(10L * d, 100L);
   burn = static_cast<long>(s.burn_fraction * static_cast<double>(s.ncycles));
   frozen = burn <= 0;
+  log_lambda = 0.0;
   // C_0 = s_d·diag(σ0²).
   const double sd = d > 0 ? 2.38 / std::sqrt(static_cast<double>(d)) : 0.0;
   for (int k = 0; k < d; ++k) factor[static_cast<size_t>(k * d + k)] = sd * sd0[static_cast<size_t>(k)];
@@ -122,11 +126,13 @@ double AdaptiveMetropolis::propose(Run& run, const float* rnums, Console& con) {
   }
   for (int k = 0; k < d; ++k) u[static_cast<size_t>(k)] = coordinate(k, par[index[static_cast<size_t>(k)]]);
   double log_hastings = 0.0;
+  const double scale = std::exp(0.5 * log_lambda);
   for (int r = 0; r < d; ++r) {
     const size_t kr = static_cast<size_t>(r);
     const double* lr = factor.data() + static_cast<size_t>(r) * static_cast<size_t>(d);
     double step = 0.0;
     for (int c = 0; c <= r; ++c) step += lr[c] * z[static_cast<size_t>(c)];
+    step *= scale;
     const int i = index[kr];
     const double lo = p.parmin(i), hi = p.parmax(i);
     const double old = par[i];
@@ -149,9 +155,10 @@ double AdaptiveMetropolis::propose(Run& run, const float* rnums, Console& con) {
   return log_hastings;
 }
 
-void AdaptiveMetropolis::observe(const Run& run) {
+void AdaptiveMetropolis::observe(const Run& run, double alpha) {
   if (frozen) return;
   ++n;
+  log_lambda += std::pow(static_cast<double>(n), -0.6) * (alpha - kTargetAcceptance);
   const double* par = run.params.par.base();
   const double inv_n = 1.0 / static_cast<double>(n);
   // Welford: mean_n = mean_{n−1} + δ/n, M2_n = M2_{n−1} + δ·(x − mean_n)ᵀ, δ = x − mean_{n−1}.
@@ -169,7 +176,10 @@ void AdaptiveMetropolis::observe(const Run& run) {
   }
   const bool end = n >= burn;
   if (n > t0 && (end || (n - t0) % kRefactorSteps == 0)) refactor();
-  frozen = end;
+  if (end) {
+    frozen = true;
+    log_lambda = 0.0;
+  }
 }
 
 void AdaptiveMetropolis::refactor() {

@@ -45,6 +45,15 @@
 // d ≤ npar there are always enough. The uniforms are single-precision values
 // strictly inside (0, 1), so |z| < 5.8.
 //
+// Scale during the burn-in: while the covariance is still being learned the
+// step is further multiplied by √λ, with ln λ moved after every step by
+// n^(−0.6)·(α − 0.234), α the step's acceptance probability: a Robbins–Monro
+// search for the acceptance 0.234 of the optimal scaling (C. Andrieu and
+// J. Thoms, "A tutorial on adaptive MCMC", Stat. Comput. 18 (2008) 343,
+// Algorithm 4). It lets the chain cross a posterior much wider than the start
+// steps in a few hundred steps, so that Σ_t is learned from the whole of it. At
+// the freeze λ returns to 1: the rest of the run uses s_d·(Σ + ε·D_0) exactly.
+//
 // Nothing is allocated in a step: the tables are sized at the start of a run.
 //
 // Test: tests/sampler/adaptive_test.cpp.
@@ -70,6 +79,7 @@ struct AdaptiveMetropolis {
   long burn = 0;               // steps of adaptation; then the covariance is frozen
   long n = 0;                  // states observed in this run
   bool frozen = false;
+  double log_lambda = 0.0;       // ln λ, the burn-in's extra scale of the step (below)
   std::vector<double> mean, m2;  // running mean and d×d sum of squared deviations (lower triangle used)
   std::vector<double> factor;    // lower Cholesky factor of the proposal covariance, d×d row-major
   std::vector<double> work, trial;  // scratch: the matrix being factorised, its factor
@@ -84,9 +94,10 @@ struct AdaptiveMetropolis {
   // returns the logarithm of the Hastings factor. rnums[1 … npar+2].
   double propose(Run& run, const float* rnums, Console& con);
 
-  // Adds the state the step ended in to the running covariance while adapting;
+  // Adds the state the step ended in to the running covariance while adapting,
+  // and moves the scale λ by the step's acceptance probability `alpha`;
   // refactors periodically and freezes at the end of the burn-in.
-  void observe(const Run& run);
+  void observe(const Run& run, double alpha);
 
   // The current proposal covariance C = L·Lᵀ, element (r, c).
   double covariance(int r, int c) const;

@@ -77,10 +77,12 @@ void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& co
   const double chi_new = chisq[0];
 
   bool accept = false;
+  double alpha = 0.0;  // the acceptance probability
   if (std::isfinite(chi_new)) {
     const double log_ratio = s.temp > 0.0 ? -(chi_new - chi_old) / (2.0 * s.temp) + log_hastings
                                           : (chi_new <= chi_old ? 0.0 : -HUGE_VAL);
-    accept = log_ratio >= 0.0 || static_cast<double>(rnums[1]) < std::exp(log_ratio);
+    alpha = log_ratio >= 0.0 ? 1.0 : std::exp(log_ratio);
+    accept = log_ratio >= 0.0 || static_cast<double>(rnums[1]) < alpha;
   }
   if (accept) {
     ch.stepresult = chi_new < chi_old ? kChiDown : (chi_new == chi_old ? kNoChange : kChiUp);
@@ -91,7 +93,7 @@ void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& co
     ch.stepresult = kNoChange;
   }
   ++ch.stepcount(ch.stepresult + 1);
-  am.observe(run);
+  am.observe(run, alpha);
 }
 
 }  // namespace
