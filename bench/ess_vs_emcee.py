@@ -11,8 +11,7 @@ For each reference problem (../shared/bench/<folder>) the script
      adaptation), and estimates the integrated autocorrelation time tau of
      every free parameter as emcee does (emcee.autocorr.integrated_time:
      Sokal's automatic window with c = 5);
-  3. runs emcee with 24 walkers (2d + 2 when the d free parameters need
-     more) on the same log-likelihood, -chi^2/(2T) with
+  3. runs emcee with 24 walkers (2d when the d free parameters need more) on the same log-likelihood, -chi^2/(2T) with
      the chi-square of the program (the mean over the data sets) and flat
      priors inside the parameter limits, and takes tau from its chain with
      get_autocorr_time (the same estimator on the walker-averaged
@@ -28,7 +27,7 @@ benchmark program of this folder, one process that reads parameter vectors on
 standard input and answers chi-squares), a C++ likelihood that is if anything
 faster than numpy, so emcee's figure is not understated.
 
-Usage: bench/ess_vs_emcee.py [B1 B2 B3 B4a B5] [--cycles N] [--emcee-steps N]
+Usage: bench/ess_vs_emcee.py [B1 B2 B3 B4a B5] [--cycles N] [--emcee-steps N] [--repeat N]
 Needs build/zorvik and, for B2-B5, build/chisq_server (make bench builds it).
 """
 import argparse
@@ -93,7 +92,7 @@ def tau_of(samples):
     return emcee.autocorr.integrated_time(samples, c=5, tol=0, quiet=True)
 
 
-def run_program(folder, varpar, cycles, vector):
+def run_program(folder, varpar, cycles, vector, repeat):
     scratch = tempfile.mkdtemp(prefix="zorvik_ess_")
     try:
         for f in os.listdir(folder):
@@ -105,9 +104,14 @@ def run_program(folder, varpar, cycles, vector):
         temp, pars = read_problem(scratch)
         free = [i for i, p in enumerate(pars) if p[3] != 0.0]
         args = [PROGRAM] + (["--vector"] if vector else []) + ["bench.par"]
-        c0, w0 = children_cpu(), time.perf_counter()
-        subprocess.run(args, cwd=scratch, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL, check=True)
-        cpu, wall = children_cpu() - c0, time.perf_counter() - w0
+        # The same run `repeat` times (the chain is the same each time): the median times.
+        cpus, walls = [], []
+        for _ in range(repeat):
+            c0, w0 = children_cpu(), time.perf_counter()
+            subprocess.run(args, cwd=scratch, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL, check=True)
+            cpus.append(children_cpu() - c0)
+            walls.append(time.perf_counter() - w0)
+        cpu, wall = float(np.median(cpus)), float(np.median(walls))
         chain = np.loadtxt(os.path.join(scratch, "MMchain.dat"), comments="#")
         x = chain[int(BURN * len(chain)):, [2 + i for i in free]]
         tau = tau_of(x[:, None, :])
@@ -179,7 +183,7 @@ def run_emcee(folder, steps, pid):
 
     rng = np.random.default_rng(20261206)
     # emcee's stretch move needs at least twice as many walkers as dimensions.
-    walkers = max(WALKERS, 2 * len(free) + 2)
+    walkers = max(WALKERS, 2 * len(free))
     start = base[free] + 0.1 * np.array([pars[i][3] for i in free]) * rng.standard_normal((walkers, len(free)))
     start = np.clip(start, lo, hi)
     sampler = emcee.EnsembleSampler(walkers, len(free), log_prob, vectorize=True)
@@ -212,6 +216,7 @@ def main():
     ap.add_argument("problems", nargs="*", default=["B1"])
     ap.add_argument("--cycles", type=int, default=0, help="steps of the program's chain (default: the problem's)")
     ap.add_argument("--emcee-steps", type=int, default=4000)
+    ap.add_argument("--repeat", type=int, default=3, help="runs of each program configuration (median time)")
     ap.add_argument("--no-reference", action="store_true", help="skip the one-parameter chain")
     a = ap.parse_args()
     for pid in a.problems:
@@ -220,7 +225,7 @@ def main():
         results = {}
         for label, varpar, vector in (("program varpar 3", 3, False), ("program varpar 3 --vector", 3, True)) + \
                 (() if a.no_reference else (("program varpar 0", 0, False),)):
-            r = run_program(folder, varpar, a.cycles, vector)
+            r = run_program(folder, varpar, a.cycles, vector, a.repeat)
             text, results[label] = line(label, r)
             print(text, flush=True)
         r = run_emcee(folder, a.emcee_steps, pid)
