@@ -104,9 +104,12 @@ def run_program(folder, varpar, cycles, vector, repeat):
         temp, pars = read_problem(scratch)
         free = [i for i, p in enumerate(pars) if p[3] != 0.0]
         args = [PROGRAM] + (["--vector"] if vector else []) + ["bench.par"]
-        # The same run `repeat` times (the chain is the same each time): the median times.
+        # The same run `repeat` times from the same file (the program rewrites it
+        # at every write interval), so the same chain each time: the median times.
+        text = open(par).read()
         cpus, walls = [], []
         for _ in range(repeat):
+            open(par, "w").write(text)
             c0, w0 = children_cpu(), time.perf_counter()
             subprocess.run(args, cwd=scratch, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL, check=True)
             cpus.append(children_cpu() - c0)
@@ -182,6 +185,7 @@ def run_emcee(folder, steps, pid):
         return out
 
     rng = np.random.default_rng(20261206)
+    np.random.seed(20261206)  # emcee's moves draw from numpy's global generator
     # emcee's stretch move needs at least twice as many walkers as dimensions.
     walkers = max(WALKERS, 2 * len(free))
     start = base[free] + 0.1 * np.array([pars[i][3] for i in free]) * rng.standard_normal((walkers, len(free)))
