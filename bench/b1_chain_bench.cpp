@@ -12,6 +12,11 @@
 //   BM_HoistedTwoPass  the program's chi-square computed the program's way, to
 //                      the last bit, but with each Gaussian's x-independent
 //                      factors computed once per evaluation.
+//   BM_TightChisq      one chi-square of the baseline alone, at the start values.
+//   BM_ProgramComparaVector, BM_ProgramStepVector
+//                      the program's chi-square and step with the vector line
+//                      shapes (the option --vector), after checking that their
+//                      chi-square is within 1e-13 of the per-point one.
 //   BM_VectorisedExp   the baseline with the exponentials of a block of points
 //                      computed in a loop of their own: with the scalar exp of
 //                      the maths library, and with the maths library's vector
@@ -45,6 +50,7 @@
 
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "models/vector_exp.h"
 #include "models/workspace.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
@@ -449,6 +455,60 @@ void BM_HoistedTwoPassReciprocal(benchmark::State& state) {
   if (ready(state)) run_chain(state, the_problem(), HoistedTwoPassChisq<true>{});
 }
 BENCHMARK(BM_HoistedTwoPassReciprocal);
+
+void BM_TightChisq(benchmark::State& state) {
+  if (!ready(state)) return;
+  const Problem& pb = the_problem();
+  for (auto _ : state) {
+    double chi = PlainChisq{}(pb, pb.par.data());
+    benchmark::DoNotOptimize(chi);
+  }
+  report(state, pb.x.size(), -1);
+}
+BENCHMARK(BM_TightChisq);
+
+// The vector line shapes change the last bits of the exponentials only: the
+// start chi-square must stay within 1e-13 of the per-point one.
+constexpr double kVectorChiTol = 1e-13;
+
+bool vector_ready(benchmark::State& state, ProgramChain& chain) {
+  const double scalar = chain.chi();
+  chain.ws->vector_shapes = true;
+  compara(*chain.run, *chain.ws);
+  state.counters["chi_rel_diff"] = std::fabs(chain.chi() - scalar) / scalar;
+  state.counters["exp_lanes"] = exp_array_lanes();
+  if (within(chain.chi(), scalar, kVectorChiTol)) return true;
+  state.SkipWithError("the vector chi-square differs from the per-point one by more than 1e-13");
+  return false;
+}
+
+void BM_ProgramComparaVector(benchmark::State& state) {
+  if (!ready(state)) return;
+  ProgramChain chain(*program_state().pristine);
+  if (!vector_ready(state, chain)) return;
+  for (auto _ : state) {
+    compara(*chain.run, *chain.ws);
+    double chi = chain.chi();
+    benchmark::DoNotOptimize(chi);
+  }
+  report(state, static_cast<size_t>(chain.npoints()), -1);
+}
+BENCHMARK(BM_ProgramComparaVector);
+
+void BM_ProgramStepVector(benchmark::State& state) {
+  if (!ready(state)) return;
+  ProgramChain chain(*program_state().pristine);
+  if (!vector_ready(state, chain)) return;
+  const auto& pool = uniform_pool();
+  unsigned k = 0;
+  for (auto _ : state) {
+    chain.step(step_uniforms(pool, k++));
+    double chi = chain.chi();
+    benchmark::DoNotOptimize(chi);
+  }
+  report(state, static_cast<size_t>(chain.npoints()), chain.accepted());
+}
+BENCHMARK(BM_ProgramStepVector);
 
 // Argument: 1 the scalar exp in its own loop, 4 and 8 the vector exp of that width.
 void BM_VectorisedExp(benchmark::State& state) {

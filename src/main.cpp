@@ -52,7 +52,22 @@ void read_input(zorvik::Run& run, zorvik::Console& con) {
 
 bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }
 
-int run_program(const std::vector<std::string>& args, bool evidence) {
+// A flag anywhere on the command line ("--evidence", "--vector") is taken out of
+// the arguments, so the rest reads as without it.
+bool take_flag(std::vector<std::string>& args, const char* flag) {
+  const auto it = std::find(args.begin(), args.end(), flag);
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+// What the command line asks for beside the parameter file.
+struct Flags {
+  bool evidence = false;       // the evidence ladder instead of the ordinary run
+  bool vector_shapes = false;  // the vector routines of the line shapes (last-bit differences)
+};
+
+int run_program(const std::vector<std::string>& args, const Flags& flags) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
   auto run = std::make_unique<Run>();
@@ -63,7 +78,8 @@ int run_program(const std::vector<std::string>& args, bool evidence) {
 
   auto ws = std::make_unique<ModelWorkspace>();
   ws->con = &con;
-  if (evidence) {
+  ws->vector_shapes = flags.vector_shapes;
+  if (flags.evidence) {
     // The evidence ladder instead of the ordinary run, always in batch.
     write_evidence("evidence.dat", thermodynamic_integration(*run, *ws, con), con);
     return 0;
@@ -125,20 +141,13 @@ int checked_console(int status) {
   return status != 0 ? status : 1;
 }
 
-// "--evidence" asks for the model evidence by thermodynamic integration instead
-// of the ordinary run; it is taken out of the arguments before the usual handling.
-bool take_evidence_flag(std::vector<std::string>& args) {
-  const auto it = std::find(args.begin(), args.end(), "--evidence");
-  if (it == args.end()) return false;
-  args.erase(it);
-  return true;
-}
-
 int run_main(std::vector<std::string> args) {
-  const bool evidence = take_evidence_flag(args);
+  Flags flags;
+  flags.evidence = take_flag(args, "--evidence");
+  flags.vector_shapes = take_flag(args, "--vector");
   if (answered_option(args)) return 0;
   try {
-    return run_program(args, evidence);
+    return run_program(args, flags);
   } catch (const zorvik::FatalError& e) {
     std::cout.flush();
     // Names and tokens from the input files are shown with their control

@@ -41,7 +41,7 @@ struct RunSettings {
   int npar = 0;
   int ncycles = 0;
   int nwrite = 0;
-  int varpar = 0;       // 1 all parameters per step, 0 one per step
+  int varpar = 0;       // 1 all parameters per step, 0 one per step, 3 adaptive Metropolis
   int gparmode = 0;     // histogram option ("gpar")
   double incgpar = 0.0, incgchi = 0.0, notused = 0.0;
   int annealing = 0;
@@ -49,6 +49,7 @@ struct RunSettings {
   double Tin = 0.0, Tfn = 0.0, incT = 0.0;
   double convfactor = 0.0;
   double sigma_ratio = 0.0;  // derived, echoed only
+  double burn_fraction = 0.2;  // --burn F
 
   Name40 parfile;            // the parameter file of the run
   Name15 folder = kNoFolder; // output folder

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "models/convolution.h"
 #include "models/dielectric.h"
+#include "models/vector_shapes.h"
 
 namespace zorvik {
 
@@ -15,6 +16,14 @@ bool molecular(int opfit) { return opfit >= 1 && opfit <= 9; }
 // The whole-curve dielectric models compute the spectrum of the whole fit range
 // at once (see dielectric.h).
 bool whole_curve(int opfit) { return opfit >= 50 && opfit <= 52; }
+
+// The routine a data set runs: the vector one when the run asked for the vector
+// line shapes and the model has one, else the per-point one.
+BatchModel routine_of(int opfit, const ModelWorkspace& ws) {
+  if (ws.vector_shapes)
+    if (const BatchModel v = vector_model(opfit)) return v;
+  return plain_model(opfit);
+}
 
 ModelEnv env_of(int i, const FitFunctions& d, ModelWorkspace& ws) { return ModelEnv{d.z.row(i), ws.con, &ws.curve}; }
 
@@ -84,7 +93,7 @@ void check_model_ready(int opfit, int npar, Console& con) {
 
 void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, double* par, ModelWorkspace& ws) {
   const int opfit = d.opfit(i);
-  const BatchModel f = plain_model(opfit);
+  const BatchModel f = routine_of(opfit, ws);
   if (!f) return;
   const ModelEnv env = env_of(i, d, ws);
   if (whole_curve(opfit)) {
@@ -117,7 +126,7 @@ void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, dou
 
 bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, ModelWorkspace& ws) {
   const int opfit = d.opfit(i);
-  const BatchModel f = plain_model(opfit);
+  const BatchModel f = routine_of(opfit, ws);
   if (!f) return false;
   if (whole_curve(opfit) && i != 1) return false;
   const int first = d.imin(i);

@@ -17,6 +17,10 @@ struct ModelWorkspace {
   // Where the numerical routines of the models report trouble (and wait for the
   // Enter key); nullptr: nowhere.
   Console* con = nullptr;
+  // The line shapes with exponentials run their vector routines
+  // (vector_shapes.h), which may differ from the per-point ones in the last
+  // bits; off by default, on with the command-line option --vector.
+  bool vector_shapes = false;
   // Model values on the extended convolution grid of the data set last
   // evaluated at its first point (index -5000 … 5000).
   Table<double, -kMaxConvHalf, kMaxConvHalf> yconv{"yconv"};

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "sampler/adaptive.h"
 #include "sampler/compara.h"
 
 namespace zorvik {
@@ -52,9 +53,75 @@ bool mirror(double& v, double lo, double hi, bool in_log) {
   return in_log ? reflect_log(v, lo, hi) : reflect(v, lo, hi);
 }
 
+// Equality groups, the master's value wins (the modes that move every parameter).
+void groups_master_wins(FitParameters& p) {
+  double* par = p.par.base();
+  for (int g = 1; g <= p.ngroups; ++g) {
+    const int* members = p.parig.row(g);
+    for (int m = 2; m <= p.ign(g); ++m) par[members[m]] = par[members[1]];
+  }
+}
+
+// Order relations par(a) >= par(b), once each and in order.
+void order_relations(FitParameters& p) {
+  double* par = p.par.base();
+  for (int r = 1; r <= p.nrel; ++r) {
+    const int a = p.parrel(r, 1), b = p.parrel(r, 2);
+    if (par[b] > par[a]) par[a] = 2.0 * par[b] - par[a];
+  }
+}
+
+// varpar 3: every free parameter moves by the adaptive proposal. The
+// Metropolis–Hastings acceptance: the move is taken with probability
+// min(1, exp(−Δχ²/(2T))·h), h the Hastings factor of the proposal (1 unless an
+// "al" parameter moved). Outcomes as in the other modes: a taken move counts
+// as chidown, nochange or chiup by its chi-square; a refused one as nochange.
+void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis& am) {
+  const RunSettings& s = run.settings;
+  ChainState& ch = run.chain;
+  const int npar = s.npar;
+  double* par = run.params.par.base();
+  double* parold = ch.parold.base();
+  double* chisq = ch.chisq.base();
+  double* chisqold = ch.chisqold.base();
+  for (int i = 1; i <= npar; ++i) parold[i] = par[i];
+  for (int k = 0; k <= kMaxFunc; ++k) chisqold[k] = chisq[k];
+  ch.ipchanged = 0;
+
+  const double log_hastings = am.propose(run, rnums, con);
+  groups_master_wins(run.params);
+  order_relations(run.params);
+  compara_moved(run, ws);
+  const double chi_old = chisqold[0];
+  const double chi_new = chisq[0];
+
+  bool accept = false;
+  double alpha = 0.0;  // the acceptance probability
+  if (std::isfinite(chi_new)) {
+    const double log_ratio = s.temp > 0.0 ? -(chi_new - chi_old) / (2.0 * s.temp) + log_hastings
+                                          : (chi_new <= chi_old ? 0.0 : -HUGE_VAL);
+    alpha = log_ratio >= 0.0 ? 1.0 : std::exp(log_ratio);
+    accept = log_ratio >= 0.0 || static_cast<double>(rnums[1]) < alpha;
+  }
+  if (accept) {
+    ch.stepresult = chi_new < chi_old ? kChiDown : (chi_new == chi_old ? kNoChange : kChiUp);
+    keep_evaluated(run, ws);
+  } else {
+    for (int i = 1; i <= npar; ++i) par[i] = parold[i];
+    for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = chisqold[k];
+    ch.stepresult = kNoChange;
+  }
+  ++ch.stepcount(ch.stepresult + 1);
+  am.observe(run, alpha);
+}
+
 }  // namespace
 
-void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
+void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis* am) {
+  if (run.settings.varpar == 3 && am != nullptr) {
+    adaptive_step(run, ws, rnums, con, *am);
+    return;
+  }
   const RunSettings& s = run.settings;
   FitParameters& p = run.params;
   ChainState& ch = run.chain;
@@ -79,11 +146,7 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
         con.record("(a20,i4,a,4f12.6)", "DANGER: step for par", i, " too big. Parold,par,parmin,parmax ",
                    parold[i], par[i], lo[i], hi[i]);
     }
-    // Equality groups: the master's value wins.
-    for (int g = 1; g <= p.ngroups; ++g) {
-      const int* members = p.parig.row(g);
-      for (int m = 2; m <= p.ign(g); ++m) par[members[m]] = par[members[1]];
-    }
+    groups_master_wins(p);
   } else if (s.varpar == 0 && p.nfit >= 1) {
     // One fitted parameter, chosen at random, moves by a uniform step of half-width move.
     const int k = static_cast<int>(static_cast<double>(rnums[2]) * p.nfit + 1.0);
@@ -109,11 +172,7 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con) {
     }
   }
 
-  // Order relations par(a) >= par(b), once each and in order.
-  for (int r = 1; r <= p.nrel; ++r) {
-    const int a = p.parrel(r, 1), b = p.parrel(r, 2);
-    if (par[b] > par[a]) par[a] = 2.0 * par[b] - par[a];
-  }
+  order_relations(p);
 
   compara_moved(run, ws);
   const double chi_old = chisqold[0];

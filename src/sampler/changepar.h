@@ -8,11 +8,15 @@
 
 namespace zorvik {
 
+struct AdaptiveMetropolis;
+
 // rnums[1 … npar+2] are the step's uniform numbers (rnums[1] acceptance,
 // rnums[2] the parameter, rnums[3] the step in one-parameter mode; rnums[i+1]
 // the step of parameter i when all parameters move). On entry run.chain.chisq
 // holds the chi-square of the current parameters. Sets run.chain.stepresult,
 // run.chain.ipchanged (one-parameter mode) and the step counters.
-void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con);
+// With varpar 3 the adaptive proposal `am` moves every free parameter
+// (adaptive.h); without one, varpar 3 moves nothing.
+void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis* am = nullptr);
 
 }  // namespace zorvik

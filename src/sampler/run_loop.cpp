@@ -160,6 +160,12 @@ void adapt_steps(Run& run) {
   ChainState& ch = run.chain;
   for (int i = 1; i <= s.npar; ++i) {
     if (!(p.move(i) > 0.0)) continue;
+    // The adaptive mode moves every parameter at every step and learns its
+    // own steps: the accepted fraction is that of all steps, and move stays.
+    if (s.varpar == 3) {
+      ch.paracc(i) = static_cast<double>(ch.stepcount(2) + ch.stepcount(3)) / s.nwrite;
+      continue;
+    }
     ch.paracc(i) = static_cast<double>(ch.npardown(1, i) + ch.npardown(2, i)) / s.nwrite;
     const bool adaptive = p.logpar(i) == "a" || p.logpar(i) == "al";
     if (!adaptive || s.temp == 0.0) continue;
@@ -198,6 +204,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   check_finite_start(run, ws);
   // Until a step lowers the chi-square, the start is the best state seen.
   ch.note_run_start(p.par.base(), npar);
+  if (s.varpar == 3) loop.adaptive.start(run);
 
   const int nblock = kRandomBlock / stride;
   loop.rvec.assign(static_cast<size_t>(nblock) * stride, 0.0f);
@@ -238,7 +245,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
     }
     const float* rnums = loop.rvec.data() + static_cast<size_t>(o) * stride - 1;  // rnums[1 … npar+2]
 
-    changepar(run, ws, rnums, con);
+    changepar(run, ws, rnums, con, &loop.adaptive);
     const int ip = ch.ipchanged;
     if (ip > 0) ++ch.npardown(ch.stepresult, ip);
 
@@ -249,7 +256,22 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
       ch.minimum_is_start = false;
     }
     if (s.gparmode == 2) write_chain_record(run, chain_rec, traces.chain);
-    if (ch.stepresult > 0 && s.gparmode != 0 && ip != 0) {
+    if (s.varpar == 3) {
+      // Every state of the adaptive chain, a refused step repeating the
+      // state, so that the histograms are the posterior's. The chi-square
+      // histogram takes one entry per parameter entry, as in the one-parameter
+      // mode, which is what its normalisation counts.
+      if (s.gparmode != 0) {
+        for (int k = 1; k <= p.nfit; ++k) {
+          const int i = p.parfit(k);
+          if (p.move(i) > 0.0) {
+            gparameter(run, i);
+            gparameter(run, 0);
+          }
+          ch.parmed(i) += par[i];
+        }
+      }
+    } else if (ch.stepresult > 0 && s.gparmode != 0 && ip != 0) {
       if (p.move(ip) > 0.0) gparameter(run, ip);
       gparameter(run, 0);
       ch.parmed(ip) += par[ip];

@@ -10,6 +10,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/adaptive.h"
 #include "sampler/ranlux.h"
 
 namespace zorvik {
@@ -30,6 +31,7 @@ struct RunLoop {
   // of the step counter's range, to make the last steps of a very long chain
   // without the others.)
   std::int64_t first_icycle = 1;
+  AdaptiveMetropolis adaptive;  // the proposal of varpar 3, set up at every run start
 };
 
 // One run of the chain from the current state (program start, "c").

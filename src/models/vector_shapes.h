@@ -1,0 +1,26 @@
+// The line shapes with exponentials, evaluated over a whole data set with the
+// vector exponential of exp_array: the three Gaussians of models 101 and 102,
+// the stretched exponential (114) and the Gaussian of models 116 and 123. Each
+// computes every other operation exactly as its per-point routine in
+// lineshapes.h (same operations, same order), so a value differs from the
+// per-point one only through the exponential: by at most a few units in the
+// last place of each exponential, which the tests bound by 1e-13 relative per
+// point. The rational shapes (Lorentzians, the Voigt approximation, the
+// polynomial) have no exponential and keep their one routine.
+//
+// The per-point routines stay the default, so that a run is reproduced to the
+// last bit; the vector ones are chosen for a run by the command-line option
+// --vector (ModelWorkspace::vector_shapes).
+//
+// Test: tests/models/vector_shapes_test.cpp.
+#pragma once
+
+#include "models/catalogue.h"
+
+namespace zorvik {
+
+// The vector routine of model `opfit`, or nullptr when it has none (the model
+// then always runs its per-point routine).
+BatchModel vector_model(int opfit);
+
+}  // namespace zorvik
