@@ -177,7 +177,9 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   const int npar = s.npar;
   const int stride = npar + 2;
 
-  loop.ranlux.rluxgo(kLuxury, kSeed, 0, 0);
+  // --seed N starts the generator from N: runs with different seeds are independent chains.
+  const int seed = s.seed > 0 ? static_cast<int>(s.seed) : kSeed;
+  loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
     if (run.data.opfit(i) > 0) check_model_ready(run.data.opfit(i), npar, con);
   write_initial_curves(run, ws);
@@ -191,6 +193,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   const int first_block = std::min(nblock, s.ncycles);
   if (first_block > 0) loop.ranlux.ranlux(loop.rvec.data(), first_block * stride);
   loop.ranlux.rluxut(loop.saved_state);
+  loop.recorder.begin_run(p, s.ncycles);
 
   Records chain_rec("(i12,2x,200es15.6)");
   Records chi_rec("(i12,1x,200(1x,es12.6))");
@@ -222,6 +225,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
       ch.parchimin(0) = ch.chisq(0);
       for (int i = 1; i <= npar; ++i) ch.parchimin(i) = par[i];
     }
+    loop.recorder.record(par, ch.chisq(0));
     if (s.gparmode == 2) write_chain_record(run, chain_rec, traces.chain);
     if (ch.stepresult > 0 && s.gparmode != 0 && ip != 0) {
       if (p.move(ip) > 0.0) gparameter(run, ip);

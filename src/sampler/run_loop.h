@@ -9,6 +9,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/chain_recorder.h"
 #include "sampler/ranlux.h"
 
 namespace zorvik {
@@ -18,13 +19,14 @@ using CpuClock = float (*)();
 float process_cpu_seconds();
 
 // What the run keeps between runs besides the tables: the generator and its
-// block of uniform numbers.
+// block of uniform numbers, and the whole chain thinned for its statistics.
 struct RunLoop {
   explicit RunLoop(Console& con) : ranlux(con) {}
   Ranlux ranlux;
   std::vector<float> rvec;  // the block of uniform numbers, 1,000,000 at most
   int saved_state[25] = {};
   CpuClock clock = &process_cpu_seconds;
+  ChainRecorder recorder;
 };
 
 // One run of the chain from the current state (program start, "c").
