@@ -1,6 +1,7 @@
 #include "analysis/whole_chain.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -183,20 +184,39 @@ void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Conso
 
 namespace {
 
+// The numbers of a data line, read with from_chars (chain files run to hundreds
+// of thousands of lines); false when a word is not a number.
+bool parse_numbers(std::string_view line, std::vector<double>& out) {
+  out.clear();
+  const char* p = line.data();
+  const char* end = p + line.size();
+  while (true) {
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
+    if (p == end) return true;
+    double v = 0.0;
+    const auto [next, ec] = std::from_chars(p, end, v);
+    if (ec != std::errc() || (next < end && *next != ' ' && *next != '\t' && *next != '\r')) return false;
+    out.push_back(v);
+    p = next;
+  }
+}
+
 StoredChain read_chain(const std::string& where) {
   StoredChain c;
   c.file = directory_exists(where) ? where + "/chain.dat" : where;
   if (!file_exists(c.file)) throw InputError(c.file, 0, "no chain.dat here (run the chain with --seed N)");
-  std::istringstream in(read_whole_file(c.file));
-  std::string line;
+  const std::string text = read_whole_file(c.file);
   int number = 0;
   bool have_steps = false;
-  while (std::getline(in, line)) {
+  std::vector<double> values;
+  for (size_t at = 0; at < text.size();) {
+    size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) eol = text.size();
+    const std::string_view line(text.data() + at, eol - at);
+    at = eol + 1;
     ++number;
-    std::istringstream words(line);
-    std::string w;
-    if (!(words >> w)) continue;
-    if (w == "#") {
+    if (line.starts_with("#")) {
+      std::istringstream words{std::string(line.substr(1))};
       std::string key;
       words >> key;
       if (key == "steps") {
@@ -209,28 +229,22 @@ StoredChain read_chain(const std::string& where) {
       } else if (key == "step") {
         std::string name;
         while (words >> name) c.names.push_back(name);
-        if (c.names.size() != c.index.size())
+        if (c.names.size() != c.index.size() || c.names.size() < 2)
           throw InputError(c.file, number, "expected the names of chisq and of the parameters of \"# parameters\"");
-        c.columns.assign(c.names.size(), {});
+        c.columns.assign(c.names.size(), {});  // chisq, then the parameters
       }
       continue;
     }
+    if (!parse_numbers(line, values))
+      throw InputError(c.file, number, "expected numbers, found \"" + std::string(line) + "\"");
+    if (values.empty()) continue;
     if (!have_steps || c.columns.empty())
       throw InputError(c.file, number, "expected the header lines \"# steps\", \"# parameters\" and \"# step\" first");
-    long long step = 0;
-    try {
-      step = std::stoll(w);
-    } catch (const std::exception&) {
-      throw InputError(c.file, number, "expected a step number, found \"" + w + "\"");
-    }
-    c.step.push_back(step);
-    for (auto& col : c.columns) {
-      double v;
-      if (!(words >> v))
-        throw InputError(c.file, number,
-                         "expected a step and " + std::to_string(c.columns.size()) + " numbers (chisq and the parameters)");
-      col.push_back(v);
-    }
+    if (values.size() != c.columns.size() + 1)
+      throw InputError(c.file, number,
+                       "expected a step and " + std::to_string(c.columns.size()) + " numbers (chisq and the parameters)");
+    c.step.push_back(static_cast<long long>(values[0]));
+    for (size_t j = 0; j < c.columns.size(); ++j) c.columns[j].push_back(values[j + 1]);
   }
   if (!have_steps || c.columns.empty()) throw InputError(c.file, 0, "expected the header lines of a chain file");
   return c;
