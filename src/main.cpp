@@ -1,6 +1,5 @@
 // ZORVIK: Bayesian fitting of experimental curves by Markov-chain Monte Carlo.
 // The stages of a run, in order; every table lives in one Run owned here.
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -14,12 +13,14 @@
 #include "core/visible_text.h"
 #include "analysis/end_of_run.h"
 #include "analysis/interpreter.h"
+#include "analysis/whole_chain.h"
 #include "models/functions.h"
 #include "models/workspace.h"
 #include "output/evidence_file.h"
 #include "sampler/compara.h"
 #include "sampler/run_loop.h"
 #include "sampler/thermodynamic.h"
+#include "setup/command_line.h"
 #include "setup/data_file.h"
 #include "setup/interp.h"
 #include "setup/param_file.h"
@@ -52,34 +53,25 @@ void read_input(zorvik::Run& run, zorvik::Console& con) {
 
 bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }
 
-// A flag anywhere on the command line ("--evidence", "--vector") is taken out of
-// the arguments, so the rest reads as without it.
-bool take_flag(std::vector<std::string>& args, const char* flag) {
-  const auto it = std::find(args.begin(), args.end(), flag);
-  if (it == args.end()) return false;
-  args.erase(it);
-  return true;
-}
-
-// What the command line asks for beside the parameter file.
-struct Flags {
-  bool evidence = false;       // the evidence ladder instead of the ordinary run
-  bool vector_shapes = false;  // the vector routines of the line shapes (last-bit differences)
-};
-
-int run_program(const std::vector<std::string>& args, const Flags& flags) {
+int run_program(const zorvik::CommandLine& cl) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
+  if (cl.combine) {
+    combine_chains(cl.folders, cl.burn_fraction, con);
+    return 0;
+  }
   auto run = std::make_unique<Run>();
+  run->settings.seed = cl.seed;
+  run->settings.burn_fraction = cl.burn_fraction;
 
   print_banner(con);
-  choose_parameter_file(con, args, run->settings);
+  choose_parameter_file(con, cl.rest, run->settings);
   read_input(*run, con);
 
   auto ws = std::make_unique<ModelWorkspace>();
   ws->con = &con;
-  ws->vector_shapes = flags.vector_shapes;
-  if (flags.evidence) {
+  ws->vector_shapes = cl.vector_shapes;
+  if (cl.evidence) {
     // The evidence ladder instead of the ordinary run, always in batch.
     write_evidence("evidence.dat", thermodynamic_integration(*run, *ws, con), con);
     return 0;
@@ -92,14 +84,22 @@ int run_program(const std::vector<std::string>& args, const Flags& flags) {
   while (dialog(run->settings)) {
     const PromptExit next = interpreter(*run, *ws, loop, con);
     if (next == PromptExit::End) break;
-    if (next == PromptExit::Reload) read_input(*run, con);
+    if (next == PromptExit::Reload) {
+      read_input(*run, con);
+      loop.recorder.reset();  // a new chain, as the histograms are new
+    }
     run_chain(*run, *ws, loop, con);
   }
   end_of_run(*run, *ws, con);
+  // The whole-chain statistics: chainstat.dat always; the console block only
+  // when one of the chain options asks for it, so that a plain run's transcript
+  // stays as it always was.
+  write_whole_chain_results(*run, loop.recorder, con, cl.seed_given || cl.burn_given);
   return 0;
 }
 
-constexpr const char* kUsage = R"(Usage: zorvik [PARAMETER-FILE]
+constexpr const char* kUsage = R"(Usage: zorvik [--seed N] [--burn F] [--vector] [--evidence] [PARAMETER-FILE]
+       zorvik [--burn F] --combine DIR...
        zorvik --help | --version
 
 Bayesian fitting of experimental curves by Markov-chain Monte Carlo: the
@@ -112,7 +112,22 @@ A parameter file whose name begins with "t" (t123.par) writes its results into
 the folder of its first four characters (t123/).
 
 The run is a batch run or ends at the prompt "ZoRvIk> " ("h" lists the
-commands), as the parameter file's interactive option says. See README.md.
+commands), as the parameter file's interactive option says.
+
+Every run also writes chainstat.dat: mean, sd, quantiles, autocorrelation time
+and effective sample size of each free parameter over the whole chain.
+  --seed N     start the generator from seed N (1 ... 2147483647) instead of the
+               usual one; the run also writes its thinned chain to chain.dat
+  --burn F     discard the first fraction F of the steps (default 0.2)
+  --combine DIR...  pool the chain.dat of runs of one parameter file with
+               different seeds: chainstat.dat here, with R-hat and bulk ESS
+With --seed or --burn the statistics are also printed at the end of the run.
+  --vector     evaluate the line shapes with exponentials by vector routines
+               (differences in the last bits only; the default reproduces runs)
+  --evidence   estimate the model evidence by thermodynamic integration over a
+               ladder of tempered chains instead of the ordinary run (batch);
+               writes evidence.dat
+See README.md.
 )";
 
 // "--help" and "--version" answer and end the program, unless a file of that
@@ -141,13 +156,10 @@ int checked_console(int status) {
   return status != 0 ? status : 1;
 }
 
-int run_main(std::vector<std::string> args) {
-  Flags flags;
-  flags.evidence = take_flag(args, "--evidence");
-  flags.vector_shapes = take_flag(args, "--vector");
+int run_main(const std::vector<std::string>& args) {
   if (answered_option(args)) return 0;
   try {
-    return run_program(args, flags);
+    return run_program(zorvik::parse_command_line(args));
   } catch (const zorvik::FatalError& e) {
     std::cout.flush();
     // Names and tokens from the input files are shown with their control

@@ -51,6 +51,9 @@ struct RunSettings {
   double sigma_ratio = 0.0;  // derived, echoed only
   double burn_fraction = 0.2;  // --burn F
 
+  double burn_fraction = 0.2;  // --burn F
+  long long seed = -1;         // --seed N (negative: the usual seed)
+
   Name40 parfile;            // the parameter file of the run
   Name15 folder = kNoFolder; // output folder
   Word3 plotaxes = "nn";     // axis mode of the plot scripts

@@ -194,7 +194,9 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   const int npar = s.npar;
   const int stride = npar + 2;
 
-  loop.ranlux.rluxgo(kLuxury, kSeed, 0, 0);
+  // --seed N starts the generator from N: runs with different seeds are independent chains.
+  const int seed = s.seed > 0 ? static_cast<int>(s.seed) : kSeed;
+  loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
     if (run.data.opfit(i) > 0) check_model_ready(run.data.opfit(i), npar, con);
   write_initial_curves(run, ws);
@@ -211,6 +213,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   const int first_block = std::min(nblock, s.ncycles);
   if (first_block > 0) loop.ranlux.ranlux(loop.rvec.data(), first_block * stride);
   loop.ranlux.rluxut(loop.saved_state);
+  loop.recorder.begin_run(p, s.ncycles);
 
   Records chain_rec("(i12,2x,200es15.6)");
   Records chi_rec("(i12,1x,200(1x,es12.6))");
@@ -255,6 +258,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
       for (int i = 1; i <= npar; ++i) ch.parchimin(i) = par[i];
       ch.minimum_is_start = false;
     }
+    loop.recorder.record(par, ch.chisq(0));
     if (s.gparmode == 2) write_chain_record(run, chain_rec, traces.chain);
     if (s.varpar == 3) {
       // Every state of the adaptive chain, a refused step repeating the

@@ -11,6 +11,7 @@
 #include "core/run_tables.h"
 #include "models/workspace.h"
 #include "sampler/adaptive.h"
+#include "sampler/chain_recorder.h"
 #include "sampler/ranlux.h"
 
 namespace zorvik {
@@ -20,7 +21,7 @@ using CpuClock = float (*)();
 float process_cpu_seconds();
 
 // What the run keeps between runs besides the tables: the generator and its
-// block of uniform numbers.
+// block of uniform numbers, and the whole chain thinned for its statistics.
 struct RunLoop {
   explicit RunLoop(Console& con) : ranlux(con) {}
   Ranlux ranlux;
@@ -32,6 +33,7 @@ struct RunLoop {
   // without the others.)
   std::int64_t first_icycle = 1;
   AdaptiveMetropolis adaptive;  // the proposal of varpar 3, set up at every run start
+  ChainRecorder recorder;
 };
 
 // One run of the chain from the current state (program start, "c").

@@ -46,7 +46,8 @@ TEST(BatchRun, ShortFitWritesItsTranscriptAndEveryFileExactly) {
     if (!inputs.count(f) || f == "short.par") written.insert(f);
   const std::set<std::string> expected = {"short.par", "pini.par", "inicif1.dat", "chi.dat", "jump.dat", "convf.dat",
                                           "move.dat",  "MMchain.dat", "fit1.dat", "Gp1.dat", "Gp2.dat",
-                                          "Gp4.dat",   "Gp5.dat", "Gp6.dat", "Glk.dat", "parstat.dat", "out.dat"};
+                                          "Gp4.dat",   "Gp5.dat", "Gp6.dat", "Glk.dat", "parstat.dat", "out.dat",
+                                          "chainstat.dat"};
   EXPECT_EQ(written, expected);
   for (const std::string& f : written) expect_golden("tests/e2e/golden/short_batch/" + f, read_text(f));
 }

@@ -1,0 +1,312 @@
+#include "analysis/whole_chain.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+
+#include "analysis/autocorrelation.h"
+#include "analysis/distributions.h"
+#include "core/errors.h"
+#include "core/files.h"
+#include "core/free_format.h"
+
+namespace zorvik {
+
+namespace {
+
+// The rule of thumb for a trustworthy autocorrelation time (and so for a chain
+// long enough to quote its statistics): at least 50 τ (Sokal 1997; Goodman and
+// Weare 2010).
+constexpr double kMinTausPerChain = 50.0;
+// Chains whose rank-normalised R̂ exceeds this have not mixed (Vehtari et al. 2021).
+constexpr double kRhatLimit = 1.01;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string number(double v) {
+  if (std::isnan(v)) return "nan";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.8g", v);
+  return buf;
+}
+
+std::string column_name(std::string_view name) {
+  std::string s(name);
+  std::replace(s.begin(), s.end(), ' ', '_');
+  return s.empty() ? "_" : s;
+}
+
+long long burn_steps(long long steps, double fraction) {
+  return static_cast<long long>(std::floor(fraction * static_cast<double>(steps)));
+}
+
+// A chain read back from chain.dat, or taken from the recorder.
+struct StoredChain {
+  std::string file;
+  long long steps = 0, thinning = 1;
+  std::vector<int> index;          // column j ≥ 1: parameter number
+  std::vector<std::string> names;  // column 0: "chisq"
+  std::vector<long long> step;     // step of each state
+  std::vector<std::vector<double>> columns;
+};
+
+ChainStatRow row_of(int index, const std::string& name, std::span<const double> draws) {
+  ChainStatRow r;
+  r.index = index;
+  r.name = name;
+  if (draws.empty()) {
+    r.draws = {kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN};
+    r.tau = r.ess = r.rhat = kNaN;
+  } else {
+    r.draws = summarise_draws(draws);
+  }
+  return r;
+}
+
+// Rows in the order parameters …, chisq from the columns (0 = chisq).
+template <class Fill>
+void add_rows(ChainStatTable& t, const std::vector<int>& index, const std::vector<std::string>& names, Fill fill) {
+  for (size_t j = 1; j < index.size(); ++j) t.rows.push_back(fill(static_cast<int>(j), index[j], names[j]));
+  t.rows.push_back(fill(0, 0, names[0]));
+}
+
+}  // namespace
+
+ChainStatTable whole_chain_statistics(const ChainRecorder& chain, const FitParameters& params, double burn_fraction) {
+  ChainStatTable t;
+  t.thinning = chain.thin();
+  t.burn_in = burn_steps(chain.steps(), burn_fraction);
+  t.retained_steps = chain.steps() - t.burn_in;
+  // State k follows step (k + 1)·m: keep those after the burn-in.
+  const long long first = std::min(chain.kept(), t.burn_in / chain.thin());
+  std::vector<int> index{0};
+  std::vector<std::string> names{"chisq"};
+  for (int j = 1; j <= chain.nfit(); ++j) {
+    index.push_back(chain.parameter(j));
+    names.push_back(column_name(params.namepar(chain.parameter(j)).trimmed()));
+  }
+  std::vector<double> draws;
+  add_rows(t, index, names, [&](int column, int i, const std::string& name) {
+    draws.clear();
+    for (long long k = first; k < chain.kept(); ++k) draws.push_back(chain.value(k, column));
+    ChainStatRow r = row_of(i, name, draws);
+    if (!draws.empty()) {
+      r.tau = static_cast<double>(chain.thin()) * integrated_time(draws);
+      r.ess = static_cast<double>(t.retained_steps) / r.tau;
+    }
+    return r;
+  });
+  return t;
+}
+
+void write_chainstat(const std::string& path, const ChainStatTable& t) {
+  const bool pooled = t.chains > 1;
+  AtomicFile file(path);
+  std::ostream& out = file.stream();
+  out << "# i name mean sd q025 q16 q50 q84 q975 tau ess" << (pooled ? " rhat" : "") << " | ";
+  if (pooled) out << "chains " << t.chains << ' ';
+  out << "retained_steps " << t.retained_steps << " burn_in " << t.burn_in << " thinning " << t.thinning << '\n';
+  for (const ChainStatRow& r : t.rows) {
+    const DrawSummary& d = r.draws;
+    out << r.index << ' ' << r.name;
+    for (double v : {d.mean, d.sd, d.q025, d.q16, d.q50, d.q84, d.q975, r.tau, r.ess}) out << ' ' << number(v);
+    if (pooled) out << ' ' << number(r.rhat);
+    out << '\n';
+  }
+  file.commit();
+}
+
+void print_chainstat(Console& con, const ChainStatTable& t) {
+  const bool pooled = t.chains > 1;
+  con.empty_line();
+  const std::string counts = std::to_string(t.retained_steps) + " steps after a burn-in of " +
+                             std::to_string(t.burn_in) + " (thinning " + std::to_string(t.thinning) + ")";
+  con.line(pooled ? "Pooled chains: " + std::to_string(t.chains) + " chains, " + counts : "Whole chain: " + counts);
+  con.out() << (pooled ? "   i name                 mean            sd          tau          ess     rhat\n"
+                       : "   i name                 mean            sd          tau          ess\n");
+  std::string flagged;
+  for (const ChainStatRow& r : t.rows) {
+    if (r.index == 0) continue;
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%4d %-10.10s %14.6e +- %11.4e %12.5g %12.5g", r.index, r.name.c_str(), r.draws.mean,
+                  r.draws.sd, r.tau, r.ess);
+    con.out() << buf;
+    if (pooled) {
+      std::snprintf(buf, sizeof buf, " %8.4f", r.rhat);
+      con.out() << buf;
+    }
+    con.out() << '\n';
+    const bool bad = pooled ? !(r.rhat <= kRhatLimit)
+                            : !(static_cast<double>(t.retained_steps) >= kMinTausPerChain * r.tau);
+    if (bad) flagged += " " + r.name;
+  }
+  if (flagged.empty()) return;
+  if (pooled)
+    con.line("WARNING: R-hat > 1.01, the chains have not mixed for:" + flagged);
+  else
+    con.line("WARNING: the chain is shorter than 50 tau for:" + flagged + " (run longer)");
+}
+
+void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report) {
+  const RunSettings& s = run.settings;
+  const ChainStatTable t = whole_chain_statistics(chain, run.params, s.burn_fraction);
+  write_chainstat(folder_file_path(s.folder, "chainstat.dat"), t);
+  if (s.seed > 0) {
+    AtomicFile file(folder_file_path(s.folder, "chain.dat"));
+    std::ostream& out = file.stream();
+    out << "# steps " << chain.steps() << " thinning " << chain.thin() << " seed " << s.seed << " parfile "
+        << column_name(s.parfile.trimmed()) << "\n# parameters";
+    for (int j = 1; j <= chain.nfit(); ++j) out << ' ' << chain.parameter(j);
+    out << "\n# step chisq";
+    for (int j = 1; j <= chain.nfit(); ++j) out << ' ' << column_name(run.params.namepar(chain.parameter(j)).trimmed());
+    out << '\n';
+    std::string line;
+    for (long long k = 0; k < chain.kept(); ++k) {
+      line = std::to_string((k + 1) * chain.thin());
+      for (int j = 0; j <= chain.nfit(); ++j) {
+        line += ' ';
+        line += shortest(chain.value(k, j));
+      }
+      line += '\n';
+      out << line;
+    }
+    file.commit();
+  }
+  if (report) print_chainstat(con, t);
+}
+
+// ---- several chains ----------------------------------------------------------
+
+namespace {
+
+// The numbers of a data line, read with from_chars (chain files run to hundreds
+// of thousands of lines); false when a word is not a number.
+bool parse_numbers(std::string_view line, std::vector<double>& out) {
+  out.clear();
+  const char* p = line.data();
+  const char* end = p + line.size();
+  while (true) {
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
+    if (p == end) return true;
+    double v = 0.0;
+    const auto [next, ec] = std::from_chars(p, end, v);
+    if (ec != std::errc() || (next < end && *next != ' ' && *next != '\t' && *next != '\r')) return false;
+    out.push_back(v);
+    p = next;
+  }
+}
+
+StoredChain read_chain(const std::string& where) {
+  StoredChain c;
+  c.file = directory_exists(where) ? where + "/chain.dat" : where;
+  if (!file_exists(c.file)) throw InputError(c.file, 0, "no chain.dat here (run the chain with --seed N)");
+  const std::string text = read_whole_file(c.file);
+  int number = 0;
+  bool have_steps = false;
+  std::vector<double> values;
+  for (size_t at = 0; at < text.size();) {
+    size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) eol = text.size();
+    const std::string_view line(text.data() + at, eol - at);
+    at = eol + 1;
+    ++number;
+    if (line.starts_with("#")) {
+      std::istringstream words{std::string(line.substr(1))};
+      std::string key;
+      words >> key;
+      if (key == "steps") {
+        std::string k2;
+        have_steps = static_cast<bool>(words >> c.steps >> k2 >> c.thinning) && k2 == "thinning" && c.thinning > 0;
+        if (!have_steps) throw InputError(c.file, number, "expected \"# steps N thinning m ...\"");
+      } else if (key == "parameters") {
+        c.index = {0};
+        for (int i; words >> i;) c.index.push_back(i);
+      } else if (key == "step") {
+        std::string name;
+        while (words >> name) c.names.push_back(name);
+        if (c.names.size() != c.index.size() || c.names.size() < 2)
+          throw InputError(c.file, number, "expected the names of chisq and of the parameters of \"# parameters\"");
+        c.columns.assign(c.names.size(), {});  // chisq, then the parameters
+      }
+      continue;
+    }
+    if (!parse_numbers(line, values))
+      throw InputError(c.file, number, "expected numbers, found \"" + std::string(line) + "\"");
+    if (values.empty()) continue;
+    if (!have_steps || c.columns.empty())
+      throw InputError(c.file, number, "expected the header lines \"# steps\", \"# parameters\" and \"# step\" first");
+    if (values.size() != c.columns.size() + 1)
+      throw InputError(c.file, number,
+                       "expected a step and " + std::to_string(c.columns.size()) + " numbers (chisq and the parameters)");
+    c.step.push_back(static_cast<long long>(values[0]));
+    for (size_t j = 0; j < c.columns.size(); ++j) c.columns[j].push_back(values[j + 1]);
+  }
+  if (!have_steps || c.columns.empty()) throw InputError(c.file, 0, "expected the header lines of a chain file");
+  return c;
+}
+
+}  // namespace
+
+void combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con) {
+  std::vector<StoredChain> chains;
+  for (const std::string& f : folders) chains.push_back(read_chain(f));
+  const StoredChain& first = chains.front();
+  long long thinning = 1, retained = 0, burn = 0;
+  for (const StoredChain& c : chains) {
+    if (c.index != first.index || c.names != first.names)
+      throw InputError(c.file, 0, "its parameters differ from those of " + first.file +
+                                      ": combine chains of the same parameter file");
+    thinning = std::max(thinning, c.thinning);
+  }
+  // Each chain after its burn-in at the coarsest thinning (the recorder's
+  // thinnings are powers of two, so every coarser grid lies on a finer one).
+  std::vector<std::vector<size_t>> keep(chains.size());
+  size_t n = SIZE_MAX;
+  for (size_t m = 0; m < chains.size(); ++m) {
+    const StoredChain& c = chains[m];
+    const long long b = burn_steps(c.steps, burn_fraction);
+    for (size_t k = 0; k < c.step.size(); ++k)
+      if (c.step[k] > b && c.step[k] % thinning == 0) keep[m].push_back(k);
+    n = std::min(n, keep[m].size());
+  }
+  if (n < 4) throw FatalError("Too few states after the burn-in to combine the chains (" + std::to_string(n) + " in the shortest)");
+  // The last n states of each: the same number from every chain.
+  for (auto& k : keep) k.erase(k.begin(), k.end() - static_cast<long>(n));
+  for (size_t m = 0; m < chains.size(); ++m) {
+    burn += chains[m].step[keep[m].front()] - thinning;
+    retained += static_cast<long long>(n) * thinning;
+  }
+
+  ChainStatTable t;
+  t.chains = static_cast<int>(chains.size());
+  t.thinning = thinning;
+  t.retained_steps = retained;
+  t.burn_in = burn;
+  std::vector<std::vector<double>> per_chain(chains.size());
+  std::vector<double> pooled;
+  add_rows(t, first.index, first.names, [&](int column, int i, const std::string& name) {
+    pooled.clear();
+    std::vector<std::span<const double>> spans;
+    for (size_t m = 0; m < chains.size(); ++m) {
+      per_chain[m].clear();
+      for (size_t k : keep[m]) per_chain[m].push_back(chains[m].columns[static_cast<size_t>(column)][k]);
+      pooled.insert(pooled.end(), per_chain[m].begin(), per_chain[m].end());
+      spans.emplace_back(per_chain[m]);
+    }
+    ChainStatRow r = row_of(i, name, pooled);
+    const ConvergenceValues v = rank_normalised_convergence(spans);
+    r.rhat = v.rhat;
+    r.ess = v.ess_bulk;
+    r.tau = static_cast<double>(retained) / v.ess_bulk;  // steps per effective sample
+    return r;
+  });
+  write_chainstat("chainstat.dat", t);
+  print_chainstat(con, t);
+}
+
+}  // namespace zorvik

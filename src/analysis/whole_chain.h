@@ -1,0 +1,72 @@
+// Statistics of the whole chain after a run, and of several chains pooled.
+//
+// chainstat.dat: one header line (the columns, the steps retained, the burn-in,
+// the thinning), then per free parameter and last for the chi-square (index 0,
+// name "chisq") the row
+//   i name mean sd q025 q16 q50 q84 q975 tau ess          (one chain)
+//   i name mean sd q025 q16 q50 q84 q975 tau ess rhat     (--combine)
+// over every state of the chain after the burn-in (a rejected step repeats the
+// current state), name blanks replaced by "_".
+//
+// The autocorrelation time and thinning. The recorder keeps every m-th state
+// (sampler/chain_recorder.h). A chain of integrated time τ in steps gives a
+// thinned series of time τ_m ≈ τ/m as long as τ ≫ m (for an exponential
+// correlation e^(−t/T), τ = coth(1/2T), τ_m = coth(m/2T)), so tau = m·τ_m. When
+// τ_m comes out near 1 the thinned states are nearly independent and m·τ_m ≈ m
+// is only an upper bound: the thinning hides any correlation shorter than m
+// steps. ess = retained steps / tau.
+//
+// chain.dat (written with --seed, for --combine): the thinned states of the whole
+// chain, burn-in included; the header lines "# steps N thinning m seed s
+// parfile f", "# parameters i1 i2 …" and "# step chisq name1 name2 …", then one
+// line per state: the step after which it was taken, χ², the free parameters.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "analysis/chain_stats.h"
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "sampler/chain_recorder.h"
+
+namespace zorvik {
+
+struct ChainStatRow {
+  int index = 0;     // parameter number; 0 the chi-square
+  std::string name;  // blanks replaced by "_"
+  DrawSummary draws;
+  double tau = 0.0, ess = 0.0, rhat = 0.0;
+};
+
+struct ChainStatTable {
+  int chains = 1;
+  long long retained_steps = 0, burn_in = 0, thinning = 1;
+  std::vector<ChainStatRow> rows;  // free parameters in the order of parfit, then chisq
+};
+
+// The statistics of the recorded chain after discarding the first
+// ⌊burn_fraction·steps⌋ steps.
+ChainStatTable whole_chain_statistics(const ChainRecorder& chain, const FitParameters& params, double burn_fraction);
+
+// Writes the table to `path` (with the rhat column for pooled chains).
+void write_chainstat(const std::string& path, const ChainStatTable& table);
+
+// The console block: mean ± sd, tau and ess of each free parameter (and rhat for
+// pooled chains), then a warning naming the parameters whose chain is shorter
+// than 50 tau, or for pooled chains those with rhat > 1.01.
+void print_chainstat(Console& con, const ChainStatTable& table);
+
+// The end of a run: chainstat.dat (in the output folder whenever one is in use,
+// like parstat.dat), chain.dat beside it when the run has a --seed, and the
+// console block when `report` is set.
+void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report);
+
+// --combine: reads DIR/chain.dat of every folder (or the file itself when a
+// name is a file), discards the first ⌊burn_fraction·steps⌋ steps of each,
+// brings them to the coarsest thinning and to the length of the shortest (its
+// last states), writes chainstat.dat in the current folder with rhat and the
+// bulk ESS, and prints the table.
+void combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con);
+
+}  // namespace zorvik

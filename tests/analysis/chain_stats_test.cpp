@@ -1,0 +1,115 @@
+// Whole-chain statistics against independent oracles: the rank-normalised
+// split-R-hat, the bulk ESS and emcee's integrated time computed by
+// tests/data/chain_stats_reference.py (numpy, scipy, emcee) on the chains stored
+// with them; the normal quantile against erfc; the thinned recorder and the
+// thinning correction of tau against an AR(1) series of known tau.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iomanip>
+#include <limits>
+#include <random>
+
+#include "analysis/autocorrelation.h"
+#include "analysis/chain_stats.h"
+#include "analysis/whole_chain.h"
+#include "sampler/chain_recorder.h"
+#include "support/scratch.h"
+
+namespace zorvik {
+namespace {
+
+// Both sides evaluate the same formulas in double precision; they differ by the
+// rounding of the transforms and of the normal quantile, far below this.
+constexpr double kSameFormula = 1e-9;
+
+// Cases of chain_stats_reference.txt: "case name M n", the reference rhat, bulk
+// ESS and emcee's tau of chain 1, then M chains of n draws.
+TEST(ChainStats, RhatEssAndTauAgreeWithTheIndependentImplementation) {
+  std::ifstream in(testing_support::source_path("tests/data/chain_stats_reference.txt"));
+  in.ignore(1 << 20, '\n');
+  int cases = 0;
+  for (std::string word, name; in >> word >> name; ++cases) {
+    size_t m = 0, n = 0;
+    double rhat, ess, tau;
+    in >> m >> n >> rhat >> ess >> tau;
+    std::vector<std::vector<double>> chains(m, std::vector<double>(n));
+    for (auto& chain : chains)
+      for (double& v : chain) in >> v;
+    const ConvergenceValues v = rank_normalised_convergence({chains.begin(), chains.end()});
+    EXPECT_NEAR(v.rhat, rhat, kSameFormula) << name;
+    EXPECT_NEAR(v.ess_bulk / ess, 1.0, kSameFormula) << name << ": " << v.ess_bulk << " vs " << ess;
+    EXPECT_NEAR(integrated_time(chains[0]) / tau, 1.0, kSameFormula) << name;
+  }
+  EXPECT_EQ(cases, 5);
+}
+
+TEST(ChainStats, NormalQuantileInvertsTheNormalDistribution) {
+  for (double p : {1e-300, 1e-12, 0.001, 0.02425, 0.1, 0.5, 0.7, 0.97575, 0.999999}) {
+    const double z = normal_quantile(p);
+    const double back = 0.5 * std::erfc(-z / std::sqrt(2.0));
+    // One unit in the last place of z moves Φ(z) by a relative z²·ε: allow 50 of them.
+    const double tol = 50 * std::numeric_limits<double>::epsilon() * std::max(1.0, z * z);
+    EXPECT_NEAR(back / p, 1.0, tol) << std::setprecision(17) << p << " -> " << z;
+    if (p >= 1e-3) {  // 1 − p exact enough
+      EXPECT_NEAR(normal_quantile(1.0 - p), -z, 1e-9) << p;
+    }
+  }
+  EXPECT_TRUE(std::isnan(normal_quantile(0.0)));
+}
+
+// par[1] = the step number: every state kept must be the one after step (k+1)·m.
+TEST(ChainStats, RecorderKeepsEveryMthStateInBoundedMemory) {
+  FitParameters p;
+  p.nfit = 1;
+  p.parfit(1) = 1;
+  ChainRecorder rec;
+  double par[2] = {0, 0};
+  for (const long long run_steps : {150000LL, 850001LL}) {  // the second continues the first ("c")
+    rec.begin_run(p, run_steps);
+    for (long long s = 0; s < run_steps; ++s) {
+      par[1] = static_cast<double>(rec.steps() + 1);
+      rec.record(par, -par[1]);
+    }
+  }
+  EXPECT_EQ(rec.steps(), 1000001);
+  EXPECT_EQ(rec.thin(), 8);  // 1,000,001/4 would exceed 200,000 states
+  EXPECT_EQ(rec.kept(), 125000);
+  for (long long k = 0; k < rec.kept(); ++k)
+    if (rec.value(k, 1) != static_cast<double>((k + 1) * 8) || rec.value(k, 0) != -rec.value(k, 1)) {
+      ADD_FAILURE() << "state " << k << " holds step " << rec.value(k, 1);
+      break;
+    }
+}
+
+// An AR(1) series x' = φx + e has τ = (1 + φ)/(1 − φ) = 199 at φ = 0.99. Recorded
+// thinned by m = 8, the table must still give τ in steps.
+TEST(ChainStats, ThinnedChainGivesTauInStepsOfTheChain) {
+  FitParameters p;
+  p.nfit = 1;
+  p.parfit(1) = 1;
+  p.namepar(1) = "ar one";
+  ChainRecorder rec;
+  const long long n = 1600000;
+  rec.begin_run(p, n);
+  std::mt19937_64 gen(7);
+  std::normal_distribution<double> e;
+  double par[2] = {0, 0};
+  for (long long s = 0; s < n; ++s) {
+    par[1] = 0.99 * par[1] + e(gen);
+    rec.record(par, par[1] * par[1]);
+  }
+  const ChainStatTable t = whole_chain_statistics(rec, p, 0.2);
+  ASSERT_EQ(t.rows.size(), 2u);
+  EXPECT_EQ(t.thinning, 8);
+  EXPECT_EQ(t.burn_in, 320000);
+  EXPECT_EQ(t.rows[0].name, "ar_one");
+  // The estimate's own statistical error is about √(2(2W+1)/N) ≈ 5 % (W ≈ 5τ, the
+  // window); three of those.
+  EXPECT_NEAR(t.rows[0].tau / 199.0, 1.0, 0.15) << t.rows[0].tau;
+  EXPECT_NEAR(t.rows[0].draws.sd, std::sqrt(1.0 / (1.0 - 0.99 * 0.99)), 0.1 * 7.09);
+}
+
+}  // namespace
+}  // namespace zorvik

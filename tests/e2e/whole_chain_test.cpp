@@ -1,0 +1,154 @@
+// Whole-chain statistics of real runs: a straight line whose posterior is known
+// in closed form, the --seed runs and --combine against reviewed golden files,
+// the command-line errors, and the chain scripts (GNU parallel; Slurm with a
+// stand-in sbatch that records its command lines).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "support/program.h"
+
+namespace zorvik {
+namespace {
+
+using testing_support::copy_case;
+using testing_support::expect_golden;
+using testing_support::mask_clock;
+using testing_support::read_text;
+using testing_support::run_program;
+using testing_support::ScratchDir;
+using testing_support::source_path;
+
+// mean, sd and ess of the row of `name` in chainstat.dat.
+std::vector<double> chainstat_row(const std::string& name) {
+  std::istringstream in(read_text("chainstat.dat"));
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream w(line);
+    std::string i, n;
+    std::vector<double> v(9);
+    if (w >> i >> n && n == name && w >> v[0] >> v[1] >> v[2] >> v[3] >> v[4] >> v[5] >> v[6] >> v[7] >> v[8])
+      return {v[0], v[1], v[8]};
+  }
+  return {0, 0, 0};
+}
+
+int shell(const std::string& command, std::string& out) {
+  const int raw = std::system((command + " >shell.txt 2>&1").c_str());
+  out = read_text("shell.txt");
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// y = a + b·x with Gaussian errors σ and flat priors: the posterior is Gaussian
+// about the least-squares values with covariance σ²(XᵀX)⁻¹.
+TEST(WholeChain, StraightLineMeanAndSdAgreeWithLeastSquares) {
+  ScratchDir dir;
+  copy_case("linear");
+  double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, sigma = 0;
+  std::istringstream data(read_text("line.dat"));
+  std::string header;
+  std::getline(data, header);
+  for (double x, y; data >> x >> y >> sigma; ++n) sx += x, sy += y, sxx += x * x, sxy += x * y;
+  const double det = n * sxx - sx * sx;
+  const double b = (n * sxy - sx * sy) / det, a = (sy - b * sx) / n;
+  const double sd_a = sigma * std::sqrt(sxx / det), sd_b = sigma * std::sqrt(n / det);
+
+  const testing_support::Outcome o = run_program("--burn 0.2 line.par", "");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("Whole chain: 800000 steps after a burn-in of 200000"), std::string::npos);
+  const struct {
+    const char* name;
+    double mean, sd;
+  } expected[] = {{"a", a, sd_a}, {"b", b, sd_b}};
+  for (const auto& e : expected) {
+    const std::vector<double> r = chainstat_row(e.name);  // mean, sd, ess
+    // Monte-Carlo error of the mean sd/√ess; four of them. With ess > 5000 the
+    // sd is known to 1/√(2·ess) < 1 %, so 3 % is a bound of more than 3 sigma.
+    EXPECT_NEAR(r[0], e.mean, 4 * e.sd / std::sqrt(r[2])) << e.name;
+    EXPECT_NEAR(r[1] / e.sd, 1.0, 0.03) << e.name << " sd " << r[1] << " vs " << e.sd << ", ess " << r[2];
+    EXPECT_GT(r[2], 5000) << e.name;
+  }
+}
+
+// Two seeds of the short case, the same seed twice, and the two combined.
+TEST(WholeChain, SeededRunsAndTheirCombinationMatchTheGoldenFiles) {
+  ScratchDir dir;
+  for (const char* d : {"s1", "s2", "again"}) {
+    ASSERT_EQ(std::system(("mkdir " + std::string(d)).c_str()), 0);
+    ASSERT_EQ(chdir(d), 0);
+    copy_case("short_batch");
+    const std::string seed = std::string(d) == "s2" ? "2" : "1";
+    const testing_support::Outcome o = run_program("--seed " + seed + " short.par", "");
+    EXPECT_EQ(o.status, 0) << o.err;
+    if (seed == "1") expect_golden("tests/e2e/golden/whole_chain/seed1_console.txt", mask_clock(o.out));
+    ASSERT_EQ(chdir(".."), 0);
+  }
+  EXPECT_EQ(read_text("s1/chain.dat"), read_text("again/chain.dat"));
+  EXPECT_NE(read_text("s1/chain.dat"), read_text("s2/chain.dat"));
+  expect_golden("tests/e2e/golden/whole_chain/seed1_chainstat.dat", read_text("s1/chainstat.dat"));
+
+  const testing_support::Outcome o = run_program("--burn 0.1 --combine s1 s2/chain.dat", "");
+  EXPECT_EQ(o.status, 0) << o.err;
+  expect_golden("tests/e2e/golden/whole_chain/combined_console.txt", o.out);
+  expect_golden("tests/e2e/golden/whole_chain/combined_chainstat.dat", read_text("chainstat.dat"));
+}
+
+TEST(WholeChain, BadOptionsStopWithAMessage) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  const char* cases[][2] = {
+      {"--seed 0 short.par", "--seed needs an integer from 1 to 2147483647, found \"0\""},
+      {"--seed 12x short.par", "found \"12x\""},
+      {"--burn 1 short.par", "--burn needs a fraction F with 0 <= F < 1, found \"1\""},
+      {"--seed", "found \"\""},
+      {"--combine", "--combine needs at least one folder"},
+      {"--combine .", "Input error in file \"./chain.dat\": no chain.dat here"},
+  };
+  for (const auto& [args, message] : cases) {
+    const testing_support::Outcome o = run_program(args, "");
+    EXPECT_EQ(o.status, 1) << args;
+    EXPECT_NE(o.err.find(message), std::string::npos) << args << ": " << o.err;
+    EXPECT_EQ(o.out, "") << args;
+  }
+}
+
+const std::string kBinary = std::string("ZORVIK=") + ZORVIK_BINARY + " ";
+
+TEST(WholeChain, RunChainsRunsEverySeedAndCombinesThem) {
+  if (std::system("command -v parallel >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+  ScratchDir dir;
+  copy_case("short_batch");
+  std::string out;
+  ASSERT_EQ(shell(kBinary + source_path("scripts/run_chains.sh") + " -j 2 3 short.par", out), 0) << out;
+  for (const std::string i : {"1", "2", "3"}) {
+    EXPECT_NE(out.find("chain" + i + ": exit status 0"), std::string::npos) << out;
+    EXPECT_EQ(read_text("chain" + i + "/chain.dat").rfind("# steps 3000 thinning 1 seed " + i, 0), 0u);
+  }
+  EXPECT_EQ(read_text("chainstat.dat").rfind("# i name mean sd q025 q16 q50 q84 q975 tau ess rhat | chains 3 ", 0), 0u);
+  EXPECT_NE(read_text("combine.txt").find("Pooled chains: 3 chains"), std::string::npos);
+  // Existing chain folders are never overwritten.
+  EXPECT_EQ(shell(kBinary + source_path("scripts/run_chains.sh") + " 2 short.par", out), 2);
+  EXPECT_NE(out.find("chain1 exists already"), std::string::npos) << out;
+}
+
+TEST(WholeChain, SlurmSubmitsAnArrayAndADependentCombination) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  testing_support::write_text("sbatch", "#!/bin/sh\necho \"$@\" >>sbatch.log\necho 4711\n");
+  ASSERT_EQ(std::system("chmod +x sbatch"), 0);
+  const std::string script = source_path("scripts/slurm_chains.sh");
+  std::string out;
+  ASSERT_EQ(shell("PATH=.:$PATH bash " + script + " 2 short.par", out), 0) << out;
+  const std::string log = read_text("sbatch.log");
+  EXPECT_NE(log.find("--parsable --array=1-2 " + script + " 2 short.par"), std::string::npos) << log;
+  EXPECT_NE(log.find("--dependency=afterok:4711 "), std::string::npos) << log;
+  EXPECT_NE(log.find("--wrap=zorvik --combine chain1 chain2 "), std::string::npos) << log;
+  // The array task of seed 2 runs the chain of its folder.
+  ASSERT_EQ(shell("SLURM_ARRAY_TASK_ID=2 " + kBinary + "bash " + script + " 2 short.par", out), 0) << out;
+  EXPECT_EQ(read_text("chain2/chain.dat").rfind("# steps 3000 thinning 1 seed 2 ", 0), 0u);
+  EXPECT_EQ(read_text("chain1/console.txt"), "");
+}
+
+}  // namespace
+}  // namespace zorvik
