@@ -205,15 +205,13 @@ StoredChain read_chain(const std::string& where) {
   StoredChain c;
   c.file = directory_exists(where) ? where + "/chain.dat" : where;
   if (!file_exists(c.file)) throw InputError(c.file, 0, "no chain.dat here (run the chain with --seed N)");
-  const std::string text = read_whole_file(c.file);
+  std::ifstream in(c.file);
+  if (!in) throw InputError(c.file, 0, "cannot be opened for reading");
   int number = 0;
   bool have_steps = false;
   std::vector<double> values;
-  for (size_t at = 0; at < text.size();) {
-    size_t eol = text.find('\n', at);
-    if (eol == std::string::npos) eol = text.size();
-    const std::string_view line(text.data() + at, eol - at);
-    at = eol + 1;
+  for (std::string text; std::getline(in, text);) {
+    const std::string_view line(text);
     ++number;
     if (line.starts_with("#")) {
       std::istringstream words{std::string(line.substr(1))};

@@ -49,7 +49,6 @@ struct RunSettings {
   double Tin = 0.0, Tfn = 0.0, incT = 0.0;
   double convfactor = 0.0;
   double sigma_ratio = 0.0;  // derived, echoed only
-  double burn_fraction = 0.2;  // --burn F
 
   double burn_fraction = 0.2;  // --burn F
   long long seed = -1;         // --seed N (negative: the usual seed)
