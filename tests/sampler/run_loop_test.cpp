@@ -7,6 +7,8 @@
 
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "sampler/compara.h"
 #include "setup/data_file.h"
@@ -108,6 +110,34 @@ TEST(RunLoop, ConvergenceStopEndsTheRunWhenTheChiSquareRisesByLessThanAThousandt
   Chain full("    3000    1000", "    6000     500");
   full.go();
   EXPECT_EQ(full.run->chain.icycle, 6001);
+}
+
+// The numbers of record `k` (1 the first after the header) of a trace file.
+std::vector<double> record(const std::string& file, size_t k) {
+  std::vector<double> v;
+  std::istringstream in(lines_of(read_text(file)).at(k));
+  for (double x; in >> x;) v.push_back(x);
+  return v;
+}
+
+// Trace files carry 7 significant digits.
+constexpr double kTraceTol = 1e-6;
+
+TEST(RunLoop, AdaptationMultipliesAStepByAtMostTenPerInterval) {
+  // A target acceptance of 0.001 is far below what every parameter reaches.
+  Chain c(" 0.40000  ", " 0.00100  ");
+  c.go();
+  const std::vector<double> moves = record("move.dat", 1);
+  const double expected[] = {1.0, 0.05, 0.0, 10.0, 0.5};  // ten times the steps of bg0, bg1, bg2, area, centre
+  for (int i = 1; i <= 5; ++i) EXPECT_NEAR(moves.at(i), expected[i - 1], kTraceTol * expected[i - 1]) << i;
+}
+
+TEST(RunLoop, AnAlStepIsRaisedToOnePercentOfItsValue) {
+  // A step of 0.01 on a value near 15 stays below 1 % even ten times longer.
+  Chain c("  5  centre     a   1.5200000E+01  5.0000E-02", "  5  centre     al  1.5200000E+01  1.0000E-02");
+  c.go();
+  const double centre = record("MMchain.dat", 1).at(6);  // the state at the first write interval
+  EXPECT_NEAR(record("move.dat", 1).at(5), centre / 100, kTraceTol * centre / 100);
 }
 
 TEST(RunLoop, BestStateIsTheLowestChiSquareReachedByADownhillStep) {
