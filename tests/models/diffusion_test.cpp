@@ -2,8 +2,8 @@
 // formulas written out afresh here (Lorentzians normalised one by one, the
 // spherical Bessel weights from the C++ standard library), their physical
 // reductions, the parameter blocks of the data sets, the batch form against
-// the point-by-point form, and the
-// refusal of a rotation data set without its momentum transfer.
+// the point-by-point form, and the refusal of a rotation data set without its
+// momentum transfer.
 #include "models/diffusion.h"
 
 #include <gtest/gtest.h>
