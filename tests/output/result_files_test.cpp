@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -80,6 +81,28 @@ TEST_F(ResultFiles, MolecularModelsGetTheFifthColumnAndKeepTheirParameters) {
   const double want[] = {2.0, -3.0, 0.5, 0.0, 0.0, 0.25};
   for (int k = 2; k <= 7; ++k) EXPECT_EQ(run_->params.par(k), want[k - 2]) << "p" << k;
   EXPECT_EQ(testing_support::lines_of(read_text("res1.dat"))[0], " #x ydat ycalc diff");  // the polynomial set: four
+}
+
+// The fifth column of a molecular model is its molecular term alone: the fit
+// without the whole background p2 + p3·x + … + p7·x⁵ of the radial distribution.
+TEST_F(ResultFiles, MolecularTermIsTheFitWithoutItsWholeBackground) {
+  FitParameters& p = run_->params;
+  run_->data.opfit(2) = 4;  // CCl4: data set 2 is its radial distribution
+  const double par[] = {0, 2.5, 0.3, -0.2, 0.1, 0.05, -0.01, 0.002};
+  for (int k = 1; k <= 7; ++k) p.par(k) = par[k];
+  p.par(15) = 1.77, p.par(16) = 0.08, p.par(17) = 0.1;  // C–Cl distance and the two widths
+  write(0);
+  const auto lines = testing_support::lines_of(read_text("res2.dat"));
+  ASSERT_EQ(lines.size(), 5u);
+  for (size_t n = 1; n < lines.size(); ++n) {
+    std::istringstream in(lines[n]);
+    double x = 0, y = 0, fit = 0, diff = 0, molecular = 0;
+    ASSERT_TRUE(in >> x >> y >> fit >> diff >> molecular) << lines[n];
+    double b = 0.0;
+    for (int k = 7; k >= 2; --k) b = b * x + par[k];  // Horner's form, not the program's
+    // e15.7 keeps 7 digits of each column.
+    EXPECT_NEAR(fit - molecular, b, 1e-6 * (std::fabs(fit) + std::fabs(molecular))) << lines[n];
+  }
 }
 
 TEST_F(ResultFiles, ListingIsAppendedForEveryDataSetFittedOrNot) {
