@@ -160,22 +160,6 @@ TEST(Contorn, MapsTheChiSquareOnAGridThatEndsOnTheUpperLimitsAndRestoresTheState
   EXPECT_EQ(f.run->params.contpar(1, 1), -1);
 }
 
-TEST(Contorn, StepsThatDoNotFitAndAMissingMinimumAreHandled) {
-  MapFixture f;
-  f.run->params.ctdx(1) = 2.5;  // more than twice the range: no whole step
-  f.run->params.ctdy(1) = 0.0;  // no step at all
-  f.run->chain.parchimin(0) = 1.0e10;  // as after reading the parameter file: no minimum yet
-  contorn(1, *f.run, f.ws, f.con);
-  EXPECT_EQ(f.run->params.ctdx(1), 1.0);
-  EXPECT_EQ(f.run->params.ctdy(1), 2.0);
-  EXPECT_NE(f.out.str().find("takes only its two limits"), std::string::npos) << f.out.str();
-  const Lines l = lines_of(read_text("map1.dat"));
-  ASSERT_EQ(l.size(), 1u + 2u * 3u);
-  // The other parameters come from the current state.
-  for (int k = 1; k <= 10; ++k) f.run->chain.parchimin(k) = f.run->params.par(k);
-  EXPECT_EQ(numbers(l[4]), (std::vector<double>{1.0, -1.0, f.compara_at(1.0, -1.0)}));
-}
-
 // ---- contornmcmc ----------------------------------------------------------------------
 
 // Five parameters; p1 binned from x0 = 0 + 2.5·0.1 = 0.25 (its lowest filled
@@ -269,49 +253,6 @@ TEST(Contornmcmc, DensitiesIntegrateToTheFractionOfTheSamplesInTheMapAndEachCall
   EXPECT_EQ(numbers(again[1])[2], 0.5 / 0.05) << again[1];
   EXPECT_EQ(numbers(again[6])[2], 0.0) << again[6];
   EXPECT_EQ(numbers(again[11])[2], 0.5 / 0.05) << again[11];
-}
-
-TEST(Contornmcmc, ANegativeFirstNumberDropsTheRowBreaksAndIsMadePositive) {
-  PairFixture f;
-  // p3 = 1.5 and p5 = 1.9 in every record: one bin, centred at (2, 2).
-  write_text("MMchain.dat", PairFixture::chain({{0.3, 0.0}, {0.3, 0.0}}));
-  int i = -3;
-  contornmcmc(i, 5, *f.run, f.con);
-  EXPECT_EQ(i, 3);
-  EXPECT_EQ(gparpar_file_name(12, 3), "gparpar12 3.dat");
-  EXPECT_EQ(gparpar_file_name(100, 7), "gparpar** 7.dat");
-  const Lines l = lines_of(read_text("gparpar 3 5.dat"));
-  ASSERT_EQ(l.size(), 2u);
-  EXPECT_EQ(l[0], "# par  3     par  5 probability");
-  EXPECT_EQ(numbers(l[1]), (std::vector<double>{2.0, 2.0, 1.0 / 4.0}));
-}
-
-TEST(Contornmcmc, MissingEmptyAndUnreadableChainFiles) {
-  PairFixture f;
-  int i = 1;
-  contornmcmc(i, 2, *f.run, f.con);
-  EXPECT_EQ(f.out.str(), " MMchain not generated: no file found\n");
-  EXPECT_FALSE(file_exists("gparpar 1 2.dat"));
-
-  // With an output folder the chain is read where the run writes it.
-  f.run->settings.folder = "outdir";
-  ASSERT_TRUE(std::filesystem::create_directory("outd"));
-  write_text("outd/MMchain.dat", PairFixture::chain({}));
-  f.out.str("");
-  contornmcmc(i, 2, *f.run, f.con);
-  EXPECT_EQ(lines_of(read_text("gparpar 1 2.dat")), Lines{"# par  1     par  2 probability"});
-  EXPECT_NE(f.out.str().find(" igmin,igmax,jgmin,jgmax 5000 1 5000 1\n"), std::string::npos) << f.out.str();
-
-  // A record that is not numbers stops the program with the file and the line.
-  write_text("outd/MMchain.dat", PairFixture::chain({{0.3, 0.0}}) + "           2  1.0 0.3 abc 1 1 1 1\n");
-  try {
-    contornmcmc(i, 2, *f.run, f.con);
-    FAIL() << "no error";
-  } catch (const InputError& e) {
-    EXPECT_EQ(e.file(), "outd/MMchain.dat");
-    EXPECT_EQ(e.line(), 3);
-    EXPECT_NE(e.expected().find("\"abc\""), std::string::npos) << e.what();
-  }
 }
 
 }  // namespace

@@ -100,49 +100,5 @@ TEST(Covar, MatchesTheCovarianceOfTheChainAboutTheMeansGiven) {
   }
 }
 
-TEST(Covar, OneRecordGivesTheSignedRootsOfItsDeviations) {
-  CovarFixture f;
-  // As the run writes it, with the data-set chi-square at the right.
-  std::ostringstream chain;
-  chain << kHeader;
-  write_record(chain, "(i12,2x,100es15.6)", 1, 3.0, 1.5, 8.0, -0.25, 3.0);
-  write_text("MMchain.dat", chain.str());
-  f.run->dist.pmed(1) = 1.0;   // deviation +0.5
-  f.run->dist.pmed(3) = 0.75;  // deviation −1
-  covar(*f.run, f.con);
-  // Entries 0.5, −sqrt(0.5) and 1; the first column number ends in column 16,
-  // the first value in column 21.
-  EXPECT_EQ(f.console(), (Lines{" Writing sqrt(COVARij)", " COVARij=(PARi-Pmedi)*(PARj-Pmedj)", "",
-                                "               1               3",
-                                "    1     5.00000E-01    -7.07107E-01",
-                                "    3    -7.07107E-01     1.00000E+00"}));
-}
-
-TEST(Covar, ZeroCovarianceShowsAsZeroAnEmptyChainAsNotANumberAndNoChainNothing) {
-  CovarFixture f;
-  covar(*f.run, f.con);
-  EXPECT_EQ(f.out.str(), " The file does not exist!\n");
-
-  std::ostringstream chain;
-  chain << kHeader;
-  write_record(chain, "(i12,2x,100es15.6)", 1, 3.0, 1.5, 8.0, 0.75, 3.0);
-  write_text("MMchain.dat", chain.str());
-  f.run->dist.pmed(1) = 1.0;
-  f.run->dist.pmed(3) = 0.75;  // p3 never leaves its mean
-  f.out.str("");
-  covar(*f.run, f.con);
-  Lines l = f.console();
-  ASSERT_EQ(l.size(), 6u);
-  EXPECT_EQ(l[4], "    1     5.00000E-01     0.00000E+00");
-  EXPECT_EQ(l[5], "    3     0.00000E+00     0.00000E+00");
-
-  write_text("MMchain.dat", kHeader);  // no record: every mean is 0/0
-  f.out.str("");
-  covar(*f.run, f.con);
-  l = f.console();
-  ASSERT_EQ(l.size(), 6u);
-  EXPECT_EQ(l[4], "    1             NaN             NaN");
-}
-
 }  // namespace
 }  // namespace zorvik

@@ -13,15 +13,14 @@
 #include <vector>
 
 #include "core/files.h"
-#include "support/scratch.h"
+#include "support/program.h"
 
 namespace zorvik {
 namespace {
 
-using testing_support::lines_of;
+using testing_support::expect_golden;
 using testing_support::read_text;
 using testing_support::ScratchDir;
-using Lines = std::vector<std::string>;
 
 // A run whose histogram store is cleared as a reading of the parameter file clears it.
 std::unique_ptr<Run> fresh_run() {
@@ -151,44 +150,13 @@ class HandMadeHistogram : public testing::Test {
 
 TEST_F(HandMadeHistogram, FilesConsoleAndResultsHaveTheirExactLayouts) {
   run_cgpar();
-  EXPECT_EQ(lines_of(console_),
-            (Lines{" ip  nameNchng         Pmed        Pmax     errdown       errup        erel", "",
-                   "  1 amp      5     0.875000    0.750000    0.250000    1.750000   15.384615",
-                   "  2 offse    0     0.000000    0.000000    0.000000    0.000000         NaN",
-                   " ERROR out of binning boxes: Nbins=10000", " Writing chisquare distribution in:Glk.dat",
-                   " media, highest prob. for chisq, and minimum chisq",
-                   "            5.687500            2.500000            2.500000",
-                   " media (evidence), and highest prob. for ln(likelihood)=-chisq/2", " -2.84375 -1.25"}));
-  // The empty bin 3 inside the filled range: p = 0 and a mean chi-square of 0/0.
-  // Last column: 10 + x² + p2 + p3 with p2, p3 at their minimum-chi-square values.
-  EXPECT_EQ(read_text("Gp1.dat"), " #par  prob  chi  chimin\n"
-                                  "    2.50000E-01    2.00000E-01    2.00000E+00    1.35625E+01\n"
-                                  "    7.50000E-01    4.00000E-01    4.00000E+00    1.40625E+01\n"
-                                  "    1.25000E+00    0.00000E+00            NaN    1.50625E+01\n"
-                                  "    1.75000E+00    2.00000E-01    4.00000E+00    1.65625E+01\n");
-  EXPECT_FALSE(file_exists("Gp2.dat")) << "a fixed parameter has no distribution file";
-  EXPECT_EQ(read_text("Gp3.dat"), " #par  prob  chi  chimin\n");
-  EXPECT_EQ(read_text("Glk.dat"), "         #chisq           prob        loglike       redchisq       integral\n"
-                                  "    2.500000E+00    1.250000E-01   -1.250000E+00    1.388889E-01    1.250000E-01\n"
-                                  "    3.500000E+00    1.250000E-01   -1.750000E+00    1.944444E-01    2.500000E-01\n"
-                                  "    4.500000E+00    1.250000E-01   -2.250000E+00    2.500000E-01    3.750000E-01\n"
-                                  "    5.500000E+00    1.250000E-01   -2.750000E+00    3.055556E-01    5.000000E-01\n"
-                                  "    7.500000E+00    1.250000E-01   -3.750000E+00    4.166667E-01    6.250000E-01\n"
-                                  "    9.500000E+00    1.250000E-01   -4.750000E+00    5.277778E-01    7.500000E-01\n"
-                                  "    1.250000E+01    1.250000E-01   -6.250000E+00    6.944444E-01    8.750000E-01\n");
-  EXPECT_EQ(read_text("parstat.dat"),
-            " #Nfunctions: 2\n"
-            "  0        5.68750000E+00      3.25000000E+00  !averaged chisq (from gpar, last value)\n"
-            "  1        4.50000000E+00\n"
-            "  2        2.00000000E+00\n"
-            "ParametNchang     Parminchisq           Media        highprob         errdown           errup"
-            "            diff         reldiff\n"
-            "amp         5   8.0000000E-01   8.7500000E-01   7.5000000E-01   2.5000000E-01   1.7500000E+00"
-            "   1.2500000E-01   1.5384615E+01\n"
-            "offse       0   3.0000000E+00   0.0000000E+00   0.0000000E+00   0.0000000E+00   0.0000000E+00"
-            "   0.0000000E+00             NaN\n"
-            "width       3   5.0000000E-01  -6.6666602E+02   0.0000000E+00   0.0000000E+00   0.0000000E+00"
-            "  -6.6666602E+02   2.0000000E+02\n");
+  // Gp1.dat has the empty bin 3 inside the filled range (p = 0, mean chi-square
+  // 0/0) and in its last column 10 + x² + p2 + p3 at the minimum-chi-square p2, p3;
+  // Gp3.dat (no sample in range) only its header; a fixed parameter no file.
+  const std::string golden = "tests/analysis/golden/hand_made_histogram/";
+  expect_golden(golden + "console.txt", console_);
+  for (const char* f : {"Gp1.dat", "Gp3.dat", "Glk.dat", "parstat.dat"}) expect_golden(golden + f, read_text(f));
+  EXPECT_FALSE(file_exists("Gp2.dat"));
 
   constexpr double kRoundoff = 1e-14;  // sums of fifths are not exact in binary: a few ulps of 1
   EXPECT_NEAR(res_.pmed(1), 0.875, kRoundoff);
@@ -213,54 +181,6 @@ TEST_F(HandMadeHistogram, EqualHighestBinsGiveThePmaxOfTheLowerOne) {
   sample(*run_, 1, 1.6, 4.0);  // bin 4 now as full as bin 2
   run_cgpar();
   EXPECT_EQ(res_.pmax(1), 0.75);
-}
-
-// χ²min = 1.5, k = 2 free parameters, N = 12 + 8 points, <χ²> = 5.6875:
-// −log ev = 2.84375, −log Lmax = 0.75, AIC = 1.5 + 2k = 5.5,
-// BIC = 1.5 + k·ln 20 = 7.4914645, complexity = 5.6875 − 1.5 = 4.1875.
-const Lines kEvidence = {
-    " *************************************************",
-    "                        -log(evidence)=:    2.84375E+00",
-    "                        -log(  Lmax  )=:    7.50000E-01",
-    "     log(evidence) AIC (-2ln Lmax + 2k):    5.50000E+00",
-    " log(evidence) BIC (-2ln Lmax + k ln N):    7.49146E+00",
-    "Bayesian complexity (<chisq>-chisq(<par>    4.18750E+00",
-};
-
-TEST_F(HandMadeHistogram, EvidenceSummaryOnTheConsoleAndAppendedToTheOutputFile) {
-  run_cgpar();
-  testing_support::Screen s;
-  show_evidence_summary(*run_, res_, s.con);
-  Lines console = {"        minim chisquare found:    1.50000E+00", "           name            par",
-                   "amp                8.00000E-01", "width              5.00000E-01"};
-  console.insert(console.end(), kEvidence.begin(), kEvidence.end());
-  EXPECT_EQ(lines_of(s.out.str()), console);
-
-  run_->data.nomout(0) = "fit.out";
-  testing_support::write_text("fit.out", "parameter file text\n");
-  append_evidence_summary(*run_, res_);
-  const std::string stars45 = " *********************************************";
-  Lines file = {"parameter file text", stars45, " chisq1 chisq2 chisqTOT", " 4.5 2.0 3.25", stars45,
-                " Parameters giving the minimum chisquare", " Minimum chisquare: 1.5", " par,minpar:  amp 0.8",
-                " par,minpar:  offset 3.0", " par,minpar:  width 0.5"};
-  file.insert(file.end(), kEvidence.begin(), kEvidence.end());
-  file.insert(file.end(), {stars45, " N parameter  parmed parPmax", "  1  amp            8.750000E-01   7.500000E-01",
-                           "  2  offset         0.000000E+00   0.000000E+00",
-                           "  3  width         -6.666660E+02   0.000000E+00", stars45, stars45});
-  EXPECT_EQ(lines_of(read_text("fit.out")), file);
-}
-
-TEST(Cgpar, WithoutSamplesGlkHoldsOnlyItsHeaderAndChiprobKeepsItsValue) {
-  ScratchDir dir;
-  auto run = one_free_parameter(1, 1);
-  DistributionResults res;
-  res.chiprob = 42.0;
-  res.chimedia = 7.0;
-  const std::string out = cgpar_flat(*run, res);
-  EXPECT_EQ(lines_of(read_text("Glk.dat")).size(), 1u);
-  EXPECT_EQ((std::vector{res.chimedia, res.mlogev, res.chiprob, res.pmed(1)}),
-            (std::vector{0.0, 0.0, 42.0, kNoSampleInRange}));
-  EXPECT_NE(out.find("            0.000000           42.000000       666666.000000"), std::string::npos) << out;
 }
 
 // 2^22 samples of N(3, 0.5²) in bins of sigma/5, the mean at the centre of bin 51, all within the 10000 bins.
@@ -291,65 +211,6 @@ TEST(Cgpar, RecoversTheMeanAndOneSigmaLimitsOfAGaussianSample) {
   EXPECT_NEAR(res.errdown(1), mu - sigma, kGeometryRoundoff);
   // (x − mu)²/sigma² + 1 has mean 2; bins of 1 bias the mean of centres by under half a bin.
   EXPECT_NEAR(res.chimedia, 2.0, 0.5);
-}
-
-// The profile through the program's own chi-square: the polynomial model a + b·x
-// against (0, 1), (1, 2), (2, 3) with unit sigmas; at a = 0.25 (bin 1's centre) and
-// the minimum-chi-square slope b = 1 every residual is 0.75: χ² = 1.6875.
-TEST(Cgpar, ProfileUsesTheChisquareRoutineAndLeavesTheChainStateAsItWas) {
-  ScratchDir dir;
-  auto run = one_free_parameter(10, 1);
-  zorvik::Run& r = *run;
-  r.settings.nfunc = r.settings.nfitfunc = 1;
-  r.data.opfit(1) = 100;
-  r.data.imin(1) = 1;
-  r.data.ndatin(1) = 3;
-  for (int j = 1; j <= 3; ++j) r.data.xi(1, j) = j - 1, r.data.yi(1, j) = j, r.data.sigmae(1, j) = 1.0;
-  r.params.incgg(1) = 0.5;
-  sample(r, 1, 0.2, 5.0);
-  r.chain.parchimin(2) = 1.0;
-  // The chain's current state, which the calculation must not disturb.
-  for (int k = 1; k <= 10; ++k) r.params.par(k) = 100.0 + k;
-  for (int k = 0; k <= kMaxFunc; ++k) r.chain.chisq(k) = -1.0 - k;
-  auto ws = std::make_unique<ModelWorkspace>();
-  DistributionResults res;
-  testing_support::Screen s;
-  cgpar(r, *ws, res, s.con);
-  EXPECT_EQ(read_text("Gp1.dat"),
-            " #par  prob  chi  chimin\n    2.50000E-01    1.00000E+00    5.00000E+00    1.68750E+00\n");
-  for (int k = 1; k <= 10; ++k) EXPECT_EQ(r.params.par(k), 100.0 + k) << k;
-  for (int k = 0; k <= kMaxFunc; ++k) EXPECT_EQ(r.chain.chisq(k), -1.0 - k) << k;
-}
-
-// Gp files go into "t" folders, Glk.dat and parstat.dat into any; a path takes the folder's first 4 characters.
-TEST(OutputFolder, DistributionFilesGoIntoTFoldersAndTheOthersIntoAnyFolder) {
-  EXPECT_EQ(distribution_file_path(Name15("pelotudo"), 7), "Gp7.dat");
-  EXPECT_EQ(distribution_file_path(Name15("t123.par"), 3), "t123/Gp3.dat");
-  EXPECT_EQ(folder_file_path(Name15("pelotudo"), "Glk.dat"), "Glk.dat");
-  EXPECT_EQ(folder_file_path(Name15("t123.par"), "parstat.dat"), "t123/parstat.dat");
-  for (const std::string f : {"t123", "abcd"}) {  // the same rules through the calculation
-    ScratchDir dir;
-    ASSERT_EQ(std::system(("mkdir " + f).c_str()), 0);
-    auto run = one_free_parameter(1, 1);
-    run->settings.folder = f;
-    sample(*run, 1, 0.5, 2.0);
-    DistributionResults res;
-    const std::string out = cgpar_flat(*run, res);
-    EXPECT_EQ(file_exists(f + "/Gp1.dat"), f[0] == 't') << f;
-    EXPECT_EQ(file_exists("Gp1.dat"), f[0] != 't') << f;
-    EXPECT_TRUE(file_exists(f + "/Glk.dat") && file_exists(f + "/parstat.dat") && !file_exists("Glk.dat")) << f;
-    EXPECT_NE(out.find("Writing chisquare distribution in:" + f + "/Glk.dat"), std::string::npos);
-  }
-}
-
-TEST(OutputFolder, TheHundredthParameterHasItsOwnFile) {
-  ScratchDir dir;
-  auto run = one_free_parameter(kMaxPar, kMaxPar);
-  sample(*run, kMaxPar, 0.5, 2.0);
-  DistributionResults res;
-  cgpar_flat(*run, res);
-  EXPECT_EQ(lines_of(read_text("Gp100.dat")).size(), 2u);
-  EXPECT_FALSE(file_exists("Gp**.dat"));
 }
 
 }  // namespace

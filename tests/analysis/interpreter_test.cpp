@@ -1,6 +1,6 @@
 // The command prompt on a hand-built run (a straight line, model 100, fitted to
-// four points): how each session ends, the state that commands leave behind, and
-// the molecule viewer's command lines.
+// four points): the steps that "reset" leaves behind, and the molecule viewer's
+// command lines. Every command is driven end to end by tests/e2e/session_test.cpp.
 #include "analysis/interpreter.h"
 
 #include <gtest/gtest.h>
@@ -78,48 +78,18 @@ class Prompt : public testing::Test {
   RunLoop loop_{con_};
 };
 
-TEST_F(Prompt, EachSessionEndsTheWayItsCommandSays) {
-  EXPECT_EQ(session("c\n"), PromptExit::Continue);
-  EXPECT_EQ(session("cp\n"), PromptExit::Reload);
-  for (const char* end : {"end\n", "fin\n", "fi\n", "\n\n"}) EXPECT_EQ(session(end), PromptExit::End) << end;
-  // Blank lines are no answer: the prompt waits on, and the end of input ends it.
-  EXPECT_EQ(out_.str(), "minimum chisquare found:    7.50000E-01\nZoRvIk> \n"
-                        " End of keyboard input: the session ends.\n");
-  // Upper case is another word; the commands match whole words only.
-  EXPECT_EQ(session("C\nCP\nc2\nends\nend\n"), PromptExit::End);
-  int replies = 0;
-  for (const std::string& l : lines_of(out_.str()))
-    if (l.find(", I do not understand!!") != std::string::npos) ++replies;
-  EXPECT_EQ(replies, 4);
-}
-
-TEST_F(Prompt, AxisWordsAndPrintSetWhatThePlotsAreHanded) {
-  const std::pair<const char*, const char*> words[] = {{"glx", "ln"}, {"gly", "nl"}, {"glxy", "ll"}, {"gnn", "nn"},
-                                                       {"ll", "ll"},  {"ln", "ln"},   {"nl", "nl"},   {"nn", "nn"}};
-  for (auto [word, axes] : words) {
-    session(std::string(word) + "\nend\n");
-    EXPECT_EQ(run_->settings.plotaxes, axes) << word;
-  }
-  session("print\nend\n");
-  EXPECT_EQ(run_->settings.printmode, 1);
-  session("print\nend\n");
-  EXPECT_EQ(run_->settings.printmode, 0);
-}
-
-TEST_F(Prompt, BestStateBecomesTheCurrentStateForTheNextRun) {
-  run_->dist.pdfready = true;
-  EXPECT_EQ(session("pm1\nc\n"), PromptExit::Continue);
-  for (int k = 1; k <= 3; ++k) EXPECT_EQ(run_->params.par(k), run_->chain.parchimin(k)) << k;
-  // The chi-square is that of the best state: Σ (y − 1.25 − 2x)² / 0.5² over four
-  // points with y = 1 + 2x, exact in binary.
-  EXPECT_EQ(run_->chain.chisq(0), 1.0);
-  // The parameter file went to the output file, followed by the listing of the curves.
-  const std::string out = read_text("out.dat");
-  const std::string file = parameter_file_text(run_->settings, run_->data, run_->params);
-  EXPECT_EQ(out.substr(0, file.size()), file);
-  EXPECT_EQ(out.substr(file.size(), 18), " Function:fit.dat\n");
-  // Entering the prompt clears the flag of the distributions.
-  EXPECT_FALSE(run_->dist.pdfready);
+// "reset": a relative step is a fraction of the parameter's magnitude, so a
+// negative value still gets a positive step; fixed parameters stay fixed.
+TEST_F(Prompt, ResetGivesEveryFreeParameterOneStep) {
+  run_->params.par(2) = -2.5;
+  session("reset\nr 0.1\nend\n");
+  EXPECT_DOUBLE_EQ(run_->params.move(1), 0.15);
+  EXPECT_DOUBLE_EQ(run_->params.move(2), 0.25);
+  EXPECT_EQ(run_->params.move(3), 0.0);
+  session("reset\na 0.2\nend\n");
+  EXPECT_EQ(run_->params.move(1), 0.2);
+  EXPECT_EQ(run_->params.move(2), 0.2);
+  EXPECT_EQ(run_->params.move(3), 0.0);
 }
 
 TEST_F(Prompt, ShowmolStartsTheViewerOnTheMoleculeFileOfTheModel) {

@@ -1,23 +1,15 @@
-// Free-format records, the console helpers and the atomic file replace.
+// Free-format records: writing, splitting and reading numbers.
 #include "core/free_format.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <sstream>
 
-#include "core/console.h"
 #include "core/errors.h"
-#include "core/files.h"
-#include "support/scratch.h"
 
 namespace zorvik {
 namespace {
-
-using testing_support::read_text;
-using testing_support::ScratchDir;
-using testing_support::write_text;
 
 TEST(FreeFormat, RecordStartsWithABlankJoinsTextsAndSeparatesNumbers) {
   EXPECT_EQ(free_record({"Titulo:  ", Fixed<15>("run 1")}), " Titulo:  run 1");
@@ -45,9 +37,12 @@ TEST(FreeFormat, TokensAreSplitByBlanksAndCommasWithQuotedTexts) {
   EXPECT_EQ(t[3].text, "d'e");
   EXPECT_EQ(t[4].text, "7");
 
-  ASSERT_TRUE(split_free("1,,3", t));
-  ASSERT_EQ(t.size(), 3u);
-  EXPECT_TRUE(t[1].null);
+  // A comma after a comma, or first on the line, stands for a null value.
+  for (const char* line : {"1,,3", ",2,3"}) {
+    ASSERT_TRUE(split_free(line, t));
+    ASSERT_EQ(t.size(), 3u) << line;
+    EXPECT_TRUE(t[line[0] == ',' ? 0 : 1].null) << line;
+  }
 
   std::string why;
   EXPECT_FALSE(split_free("1 2 'open", t, &why));
@@ -67,6 +62,8 @@ TEST(FreeFormat, NumbersFollowTheFortranForms) {
   EXPECT_EQ(v, 200.0);
   EXPECT_TRUE(parse_real("1.0000000+100", v));  // three-digit exponent of a fixed-column writer
   EXPECT_EQ(v, 1e100);
+  EXPECT_TRUE(parse_real("1.5-120", v));  // and a negative one
+  EXPECT_EQ(v, 1.5e-120);
   EXPECT_TRUE(parse_real("1e-400", v));          // underflow reads as zero
   EXPECT_EQ(v, 0.0);
   for (const char* bad : {"", ".", "e5", "1e", "NaN", "Inf", "1e999", "1.2.3", "0x10", "3*1.0", "12a"})
@@ -112,58 +109,6 @@ TEST(FreeFormat, ReadErrorsNameTheFileTheLineAndTheValueExpected) {
     EXPECT_STREQ(e.what(),
                  "Input error in file \"run.par\", line 1: group: the file ends where an integer (member 1) was expected");
   }
-}
-
-TEST(Console, EndOfInputAnswersNoAndDoesNotBlockAPause) {
-  std::istringstream in("  Yes\n\n  'my file.par' extra\n");
-  std::ostringstream out;
-  Console con(in, out);
-  EXPECT_TRUE(con.yes_no());
-  con.pause("   ");
-  EXPECT_EQ(con.read_token(), std::optional<std::string>("my file.par"));
-  EXPECT_FALSE(con.yes_no());  // end of input counts as "n"
-  con.pause("Bessel trouble");
-  EXPECT_EQ(con.read_token(), std::nullopt);
-  EXPECT_TRUE(con.input_ended());
-  EXPECT_EQ(out.str(), " Press ENTER to continue!\n Bessel trouble\n");
-}
-
-TEST(AtomicFile, ReplacesWholeOrKeepsTheOldFile) {
-  ScratchDir dir;
-  write_text("p.par", "old\n");
-  {
-    AtomicFile f("p.par");
-    f.stream() << "new\n";
-    // Not committed: the target is untouched.
-  }
-  EXPECT_EQ(read_text("p.par"), "old\n");
-  {
-    AtomicFile f("p.par");
-    f.stream() << "new\n";
-    f.commit();
-  }
-  EXPECT_EQ(read_text("p.par"), "new\n");
-
-  // A folder that cannot be written: a message naming the file, the old file kept.
-  ASSERT_EQ(::mkdir("ro", 0755), 0);
-  write_text("ro/q.par", "keep\n");
-  ASSERT_EQ(::chmod("ro", 0555), 0);
-  if (::geteuid() != 0) {  // root writes anywhere; the check needs an ordinary user
-    AtomicFile f("ro/q.par");
-    f.stream() << "lost\n";
-    try {
-      f.commit();
-      ADD_FAILURE() << "no error";
-    } catch (const FatalError& e) {
-      EXPECT_NE(std::string(e.what()).find("ro/q.par"), std::string::npos);
-    }
-    EXPECT_EQ(read_text("ro/q.par"), "keep\n");
-  }
-  ::chmod("ro", 0755);
-  // A path whose folder does not exist fails the same way, as root too.
-  AtomicFile g("missing/q.par");
-  g.stream() << "x";
-  EXPECT_THROW(g.commit(), FatalError);
 }
 
 }  // namespace

@@ -157,45 +157,5 @@ TEST(RecordFormat, MalformedFormatsAreRejectedNamingTheFormat) {
   }
 }
 
-TEST(RecordFormat, ValueOfTheWrongKindIsAFaultOfTheCaller) {
-  const RecordFormat f("(i3,f6.2,a4,es10.2)");
-  const FmtValue int_under_f[] = {1, 2, "x", 1.0};
-  const FmtValue text_under_i[] = {"1"};
-  const FmtValue real_under_a[] = {1, 2.0, 3.0};
-  const FmtValue int_under_es[] = {1, 2.0, "x", 4};
-  EXPECT_THROW(f.format(int_under_f), std::logic_error);
-  EXPECT_THROW(f.format(text_under_i), std::logic_error);
-  EXPECT_THROW(f.format(real_under_a), std::logic_error);
-  EXPECT_THROW(f.format(int_under_es), std::logic_error);
-  // Values left over with nothing to write them: no descriptor at all, or none
-  // in the group the format would revert to.
-  const FmtValue one[] = {1};
-  const FmtValue two[] = {1, 2};
-  EXPECT_THROW(RecordFormat("('abc')").format(one), std::logic_error);
-  EXPECT_THROW(RecordFormat("(i3,('abc'))").format(two), std::logic_error);
-}
-
-TEST(RecordFormat, ParsesEachFormatOnceAndKeepsIt) {
-  const std::string a = "(i3,2x,f8.3)";
-  const std::string b = a;  // same text, other storage
-  const RecordFormat& fa = record_format(a);
-  EXPECT_EQ(&fa, &record_format(b));
-  EXPECT_EQ(&fa, &record_format(std::string_view(b)));
-  EXPECT_NE(&fa, &record_format("(i3,2x,f8.4)"));
-  EXPECT_EQ(fa.format(std::vector<FmtValue>{7, 2.5}), "  7     2.500");
-  // A malformed format is not kept: asking again throws again.
-  EXPECT_THROW(record_format("(i3,"), std::invalid_argument);
-  EXPECT_THROW(record_format("(i3,"), std::invalid_argument);
-}
-
-TEST(RecordFormat, WriteRecordEndsTheLineAndWritesFixedFieldsWhole) {
-  std::ostringstream out;
-  write_record(out, "(a5,a,i3)", Fixed<3>("ab"), Fixed<4>("x"), 12);
-  write_record(out, "('Gp',i1,'.dat')", 4);
-  write_record(out, "('no values')");
-  write_record(out, "(2f5.1)", 1.0f, -0.25);  // a float is written as the same double
-  EXPECT_EQ(out.str(), "  ab x    12\nGp4.dat\nno values\n  1.0 -0.2\n");
-}
-
 }  // namespace
 }  // namespace zorvik

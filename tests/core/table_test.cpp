@@ -25,6 +25,7 @@ TEST(Table, IndexesOverItsOwnRangeAndReportsAnIndexOutside) {
   Table<int, 0, 20> ninterp("ninterp", 7);
   EXPECT_EQ(ninterp(0), 7);
   EXPECT_THROW(ninterp(-1), IndexRangeError);
+  EXPECT_THROW(ninterp(21), IndexRangeError);
 }
 
 TEST(Table, FixedFieldsCutPadAndCompareWithoutTrailingBlanks) {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "support/program.h"
 
@@ -16,7 +17,6 @@ using testing_support::expect_golden;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
-using testing_support::source_path;
 using testing_support::write_text;
 
 TEST(SetupRun, TwoDataSetsEchoPrepareTheResolutionAndInterpolate) {
@@ -38,79 +38,55 @@ TEST(SetupRun, TwoDataSetsEchoPrepareTheResolutionAndInterpolate) {
   EXPECT_NE(read_text("fit2.dat").find("#x ydat ycalc diff"), std::string::npos);
 }
 
-TEST(SetupRun, ParameterFileChosenAtThePromptAfterAMissingOne) {
-  ScratchDir dir;
-  copy_case("two_sets");
-  const Outcome o = run_program("nothere.par", "hf\nsetup.par\n");
-  const std::string expected_start =
-      " The file does not exist!\n"
-      " Enter Parameter file:\n";
-  EXPECT_NE(o.out.find(expected_start), std::string::npos) << o.out;
-  EXPECT_NE(o.out.find(" ***** AVAILABLE FUNCTIONS ******"), std::string::npos);
-  EXPECT_NE(o.out.find(" You will work with parameter file setup.par\n"), std::string::npos);
-}
-
-TEST(SetupRun, FatalInputEndsWithANonZeroStatusAndAMessage) {
-  {
-    // End of keyboard input at the file prompt.
+// The prompt for a missing file, fatal input, the edit-and-reread dialog and the
+// options, one row each: what is prepared in the two-set case (or nothing), the
+// command line and keyboard, the exit status (0 or not), and texts that the
+// console and the error stream must hold.
+TEST(SetupRun, StartUpDialogsAndFatalInputAnswerAsTheyShould) {
+  const struct {
+    const char* what;
+    bool two_sets;
+    void (*prepare)();
+    const char *args, *keyboard;
+    bool ok;
+    std::vector<std::string> out, err;
+  } cases[] = {
+      {"missing file, then the prompt", true, [] {}, "nothere.par", "hf\nsetup.par\n", true,
+       {" The file does not exist!\n Enter Parameter file:\n", " ***** AVAILABLE FUNCTIONS ******",
+        " You will work with parameter file setup.par\n"}, {}},
+      {"end of input at the prompt", false, [] {}, "", "", false, {}, {"End of input"}},
+      {"missing data file, answered no", true, [] { std::remove("scan2.dat"); }, "setup.par", "n\n", false,
+       {"Change file"}, {"scan2.dat"}},
+      {"missing data file, edited and read again", true, [] { std::remove("scan2.dat"); }, "setup.par", "y\nn\n",
+       false, {"## FICHERO DE PARAMETROS ##", "## FICHERO DE PARAMETROS ##"}, {"scan2.dat"}},
+      {"non-numeric data line", true,
+       [] {
+         std::string data = read_text("scan1.dat");
+         data.replace(data.find("-0.90"), 5, "-0.9x");  // line 4 of the file
+         write_text("scan1.dat", data);
+       },
+       "setup.par", "", false, {}, {"scan1.dat", "line 4"}},
+      {"version", false, [] {}, "--version", "", true, {"zorvik "}, {}},
+      {"help", false, [] {}, "--help", "", true, {"Usage: zorvik "}, {}},
+      {"a parameter file called --help", false, [] { write_text("--help", ""); }, "--help", "", false, {"ZZZZZ"},
+       {"Input error in file \"--help\": record 1"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     ScratchDir dir;
-    const Outcome o = run_program("", "");
-    EXPECT_NE(o.status, 0);
-    EXPECT_NE(o.err.find("End of input"), std::string::npos) << o.err;
+    if (c.two_sets) copy_case("two_sets");
+    c.prepare();
+    const Outcome o = run_program(c.args, c.keyboard);
+    EXPECT_EQ(o.status == 0, c.ok) << o.status;
+    // Each text is looked for after the previous one.
+    size_t at = 0;
+    for (const std::string& t : c.out) {
+      at = o.out.find(t, at);
+      ASSERT_NE(at, std::string::npos) << t << "\n" << o.out;
+      ++at;
+    }
+    for (const std::string& t : c.err) EXPECT_NE(o.err.find(t), std::string::npos) << t << "\n" << o.err;
   }
-  {
-    // A missing data file answered with "n".
-    ScratchDir dir;
-    copy_case("two_sets");
-    std::remove("scan2.dat");
-    const Outcome o = run_program("setup.par", "n\n");
-    EXPECT_NE(o.status, 0);
-    EXPECT_NE(o.out.find("Change file"), std::string::npos) << o.out;
-    EXPECT_NE(o.err.find("scan2.dat"), std::string::npos) << o.err;
-  }
-  {
-    // A non-numeric data line names the file and the line.
-    ScratchDir dir;
-    copy_case("two_sets");
-    std::string data = read_text("scan1.dat");
-    data.replace(data.find("-0.90"), 5, "-0.9x");  // line 4 of the file
-    write_text("scan1.dat", data);
-    const Outcome o = run_program("setup.par", "");
-    EXPECT_NE(o.status, 0);
-    EXPECT_NE(o.err.find("scan1.dat"), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("line 4"), std::string::npos) << o.err;
-  }
-}
-
-TEST(SetupRun, MissingDataFileAnsweredYesEditsAndReadsAgain) {
-  ScratchDir dir;
-  copy_case("two_sets");
-  std::rename("scan2.dat", "scan2.keep");
-  // The editor stand-in does nothing, so the file is still missing at the
-  // second reading; the answer "n" then ends the run.
-  const Outcome o = run_program("setup.par", "y\nn\n");
-  EXPECT_NE(o.status, 0);
-  EXPECT_EQ(dir.fake_log(), "vim setup.par\n");
-  size_t first = o.out.find("## FICHERO DE PARAMETROS ##");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_NE(o.out.find("## FICHERO DE PARAMETROS ##", first + 1), std::string::npos)
-      << "the parameter file was not read again";
-}
-
-TEST(SetupRun, HelpAndVersionAnswerUnlessAFileHasThatName) {
-  ScratchDir dir;
-  Outcome o = run_program("--version", "");
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out.substr(0, 7), "zorvik ");
-  o = run_program("--help", "");
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out.substr(0, 14), "Usage: zorvik ");
-  // A parameter file called --help is read like any other.
-  write_text("--help", "");
-  o = run_program("--help", "");
-  EXPECT_NE(o.status, 0);
-  EXPECT_NE(o.out.find("ZZZZZ"), std::string::npos);
-  EXPECT_NE(o.err.find("Input error in file \"--help\": record 1"), std::string::npos) << o.err;
 }
 
 }  // namespace

@@ -86,74 +86,6 @@ TEST(Convolution, DeltaKernelReturnsTheModelAtEveryPoint) {
   }
 }
 
-TEST(Convolution, ResultByModelNumberRestoresRadialDistributions) {
-  auto d = std::make_unique<FitFunctions>();
-  auto ws = std::make_unique<ModelWorkspace>();
-  constexpr double kStep = 0.25;  // dyadic: 1/Δ and Δ·S are exact
-  constexpr int kFirst = 2, kCount = 12, kHalf = 3;
-  set_up(*d, 2, kStep, kStep, kFirst, kCount, kHalf, [](int m) { return m == 0 ? 1.0 / kStep : 0.0; });
-  double par[101] = {};
-  const double background[] = {0.5, -0.25, 0.125, 0.03, -0.01, 0.002};  // p2 … p7
-  for (int k = 2; k <= 7; ++k) par[k] = background[k - 2];
-  // The dispatcher's grid for the radial distributions: (g − B)/x for x > 0.
-  auto g = [](double x) { return 1.0 + std::sin(3.0 * x) * std::exp(-x); };
-  for (int k = 1; k <= kFirst + kCount - 1 + kHalf; ++k) {
-    const double x = d->xc(2, k);
-    ws->yconv(k) = (g(x) - background_polynomial(x, par)) / x;
-  }
-  // Undoing the transform after a delta kernel gives g back up to the
-  // roundings of the division, the product and the background (a few ulps of
-  // the largest term, B and g both of order one).
-  constexpr double kTol = 16 * kEps;
-  for (int j = kFirst; j < kFirst + kCount; ++j) {
-    double y = 0.0;
-    conv(2, ws->yconv, j, *d, y, par, 1);
-    EXPECT_NEAR(y, g(d->xc(2, j)), kTol) << "point " << j;
-    // Model numbers 0 and 10 select no result.
-    for (int none : {0, 10}) {
-      double untouched = 42.0;
-      conv(2, ws->yconv, j, *d, untouched, par, none);
-      EXPECT_EQ(untouched, 42.0) << none;
-    }
-  }
-  // The whole-range form gives the same numbers, and nothing for 0 and 10.
-  conv_range(2, ws->yconv, kFirst, kCount, *d, ws->ycalc, par, 1);
-  for (int j = kFirst; j < kFirst + kCount; ++j) {
-    double y = 0.0;
-    conv(2, ws->yconv, j, *d, y, par, 1);
-    EXPECT_EQ(ws->ycalc(j), y) << "point " << j;
-  }
-  ws->ycalc.fill(42.0);
-  for (int none : {0, 10}) conv_range(2, ws->yconv, kFirst, kCount, *d, ws->ycalc, par, none);
-  for (int j = kFirst; j < kFirst + kCount; ++j) EXPECT_EQ(ws->ycalc(j), 42.0);
-}
-
-TEST(Convolution, SymmetricUnitAreaKernelKeepsAConstant) {
-  auto d = std::make_unique<FitFunctions>();
-  auto ws = std::make_unique<ModelWorkspace>();
-  constexpr double kStep = 0.01;
-  constexpr int kHalf = 25, kCount = 60;
-  // A triangular kernel scaled to Δ·Σ mi = 1.
-  double weight = 0.0;
-  for (int m = -kHalf; m <= kHalf; ++m) weight += kHalf + 1 - std::abs(m);
-  const double scale = 1.0 / (kStep * weight);
-  // The fit range starts at the first point, so the grid reaches below it.
-  set_up(*d, 1, 0.0, kStep, 1, kCount, kHalf, [&](int m) { return (kHalf + 1 - std::abs(m)) * scale; });
-  d->opfit(1) = 100;
-  double par[101] = {};
-  par[1] = 3.7;
-  ASSERT_TRUE(evaluate_data_set(1, *d, 10, par, *ws));
-  // A sum of 2n+1 positive terms is within (2n+1)·ε of the exact sum; the
-  // kernel's normalisation and the scaling add a few ε more.
-  const double tol = (2 * kHalf + 1 + 4) * kEps * par[1];
-  for (int j = 1; j <= kCount; ++j) {
-    EXPECT_NEAR(ws->ycalc(j), par[1], tol) << "point " << j;
-    double y = 0.0;
-    functions(j, 1, *d, y, 10, par, *ws);
-    EXPECT_EQ(y, ws->ycalc(j)) << "point " << j;
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Through the data reader: Gaussian resolution files of the size of the
 // quasi-elastic benchmark (400 points of step 0.005, half-width 80).
@@ -360,56 +292,6 @@ TEST_F(ConvolvedDataSets, WholeRangeEqualsPointByPointBitForBit) {
       ASSERT_EQ(s1[p], s2[p]) << "count " << count << ", point " << p;
       ASSERT_EQ(s1[p], s3[p]) << "count " << count << ", point " << p;
     }
-  }
-}
-
-TEST(Convolution, GridOutsideTheBufferIsAnIndexRangeError) {
-  auto d = std::make_unique<FitFunctions>();
-  auto ws = std::make_unique<ModelWorkspace>();
-  double par[101] = {};
-  d->opfit(4) = 100;
-  d->fileop(4) = "cf";
-  // Last point 4959 plus 100 grid points: 5059.
-  d->imin(4) = 4950;
-  d->ndatin(4) = 10;
-  d->imaxconv(4) = 100;
-  auto expect_range_error = [&](const std::function<void()>& call, const std::string& index) {
-    try {
-      call();
-      ADD_FAILURE() << "no error";
-    } catch (const IndexRangeError& e) {
-      const std::string what = e.what();
-      EXPECT_NE(what.find("yconv"), std::string::npos) << what;
-      EXPECT_NE(what.find(index), std::string::npos) << what;
-    }
-  };
-  expect_range_error([&] { evaluate_data_set(4, *d, 10, par, *ws); }, "5059");
-  double y = 0.0;
-  expect_range_error([&] { functions(4950, 4, *d, y, 10, par, *ws); }, "5059");
-  expect_range_error([&] { conv(4, ws->yconv, 4959, *d, y, par, 100); }, "5059");
-  // The lower end: a half-width beyond the buffer.
-  d->imin(4) = 1;
-  d->imaxconv(4) = 5001;
-  expect_range_error([&] { evaluate_data_set(4, *d, 10, par, *ws); }, "-5001");
-  // The largest grid that fits is evaluated.
-  d->imaxconv(4) = 40;
-  d->imin(4) = 4950;
-  d->ndatin(4) = 11;
-  EXPECT_TRUE(evaluate_data_set(4, *d, 10, par, *ws));
-}
-
-TEST(Convolution, ModelWithoutParametersForTheDataSetLeavesPointsAlone) {
-  auto d = std::make_unique<FitFunctions>();
-  auto ws = std::make_unique<ModelWorkspace>();
-  set_up(*d, 6, 0.0, 0.1, 1, 5, 2, [](int m) { return m == 0 ? 10.0 : 0.0; });
-  d->opfit(6) = 110;  // parameter blocks for data sets 1 … 5
-  double par[101] = {};
-  ws->yconv.fill(1.0);
-  EXPECT_FALSE(evaluate_data_set(6, *d, 28, par, *ws));
-  for (int j = 1; j <= 5; ++j) {
-    double y = 42.0;
-    functions(j, 6, *d, y, 28, par, *ws);
-    EXPECT_EQ(y, 42.0) << "point " << j;
   }
 }
 

@@ -91,25 +91,6 @@ TEST(DielectricShapes, AgreeWithTheComplexPermittivityAndTheReferenceValues) {
   EXPECT_EQ(sums, 15);
 }
 
-TEST(DielectricShapes, ReduceToDebyeAndPowerLaws) {
-  const double tau = 2e-4;
-  for (double lg = -3.0; lg <= 3.0; lg += 0.5) {
-    const double f = std::pow(10.0, lg) / (kTwoPi * tau);
-    const double wt = kTwoPi * f * tau, debye = wt / (1.0 + wt * wt);
-    // Model 54 with a = 0, b = 1 in its HN term (and no CC term) is a Debye loss.
-    double p[101] = {0, std::log10(tau), -7.0, 3.0, 0.0, 0.0, 1.0, 0.3};
-    double y = 0.0;
-    ASSERT_TRUE(hncc_batch(ModelEnv{}, 1, &f, &y, 1, p));
-    EXPECT_TRUE(close(y, 3.0 * debye, 1e-12)) << lg;
-    EXPECT_TRUE(close(cc_loss(f, tau, 0.0), debye, 1e-12)) << lg;
-    // Model 57 without its CC terms is the power law 10^p1·f^p2.
-    double q[101] = {0, -1.5, -0.7, -5.0, -8.0, 0.0, 0.0, 0.3, 0.4};
-    ASSERT_TRUE(plcc1cc2_batch(ModelEnv{}, 1, &f, &y, 1, q));
-    EXPECT_TRUE(close(y, std::pow(10.0, -1.5) * std::pow(f, -0.7), 1e-13)) << lg;
-  }
-  EXPECT_TRUE(close(cc_loss(1.0 / (kTwoPi * tau), tau, 0.0), 0.5, 1e-15));
-}
-
 TEST(DielectricTemperatureModels, ShareTheLawsAndReadOnlyTheirOwnBlock) {
   std::vector<double> p(101, 0.0);
   p[1] = -13.0, p[2] = 140.0, p[3] = 10.0, p[4] = -15.0, p[5] = 4000.0, p[76] = -14.0, p[77] = 3500.0;
@@ -201,27 +182,6 @@ TEST(DielectricInversion, DistributionReproducesDebyeAndColeColeLosses) {
   }
 }
 
-TEST(DielectricInversion, ALossNoDistributionCanMakeIsReported) {
-  ScratchDir dir;
-  auto wc = std::make_unique<WholeCurve>();
-  const std::vector<double> logf = log_grid(0.0, 2.0, 0.02);
-  const int n = int(logf.size());
-  wc->prepare(logf.data(), n);
-  // A single sharp line, far narrower than any Debye loss, on a fine grid: the
-  // sweeps cannot build it up.
-  std::vector<double> eps(logf.size(), 1e-6), g(logf.size());
-  eps[50] = 1.0;
-  Screen s;
-  EXPECT_FALSE(wc->gtau(eps.data(), g.data(), &s.con));
-  const auto out = lines_of(s.out.str());
-  ASSERT_EQ(out.size(), 2u) << s.out.str();
-  EXPECT_EQ(out[0], " PROBLEM IN gTAU!!!!!!!!");
-  EXPECT_EQ(out[1].substr(0, 9), " 51 1.0 1") << out[1];
-  const auto file = lines_of(read_text("Problemeps.dat"));
-  ASSERT_EQ(file.size(), size_t(n) + 1);
-  EXPECT_EQ(file[0], " f eps epscalc");
-}
-
 TEST(DielectricWilliams, DoubleIntegralMatchesADirectQuadrature) {
   auto wc = std::make_unique<WholeCurve>();
   const std::vector<double> logf = log_grid(0.0, 8.0, 0.1);
@@ -301,42 +261,6 @@ TEST(DielectricWholeCurve, Model52MixesHnAndCcAndIsComputedOnceAtTheFirstPoint) 
   functions(1, 2, *d, y, 9, p, *ws);
   EXPECT_EQ(y, 42.0);
   EXPECT_FALSE(evaluate_data_set(2, *d, 9, p, *ws));
-}
-
-TEST(DielectricWholeCurve, CachedKernelsFollowTheFrequencies) {
-  // Models 50 and 51 on one grid, then another: the second result equals that
-  // of a fresh evaluation, so nothing of the first grid is reused.
-  const std::vector<double> a = log_grid(1.0, 8.0, 0.125), b = log_grid(0.5, 7.0, 0.1);
-  const double p[101] = {0, -4.0, -6.0, 0, 3.0, 0.8, 0, 0.15, 0.5, 0.6};
-  for (int model : {50, 51}) {
-    auto used = std::make_unique<WholeCurve>(), fresh = std::make_unique<WholeCurve>();
-    std::vector<double> ea(a.size()), eb(b.size()), ef(b.size());
-    used->spectrum(model, a.data(), int(a.size()), p, ea.data(), nullptr);
-    used->spectrum(model, b.data(), int(b.size()), p, eb.data(), nullptr);
-    fresh->spectrum(model, b.data(), int(b.size()), p, ef.data(), nullptr);
-    EXPECT_EQ(eb, ef) << model;
-    for (double v : eb) EXPECT_GT(v, 0.0) << model;
-  }
-}
-
-TEST(DielectricWholeCurve, NegativeLossStopsWithThePoint) {
-  const std::vector<double> logf = log_grid(1.0, 7.0, 1.0);
-  auto wc = std::make_unique<WholeCurve>();
-  // λ = 2: twice the α loss minus the β loss, negative where the β process dominates.
-  const double p[101] = {0, -2.0, -6.0, 0, 1.0, 2.0, 0, 0.1, 0.5, 0.2};
-  std::vector<double> eps(logf.size());
-  Screen s;
-  EXPECT_THROW(wc->spectrum(52, logf.data(), int(logf.size()), p, eps.data(), &s.con), ProgramStop);
-  const auto out = lines_of(s.out.str());
-  ASSERT_EQ(out.size(), 2u) << s.out.str();
-  EXPECT_EQ(out[0], " ERROR in die.for");
-  size_t first_negative = 0;
-  for (;; ++first_negative) {
-    const double f = std::pow(10.0, logf[first_negative]);
-    if (2.0 * hn_loss(f, 1e-2, 0.1, 0.5) < cc_loss(f, 1e-6, 0.2)) break;
-  }
-  EXPECT_EQ(out[1].substr(0, 5), " * " + std::to_string(first_negative + 1) + " ") << out[1];
-  EXPECT_THROW(wc->prepare(logf.data(), 501), IndexRangeError);
 }
 
 }  // namespace

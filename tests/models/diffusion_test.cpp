@@ -2,8 +2,8 @@
 // formulas written out afresh here (Lorentzians normalised one by one, the
 // spherical Bessel weights from the C++ standard library), their physical
 // reductions, the parameter blocks of the data sets, the batch form against
-// the point-by-point form, the reports of a zero Bessel argument, and the
-// refusal of a rotation data set without its momentum transfer.
+// the point-by-point form, and the refusal of a rotation data set without its
+// momentum transfer.
 #include "models/diffusion.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,6 @@
 namespace zorvik {
 namespace {
 
-using testing_support::lines_of;
 using testing_support::Screen;
 using testing_support::write_text;
 
@@ -94,10 +93,6 @@ TEST(DiffusionModels, DifWithWholeFractionIsOneLorentzianOfWidthDQSquared) {
     EXPECT_NEAR(eval(dif, z1, 1, p, x), background(p, x) + 2.0 * lorentzian(x, 0.1, 0.05), kFormulaTol) << x;
     EXPECT_NEAR(eval(dif, z2, 2, p, x), background(p, x) + 3.0 * lorentzian(x, -0.2, 0.2), kFormulaTol) << x;
   }
-  // Half maximum one half width from the centre: 0.05 at q = 1, four times that at q = 2.
-  auto line = [&](const Zrow& z, int i, double x) { return eval(dif, z, i, p, x) - background(p, x); };
-  EXPECT_NEAR(line(z1, 1, 0.1 + 0.05) / line(z1, 1, 0.1), 0.5, 1e-14);
-  EXPECT_NEAR(line(z2, 2, -0.2 + 0.2) / line(z2, 2, -0.2), 0.5, 1e-14);
   // A partial fraction adds the q-independent line of width Γ0.
   p[16] = 0.3;
   for (double x : kXs)
@@ -117,11 +112,6 @@ TEST(DiffusionModels, ConfinedMotionSplitsTheLineByItsElasticFraction) {
   const Zrow z = with_q(1.5);
   const double gd = 0.08 * 1.5 * 1.5;
   for (double x : kXs) {
-    p[14 + 3] = 1.0;
-    EXPECT_NEAR(eval(dif1conf, z, 3, p, x), eval(dif, z, 3, p, x), kFormulaTol) << x;
-    p[14 + 3] = 0.0;
-    EXPECT_NEAR(eval(dif1conf, z, 3, p, x), background(p, x) + 1.7 * lorentzian(x, 0.05, gd + 0.25), kFormulaTol)
-        << x;
     p[14 + 3] = 0.4;
     EXPECT_NEAR(eval(dif1conf, z, 3, p, x),
                 background(p, x) + 1.7 * (0.4 * lorentzian(x, 0.05, gd) + 0.6 * lorentzian(x, 0.05, gd + 0.25)),
@@ -137,8 +127,6 @@ TEST(DiffusionModels, ConfinedMotionSplitsTheLineByItsElasticFraction) {
   q[6 + 2] = 2.5, q[33 + 2] = -0.1;     // area and centre of set 2
   const double gd2 = 0.04 * 1.5 * 1.5;
   for (double x : kXs) {
-    q[15 + 2] = 1.0, q[24 + 2] = 1.0;
-    EXPECT_NEAR(eval(dif2conf, z, 2, q, x), background(q, x) + 2.5 * lorentzian(x, -0.1, gd2), kFormulaTol) << x;
     q[15 + 2] = 0.7, q[24 + 2] = 0.2;
     const double a = 0.7, b = 0.2;
     auto mix = [&](double w) { return lorentzian(x, -0.1, gd2 + w); };
@@ -185,12 +173,6 @@ TEST(RotationModels, DifrotIsAnElasticAndOneRotationalLine) {
     EXPECT_NEAR(eval(difrot, z, 4, p, x), background(p, x) + 1.3 * jumps, kBesselTol * std::fabs(1.3 * jumps) + 1e-15)
         << x;
   }
-  // Small qR: j0² → 1 and 3·j1² ~ (qR)²/3 → 0, the spectrum is the diffusive line alone.
-  p[4] = 1e-4, p[25] = 0.0;
-  for (double x : kXs)
-    EXPECT_NEAR(eval(difrot, z, 4, p, x), background(p, x) + 1.3 * lorentzian(x, 0.07, gd),
-                1e-7 * 1.3 * lorentzian(x, 0.07, gd))
-        << x;
 }
 
 TEST(RotationModels, DifrotaAtUnitRatioIsDifrotWithoutJumps) {
@@ -203,9 +185,6 @@ TEST(RotationModels, DifrotaAtUnitRatioIsDifrotWithoutJumps) {
     const double iso = eval(difrot, z, 4, p, x);
     p[25] = 1.0;  // r of difrota
     EXPECT_EQ(eval(difrota, z, 4, p, x), iso) << x;
-    // Just off 1 the m-split form takes over, continuously.
-    p[25] = 1.0 + 1e-9;
-    EXPECT_NEAR(eval(difrota, z, 4, p, x), iso, 1e-9 * std::fabs(iso)) << x;
     // r = 2.5: the |m| = 1 lines are broadened by (r − 1)·Dr.
     p[25] = 2.5;
     const double j1 = jlsq(1, q, 1.8);
@@ -251,12 +230,6 @@ TEST(RotationModels, FlowrotHasItsGaussianAtZeroAndItsLineAtTheCentre) {
     const double terms = j0sq(q, 1.4) * gaussian0(x, u) + 3 * jlsq(1, q, 1.4) * lorentzian(x, 0.5, 2 * 0.07 + u);
     EXPECT_NEAR(eval(flowrot, z, 2, p, x), background(p, x) + 1.1 * terms, kBesselTol * 1.1 * terms) << x;
   }
-  // With the rotational weight negligible (qR = 1.3e-5) the spectrum is symmetric
-  // about x = 0, not about c = 0.5.
-  p[4] = 1e-5;
-  for (double x : {0.1, 0.5, 1.0})
-    EXPECT_NEAR(eval(flowrot, z, 2, p, x), eval(flowrot, z, 2, p, -x), 1e-9) << x;
-  EXPECT_GT(eval(flowrot, z, 2, p, 0.0), eval(flowrot, z, 2, p, 0.5));
 }
 
 // ---------------------------------------------------------------------------
@@ -311,28 +284,6 @@ TEST(DiffusionModels, EachDataSetReadsItsOwnParameterBlock) {
   }
 }
 
-TEST(DiffusionModels, DataSetsTenToTwentyHaveNoValueAndAnIndexBeyondTheTableStops) {
-  const Zrow z = with_q(0.9);
-  for (const ModelCase& m : model_cases()) {
-    Params p = block_params(m, 1);
-    for (int i : {10, 15, 20}) {
-      double y = 42.0;
-      EXPECT_FALSE(m.point(ModelEnv{z.data(), nullptr}, i, 0.1, p.data(), y)) << m.number;
-      EXPECT_EQ(y, 42.0);
-      const double xs[2] = {0.1, 0.2};
-      double ys[2] = {42.0, 43.0};
-      EXPECT_FALSE(m.batch(ModelEnv{z.data(), nullptr}, i, xs, ys, 2, p.data())) << m.number;
-      EXPECT_EQ(ys[0], 42.0);
-      EXPECT_EQ(ys[1], 43.0);
-    }
-    for (int i : {0, 21}) {
-      double y = 0.0;
-      EXPECT_THROW(m.point(ModelEnv{z.data(), nullptr}, i, 0.1, p.data(), y), IndexRangeError) << m.number;
-      EXPECT_THROW(m.batch(ModelEnv{z.data(), nullptr}, i, &y, &y, 1, p.data()), IndexRangeError) << m.number;
-    }
-  }
-}
-
 // The batch form computes the Bessel weights and widths once; the numbers must
 // be those of the point-by-point form to the last bit.
 TEST(DiffusionModels, BatchEqualsPointByPointBitForBit) {
@@ -358,71 +309,9 @@ TEST(DiffusionModels, BatchEqualsPointByPointBitForBit) {
   }
 }
 
-// The catalogue rows reach these routines: a whole data set through the
-// dispatcher equals the per-point form.
-TEST(DiffusionModels, DispatcherEvaluatesTheCatalogueRows) {
-  auto d = std::make_unique<FitFunctions>();
-  auto ws = std::make_unique<ModelWorkspace>();
-  constexpr int kSet = 3, kFirst = 2, kCount = 40;
-  for (int j = 1; j <= kFirst + kCount; ++j) d->xi(kSet, j) = -1.0 + 0.05 * j;
-  d->imin(kSet) = kFirst;
-  d->ndatin(kSet) = kCount;
-  d->z(kSet, 2) = 1.1;
-  const Zrow z = with_q(1.1);
-  for (const ModelCase& m : model_cases()) {
-    d->opfit(kSet) = m.number;
-    Params p = block_params(m, kSet);
-    ASSERT_TRUE(evaluate_data_set(kSet, *d, 40, p.data(), *ws)) << m.number;
-    for (int j = kFirst; j < kFirst + kCount; ++j)
-      EXPECT_EQ(ws->ycalc(j), eval(m.point, z, kSet, p, d->xi(kSet, j))) << "model " << m.number << ", point " << j;
-  }
-}
-
 // ---------------------------------------------------------------------------
-// A zero Bessel argument, and the check of q when the data are read
+// The check of q when the data are read
 // ---------------------------------------------------------------------------
-
-int count_lines(const std::string& text, const std::string& line) {
-  int n = 0;
-  for (const std::string& l : lines_of(text)) n += l == line;
-  return n;
-}
-
-TEST(RotationModels, ZeroBesselArgumentIsReportedWithRAndQBeforeEveryBesselCall) {
-  const std::string keys(2000, '\n');
-  const double xs[5] = {-0.2, -0.1, 0.0, 0.1, 0.2};
-  double ys[5];
-  {
-    // q = 0 from the data: one report per evaluation of the batch form, then the Bessel routines' own.
-    Screen s(keys);
-    const Zrow z = with_q(0.0);
-    Params p = block_params(model_cases()[3], 1);  // difrot, R = 1.3
-    ASSERT_TRUE(difrot_batch(ModelEnv{z.data(), &s.con}, 1, xs, ys, 5, p.data()));
-    const std::vector<std::string> lines = lines_of(s.out.str());
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0], " ERROR. x=0. Rgir,q:  1.3 0.0");
-    EXPECT_EQ(lines[1], " Press ENTER to continue!");
-    EXPECT_EQ(lines[2], " bad arguments in sphbes n , x:  1 0.0");
-    EXPECT_EQ(count_lines(s.out.str(), lines[0]), 1);
-  }
-  {
-    // R = 0 from the parameters: six Bessel calls per evaluation in difrotconf.
-    Screen s(keys);
-    const Zrow z = with_q(0.8);
-    Params p = block_params(model_cases()[5], 2);
-    p[4] = 0.0;
-    ASSERT_TRUE(difrotconf_batch(ModelEnv{z.data(), &s.con}, 2, xs, ys, 5, p.data()));
-    EXPECT_EQ(count_lines(s.out.str(), " ERROR. x=0. Rgir,q:  0.0 0.8"), 6);
-    for (int l = 1; l <= 6; ++l)
-      EXPECT_EQ(count_lines(s.out.str(), " bad arguments in sphbes n , x:  " + std::to_string(l) + " 0.0"), 1) << l;
-  }
-  {
-    // Without a console nothing is printed and nothing waits; the value is not meaningful.
-    const Zrow z = with_q(0.0);
-    Params p = block_params(model_cases()[4], 1);  // difrota
-    EXPECT_TRUE(difrota_batch(ModelEnv{z.data(), nullptr}, 1, xs, ys, 5, p.data()));
-  }
-}
 
 class QCheckAtReading : public testing::Test {
  protected:
@@ -470,17 +359,6 @@ TEST_F(QCheckAtReading, RotationDataSetWithoutQIsRefusedNamingItsFile) {
     ASSERT_TRUE(e) << header;
     EXPECT_EQ(e->file(), "badq.dat") << header;
   }
-}
-
-TEST_F(QCheckAtReading, RotationDataSetsWithQAndTranslationalOnesWithoutAreRead) {
-  set(1, "flow.dat", 121, std::string("zvalues 5 300 1.5 0 0 0\n") + kPoints);
-  set(2, "rot.dat", 113, std::string("zvalues 2 300 0.8\n") + kPoints);
-  set(3, "trans.dat", 111, kPoints);  // no header: q = 0 is allowed here
-  set(4, "off.dat", 0, kPoints);      // not fitted: not read, not checked
-  EXPECT_FALSE(failure());
-  EXPECT_EQ(run_->data.z(1, 2), 1.5);
-  EXPECT_EQ(run_->data.z(2, 2), 0.8);
-  EXPECT_EQ(run_->data.nz, 2);  // the count of the last header read stands
 }
 
 }  // namespace

@@ -53,36 +53,5 @@ TEST(Functions, WholeDataSetEqualsThePointByPointModelBitForBit) {
   }
 }
 
-TEST(Functions, ModelsWithoutAValueForTheDataSetLeaveItAlone) {
-  auto d = std::make_unique<FitFunctions>();
-  auto ws = std::make_unique<ModelWorkspace>();
-  d->xi(6, 1) = 1.0;
-  d->imin(6) = 1;
-  d->ndatin(6) = 1;
-  double par[101] = {};
-  for (int model : {110, 117}) {  // parameter blocks for data sets 1 … 5
-    d->opfit(6) = model;
-    EXPECT_FALSE(evaluate_data_set(6, *d, 28, par, *ws)) << model;
-    double y = 42.0;
-    functions(1, 6, *d, y, 28, par, *ws);
-    EXPECT_EQ(y, 42.0);
-  }
-  d->opfit(6) = 7;  // no routine
-  EXPECT_FALSE(evaluate_data_set(6, *d, 28, par, *ws));
-  EXPECT_NE(evaluation_problem(6, *d), "");
-  d->opfit(6) = 101;  // the simple functions are convolved
-  d->fileop(6) = "cf";
-  EXPECT_EQ(evaluation_problem(6, *d), "");
-}
-
-TEST(Functions, FiveLorentziansNeedEighteenParameters) {
-  std::istringstream in;
-  std::ostringstream out;
-  Console con(in, out);
-  EXPECT_NO_THROW(check_model_ready(103, 18, con));
-  EXPECT_THROW(check_model_ready(103, 17, con), ProgramStop);
-  EXPECT_EQ(out.str(), " Are you sure that you are fitting lorentzians???\n");
-}
-
 }  // namespace
 }  // namespace zorvik

@@ -112,24 +112,6 @@ TEST(VoigtAgainstExactProfile, WithinItsErrorOfTheExactProfileAndEqualToItsOwnRe
   EXPECT_EQ(dvoigt(0, -1, -1, 0.5), dvoigt(0, 1, 1, 0.5));
 }
 
-TEST(ShapeReductions, ZeroWidthsGiveZeroOrThePureShapeAndTheNarrowPeakIsAWindow) {
-  EXPECT_EQ(dquot0(std::nan(""), -0.0), 0.0);
-  EXPECT_TRUE(std::isnan(dquot0(1.0, std::nan(""))));  // a NaN width must not vanish into a zero
-  EXPECT_EQ(dlorentz(0, 1, 0), 1 / kPiF);
-  EXPECT_EQ(dvoigt(0, 0, 1, 0), 0.31830987732601135);
-  EXPECT_EQ(dvoigt(0, 1, 0, 0), 0.3989422748506426);
-  for (double x : {-3.0, 0.2, 1.0}) {
-    EXPECT_EQ(dlorentz(0.2, 0, x), 0.0) << x;
-    EXPECT_EQ(dgauss(0.2, 0, x), 0.0) << x;
-    EXPECT_EQ(dvoigt(0.2, 0, 0, x), 0.0) << x;
-    EXPECT_EQ(dvoigt(0.2, 0, -0.7, x), dlorentz(0.2, 0.7, x)) << x;
-    EXPECT_EQ(dvoigt(0.2, 0.4, 0, x), dgauss(0.2, 0.4, x)) << x;
-  }
-  // The window is open: 0 at the centre and at its edges.
-  const double window[][2] = {{0, 0}, {0.0005, 0.5}, {-0.0005, 0.5}, {0.001, 0}, {0.3, 0}};
-  for (auto [x, y] : window) EXPECT_EQ(ddelta(0, 0.001, x), y) << x;
-}
-
 TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
   // Signed parameters; widths p6, p9, … ≥ 0.5. Each model checked to kFormulaTol of Σ|terms|,
   // which also tells the double π these models use from the stored single-precision one.
@@ -207,34 +189,6 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   y = -42;
   EXPECT_FALSE(kink(6, 4.0, k.data(), y));
   EXPECT_EQ(y, -42);
-}
-
-TEST(QuasielasticCombinations, MatchTheirFormulasWithAbsoluteWidthsAmplitudesAndFractions) {
-  // Negative widths, amplitudes and fractions; fractions above and below 1 with |1 − a| ≠ |1 − b|.
-  const Params p = make_params({-0.3, 0.8, -0.15, -2.0, -1.3, -0.6, 0.25});
-  const double w1 = 0.3, w2 = 0.8, w3 = 0.15, A4 = 2.0, A5 = 1.3, A6 = 0.6, c = 0.25, c6 = -0.6;
-  const double a = 1.3, b = 0.6, qa = 0.3, qb = 0.4;  // |p5|, |p6| as fractions in 123 and 125
-  const Params v = make_params({-0.4, -0.2, 0.25});
-  for (double x : {0.25, 0.2502, 0.4, -1.0, 3.0}) {
-    SCOPED_TRACE(x);
-    double y = 0;
-    auto check = [&](auto model, const Params& q, double expect) {
-      EXPECT_TRUE(model(1, x, q.data(), y));
-      EXPECT_NEAR(y, expect, kVoigtSelfTol * expect);
-    };
-    check(lll, p, A4 * lor(c, w1, x) + A5 * lor(c, w2, x) + A6 * lor(c, w3, x));
-    check(gll, p, A4 * gau(c, w1, x) + A5 * lor(c, w2, x) + A6 * lor(c, w3, x));
-    check(dll, p, A4 * lor(c6, w1, x) + A5 * lor(c6, w2, x));  // centre p6, outside the narrow window
-    check(gvv, p, A4 * (a * b * gau(c, w1, x) + qa * b * voigt_approx(c, w1, w2, x) + qb * a * voigt_approx(c, w1, w3, x) +
-                        qa * qb * voigt_approx(c, w1, w2 + w3, x)));
-    check(lxlxl, p, A4 * (a * b * lor(c, w1, x) + qa * b * lor(c, w1 + w2, x) + qb * a * lor(c, w1 + w3, x) +
-                          qa * qb * lor(c, w1 + w2 + w3, x)));
-    check(sebtest, v, voigt_approx(0.25, 0.4, 0.2, x));
-  }
-  const Params d = make_params({0.3, 0.8, -5.0, 0.0, 0.0, 1.0});  // only the narrow peak, |p3| = 5
-  double y = 0;
-  dll(7, 1.0005, d.data(), y);
-  EXPECT_NEAR(y, 2.5, 1e-9);  // 1.0005 − 1 carries the rounding of 1.0005
 }
 
 }  // namespace

@@ -172,31 +172,6 @@ TEST(Molecules, EveryDistanceIsThatOfTheWrittenAtomsAndTheWeightsAddUpToW) {
   }
 }
 
-TEST(Molecules, DistanceFileOfModelOneFollowsItsNames) {
-  ScratchDir dir;
-  auto run = std::make_unique<zorvik::Run>();
-  run->data.opfit(2) = 1;
-  run->data.opfit(1) = 4;  // CCl4 in the other slot: only the writer of model 1 runs
-  const auto p = geometry(1);
-  for (int k = 1; k <= 100; ++k) run->params.par(k) = p[size_t(k)];
-  Screen screen;
-  write_molecules(10, *run, screen.con);
-  std::vector<std::string> names;
-  for (const std::string& l : lines_of(read_text("d.dat"))) names.push_back(l.substr(1, l.find(' ', 1) - 1));
-  const std::vector<std::string> expected = {"dcl1cl2", "df1f2",  "dc0c5",  "dc0cl1", "dcl1c5",  "dc5f1",
-                                             "dc0f1",   "dc0cl0", "dcl0c5", "dc5cl5", "dc0cl5",  "df1cl5",
-                                             "dcl0cl1", "dcl0f1", "dcl1f1", "dcl1cl5", "dcl1f2", "dcl0cl5"};
-  EXPECT_EQ(names, expected);
-  EXPECT_EQ(int(lines_of(screen.out.str()).size()), 19);
-  // showmol writes the molecule only; model 3 has none and waits.
-  Screen quiet("\n");
-  write_molecules(20, *run, quiet.con);
-  EXPECT_EQ(quiet.out.str(), "");
-  run->data.opfit(1) = 3;
-  write_molecules(20, *run, quiet.con);
-  EXPECT_EQ(quiet.out.str(), " pelotudo\n");
-}
-
 TEST(Molecules, RadialDistributionHasAreaP1AndStructureFactorItsLimits) {
   for (int model : {1, 2, 4, 5, 6}) {
     auto p = geometry(model);
@@ -218,64 +193,6 @@ TEST(Molecules, RadialDistributionHasAreaP1AndStructureFactorItsLimits) {
     p[2] = 0.3, p[3] = 0.1;
     EXPECT_DOUBLE_EQ(rdf_value(s, 2.0, p.data()), 0.5);
     EXPECT_EQ(sq_value(s, model, 3.0, p.data()), 0.0);
-  }
-}
-
-TEST(Molecules, DataSetsAndConvolution) {
-  auto d = std::make_unique<FitFunctions>();
-  auto ws = std::make_unique<ModelWorkspace>();
-  auto p = geometry(4);
-  p[2] = 0.1, p[3] = -0.02;
-  // S(q) in data set 1, g(r) in data set 2, nothing in data set 3.
-  constexpr double kStep = 0.05;
-  constexpr int kFirst = 3, kCount = 60, kHalf = 4;
-  for (int i = 1; i <= 3; ++i) {
-    d->opfit(i) = 4;
-    d->imin(i) = kFirst;
-    d->ndatin(i) = kCount;
-    for (int j = 1; j < kFirst + kCount; ++j) d->xi(i, j) = kStep * j;
-  }
-  Structure s;
-  build_structure(4, p.data(), s);
-  double y = 42.0;
-  functions(kFirst + 5, 1, *d, y, 17, p.data(), *ws);
-  EXPECT_EQ(y, sq_value(s, 4, d->xi(1, kFirst + 5), p.data()));
-  functions(kFirst + 5, 2, *d, y, 17, p.data(), *ws);
-  EXPECT_EQ(y, rdf_value(s, d->xi(2, kFirst + 5), p.data()));
-  y = 42.0;
-  functions(kFirst + 5, 3, *d, y, 17, p.data(), *ws);
-  EXPECT_EQ(y, 42.0);
-  EXPECT_FALSE(evaluate_data_set(3, *d, 17, p.data(), *ws));
-
-  // Convolved g(r) with a delta kernel returns g(r); "c" and "cf" alike.
-  d->imaxconv(2) = kHalf;
-  for (int k = -kHalf; k < kFirst + kCount + kHalf; ++k) d->xc(2, k) = kStep * k;
-  d->mi(2, 0) = 1.0 / std::fabs(d->xc(2, 2) - d->xc(2, 1));
-  for (const char* option : {"c", "cf"}) {
-    d->fileop(2) = option;
-    ASSERT_EQ(evaluation_problem(2, *d), "");
-    ASSERT_TRUE(evaluate_data_set(2, *d, 17, p.data(), *ws));
-    for (int j = kFirst; j < kFirst + kCount; ++j) {
-      const double g = rdf_value(s, d->xc(2, j), p.data());
-      EXPECT_NEAR(ws->ycalc(j), g, 1e-13 * (1.0 + std::fabs(g))) << option << " " << j;
-      functions(j, 2, *d, y, 17, p.data(), *ws);
-      EXPECT_EQ(y, ws->ycalc(j));
-    }
-    // The grid holds (g − B)/r for r > 0 and zero below.
-    EXPECT_EQ(ws->yconv(0), 0.0);
-    EXPECT_EQ(ws->yconv(-kHalf), 0.0);
-  }
-  d->fileop(1) = "c";
-  EXPECT_NE(evaluation_problem(1, *d), "");  // S(q) is never convolved
-
-  // Model 3 ends the program without a message.
-  d->opfit(1) = 3;
-  d->fileop(1) = "n";
-  try {
-    evaluate_data_set(1, *d, 17, p.data(), *ws);
-    ADD_FAILURE() << "model 3 evaluated";
-  } catch (const ProgramStop& e) {
-    EXPECT_EQ(e.status(), 0);
   }
 }
 

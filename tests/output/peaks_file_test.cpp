@@ -142,42 +142,5 @@ TEST_F(PeaksFile, HeaderFollowsTheModelAndThePeakCount) {
   EXPECT_EQ(numbers(lines[1]).size(), 3u);
 }
 
-TEST_F(PeaksFile, DielectricComponentsAddUpToTheFit) {
-  // A loss spectrum of model 53 split into its HN, CC1 and CC2 terms, each
-  // peak switching the other two strengths (p4, p5, p6) off.
-  zorvik::Run& r = *run_;
-  r.data.opfit(1) = 53;
-  r.settings.npar = 10;
-  const double p[11] = {0, -4.0, -6.0, -8.0, 2.0, 0.5, 0.2, 0.15, 0.55, 0.3, 0.45};
-  for (int k = 1; k <= 10; ++k) r.params.par(k) = p[k];
-  for (int j = 1; j <= 8; ++j) r.data.xi(1, j) = std::pow(10.0, j);
-  add_peak({{5, 0.0}, {6, 0.0}});
-  add_peak({{4, 0.0}, {6, 0.0}});
-  add_peak({{4, 0.0}, {5, 0.0}});
-  peaks(1, r, *ws_, con_);
-  const auto lines = lines_of(read_text("peaks.dat"));
-  ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[0], " #x exp calc HN  CC1 CC2");
-  for (size_t n = 1; n < lines.size(); ++n) {
-    const std::vector<double> v = numbers(lines[n]);
-    ASSERT_EQ(v.size(), 6u) << lines[n];
-    for (size_t c = 3; c < 6; ++c) EXPECT_GT(v[c], 0.0) << lines[n];
-    EXPECT_NEAR(v[3] + v[4] + v[5], v[2], 3 * kRecordRelTol * v[2]) << lines[n];
-  }
-}
-
-TEST_F(PeaksFile, GoesIntoAFolderNamedWithTAndStopsBeyondTenPeaks) {
-  ASSERT_TRUE(std::filesystem::create_directory("t123"));
-  run_->settings.folder = "t123/";
-  add_peak({{4, 0.0}});
-  peaks(1, *run_, *ws_, con_);
-  EXPECT_TRUE(file_exists("t123/peaks.dat"));
-  EXPECT_FALSE(file_exists("peaks.dat"));
-
-  run_->settings.folder = kNoFolder;
-  for (int k = 2; k <= 11; ++k) add_peak({{4, 0.0}});
-  EXPECT_THROW(peaks(1, *run_, *ws_, con_), IndexRangeError);
-}
-
 }  // namespace
 }  // namespace zorvik

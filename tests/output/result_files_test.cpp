@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -10,29 +11,21 @@
 #include <vector>
 
 #include "core/files.h"
-#include "support/scratch.h"
+#include "support/program.h"
 
 namespace zorvik {
 namespace {
 
+using testing_support::expect_golden;
 using testing_support::read_text;
 
 constexpr int kPolynomial = 100;
 constexpr int kMolecularWithoutRoutine = 7;  // a molecular model number that selects no routine
 
-// Data set 1, fit range x = 1, 1.5, 2: ycalc = 0.5, −1.0625, −3.
-const std::string kRes1 =
-    " #x ydat ycalc diff\n"
-    "  0.1000000E+01    0.3000000E+01    0.5000000E+00    0.2500000E+01\n"
-    "  0.1500000E+01   -0.7500000E+00   -0.1062500E+01    0.3125000E+00\n"
-    "  0.2000000E+01    0.4500000E+01   -0.3000000E+01    0.7500000E+01\n";
-// Data set 2, x = −1, −0.5, 0.25, 4: ycalc = −4.5, −0.8125, 1.3203125, −7.
-const std::string kRes2 =
-    " #x ydat ycalc diff\n"
-    " -0.1000000E+01   -0.2500000E+01   -0.4500000E+01    0.2000000E+01\n"
-    " -0.5000000E+00    0.0000000E+00   -0.8125000E+00    0.8125000E+00\n"
-    "  0.2500000E+00    0.1500000E+01    0.1320312E+01    0.1796875E+00\n"
-    "  0.4000000E+01    0.1000000E+02   -0.7000000E+01    0.1700000E+02\n";
+// Expected files in tests/output/golden/result_files: data set 1 over its fit
+// range x = 1, 1.5, 2 (ycalc = 0.5, −1.0625, −3), data set 2 at x = −1, −0.5,
+// 0.25, 4 (ycalc = −4.5, −0.8125, 1.3203125, −7).
+const std::string kGolden = "tests/output/golden/result_files/";
 
 class ResultFiles : public testing::Test {
  protected:
@@ -65,8 +58,8 @@ class ResultFiles : public testing::Test {
 
 TEST_F(ResultFiles, EachFittedDataSetGetsItsFitRangeInFourColumns) {
   write(0);
-  EXPECT_EQ(read_text("res1.dat"), kRes1);
-  EXPECT_EQ(read_text("res2.dat"), kRes2);
+  expect_golden(kGolden + "res1.dat", read_text("res1.dat"));
+  expect_golden(kGolden + "res2.dat", read_text("res2.dat"));
   EXPECT_FALSE(file_exists("res3.dat"));
   EXPECT_FALSE(file_exists("out.dat"));
   EXPECT_EQ(s_.out.str(), "");
@@ -78,67 +71,46 @@ TEST_F(ResultFiles, EachFittedDataSetGetsItsFitRangeInFourColumns) {
   EXPECT_EQ(again[1], "  0.1000000E+01    0.3000000E+01    0.1500000E+01    0.1500000E+01");
 }
 
-TEST_F(ResultFiles, TwoDataSetsWithOneResultNameLeaveTheLaterOne) {
-  run_->data.nomout(2) = "res1.dat";
-  write(0);
-  EXPECT_EQ(read_text("res1.dat"), kRes2);
-  EXPECT_FALSE(file_exists("res2.dat"));
-}
-
 // A molecular number without a routine in this slot has no value: ycalc and the
 // molecular term are both written as 0; the background p2 … p7 are restored after.
 TEST_F(ResultFiles, MolecularModelsGetTheFifthColumnAndKeepTheirParameters) {
   run_->data.opfit(2) = kMolecularWithoutRoutine;
   run_->params.par(7) = 0.25;
   write(0);
-  EXPECT_EQ(read_text("res2.dat"),
-            " #x ydat ycalc diff RDF\n"
-            " -0.1000000E+01   -0.2500000E+01    0.0000000E+00   -0.2500000E+01    0.0000000E+00\n"
-            " -0.5000000E+00    0.0000000E+00    0.0000000E+00    0.0000000E+00    0.0000000E+00\n"
-            "  0.2500000E+00    0.1500000E+01    0.0000000E+00    0.1500000E+01    0.0000000E+00\n"
-            "  0.4000000E+01    0.1000000E+02    0.0000000E+00    0.1000000E+02    0.0000000E+00\n");
+  expect_golden(kGolden + "res2_molecular.dat", read_text("res2.dat"));
   const double want[] = {2.0, -3.0, 0.5, 0.0, 0.0, 0.25};
   for (int k = 2; k <= 7; ++k) EXPECT_EQ(run_->params.par(k), want[k - 2]) << "p" << k;
   EXPECT_EQ(testing_support::lines_of(read_text("res1.dat"))[0], " #x ydat ycalc diff");  // the polynomial set: four
 }
 
+// The fifth column of a molecular model is its molecular term alone: the fit
+// without the whole background p2 + p3·x + … + p7·x⁵ of the radial distribution.
+TEST_F(ResultFiles, MolecularTermIsTheFitWithoutItsWholeBackground) {
+  FitParameters& p = run_->params;
+  run_->data.opfit(2) = 4;  // CCl4: data set 2 is its radial distribution
+  const double par[] = {0, 2.5, 0.3, -0.2, 0.1, 0.05, -0.01, 0.002};
+  for (int k = 1; k <= 7; ++k) p.par(k) = par[k];
+  p.par(15) = 1.77, p.par(16) = 0.08, p.par(17) = 0.1;  // C–Cl distance and the two widths
+  write(0);
+  const auto lines = testing_support::lines_of(read_text("res2.dat"));
+  ASSERT_EQ(lines.size(), 5u);
+  for (size_t n = 1; n < lines.size(); ++n) {
+    std::istringstream in(lines[n]);
+    double x = 0, y = 0, fit = 0, diff = 0, molecular = 0;
+    ASSERT_TRUE(in >> x >> y >> fit >> diff >> molecular) << lines[n];
+    double b = 0.0;
+    for (int k = 7; k >= 2; --k) b = b * x + par[k];  // Horner's form, not the program's
+    // e15.7 keeps 7 digits of each column.
+    EXPECT_NEAR(fit - molecular, b, 1e-6 * (std::fabs(fit) + std::fabs(molecular))) << lines[n];
+  }
+}
+
 TEST_F(ResultFiles, ListingIsAppendedForEveryDataSetFittedOrNot) {
-  const std::string listing =
-      " Function:res1.dat\n #x ydat ycalc diff\n"
-      "  1.0000000E+00    3.0000000E+00    5.0000000E-01    2.5000000E+00\n"
-      "  1.5000000E+00   -7.5000000E-01   -1.0625000E+00    3.1250000E-01\n"
-      "  2.0000000E+00    4.5000000E+00   -3.0000000E+00    7.5000000E+00\n"
-      " Function:res2.dat\n #x ydat ycalc diff\n"
-      " -1.0000000E+00   -2.5000000E+00   -4.5000000E+00    2.0000000E+00\n"
-      " -5.0000000E-01    0.0000000E+00   -8.1250000E-01    8.1250000E-01\n"
-      "  2.5000000E-01    1.5000000E+00    1.3203125E+00    1.7968750E-01\n"
-      "  4.0000000E+00    1.0000000E+01   -7.0000000E+00    1.7000000E+01\n"
-      " Function:res3.dat\n #x ydat ycalc diff\n"  // unfitted: a model value of 0
-      "  7.0000000E+00    5.0000000E-01    0.0000000E+00    5.0000000E-01\n"
-      "  8.0000000E+00    2.5000000E-01    0.0000000E+00    2.5000000E-01\n";
   testing_support::write_text("out.dat", " earlier summary\n");
   write(1);
   write(1);
-  EXPECT_EQ(read_text("out.dat"), " earlier summary\n" + listing + listing);
+  expect_golden(kGolden + "out.dat", read_text("out.dat"));  // the earlier text, then the listing twice
   EXPECT_FALSE(file_exists("res1.dat"));
-}
-
-TEST_F(ResultFiles, OtherModesWriteNothing) {
-  for (int mode : {10, 11, 20, -1}) write(mode);
-  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
-  EXPECT_EQ(s_.out.str(), "");
-}
-
-TEST_F(ResultFiles, InitialCurvesAreNamedByTheDataSetNumberWithoutLeadingZeros) {
-  run_->settings.nfunc = 12;
-  set_points(12, {3.0, 0.75}, {-1.0, 2.0}, 1, 2, kPolynomial);  // ycalc = −6.5, 1.0234375
-  write_initial_curves(*run_, *ws_);
-  EXPECT_EQ(read_text("inicif1.dat"), "#x y ycalc\n 1.0 3.0 0.5\n 1.5 -0.75 -1.0625\n 2.0 4.5 -3.0\n");
-  EXPECT_EQ(read_text("inicif2.dat"),
-            "#x y ycalc\n -1.0 -2.5 -4.5\n -0.5 0.0 -0.8125\n 0.25 1.5 1.3203125\n 4.0 10.0 -7.0\n");
-  EXPECT_EQ(read_text("inicif12.dat"), "#x y ycalc\n 3.0 -1.0 -6.5\n 0.75 2.0 1.0234375\n");
-  // Unfitted data sets (3, and the empty slots 4 … 11) get no file.
-  for (const char* f : {"inicif3.dat", "inicif4.dat", "inicif012.dat"}) EXPECT_FALSE(file_exists(f)) << f;
 }
 
 }  // namespace

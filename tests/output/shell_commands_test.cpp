@@ -42,43 +42,6 @@ TEST_F(ShellCommands, RunTheProgramWordFollowedByTheQuotedName) {
   EXPECT_EQ(s_.out.str(), "");
 }
 
-TEST_F(ShellCommands, BlankNamesPrintTheirMessageAndRunNothing) {
-  gnuplot(s_.con, "          ");
-  edit(s_.con, "");
-  mkdir(s_.con, "   ");
-  EXPECT_EQ(s_.out.str(),
-            " Cannot plot a file without a name!\n Cannot edit a file without a name!\n"
-            " Cannot create a directory without a name!\n");
-  EXPECT_FALSE(file_exists(dir_.fake_log_path()));
-}
-
-// The console writes into the stand-in's log: unflushed, its line would land after the command's.
-TEST_F(ShellCommands, ConsoleTextIsFlushedBeforeTheCommandRuns) {
-  {
-    std::ofstream shared(dir_.fake_log_path(), std::ios::app);
-    Console con(s_.in, shared);
-    con.line("before");
-    edit(con, "x.par");
-    con.line("after");
-  }
-  EXPECT_EQ(lines_of(dir_.fake_log()), (Lines{" before", "vim x.par", " after"}));
-}
-
-TEST(Compose, JoinsFolderAndNameOrTakesTheNameAloneAndRefusesABlankName) {
-  Screen s;
-  std::string path;
-  compose(s.con, path, 40, "pelotudo       ", "pini.par                                ");
-  EXPECT_EQ(path, "pelotudo/pini.par" + std::string(40 - 17, ' '));
-  compose(s.con, path, 40, "               ", "pini.par");
-  EXPECT_EQ(path, "pini.par" + std::string(32, ' '));
-  compose(s.con, path, 12, "t123", "pini.par");
-  EXPECT_EQ(path, "t123/pini.pa");
-  EXPECT_EQ(s.out.str(), "");
-  compose(s.con, path, 40, "t123", "        ");
-  EXPECT_EQ(path, "t123/pini.pa");
-  EXPECT_EQ(s.out.str(), " Cannot compose a filename without a filename!\n");
-}
-
 std::string help_for(std::string_view word) {
   Screen s;
   help(s.con, word);
@@ -98,20 +61,6 @@ TEST(Help, SecondCharacterChoosesTheTextsAndTrailingBlanksAreKept) {
   EXPECT_NE(commands.find(" pcg:        plot probability contours \n"), std::string::npos);
   EXPECT_NE(plot_files.find(" f2m.plt  : plot function 2 convoluted \n"), std::string::npos);
   EXPECT_NE(functions.find(" 102: 3 Gaussian+log(quadratic bckg) \n"), std::string::npos);
-}
-
-TEST(Recipe, IsATitleAndAboutADozenFreeFormatLines) {
-  Screen s;
-  zorvik(s.con);
-  int text_lines = 0;
-  for (const std::string& l : lines_of(s.out.str())) {
-    if (l.empty()) continue;
-    EXPECT_EQ(l[0], ' ') << l;
-    ++text_lines;
-  }
-  EXPECT_GE(text_lines, 10);
-  EXPECT_LE(text_lines, 20);
-  EXPECT_NE(s.out.str().find("ZORVIK"), std::string::npos);
 }
 
 }  // namespace

@@ -205,8 +205,8 @@ TEST(Changepar, ReflectionStepKindsGroupsAndRelations) {
     EXPECT_DOUBLE_EQ(s.par(4), 0.8);  // 2·0.4 − 0
   }
   {
-    // All-parameters mode: every parameter steps by (r − 0.5)·move, then the
-    // master's value wins.
+    // All-parameters mode: parameter i steps by (r[i+1] − 0.5)·move, each with
+    // its own number (exact in single precision), then the master's value wins.
     Step s;
     s.run->settings.varpar = 1;
     FitParameters& p = s.run->params;
@@ -215,25 +215,13 @@ TEST(Changepar, ReflectionStepKindsGroupsAndRelations) {
     p.ign(1) = 2;
     p.parig(1, 1) = 1;
     p.parig(1, 2) = 6;
-    for (int k = 2; k <= 12; ++k) s.r[k] = 0.75f;
+    for (int k = 2; k <= 12; ++k) s.r[k] = 0.5f + static_cast<float>(k) / 64.0f;
     s.r[1] = 0.0f;
     changepar(*s.run, s.ws, s.r, s.con);
-    EXPECT_DOUBLE_EQ(s.par(1), 1.1);   // (0.75 − 0.5)·0.4
-    EXPECT_DOUBLE_EQ(s.par(2), 0.05);  // (0.75 − 0.5)·0.2
+    EXPECT_DOUBLE_EQ(s.par(1), 1.0125);    // 1 + (2/64)·0.4
+    EXPECT_DOUBLE_EQ(s.par(2), 0.009375);  // (3/64)·0.2
     EXPECT_DOUBLE_EQ(s.par(6), s.par(1));
   }
-}
-
-TEST(Changepar, ProposalWithANonFiniteChiSquareIsRejected) {
-  Step s;
-  s.run->data.sigmae(1, 1) = -1.0;  // Poisson point: a negative model value has no logarithm
-  s.run->params.parmin(1) = -10.0;
-  s.run->params.move(1) = 5.0;
-  zorvik::compara(*s.run, s.ws);
-  s.step(0.0f, 0.5f, 0.0f);  // d = −5: p1 → −4, whose logarithm is not a number
-  EXPECT_TRUE(std::isfinite(s.chisq(0)));
-  EXPECT_EQ(s.run->chain.stepresult, kNoChange);
-  EXPECT_EQ(s.par(1), 1.0);
 }
 
 }  // namespace

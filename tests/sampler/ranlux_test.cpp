@@ -162,35 +162,6 @@ TEST_F(RanluxTest, TwoMillionNumbersInBlocksMatchTheReferenceStreamAndStates) {
             std::stoi(value(stats, "count_padded_int24_lt_4096")));
 }
 
-// The group of 24 and the skip after it carry across calls of any length.
-TEST_F(RanluxTest, DrawingInPiecesGivesTheSameStreamAsOneCall) {
-  const int pieces[] = {1, 2, 3, 5, 7, 11, 13, 23, 24, 25, 47, 100, 389, 1, 777};
-  for (int lux : {0, 1, 2, 3, 4, 75}) {
-    Ranlux whole = seeded(lux), split = seeded(lux);
-    std::vector<float> got;
-    for (int p : pieces) {
-      const std::vector<float> part = draw(split, p);
-      got.insert(got.end(), part.begin(), part.end());
-    }
-    expect_same_bits(got, draw(whole, static_cast<int>(got.size())), "level " + std::to_string(lux));
-    EXPECT_EQ(state_of(split), state_of(whole)) << "level " << lux;
-  }
-}
-
-TEST_F(RanluxTest, PackedWordRecordsLagPointersGroupPositionAndCarry) {
-  Ranlux g = seeded(4);
-  int drawn = 0;
-  for (int upto : {1, 23, 24, 25}) {
-    draw(g, upto - drawn);
-    drawn = upto;
-    const std::string name = "level4_seed314159265_rluxut25_after_" + std::to_string(upto);
-    EXPECT_EQ(state_of(g)[24], std::stoi(value(name, "isdext(25)"))) << name;
-    if (upto == 24) {
-      EXPECT_EQ(state_of(g), state("level4_seed314159265_rluxut_after_24"));
-    }
-  }
-}
-
 // Save, draw on, restore, draw again: the same numbers, from any point of the group
 // and with or without a pending borrow (after number 1 there is one, after 23 none).
 TEST_F(RanluxTest, RestoringASavedStateRepeatsTheNumbersDrawnAfterTheSave) {
@@ -215,74 +186,6 @@ TEST_F(RanluxTest, RestoringASavedStateRepeatsTheNumbersDrawnAfterTheSave) {
     EXPECT_EQ(state_of(g), state(name)) << name;
   }
   EXPECT_EQ(s_.out.str(), "");
-}
-
-TEST_F(RanluxTest, RestartWithK1OrK2ResumesTheStream) {
-  Ranlux g = seeded(4, kSeed, 778);  // two groups of 389: resumes at number 49
-  expect_numbers(draw(g, 5), 49, "level4_seed314159265_resume_k1_778");
-  Ranlux h = seeded(4, kSeed, 5);  // inside the first group: resumes at number 6
-  expect_numbers(draw(h, 25), 6, "level4_seed314159265_first30");
-
-  // The count that rluxat reports restarts the stream where it stood.
-  Ranlux run = seeded(4);
-  draw(run, 12345);
-  const std::array<int, 4> a = at(run);
-  EXPECT_EQ(a, (std::array{4, kSeed, 12345 + 12345 / 24 * 365, 0}));
-  Ranlux resumed = seeded(a[0], a[1], a[2], a[3]);
-  EXPECT_EQ(state_of(resumed), state_of(run));
-  expect_same_bits(draw(resumed, 100), draw(run, 100), "resumed");
-
-  // k2 counts units of 10^9; at level 0 the position in the group is 10^9 mod 24 = 16.
-  Ranlux by_k1 = seeded(0, kSeed, 1000000000), by_k2 = seeded(0, kSeed, 0, 1);
-  EXPECT_EQ(state_of(by_k2), state_of(by_k1));
-  EXPECT_EQ(state_of(by_k2)[24] / 10000 % 100, 16);
-  EXPECT_EQ(at(by_k2)[2], 0);
-  EXPECT_EQ(at(by_k2)[3], 1);
-  EXPECT_EQ(s_.out.str(), "");
-}
-
-// Illegal arguments are reported and replaced; each rluxgo also reseeds a generator in mid-group.
-TEST_F(RanluxTest, IllegalArgumentsAreReportedAndReplaced) {
-  std::vector<std::string> msg;
-  for (const std::string& l : testing_support::lines_of(section("messages")))
-    if (l.starts_with("msg=\"")) msg.push_back(l.substr(5, l.rfind('"') - 5));
-  ASSERT_EQ(msg.size(), 4u);
-  const std::string first30 = "level4_seed314159265_first30";
-
-  Ranlux g = seeded(7);  // level 4 is used
-  EXPECT_EQ(s_.out.str(), msg[0] + "\n");
-  expect_numbers(draw(g, 30), 1, first30);
-
-  s_.out.str("");
-  g.rluxgo(4, -5, 0, 0);  // the default seed is used
-  EXPECT_EQ(s_.out.str(), msg[1] + "\n");
-  expect_numbers(draw(g, 30), 1, first30);
-  EXPECT_EQ(at(g)[1], kSeed);
-
-  // k1 = 30 falls among the discarded numbers of the first group: it starts afresh.
-  s_.out.str("");
-  g.rluxgo(4, 1, 30, 0);
-  EXPECT_EQ(s_.out.str(), msg[2] + "\n" + msg[3] + "\n");
-  EXPECT_EQ(state_of(g)[24] / 10000 % 100, 0);
-
-  // Levels 5 … 23 packed into a restored state run as level 4.
-  s_.out.str("");
-  std::vector<int> s = state("level4_seed314159265_init_rluxut");
-  s[24] = s[24] % 1000000 + 7 * 1000000;
-  g.rluxin(s.data());
-  EXPECT_EQ(s_.out.str(), " RANLUX ILLEGAL LUXURY RLUXIN:     7\n");
-  EXPECT_EQ(at(g)[0], 4);
-  expect_numbers(draw(g, 30), 1, first30);
-}
-
-// A zero digit padded with a zero lag digit becomes 2^-48, never an exact zero;
-// the all-zero state without borrow produces nothing but zero digits.
-TEST_F(RanluxTest, ZeroIsReplacedByTwoToTheMinus48) {
-  int zero_state[25] = {};
-  zero_state[24] = 24 + 100 * 10;  // I24 = 24, J24 = 10, level 0, no borrow
-  Ranlux g(s_.con);
-  g.rluxin(zero_state);
-  for (float r : draw(g, 50)) ASSERT_EQ(bits_of(r), bits_of(0x1p-48f));
 }
 
 }  // namespace

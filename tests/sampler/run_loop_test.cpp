@@ -7,6 +7,8 @@
 
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "sampler/compara.h"
 #include "setup/data_file.h"
@@ -57,6 +59,14 @@ struct Chain {
   }
 };
 
+// The numbers of record `k` (1 the first after the header) of a trace file.
+std::vector<double> record(const std::string& file, size_t k) {
+  std::vector<double> v;
+  std::istringstream in(lines_of(read_text(file)).at(k));
+  for (double x; in >> x;) v.push_back(x);
+  return v;
+}
+
 TEST(RunLoop, ChainFileGetsEveryStepOrEveryWriteInterval) {
   {
     Chain c("   0    3     5.0", "   0    2     5.0");
@@ -104,10 +114,65 @@ TEST(RunLoop, ConvergenceStopEndsTheRunWhenTheChiSquareRisesByLessThanAThousandt
   const int stopped = c.run->chain.icycle;
   EXPECT_LT(stopped, 200000);
   EXPECT_EQ(stopped % 500, 0);
+  // The trace holds the total chi-square of every interval (7 digits): the run
+  // stopped at the first one that rose by less than a thousandth.
+  const std::vector<std::string> trace = lines_of(read_text("chi.dat"));
+  ASSERT_EQ(trace.size(), 1u + stopped / 500);
+  for (size_t k = 2; k < trace.size(); ++k) {
+    const double now = record("chi.dat", k).at(1), rise = (now - record("chi.dat", k - 1).at(1)) / now;
+    EXPECT_EQ(rise > 0.0 && rise < static_cast<double>(0.001f), k + 1 == trace.size())
+        << "interval " << k << ": rise " << rise;
+  }
   // Without the convergence option the same chain runs to its end.
   Chain full("    3000    1000", "    6000     500");
   full.go();
   EXPECT_EQ(full.run->chain.icycle, 6001);
+}
+
+// Trace files carry 7 significant digits.
+constexpr double kTraceTol = 1e-6;
+
+TEST(RunLoop, AdaptationMultipliesAStepByAtMostTenPerInterval) {
+  // A target acceptance of 0.001 is far below what every parameter reaches.
+  Chain c(" 0.40000  ", " 0.00100  ");
+  c.go();
+  const std::vector<double> moves = record("move.dat", 1);
+  const double expected[] = {1.0, 0.05, 0.0, 10.0, 0.5};  // ten times the steps of bg0, bg1, bg2, area, centre
+  for (int i = 1; i <= 5; ++i) EXPECT_NEAR(moves.at(i), expected[i - 1], kTraceTol * expected[i - 1]) << i;
+}
+
+TEST(RunLoop, AnAlStepIsRaisedToOnePercentOfItsValue) {
+  // A step of 0.01 on a value near 15 stays below 1 % even ten times longer.
+  Chain c("  5  centre     a   1.5200000E+01  5.0000E-02", "  5  centre     al  1.5200000E+01  1.0000E-02");
+  c.go();
+  const double centre = record("MMchain.dat", 1).at(6);  // the state at the first write interval
+  EXPECT_NEAR(record("move.dat", 1).at(5), centre / 100, kTraceTol * centre / 100);
+}
+
+// One step of the centre alone, from either side of the peak at 15.2: the
+// step (the same in both runs, from the same numbers) goes downhill from one
+// side and uphill from the other, where a temperature of 1e6 accepts it.
+TEST(RunLoop, OnlyAStepThatLowersTheChiSquareSetsTheBestState) {
+  int uphill = 0;
+  for (double start : {11.0, 19.5}) {
+    Chain c("    3000    1000", "       1       1");
+    FitParameters& p = c.run->params;
+    for (int k = 1; k <= 12; ++k) p.move(k) = k == 5 ? 0.05 : 0.0;
+    p.nfit = 1;
+    p.parfit(1) = 5;
+    p.par(5) = start;
+    c.run->settings.temp = 1e6;
+    c.go();
+    const ChainState& ch = c.run->chain;
+    if (ch.stepresult == kChiUp) {
+      ++uphill;
+      EXPECT_EQ(ch.parchimin(0), 1.0e10) << start;
+    } else {
+      EXPECT_EQ(ch.stepresult, kChiDown) << start;
+      EXPECT_EQ(ch.parchimin(0), ch.chisq(0)) << start;
+    }
+  }
+  EXPECT_EQ(uphill, 1);
 }
 
 TEST(RunLoop, BestStateIsTheLowestChiSquareReachedByADownhillStep) {

@@ -25,17 +25,6 @@ using Lines = std::vector<std::string>;
 // Grid values x1 + (j − 1)·dx carry a few roundings of order-one numbers, far below a wrong step or index.
 constexpr double kGridTol = 1e-12;
 
-// Lines "j 1 1 ..." for j = 1 ... count.
-std::string numbered(int count, int columns) {
-  std::string s;
-  for (int j = 1; j <= count; ++j) {
-    s += std::to_string(j);
-    for (int c = 1; c < columns; ++c) s += " 1";
-    s += '\n';
-  }
-  return s;
-}
-
 // A resolution file: a header, then x = -0.3, -0.2, ... with the given y.
 std::string resolution(const std::vector<double>& y) {
   std::ostringstream s;
@@ -142,35 +131,6 @@ TEST_F(DataRead, FitRangeAndSigmaStatistics) {
                      "   2.000000E+00   1.200000E+01  -1.000000E+00" + m, "", " **** Poisson distribution used ****"}));
 }
 
-TEST_F(DataRead, PointsAndConvolutionGridsEndAtFiveThousand) {
-  write_text("ok.dat", numbered(4999, 2));
-  write_text("edge.dat", numbered(5000, 2));
-  set(1, "ok.dat", "n", 0.0, 1e6, 101, 1.0);
-  set(2, "edge.dat", "n", 0.0, 4999.5, 101, 1.0);  // the 5000th point is beyond the range
-  ASSERT_EQ(read(), ReadOutcome::Done);
-  EXPECT_EQ(d().ndatin(1), 4999);
-  EXPECT_EQ(d().ndatin(2), 4999);
-  set(2, "edge.dat", "n", 0.0, 1e6, 101, 1.0);
-  EXPECT_THROW(read(), ProgramStop);
-  EXPECT_TRUE(shows({" ERROR: Final del fichero!!!!", " kfin too big or more then 10000 points", " Points read:  5000",
-                     " kmax= 5000.0"}, true));
-  d().opfit(2) = 0;  // only data set 1 from here on
-  // Option "c": N points reach N + N/2; 3333 -> 4999 fits, 3334 -> 5001 does not.
-  write_text("ok.dat", numbered(3333, 3));
-  set(1, "ok.dat", "c", 0.0, 1e6, 101, 1.0);
-  ASSERT_EQ(read(), ReadOutcome::Done);
-  write_text("big.dat", numbered(3334, 3));
-  set(1, "big.dat", "c", 0.0, 1e6, 101, 1.0);
-  EXPECT_NE(std::string(failure<IndexRangeError>().value().what())
-                .find("table xc, dimension 2, bounds -5000 to 5000, index 5001"),
-            std::string::npos);
-  // Option "cf": 4998 points and a kernel of half-width 3.
-  write_text("cf.dat", numbered(4998, 2));
-  write_text("r.dat", resolution({0, 1, 2, 9, 2, 1, 0, 0}));
-  set(1, "cf.dat", "cf", 0.0, 1e6, 101, 1.0, "r.dat", 0.3, -1.0);
-  EXPECT_THROW(read(), IndexRangeError);
-}
-
 TEST_F(DataRead, MalformedFilesAreInputErrorsNamingFileAndLine) {
   // The data file, the resolution file of option "cf", and the error's file, line and text.
   struct Case { const char *option; double s0; const char *data, *res, *file; int line; const char* expected; };
@@ -203,44 +163,6 @@ TEST_F(DataRead, MalformedFilesAreInputErrorsNamingFileAndLine) {
       EXPECT_NE(e->expected().find(c.expected), std::string::npos) << e->what();
     }
   }
-}
-
-TEST_F(DataRead, FatalConditionsPrintTheirMessagesAndStop) {
-  write_text("n.dat", "1 1\n2 2\n");
-  set(1, "n.dat", "n", 5.0, 10.0, 101, 1.0);
-  EXPECT_THROW(read(), ProgramStop);
-  EXPECT_TRUE(shows({" Number of points in function 0", " ERROR: this function contains no points!!!", " n.dat"}, true));
-
-  write_text("n.dat", kCfData);
-  write_text("r.dat", "only a header\n\n");
-  set(1, "n.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", 0.2, -1.0);
-  EXPECT_THROW(read(), ProgramStop);
-  EXPECT_TRUE(shows({" ERROR: this convolution function contains no points!", " r.dat"}, true));
-
-  write_text("n.dat", "1 1\n10 100\n");
-  set(1, "n.dat", "n", -1.0, 1000.0, 50, 0.1);
-  EXPECT_THROW(read(), ProgramStop);
-  EXPECT_TRUE(
-      shows({" **** CALCULATING logarithm for x and y ***", " ERROR: Incorrect Kin or Kfin", " -1.0 1000.0"}, true));
-
-  write_text("z.dat", "zvalues 11 1 2 3 4 5 6 7 8 9 10 11\n1 2\n");
-  set(1, "z.dat", "n", 0.0, 10.0, 101, 1.0);
-  EXPECT_THROW(read(), IndexRangeError);
-}
-
-TEST_F(DataRead, MissingFileOffersTheEditorOrStopsWithoutLeavingAFile) {
-  set(1, "missing.dat", "n", 0.0, 10.0, 101, 1.0);
-  s_.in.str("n\n");
-  EXPECT_THROW(read(), InputError);
-  EXPECT_FALSE(file_exists("missing.dat"));
-  EXPECT_EQ(lines_of(s_.out.str()),
-            (Lines{"", "", "missing.dat    does not exist!", "       Change filemiss ? (y/n)"}));
-  EXPECT_EQ(scratch_.fake_log(), "");
-  s_.in.clear();
-  s_.in.str("Y\n");
-  EXPECT_EQ(read(), ReadOutcome::Reread);
-  EXPECT_TRUE(shows({" edit p.par"}, true));
-  EXPECT_EQ(scratch_.fake_log(), "vim p.par\n");
 }
 
 TEST_F(DataRead, ThirdColumnIsShiftedAndMirroredOntoAnExtendedGrid) {
@@ -290,26 +212,6 @@ TEST_F(DataRead, ResolutionFileOriginAndHalfWidth) {
   }
   EXPECT_TRUE(shows({" First lines of van file: r.dat"}));
   EXPECT_TRUE(shows({" -0.3 9.0"}));  // echo of the first point line
-}
-
-TEST_F(DataRead, ConvfHoldsTheLastDataSetAndOneLineWithoutResolution) {
-  write_text("d.dat", kCfData);
-  write_text("r.dat", resolution({1, 2, 5, 9, 5, 2, 1}));
-  write_text("plain.dat", "1 1\n2 2\n");
-  set(1, "plain.dat", "n", 0.0, 10.0, 101, 1.0);
-  set(2, "d.dat", "cf", -1.0, 1.0, 101, 1.0, "r.dat", 0.2, -1.0);
-  ASSERT_EQ(read(), ReadOutcome::Done);
-  EXPECT_EQ(read_text("convf.dat"),  // xc = 0 + (-3)*0.1 in binary
-            " -2 -0.30000000000000004 2.0\n -1 -0.2 5.0\n 0 -0.1 9.0\n 1 0.0 5.0\n 2 0.1 2.0\n");
-
-  // A later plain set, and an unfitted "cf" set whose files are never opened.
-  set(3, "plain.dat", "n", 0.0, 10.0, 101, 1.0);
-  set(4, "missing.dat", "cf", -1.0, 1.0, 0, 1.0, "nowhere.dat", 0.2, -1.0);
-  d().ndatin(4) = 7;  // left over from an earlier reading
-  ASSERT_EQ(read(), ReadOutcome::Done);
-  EXPECT_EQ(read_text("convf.dat"), " 0 0.0 0.0\n");
-  EXPECT_EQ(d().ndatin(4), 0);
-  EXPECT_EQ(d().imaxconv(4), 0);
 }
 
 TEST_F(DataRead, DielectricModelsWorkInDecimalLogarithmsAndEachReadingStartsClean) {

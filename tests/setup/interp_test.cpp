@@ -80,36 +80,5 @@ TEST_F(Interp, ValuesLieOnTheChordsAndCoincidentPointsKeepTheirValue) {
   EXPECT_EQ(d().ndatin(1), 7);
 }
 
-TEST_F(Interp, SmallGridsOrFewPointsOnlyAnnounceAndZeroSaysNothing) {
-  set(1, kX, kX, 1, 5, -1.0, 2);  // grid too small
-  set(2, kX, kX, 1, 2, -1.0, 5);  // too few points in range
-  set(3, kX, kX, 1, 5, -1.0, 0);  // no interpolation
-  run_interp();
-  EXPECT_EQ(transcript(), (Lines{"Interpolating function:     1 in a grid with     2  points",
-                                 "Interpolating function:     2 in a grid with     5  points"}));
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(d().xi(i, 2), 1.0) << i;
-  EXPECT_EQ(d().ndatin(1), 5);
-  EXPECT_EQ(d().ndatin(2), 2);
-}
-
-TEST_F(Interp, ImpossibleGridsStop) {
-  // The first point read lies above the end of the range (unsorted), or on it.
-  for (double first : {5.0, 3.0}) {
-    s_.out.str("");
-    set(1, {first, 1, 2, 3}, {1, 1, 1, 1}, 2, 3, 0.0, 4);
-    EXPECT_THROW(run_interp(), ProgramStop);
-    EXPECT_TRUE(testing_support::has_lines(s_.out.str(),
-                                           {" ERROR INTERPOLATING", " max x must be greater that min x in file"}, true));
-  }
-  set(1, kX, kX, 1, 5, -1.0, 5001);
-  EXPECT_THROW(run_interp(), IndexRangeError);
-  // x = 0 ... 9 with the range 7, 8, 9: the grid 0, 3, 6 never passes kin = 6.5,
-  // so the range would start beyond the grid's end.
-  const std::vector<double> x = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-  set(1, x, x, 8, 3, 6.5, 3);
-  EXPECT_THROW(run_interp(), FatalError);
-  EXPECT_TRUE(testing_support::has_lines(s_.out.str(), {" func,imin,ndatin 1 8 -5"}, true));
-}
-
 }  // namespace
 }  // namespace zorvik

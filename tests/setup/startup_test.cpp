@@ -70,13 +70,5 @@ TEST(ChooseParameterFile, ArgumentsPromptsShortNamesAndFolders) {
   }
 }
 
-TEST(ChooseParameterFile, EndOfInputAtThePromptStopsWithAnError) {
-  testing_support::ScratchDir scratch;
-  testing_support::Screen s("missing.par\n");
-  RunSettings settings;
-  EXPECT_THROW(choose_parameter_file(s.con, {}, settings), FatalError);
-  EXPECT_EQ(s.out.str(), kPrompt + kMissing + kPrompt);
-}
-
 }  // namespace
 }  // namespace zorvik
