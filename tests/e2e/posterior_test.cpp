@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <memory>
-#include <random>
 #include <sstream>
 
 #include "analysis/end_of_run.h"
@@ -15,6 +14,7 @@
 #include "setup/data_file.h"
 #include "setup/param_file.h"
 #include "support/scratch.h"
+#include "support/straight_line.h"
 
 namespace zorvik {
 namespace {
@@ -26,21 +26,8 @@ TEST(Posterior, StraightLineFitRecoversTheAnalyticMeanAndOneSigmaLimits) {
   ScratchDir dir;
   constexpr int kPoints = 40;
   constexpr double kSigma = 1.0;
-  std::mt19937 rng(20261206);
-  std::normal_distribution<double> noise(0.0, kSigma);
-  std::ostringstream data;
-  double sx = 0, sy = 0, sxx = 0, sxy = 0;
-  for (int k = 1; k <= kPoints; ++k) {
-    const double x = k, y = 2.0 + 0.5 * x + noise(rng);
-    data << x << " " << y << "\n";
-    sx += x; sy += y; sxx += x * x; sxy += x * y;
-  }
-  write_text("line.dat", data.str());
   // Least squares: the posterior mean; (XᵀX)⁻¹σ²: the posterior covariance.
-  const double det = kPoints * sxx - sx * sx;
-  const double b = (kPoints * sxy - sx * sy) / det, a = (sy - b * sx) / kPoints;
-  const double sd_a = kSigma * std::sqrt(sxx / det), sd_b = kSigma * std::sqrt(kPoints / det);
-
+  const auto [a, b, sd_a, sd_b, corr] = testing_support::write_straight_line(20261206, kSigma, kPoints);
   std::ostringstream par;
   par << "line 0 0 1\nnomin\nline.dat n 0 fit.dat 0.0 100.0 100\nout.dat chi.dat\n1.0\n" << kSigma
       << "\n10\n200000 10000\n0 1 20.0 1.0 0.0\n0\n1 1.0 1.0 1.0\n0.4\n"

@@ -13,7 +13,6 @@
 #include <fstream>
 #include <memory>
 #include <numeric>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "setup/data_file.h"
 #include "setup/param_file.h"
 #include "support/scratch.h"
+#include "support/straight_line.h"
 
 namespace zorvik {
 namespace {
@@ -35,20 +35,7 @@ TEST(AdaptiveMetropolis, StraightLinePosteriorHasTheLeastSquaresMeansAndStandard
   constexpr int kPoints = 40;
   constexpr double kSigma = 1.0;
   constexpr int kCycles = 200000;
-  std::mt19937 rng(20261207);
-  std::normal_distribution<double> noise(0.0, kSigma);
-  std::ostringstream data;
-  double sx = 0, sy = 0, sxx = 0, sxy = 0;
-  for (int k = 1; k <= kPoints; ++k) {
-    const double x = k, y = 2.0 + 0.5 * x + noise(rng);
-    data << x << " " << y << "\n";
-    sx += x; sy += y; sxx += x * x; sxy += x * y;
-  }
-  write_text("line.dat", data.str());
-  const double det = kPoints * sxx - sx * sx;
-  const double b = (kPoints * sxy - sx * sy) / det, a = (sy - b * sx) / kPoints;
-  const double sd_a = kSigma * std::sqrt(sxx / det), sd_b = kSigma * std::sqrt(kPoints / det);
-  const double corr = -sx / std::sqrt(kPoints * sxx);
+  const auto [a, b, sd_a, sd_b, corr] = testing_support::write_straight_line(20261207, kSigma, kPoints);
   ASSERT_GT(a, 5 * sd_a);  // far from 0 and from the lower limit, as its log scale needs
 
   // Start steps ten times too small and the start a standard deviation off:
