@@ -8,9 +8,11 @@
 // The vector variants of exp in libmvec, named by the x86-64 vector function
 // ABI: "d" 256-bit (AVX2), "e" 512-bit (AVX-512), N unmasked, 4 or 8 lanes, one
 // vector argument.
+// Declared with the instruction sets they need, as the routines that call them
+// are, so that a compiler builds the rest of the program for the base ISA.
 extern "C" {
-__m256d _ZGVdN4v_exp(__m256d);
-__m512d _ZGVeN8v_exp(__m512d);
+__attribute__((target("avx2,fma"))) __m256d _ZGVdN4v_exp(__m256d);
+__attribute__((target("avx512f"))) __m512d _ZGVeN8v_exp(__m512d);
 }
 #define ZORVIK_VECTOR_EXP 1
 #endif
