@@ -17,7 +17,7 @@
 // steps. ess = retained steps / tau.
 //
 // chain.dat (written with --seed, for --combine): the thinned states of the whole
-// chain, burn-in included; the header lines "# steps N thinning m seed s
+// chain, burn-in included, at most kMaxChainFileStates of them; the header lines "# steps N thinning m seed s
 // parfile f", "# parameters i1 i2 …" and "# step chisq name1 name2 …", then one
 // line per state: the step after which it was taken, χ², the free parameters.
 #pragma once
@@ -31,6 +31,9 @@
 #include "sampler/chain_recorder.h"
 
 namespace zorvik {
+
+// The most states chain.dat holds (its thinning is then coarser than the recorder's).
+inline constexpr long long kMaxChainFileStates = 20000;
 
 struct ChainStatRow {
   int index = 0;     // parameter number; 0 the chi-square

@@ -113,6 +113,15 @@ void AdaptiveMetropolis::start(const Run& run) {
   for (int k = 0; k < d; ++k) factor[static_cast<size_t>(k * d + k)] = sd * sd0[static_cast<size_t>(k)];
 }
 
+void AdaptiveMetropolis::restart(long burn_steps) {
+  std::fill(mean.begin(), mean.end(), 0.0);
+  std::fill(m2.begin(), m2.end(), 0.0);
+  n = 0;
+  burn = burn_steps;
+  frozen = burn <= 0;
+  log_lambda = 0.0;
+}
+
 double AdaptiveMetropolis::propose(Run& run, const float* rnums, Console& con) {
   FitParameters& p = run.params;
   double* par = p.par.base();
@@ -126,6 +135,7 @@ double AdaptiveMetropolis::propose(Run& run, const float* rnums, Console& con) {
   }
   for (int k = 0; k < d; ++k) u[static_cast<size_t>(k)] = coordinate(k, par[index[static_cast<size_t>(k)]]);
   double log_hastings = 0.0;
+  bool refused = false;
   const double scale = std::exp(0.5 * log_lambda);
   for (int r = 0; r < d; ++r) {
     const size_t kr = static_cast<size_t>(r);
@@ -141,18 +151,21 @@ double AdaptiveMetropolis::propose(Run& run, const float* rnums, Console& con) {
       const double sign = old < 0.0 ? -1.0 : 1.0;
       double ulo, uhi;
       log_limits(sign, lo, hi, ulo, uhi);
-      mirror(unew, ulo, uhi);
+      if (refuse_outside) refused |= unew < ulo || unew > uhi;
+      else mirror(unew, ulo, uhi);
       par[i] = sign * std::exp(unew);
       if (hastings[kr]) log_hastings += unew - u[kr];
     } else {
-      mirror(unew, lo, hi);
+      if (refuse_outside) refused |= unew < lo || unew > hi;
+      else mirror(unew, lo, hi);
       par[i] = unew;
     }
+    if (refuse_outside) continue;
     if (par[i] > hi || par[i] < lo)
       con.record("(a20,i4,a,4f12.6)", "DANGER: step for par", i, " too big. Parold,par,parmin,parmax ", parold[i],
                  par[i], lo, hi);
   }
-  return log_hastings;
+  return refused ? -kInf : log_hastings;
 }
 
 void AdaptiveMetropolis::observe(const Run& run, double alpha) {

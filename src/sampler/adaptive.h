@@ -79,6 +79,15 @@ struct AdaptiveMetropolis {
   long burn = 0;               // steps of adaptation; then the covariance is frozen
   long n = 0;                  // states observed in this run
   bool frozen = false;
+  // The evidence ladder's rule at the limits: a step that takes any value
+  // outside its limits is refused (propose returns −∞) instead of mirrored.
+  // Mirroring one coordinate of a correlated Gaussian step is not a symmetric
+  // map: the reverse move needs the other coordinates' steps with their signs
+  // flipped, which a correlated Gaussian does not give with the same density.
+  // The bias is small where the chain rarely meets a limit, but the ladder's low
+  // rungs sample the whole box. Refusal keeps the proposal symmetric and the
+  // prior exactly uniform in the box. The ordinary run keeps its mirror.
+  bool refuse_outside = false;
   double log_lambda = 0.0;       // ln λ, the burn-in's extra scale of the step (below)
   std::vector<double> mean, m2;  // running mean and d×d sum of squared deviations (lower triangle used)
   std::vector<double> factor;    // lower Cholesky factor of the proposal covariance, d×d row-major
@@ -88,6 +97,13 @@ struct AdaptiveMetropolis {
   // Sets the run up from the current parameters: the coordinates, the start
   // steps, C_0, and the length of the adaptation (burn_fraction · ncycles).
   void start(const Run& run);
+
+  // Starts a new adaptation of `burn_steps` steps from the current proposal: the
+  // running covariance is emptied and λ returns to 1, but the factor learned so
+  // far is kept, so that the first t0 steps move with it rather than with C_0.
+  // The evidence ladder calls this at each rung, whose target differs little
+  // from the one below.
+  void restart(long burn_steps);
 
   // Proposes new values of every coordinate into run.params.par (mirrored at
   // the limits, with the mode's one-line warning when still outside) and

@@ -89,11 +89,15 @@ void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& co
   ch.ipchanged = 0;
 
   const double log_hastings = am.propose(run, rnums, con);
-  groups_master_wins(run.params);
-  order_relations(run.params);
-  compara_moved(run, ws);
+  // A proposal the evidence ladder refuses at the limits (−∞) is not evaluated.
+  const bool refused = log_hastings == -HUGE_VAL;
+  if (!refused) {
+    groups_master_wins(run.params);
+    order_relations(run.params);
+    compara_moved(run, ws);
+  }
   const double chi_old = chisqold[0];
-  const double chi_new = chisq[0];
+  const double chi_new = refused ? HUGE_VAL : chisq[0];
 
   bool accept = false;
   double alpha = 0.0;  // the acceptance probability

@@ -43,9 +43,10 @@ bool additive(const Word3& kind) { return kind_is(kind, "n") || kind_is(kind, "a
 
 // The proposal modes whose step is symmetric with respect to the prior measure
 // (uniform in v, or in log v for kind l), so that the tempered Metropolis rule
-// samples L^β·π. The adaptive proposal (varpar 3) belongs here once it is; its
-// own scale then adapts per rung in adapt_steps.
-bool ladder_proposal_known(int varpar) { return varpar == 0 || varpar == 1; }
+// samples L^β·π. The adaptive proposal (varpar 3) is symmetric in its
+// coordinates (ln v for kind l) and carries the Hastings factor that keeps the
+// prior of kind al uniform in v, so it samples the same prior.
+bool ladder_proposal_known(int varpar) { return varpar == 0 || varpar == 1 || varpar == 3; }
 
 // The length a step of parameter i may reach: the width of its range, in the
 // scale in which it steps. A step no longer than that is mirrored at most once,
@@ -94,7 +95,8 @@ std::string ladder_problem(const Run& run) {
   const RunSettings& s = run.settings;
   const FitParameters& p = run.params;
   if (!ladder_proposal_known(s.varpar))
-    return "The evidence needs varpar 0 (one parameter per step) or 1 (all parameters); the parameter file has " +
+    return "The evidence needs varpar 0 (one parameter per step), 1 (all parameters) or 3 (adaptive); the "
+           "parameter file has " +
            std::to_string(s.varpar) + ".";
   for (int k = 1; k <= p.nfit; ++k) {
     const int i = p.parfit(k);
@@ -188,8 +190,13 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   const double target = s.varpar == 1 ? kAllParametersTarget
                         : (s.convfactor > 0.0 && s.convfactor < 1.0 ? s.convfactor : kDefaultTarget);
   std::vector<int> proposed(static_cast<size_t>(kMaxPar) + 1), accepted(static_cast<size_t>(kMaxPar) + 1);
+  // The adaptive proposal learns its covariance over the same first tenth and is
+  // frozen for the sampled part, so that the samples come from a Markov chain.
+  AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
+  if (am != nullptr) am->restart(adapt);
   for (int j = 1; j <= adapt; ++j) {
-    changepar(run, ws, numbers(), con);
+    changepar(run, ws, numbers(), con, am);
+    if (am != nullptr) continue;
     const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(ch.ipchanged);
     ++proposed[slot];
     if (moved()) ++accepted[slot];
@@ -204,7 +211,7 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   std::vector<double> lnl(static_cast<size_t>(r.sampled));
   int naccepted = 0;
   for (int j = 0; j < r.sampled; ++j) {
-    changepar(run, ws, numbers(), con);
+    changepar(run, ws, numbers(), con, am);
     if (moved()) ++naccepted;
     lnl[static_cast<size_t>(j)] = log_likelihood(run);
     if (sink) sink(run, rung_index);
@@ -293,8 +300,14 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
     throw FatalError("The chi-square of the starting parameters is not a finite number. Change the start values.");
 
   Ranlux ranlux(con);
-  ranlux.rluxgo(kLuxury, kSeed, 0, 0);
-  LadderStream rng{ranlux, {}, 0};
+  // --seed N starts the generator from N, as in the ordinary run: ladders with
+  // different seeds give independent estimates.
+  ranlux.rluxgo(kLuxury, s.seed > 0 ? static_cast<int>(s.seed) : kSeed, 0, 0);
+  LadderStream rng{ranlux, {}, 0, {}};
+  if (s.varpar == 3) {
+    rng.adaptive.start(run);
+    rng.adaptive.refuse_outside = true;
+  }
 
   const std::vector<double> betas = ladder_betas(kLadderRungs);
   const int nrungs = kLadderRungs + 1;

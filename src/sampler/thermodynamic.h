@@ -40,6 +40,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/adaptive.h"
 #include "sampler/ranlux.h"
 
 namespace zorvik {
@@ -91,7 +92,9 @@ double log_likelihood(const Run& run);
 // evenly by the rungs, the generator seeded as the ordinary run seeds it. Each
 // rung spends its first tenth adapting the steps of the free parameters toward
 // the acceptance factor (each step at most the parameter's range, in log v for
-// kind l), then samples with the steps fixed. Prints one line per rung. Leaves
+// kind l), or with varpar 3 learning the covariance of the adaptive proposal
+// afresh (starting from the one learned on the rung below), then samples with
+// the steps fixed. Prints one line per rung. Leaves
 // the run at the last state of the β = 1 rung, with the adapted steps.
 EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con,
                                            const LadderSink& sink = nullptr);
@@ -103,6 +106,7 @@ struct LadderStream {
   Ranlux& ranlux;
   std::vector<float> rvec;
   size_t next = 0;
+  AdaptiveMetropolis adaptive;  // varpar 3: the proposal, carried from rung to rung
 };
 LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
                     int steps, int rung_index, const LadderSink& sink);

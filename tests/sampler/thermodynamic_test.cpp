@@ -48,7 +48,7 @@ TEST(LadderPrior, BetaZeroSamplesUniformAndLogUniformPriors) {
   };
   Ranlux ranlux(con);
   ranlux.rluxgo(4, 314159265, 0, 0);
-  LadderStream rng{ranlux, {}, 0};
+  LadderStream rng{ranlux, {}, 0, {}};
   run_rung(*run, ws, con, rng, 0.0, 0.0, 200000, 0, sink);
   // Bound: the 99.99 % point of chi-square with 19 degrees of freedom (48),
   // doubled for the correlation left between consecutive values once a step has
