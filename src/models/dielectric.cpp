@@ -210,8 +210,6 @@ bool plcc1cc2_batch(const ModelEnv&, int, const double* x, double* y, int n, dou
 
 // ---- whole-curve models -----------------------------------------------------
 
-int min_curve_points(int opfit) { return opfit == 52 ? 1 : 3; }
-
 WholeCurve::WholeCurve() = default;
 
 void WholeCurve::prepare(const double* logf, int n) {

@@ -52,7 +52,7 @@
 
 #include "core/capacity.h"
 #include "core/table.h"
-#include "models/catalogue.h"
+#include "models/model_api.h"
 
 namespace zorvik {
 
@@ -77,10 +77,6 @@ bool plcc1cc2_batch(const ModelEnv& env, int i, const double* x, double* y, int 
 // also kept in env.curve->epscalc.
 template <int Model>
 bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-
-// Fewest points a whole-curve fit range needs: the inversion takes its step
-// from the second and third frequencies.
-int min_curve_points(int opfit);
 
 // The whole-curve spectrum and everything it keeps between evaluations.
 //
