@@ -122,8 +122,8 @@ const ModelInfo kCatalogue[] = {
      .conv_first_slot = 1, .reads = {.shared = {{1, 5}}, .bases = {5, 14, 23}}, .help = "111: diffusion"},
     // Background, R, Dr, D, τ, β; area, centre.
     {.number = 112, .routine = "difrot", .family = kSimple, .plain = &difrot_batch, .last_slot = kDiffusionSets,
-     .conv_first_slot = 1, .needs_q = true, .reads = {.shared = {{1, 6}, {25, 26}}, .bases = {6, 15}},
-     .help = "112: diff+ROT iso(tau=0), +jumps(tau.ne.0)"},
+     .conv_first_slot = 1, .needs_q = true,
+     .reads = {.shared = {{1, 6}, {25, 26}}, .bases = {6, 15}}, .help = "112: diff+ROT iso(tau=0), +jumps(tau.ne.0)"},
     // Background, R, Dr, D, r; area, centre.
     {.number = 113, .routine = "difrota", .family = kSimple, .plain = &difrota_batch, .last_slot = kDiffusionSets,
      .conv_first_slot = 1, .needs_q = true, .reads = {.shared = {{1, 6}, {25, 25}}, .bases = {6, 15}},

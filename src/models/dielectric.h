@@ -74,7 +74,7 @@ bool hncct_batch(const ModelEnv& env, int i, const double* x, double* y, int n, 
 bool hncc1cc2t_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 bool plcc1cc2_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 // Models 50 … 52 on data set 1 (env.curve holds their tables): y = log10 ε'',
-// also kept in env.curve->epscalc.
+// also kept in env.curve->epscalc; no value (false) for any other data set.
 template <int Model>
 bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 
