@@ -19,6 +19,7 @@
 #include "core/files.h"
 #include "core/free_format.h"
 #include "core/table.h"
+#include "models/catalogue.h"
 #include "output/peaks_file.h"
 #include "output/plot_scripts.h"
 #include "output/result_files.h"
@@ -93,7 +94,7 @@ PlotRequest request(int kind) {
 void show_chi(const Run& run, Console& con) {
   con.line("Averaged chisq:  ", run.chain.chisq(0));
   for (int i = 1; i <= run.settings.nfunc; ++i)
-    if (run.data.opfit(i) > 0) con.record("(a6,i3,2x,a7,es12.6)", "File: ", i, "chisq :", run.chain.chisq(i));
+    if (is_fitted(run.data.opfit(i))) con.record("(a6,i3,2x,a7,es12.6)", "File: ", i, "chisq :", run.chain.chisq(i));
 }
 
 // "showmol": the molecule geometry, then the viewer on the file the models wrote
@@ -350,13 +351,14 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
     if (npeaks == 0) con.line("PUIT! there is no peak defined in par file");
     peaks(n, run, ws, con);
     // The dielectric sums have scripts with their named terms; other models
-    // number their peaks.
-    const int model = run.data.opfit(n);
-    if (model == 53 || model == 56) q.kind = 20;
-    if (model == 54 || model == 55) q.kind = 21;
-    if (model == 57) q.kind = 22;
+    // number their peaks, except the whole-curve spectra, which have none.
+    const ModelInfo* model = find_model(run.data.opfit(n));
+    const PeakScript script = model ? model->peak_script : PeakScript::numbered;
+    if (script == PeakScript::hn_cc1_cc2) q.kind = 20;
+    if (script == PeakScript::hn_cc) q.kind = 21;
+    if (script == PeakScript::pl_cc1_cc2) q.kind = 22;
     if (q.kind != 1) plot(q, run, con);
-    if (model < 50 || model > 60) {
+    if (script == PeakScript::numbered) {
       q.kind = 100 + npeaks;
       plot(q, run, con);
     }

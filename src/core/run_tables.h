@@ -35,7 +35,7 @@ struct RunSettings {
   int interactive = 0;  // 0 batch, 1 dialog, 2 batch + convergence stop, 3 dialog + stop
   int plt = 0;          // 0 read existing plot scripts, 1 write them
   int nfunc = 0;        // data-set slots in use
-  int nfitfunc = 0;     // derived: data sets with opfit > 0
+  int nfitfunc = 0;     // derived: data sets with a model (opfit not 0)
   Name40 chifile;       // chi-square trace file
   double temp = 0.0;    // chain temperature
   int npar = 0;

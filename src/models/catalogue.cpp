@@ -7,6 +7,7 @@
 #include "models/diffusion.h"
 #include "models/molecular.h"
 #include "models/lineshapes.h"
+#include "models/vector_shapes.h"
 
 namespace zorvik {
 
@@ -40,7 +41,14 @@ bool gaussl_batch(const ModelEnv& /*env*/, int /*i*/, const double* __restrict x
 }
 
 
-constexpr int kAny = kMaxFunc;
+constexpr auto kMolecular = ModelFamily::molecular;
+constexpr auto kDielectric = ModelFamily::dielectric;
+constexpr auto kSimple = ModelFamily::simple;
+
+// The molecules: the scale and the geometry in both curves, the S(q)
+// background p8 … p14 only in data set 1 and the g(r) background p2 … p7 only
+// in data set 2.
+constexpr ParamBlocks kMoleculeReads{.shared = {{1, 1}, {15, kMaxPar}}, .slot_only = {{8, 14}, {2, 7}}};
 
 // Slots: the molecular structure factor lives in data set 1 and the radial
 // distribution in data set 2 (only the latter can be convolved); the whole-curve
@@ -49,43 +57,118 @@ constexpr int kAny = kMaxFunc;
 // 5 (blocks of five), 9 (diffusion, rotation, stretched exponential) and 10
 // (temperature-dependent dielectric models, blocks of ten).
 const ModelInfo kCatalogue[] = {
-    {1, &molecule_batch<1>, "sq11/rdf11", 1, 2, true, 2},
-    {2, &molecule_batch<2>, "sq12/rdf12", 1, 2, true, 2},
-    {3, &molecule_batch<3>, "sqbzp/rdfbzp", 1, 2, true, 2},
-    {4, &molecule_batch<4>, "sqccl4/rdfccl4", 1, 2, true, 2},
-    {5, &molecule_batch<5>, "sqtransh/rdftransh", 1, 2, true, 2},
-    {6, &molecule_batch<6>, "sqtransd/rdftransd", 1, 2, true, 2},
-    {50, &dielimg_batch<50>, "dielimg", 1, 1, false, 0},
-    {51, &dielimg_batch<51>, "dielimg", 1, 1, false, 0},
-    {52, &dielimg_batch<52>, "dielimg", 1, 1, false, 0},
-    {53, &hncc1cc2_batch, "hncc1cc2", 1, kAny, false, 0},
-    {54, &hncc_batch, "hncc", 1, kAny, false, 0},
-    {55, &hncct_batch, "hncct", 1, kDielectricSets, false, 0},
-    {56, &hncc1cc2t_batch, "hncc1cc2t", 1, kDielectricSets, false, 0},
-    {57, &plcc1cc2_batch, "plcc1cc2", 1, kAny, false, 0},
-    {100, &batch<poli>, "poli", 1, kAny, true, 1},
-    {101, &gauss_batch, "gauss", 1, kAny, true, 1},
-    {102, &gaussl_batch, "gaussl", 1, kAny, true, 1},
-    {103, &batch<lorentz>, "lorentz", 1, kAny, true, 1},
-    {110, &batch<l2>, "l2", 1, 5, true, 1},
-    {111, &dif_batch, "dif", 1, 9, true, 1},
-    {112, &difrot_batch, "difrot", 1, 9, true, 1},
-    {113, &difrota_batch, "difrota", 1, 9, true, 1},
-    {114, &batch<kww>, "kww", 1, 9, true, 1},
-    {115, &batch<lll>, "lll", 1, kAny, true, 1},
-    {116, &batch<gll>, "gll", 1, kAny, true, 1},
-    {117, &batch<kink>, "kink", 1, 5, true, 1},
-    {118, &dif1conf_batch, "dif1conf", 1, 9, true, 1},
-    {119, &dif2conf_batch, "dif2conf", 1, 9, true, 1},
-    {120, &difrotconf_batch, "difrotconf", 1, 9, true, 1},
-    {121, &flowrot_batch, "flowrot", 1, 9, true, 1},
-    {122, &batch<dll>, "dll", 1, kAny, true, 1},
-    {123, &batch<gvv>, "gvv", 1, kAny, true, 1},
-    {124, &batch<sebtest>, "sebtest", 1, kAny, true, 1},
-    {125, &batch<lxlxl>, "lxlxl", 1, kAny, true, 1},
+    {.number = 1, .routine = "sq11/rdf11", .family = kMolecular, .plain = &molecule_batch<1>, .last_slot = 2,
+     .conv_first_slot = 2, .reads = kMoleculeReads, .help = "1: FREON11"},
+    {.number = 2, .routine = "sq12/rdf12", .family = kMolecular, .plain = &molecule_batch<2>, .last_slot = 2,
+     .conv_first_slot = 2, .reads = kMoleculeReads, .help = "2: FREON12"},
+    {.number = 3, .routine = "sqbzp/rdfbzp", .family = kMolecular, .plain = &molecule_batch<3>, .last_slot = 2,
+     .conv_first_slot = 2, .reads = kMoleculeReads, .help = "3: BZP"},
+    {.number = 4, .routine = "sqccl4/rdfccl4", .family = kMolecular, .plain = &molecule_batch<4>, .last_slot = 2,
+     .conv_first_slot = 2, .reads = kMoleculeReads, .help = "4: CCl4"},
+    {.number = 5, .routine = "sqtransh/rdftransh", .family = kMolecular, .plain = &molecule_batch<5>,
+     .last_slot = 2, .conv_first_slot = 2, .reads = kMoleculeReads},
+    {.number = 6, .routine = "sqtransd/rdftransd", .family = kMolecular, .plain = &molecule_batch<6>,
+     .last_slot = 2, .conv_first_slot = 2, .reads = kMoleculeReads},
+    // Numbers reserved for molecules that have none: the reader refuses them
+    // (no routine), and the writers treat them as the molecular numbers they
+    // were kept for. The result files count 1 … 10 as molecular (the RDF
+    // column), the convolved radial form only 1 … 9.
+    {.number = 7, .routine = "", .family = kMolecular, .plain = nullptr, .last_slot = 2, .conv_first_slot = 2,
+     .reads = kMoleculeReads},
+    {.number = 8, .routine = "", .family = kMolecular, .plain = nullptr, .last_slot = 2, .conv_first_slot = 2,
+     .reads = kMoleculeReads},
+    {.number = 9, .routine = "", .family = kMolecular, .plain = nullptr, .last_slot = 2, .conv_first_slot = 2,
+     .reads = kMoleculeReads},
+    {.number = 10, .routine = "", .family = kMolecular, .plain = nullptr, .last_slot = 2},
+
+    // The whole-curve models: the loss inversion takes its step from the second
+    // and third frequencies (model 52 has no inversion).
+    {.number = 50, .routine = "dielimg", .family = kDielectric, .plain = &dielimg_batch<50>, .last_slot = 1,
+     .whole_curve = true, .min_points = 3, .peak_script = PeakScript::none,
+     .help = "50: HN+CC Williams ansatz (better NOT to use it"},
+    {.number = 51, .routine = "dielimg", .family = kDielectric, .plain = &dielimg_batch<51>, .last_slot = 1,
+     .whole_curve = true, .min_points = 3, .peak_script = PeakScript::none, .help = "51: HN+gauss Williams ansatz "},
+    {.number = 52, .routine = "dielimg", .family = kDielectric, .plain = &dielimg_batch<52>, .last_slot = 1,
+     .whole_curve = true, .min_points = 1, .peak_script = PeakScript::none, .help = "52: HN+CC"},
+    {.number = 53, .routine = "hncc1cc2", .family = kDielectric, .plain = &hncc1cc2_batch,
+     .peak_columns = "HN  CC1 CC2", .peak_script = PeakScript::hn_cc1_cc2},
+    {.number = 54, .routine = "hncc", .family = kDielectric, .plain = &hncc_batch, .peak_columns = "HN  CC",
+     .peak_script = PeakScript::hn_cc},
+    // VFT and Arrhenius laws; strengths and shapes in blocks of ten.
+    {.number = 55, .routine = "hncct", .family = kDielectric, .plain = &hncct_batch, .last_slot = kDielectricSets,
+     .reads = {.shared = {{1, 5}}, .bases = {5, 15, 25, 35, 45}}, .peak_columns = "HN  CC",
+     .peak_script = PeakScript::hn_cc},
+    {.number = 56, .routine = "hncc1cc2t", .family = kDielectric, .plain = &hncc1cc2t_batch,
+     .last_slot = kDielectricSets, .reads = {.shared = {{1, 5}, {76, 77}}, .bases = {5, 15, 25, 35, 45, 55, 65}},
+     .peak_script = PeakScript::hn_cc1_cc2},
+    {.number = 57, .routine = "plcc1cc2", .family = kDielectric, .plain = &plcc1cc2_batch,
+     .peak_columns = "PL  CC1 CC2", .peak_script = PeakScript::pl_cc1_cc2},
+
+    {.number = 100, .routine = "poli", .family = kSimple, .plain = &batch<poli>, .conv_first_slot = 1,
+     .help = "100: Polynomial (9 degree)"},
+    {.number = 101, .routine = "gauss", .family = kSimple, .plain = &gauss_batch, .vector = &gauss_vector,
+     .conv_first_slot = 1, .help = "101: 3 Gaussian+quadratic bckg "},
+    {.number = 102, .routine = "gaussl", .family = kSimple, .plain = &gaussl_batch, .vector = &gaussl_vector,
+     .conv_first_slot = 1, .help = "102: 3 Gaussian+log(quadratic bckg) "},
+    // Five Lorentzians read p1 … p18 and nothing else.
+    {.number = 103, .routine = "lorentz", .family = kSimple, .plain = &batch<lorentz>, .conv_first_slot = 1,
+     .required_npar = 18, .npar_message = "Are you sure that you are fitting lorentzians???",
+     .help = "103: 5 lorentzians+quadratic bckg"},
+    // Background; area, width, two Lorentzian widths, centre.
+    {.number = 110, .routine = "l2", .family = kSimple, .plain = &batch<l2>, .last_slot = 5, .conv_first_slot = 1,
+     .reads = {.shared = {{1, 3}}, .bases = {3, 8, 13, 18, 23}}, .help = "110: 2 norm lorentz+quadratic bckg"},
+    // Background, Γ0, D; area, fraction, centre.
+    {.number = 111, .routine = "dif", .family = kSimple, .plain = &dif_batch, .last_slot = kDiffusionSets,
+     .conv_first_slot = 1, .reads = {.shared = {{1, 5}}, .bases = {5, 14, 23}}, .help = "111: diffusion"},
+    // Background, R, Dr, D, τ, β; area, centre.
+    {.number = 112, .routine = "difrot", .family = kSimple, .plain = &difrot_batch, .last_slot = kDiffusionSets,
+     .conv_first_slot = 1, .needs_q = true,
+     .reads = {.shared = {{1, 6}, {25, 26}}, .bases = {6, 15}}, .help = "112: diff+ROT iso(tau=0), +jumps(tau.ne.0)"},
+    // Background, R, Dr, D, r; area, centre.
+    {.number = 113, .routine = "difrota", .family = kSimple, .plain = &difrota_batch, .last_slot = kDiffusionSets,
+     .conv_first_slot = 1, .needs_q = true, .reads = {.shared = {{1, 6}, {25, 25}}, .bases = {6, 15}},
+     .help = "113: diff+ROT anisot(tau=0)"},
+    // Time scale; exponent.
+    {.number = 114, .routine = "kww", .family = kSimple, .plain = &batch<kww>, .vector = &kww_vector,
+     .last_slot = kDiffusionSets, .conv_first_slot = 1, .reads = {.shared = {{1, 1}}, .bases = {9}},
+     .help = "114: Kohlrausch KWW"},
+    {.number = 115, .routine = "lll", .family = kSimple, .plain = &batch<lll>, .conv_first_slot = 1,
+     .help = "115: 3 lorentz"},
+    {.number = 116, .routine = "gll", .family = kSimple, .plain = &batch<gll>, .vector = &gll_vector,
+     .conv_first_slot = 1, .help = "116: 1 gauss + 2 lorentz"},
+    {.number = 117, .routine = "kink", .family = kSimple, .plain = &batch<kink>, .last_slot = 5, .conv_first_slot = 1,
+     .help = "117: kink"},
+    {.number = 118, .routine = "dif1conf", .family = kSimple, .plain = &dif1conf_batch, .last_slot = kDiffusionSets,
+     .conv_first_slot = 1, .reads = {.shared = {{1, 5}}, .bases = {5, 14, 23}},
+     .help = "118: difusion + confined motion"},
+    // Background, Γ1, Γ2, D; area, two fractions, centre.
+    {.number = 119, .routine = "dif2conf", .family = kSimple, .plain = &dif2conf_batch, .last_slot = kDiffusionSets,
+     .conv_first_slot = 1, .reads = {.shared = {{1, 6}}, .bases = {6, 15, 24, 33}},
+     .help = "119: difusion + 2 confined motions"},
+    // Background, R, Dr, Γc, D; area, fraction, centre.
+    {.number = 120, .routine = "difrotconf", .family = kSimple, .plain = &difrotconf_batch,
+     .last_slot = kDiffusionSets, .conv_first_slot = 1, .needs_q = true,
+     .reads = {.shared = {{1, 7}}, .bases = {7, 16, 25}}, .help = "120: difusion + rotation + confined motion"},
+    {.number = 121, .routine = "flowrot", .family = kSimple, .plain = &flowrot_batch, .last_slot = kDiffusionSets,
+     .conv_first_slot = 1, .needs_q = true, .reads = {.shared = {{1, 6}, {25, 26}}, .bases = {6, 15}},
+     .help = "121: flow + rotation"},
+    {.number = 122, .routine = "dll", .family = kSimple, .plain = &batch<dll>, .conv_first_slot = 1,
+     .help = "122: delta + 2 lorentz"},
+    {.number = 123, .routine = "gvv", .family = kSimple, .plain = &batch<gvv>, .vector = &gvv_vector,
+     .conv_first_slot = 1, .help = "123: Gauss (x) 2 internal (Lor)"},
+    {.number = 124, .routine = "sebtest", .family = kSimple, .plain = &batch<sebtest>, .conv_first_slot = 1,
+     .help = "124: testing"},
+    {.number = 125, .routine = "lxlxl", .family = kSimple, .plain = &batch<lxlxl>, .conv_first_slot = 1,
+     .help = "125: Lor (x) 2 internal (Lor)"},
 };
 
+void set_range(ParamSet& s, ParamRange r) {
+  for (int k = r.first; k <= r.last; ++k) s.set(static_cast<size_t>(k));
+}
+
 }  // namespace
+
+std::span<const ModelInfo> model_catalogue() { return kCatalogue; }
 
 const ModelInfo* find_model(int number) {
   for (const ModelInfo& m : kCatalogue)
@@ -93,67 +176,41 @@ const ModelInfo* find_model(int number) {
   return nullptr;
 }
 
-namespace {
+bool in_family(int number, ModelFamily family) {
+  const ModelInfo* m = find_model(number);
+  return m && m->family == family;
+}
 
-// Shared parameters first … last plus up to two single ones, and the block
-// entries base + i of data set i.
-struct Blocks {
-  int first, last;
-  int single[2];
-  int bases[7];
-};
-
-ParamSet blocks_of(const Blocks& b, int i) {
+ParamSet model_reads(const ModelInfo& m, int i) {
   ParamSet s;
-  for (int k = b.first; k <= b.last; ++k) s.set(static_cast<size_t>(k));
-  for (int k : b.single)
-    if (k > 0) s.set(static_cast<size_t>(k));
-  for (int base : b.bases)
+  for (const ParamRange r : m.reads.shared) set_range(s, r);
+  for (int base : m.reads.bases)
     if (base > 0 && base + i <= kMaxPar) s.set(static_cast<size_t>(base + i));
+  if (i == 1 || i == 2) set_range(s, m.reads.slot_only[i - 1]);
   return s;
 }
 
-}  // namespace
-
 ParamSet model_reads(int number, int i) {
-  ParamSet s;
-  switch (number) {
-    case 55:  // VFT and Arrhenius laws; strengths and shapes in blocks of ten
-      return blocks_of({1, 5, {0, 0}, {5, 15, 25, 35, 45}}, i);
-    case 56:
-      return blocks_of({1, 5, {76, 77}, {5, 15, 25, 35, 45, 55, 65}}, i);
-    case 110:  // background; area, width, two Lorentzian widths, centre
-      return blocks_of({1, 3, {0, 0}, {3, 8, 13, 18, 23}}, i);
-    case 111:  // background, Γ0, D; area, fraction, centre
-    case 118:
-      return blocks_of({1, 5, {0, 0}, {5, 14, 23}}, i);
-    case 112:  // background, R, Dr, D, τ, β; area, centre
-    case 121:
-      return blocks_of({1, 6, {25, 26}, {6, 15}}, i);
-    case 113:  // background, R, Dr, D, r; area, centre
-      return blocks_of({1, 6, {25, 0}, {6, 15}}, i);
-    case 114:  // time scale; exponent
-      return blocks_of({1, 1, {0, 0}, {9}}, i);
-    case 119:  // background, Γ1, Γ2, D; area, two fractions, centre
-      return blocks_of({1, 6, {0, 0}, {6, 15, 24, 33}}, i);
-    case 120:  // background, R, Dr, Γc, D; area, fraction, centre
-      return blocks_of({1, 7, {0, 0}, {7, 16, 25}}, i);
-    default:
+  if (const ModelInfo* m = find_model(number)) return model_reads(*m, i);
+  return ParamSet().set();
+}
+
+const char* family_heading(ModelFamily family) {
+  switch (family) {
+    case ModelFamily::dielectric:
+      return "from 50 to 60 dielectric functions";
+    case ModelFamily::simple:
+      return "from 100 on simple functions";
+    case ModelFamily::molecular:
       break;
   }
-  s.set();
-  // The molecules: the scale and the geometry in both curves, the g(r)
-  // background only in data set 2 and the S(q) background only in data set 1.
-  if (number >= 1 && number <= 9 && (i == 1 || i == 2)) {
-    for (int k = i == 1 ? 2 : 8; k <= (i == 1 ? 7 : 14); ++k) s.reset(static_cast<size_t>(k));
-  }
-  return s;
+  return nullptr;
 }
 
 std::string model_slot_problem(int number, int slot, const std::string& option) {
   const ModelInfo* m = find_model(number);
-  if (!m) return "model " + std::to_string(number) + " is not in the catalogue of models (see \"hf\")";
-  if (slot < m->first_slot || slot > m->last_slot) {
+  if (!m || !m->plain) return "model " + std::to_string(number) + " is not in the catalogue of models (see \"hf\")";
+  if (!m->evaluates_in(slot)) {
     if (m->first_slot == m->last_slot)
       return "model " + std::to_string(number) + " is evaluated only in data set " + std::to_string(m->first_slot);
     if (m->first_slot == 1 && m->last_slot == 2)
@@ -162,7 +219,7 @@ std::string model_slot_problem(int number, int slot, const std::string& option) 
            std::to_string(m->last_slot) + " only";
   }
   const bool convolved = option == "c" || option == "cf";
-  if (convolved && (!m->convolvable || slot < m->conv_first_slot))
+  if (convolved && !m->convolvable_in(slot))
     return "model " + std::to_string(number) + " cannot be convolved in data set " + std::to_string(slot) +
            " (option \"" + option + "\"); use another option word, for example \"n\"";
   return "";

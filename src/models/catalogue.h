@@ -1,58 +1,34 @@
-// The model catalogue: which model numbers select a routine (and that routine),
-// in which data-set slots and up to which data-set index they evaluate, and
-// whether the convolution with the resolution function applies. The parameter-file reader
-// uses it to refuse a model that would silently evaluate nothing; the dispatcher
-// selects routines by the same numbers.
+// The model catalogue: one descriptor per model number (model_api.h says what a
+// descriptor holds). The parameter-file reader uses it to refuse a model that
+// would silently evaluate nothing, the dispatcher to select routines, and the
+// writers, the interpreter and the help to ask what a model is.
 #pragma once
 
-#include <bitset>
+#include <span>
 #include <string>
 
-#include "core/capacity.h"
+#include "models/model_api.h"
 
 namespace zorvik {
 
-class Console;
-class WholeCurve;
+// Every descriptor, in increasing model number.
+std::span<const ModelInfo> model_catalogue();
 
-// What a model may read besides x and the parameters: the z values of its data
-// set (z[k] = z(i, k), k = 1 … 10: the temperature, the momentum transfer) and
-// the console, for the numerical routines that report trouble and wait.
-struct ModelEnv {
-  const double* z = nullptr;
-  Console* con = nullptr;
-  // The tables and cache of the whole-curve dielectric models (models 50 … 52).
-  WholeCurve* curve = nullptr;
-};
+// The descriptor of a model number, or nullptr when it has none. Only a
+// descriptor with a routine (`plain`) makes a model that can be fitted.
+const ModelInfo* find_model(int number);
 
-// Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,
-// writing nothing, when the model has no value for this data set. `p` is the
-// parameter vector with p[k] = pk (k = 1 … 100); only the broken-line model writes
-// into it.
-using BatchModel = bool (*)(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+// True when model `number` is in the catalogue and belongs to `family`.
+bool in_family(int number, ModelFamily family);
 
-struct ModelInfo {
-  int number;
-  BatchModel plain;      // the routine over a range of points, unconvolved
-  const char* routine;   // name of the model routine (for slot 2 of the molecules: slot 1 / slot 2)
-  int first_slot;        // data-set slots in which the routine evaluates
-  int last_slot;
-  bool convolvable;      // the "c"/"cf" options convolve it (in the slots where it applies)
-  int conv_first_slot;   // first slot in which the convolution applies
-};
-
-// A set of parameter numbers 1 … 100.
-using ParamSet = std::bitset<kMaxPar + 1>;
-
-// The parameters model `number` reads when it evaluates data set i: shared
-// parameters and that data set's own block entries (for the models fitted to
-// several data sets with per-set blocks), S(q) or g(r) terms (molecules), and
-// every parameter for the others. A data set whose parameters did not move
-// keeps its chi-square.
+// The parameters model `m` reads when it evaluates data set i (see ParamBlocks).
+ParamSet model_reads(const ModelInfo& m, int i);
+// The same by model number; every parameter for a number without a descriptor.
 ParamSet model_reads(int number, int i);
 
-// The catalogue entry of a model number, or nullptr when the number selects no routine.
-const ModelInfo* find_model(int number);
+// The line the help prints before the first advertised model of a family
+// (nullptr: none).
+const char* family_heading(ModelFamily family);
 
 // Empty when model `number` evaluates in data set `slot` with the file option
 // `option` ("c", "cf" or any other word); otherwise the reason it cannot, as a

@@ -58,14 +58,11 @@ inline double point_sum(const double* __restrict g, const double* __restrict w, 
 // The grid step Δ = |xc(i, 2) − xc(i, 1)|.
 double grid_step(int i, const FitFunctions& d) { return std::fabs(d.xc(i, 2) - d.xc(i, 1)); }
 
-// Δ·S turned into the model value by model number (y unchanged for the
-// numbers without a convolved form).
-inline void finish(double step, double sum, int opfit, double x, const double* par, double& y) {
+// Δ·S turned into the model value: a radial distribution gets back its factor
+// x and its background.
+inline void finish(double step, double sum, bool rdf, double x, const double* par, double& y) {
   const double c = step * sum;
-  if (opfit > 10)
-    y = c;
-  else if (opfit >= 1 && opfit <= 9)
-    y = c * x + background_polynomial(x, par);
+  y = rdf ? c * x + background_polynomial(x, par) : c;
 }
 
 // The kernel indices −n … n and the buffer indices first−n … last+n.
@@ -129,20 +126,17 @@ void kernel_sums(const double* g, const double* m, int n, int count, double* s) 
   kernel_sums_narrow(g, m, n, count, s);
 }
 
-void conv(int i, const ConvGrid& yconv, int j, const FitFunctions& d, double& y, const double* par, int opfit) {
+void conv(int i, const ConvGrid& yconv, int j, const FitFunctions& d, double& y, const double* par, bool rdf) {
   const int n = d.imaxconv(i);
   check_sum_range(n, j, j);
   const double sum = point_sum(yconv.base() + (j - n), d.mi.row(i) + n, 2 * n + 1);
-  const double x = opfit >= 1 && opfit <= 9 ? d.xc(i, j) : 0.0;
-  finish(grid_step(i, d), sum, opfit, x, par, y);
+  const double x = rdf ? d.xc(i, j) : 0.0;
+  finish(grid_step(i, d), sum, rdf, x, par, y);
 }
 
 void conv_range(int i, const ConvGrid& yconv, int first, int count, const FitFunctions& d,
-                Table<double, 1, kMaxPoints>& out, const double* par, int opfit) {
+                Table<double, 1, kMaxPoints>& out, const double* par, bool rdf) {
   if (count <= 0) return;
-  const bool simple = opfit > 10;
-  const bool molecular = opfit >= 1 && opfit <= 9;
-  if (!simple && !molecular) return;
   const int last = first + count - 1;
   const int n = d.imaxconv(i);
   check_sum_range(n, first, last);
@@ -152,11 +146,11 @@ void conv_range(int i, const ConvGrid& yconv, int first, int count, const FitFun
   // The sums go straight into the output and are scaled there.
   kernel_sums(yconv.base() + (first - n), d.mi.row(i), n, count, y + first);
   const double step = grid_step(i, d);
-  if (simple) {
+  if (!rdf) {
     for (int j = first; j <= last; ++j) y[j] = step * y[j];
   } else {
     const double* xc = d.xc.row(i);
-    for (int j = first; j <= last; ++j) finish(step, y[j], opfit, xc[j], par, y[j]);
+    for (int j = first; j <= last; ++j) finish(step, y[j], true, xc[j], par, y[j]);
   }
 }
 

@@ -10,7 +10,7 @@
 // The kernel is not normalised here: a kernel of unit area (Δ·Σ mi = 1)
 // preserves the model's area.
 //
-// For the radial-distribution models (numbers 1 … 9) the dispatcher convolves
+// For the radial-distribution models (the molecular family) the dispatcher convolves
 // (g(x) − B(x))/x, the background-free distribution divided by r; the result c
 // is turned back into a distribution as c·x + B(x), B the background
 // polynomial p2 + p3·x + … + p7·x⁵.
@@ -58,18 +58,17 @@ inline double background_polynomial(double x, const double* p) {
 
 // The convolved model value at point j of data set i into y, from the grid in
 // yconv (which must hold data set i's grid):
-//     opfit > 10:       y = Δ·S
-//     1 ≤ opfit ≤ 9:    y = Δ·S·x + B(x),  x = xc(i, j)
-//     any other number: y unchanged,
+//     a line shape:                y = Δ·S
+//     a radial distribution (rdf): y = Δ·S·x + B(x),  x = xc(i, j)
 // S = Σ_{k=j−n…j+n} yconv(k)·mi(i, j−k) summed in increasing k,
 // Δ = |xc(i, 2) − xc(i, 1)|. Indices outside the tables stop the run with the
 // index-range message. `par` has p[k] = pk.
-void conv(int i, const ConvGrid& yconv, int j, const FitFunctions& d, double& y, const double* par, int opfit);
+void conv(int i, const ConvGrid& yconv, int j, const FitFunctions& d, double& y, const double* par, bool rdf);
 
 // conv for every point j = first … first+count−1 of data set i, into out(j):
 // bit-identical to calling conv point by point, several times faster.
 void conv_range(int i, const ConvGrid& yconv, int first, int count, const FitFunctions& d,
-                Table<double, 1, kMaxPoints>& out, const double* par, int opfit);
+                Table<double, 1, kMaxPoints>& out, const double* par, bool rdf);
 
 // The kernel sums themselves, on raw pointers (for the two forms above and
 // their benchmark): for p = 0 … count−1,

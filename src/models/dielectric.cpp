@@ -210,8 +210,6 @@ bool plcc1cc2_batch(const ModelEnv&, int, const double* x, double* y, int n, dou
 
 // ---- whole-curve models -----------------------------------------------------
 
-int min_curve_points(int opfit) { return opfit == 52 ? 1 : 3; }
-
 WholeCurve::WholeCurve() = default;
 
 void WholeCurve::prepare(const double* logf, int n) {
@@ -409,7 +407,8 @@ void WholeCurve::spectrum(int model, const double* logf, int n, const double* p,
 }
 
 template <int Model>
-bool dielimg_batch(const ModelEnv& env, int /*i*/, const double* x, double* y, int n, double* p) {
+bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+  if (i != 1) return false;  // the spectrum and its cache belong to data set 1
   WholeCurve& wc = *env.curve;
   wc.spectrum(Model, x, n, p, y, env.con);
   for (int k = 0; k < n; ++k) {

@@ -52,7 +52,7 @@
 
 #include "core/capacity.h"
 #include "core/table.h"
-#include "models/catalogue.h"
+#include "models/model_api.h"
 
 namespace zorvik {
 
@@ -74,13 +74,9 @@ bool hncct_batch(const ModelEnv& env, int i, const double* x, double* y, int n, 
 bool hncc1cc2t_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 bool plcc1cc2_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 // Models 50 … 52 on data set 1 (env.curve holds their tables): y = log10 ε'',
-// also kept in env.curve->epscalc.
+// also kept in env.curve->epscalc; no value (false) for any other data set.
 template <int Model>
 bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-
-// Fewest points a whole-curve fit range needs: the inversion takes its step
-// from the second and third frequencies.
-int min_curve_points(int opfit);
 
 // The whole-curve spectrum and everything it keeps between evaluations.
 //

@@ -7,6 +7,7 @@
 #include "core/free_format.h"
 #include "core/table.h"
 #include "models/bessel.h"
+#include "models/catalogue.h"
 
 namespace zorvik {
 
@@ -293,10 +294,9 @@ bool batch(const ModelEnv& env, int i, const double* __restrict x, double* __res
 
 }  // namespace
 
-bool uses_bessel_weights(int opfit) { return opfit == 112 || opfit == 113 || opfit == 120 || opfit == 121; }
-
 std::string q_problem(int opfit, const double* z, int nz) {
-  if (!uses_bessel_weights(opfit)) return "";
+  const ModelInfo* m = find_model(opfit);
+  if (!m || !m->needs_q) return "";
   const std::string need = "model " + std::to_string(opfit) +
                            " weights its lines with spherical Bessel functions of q*R and needs the momentum "
                            "transfer q > 0 as the second z value (first line \"zvalues 2 z1 q\")";

@@ -36,7 +36,7 @@
 
 #include <string>
 
-#include "models/catalogue.h"
+#include "models/model_api.h"
 
 namespace zorvik {
 
@@ -45,13 +45,10 @@ inline constexpr int kDiffusionSets = 9;
 
 // Empty when data set with model `opfit` and z values z[1 … nz] can be
 // evaluated; otherwise the reason, as a sentence for the user. The rotation
-// models (112, 113, 120, 121) weight their lines with j_l(q·R) and need a
-// positive momentum transfer q = z[2]: without it the Bessel routines would
-// report and wait at every evaluation.
+// models (those whose descriptor says needs_q) weight their lines with
+// j_l(q·R) and need a positive momentum transfer q = z[2]: without it the
+// Bessel routines would report and wait at every evaluation.
 std::string q_problem(int opfit, const double* z, int nz);
-
-// True for the models whose lines are weighted by spherical Bessel functions.
-bool uses_bessel_weights(int opfit);
 
 // ---- per-point forms: bool model(env, i, x, p, y) ----------------------------
 // p[k] = pk (k = 1 … 100), env.z[k] = z(i, k), env.con the console (may be null).

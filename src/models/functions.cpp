@@ -3,27 +3,32 @@
 #include "core/errors.h"
 #include "models/convolution.h"
 #include "models/dielectric.h"
-#include "models/vector_shapes.h"
 
 namespace zorvik {
 
 namespace {
 
-// The molecular models (1 … 9): their radial distribution (data set 2) is
-// convolved through the transform (g − B)/r, see fill_molecular_grid.
-bool molecular(int opfit) { return opfit >= 1 && opfit <= 9; }
+using DataSetModel = ModelWorkspace::DataSetModel;
 
-// The whole-curve dielectric models compute the spectrum of the whole fit range
-// at once (see dielectric.h).
-bool whole_curve(int opfit) { return opfit >= 50 && opfit <= 52; }
-
-// The routine a data set runs: the vector one when the run asked for the vector
-// line shapes and the model has one, else the per-point one.
-BatchModel routine_of(int opfit, const ModelWorkspace& ws) {
-  if (ws.vector_shapes)
-    if (const BatchModel v = vector_model(opfit)) return v;
-  return plain_model(opfit);
+// The descriptor and routine of data set i, from the workspace when its model
+// number (and the vector choice) are those they were resolved for. The routine
+// is the vector one when the run asked for the vector line shapes and the model
+// has one, else the per-point one; a number without a descriptor has neither.
+const DataSetModel& model_of(int i, const FitFunctions& d, ModelWorkspace& ws) {
+  const int number = d.opfit(i);
+  DataSetModel& m = ws.models[static_cast<size_t>(i)];
+  if (m.number != number || m.vector != ws.vector_shapes) {
+    m.number = number;
+    m.vector = ws.vector_shapes;
+    m.info = find_model(number);
+    m.routine = !m.info ? nullptr : m.vector && m.info->vector ? m.info->vector : m.info->plain;
+  }
+  return m;
 }
+
+// The molecular models convolve their radial distribution (data set 2)
+// through the transform (g − B)/r, see fill_molecular_grid.
+bool radial(const DataSetModel& m) { return m.info->family == ModelFamily::molecular; }
 
 ModelEnv env_of(int i, const FitFunctions& d, ModelWorkspace& ws) { return ModelEnv{d.z.row(i), ws.con, &ws.curve}; }
 
@@ -58,8 +63,8 @@ bool fill_molecular_grid(BatchModel f, int i, const FitFunctions& d, double* par
   return true;
 }
 
-bool fill_model_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
-  return molecular(d.opfit(i)) ? fill_molecular_grid(f, i, d, par, ws) : fill_grid(f, i, d, par, ws);
+bool fill_model_grid(const DataSetModel& m, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
+  return radial(m) ? fill_molecular_grid(m.routine, i, d, par, ws) : fill_grid(m.routine, i, d, par, ws);
 }
 
 }  // namespace
@@ -69,34 +74,39 @@ BatchModel plain_model(int opfit) {
   return m ? m->plain : nullptr;
 }
 
+BatchModel vector_model(int opfit) {
+  const ModelInfo* m = find_model(opfit);
+  return m ? m->vector : nullptr;
+}
+
 std::string evaluation_problem(int i, const FitFunctions& d) {
   const int m = d.opfit(i);
-  if (m <= 0) return "";
-  if (!plain_model(m))
-    return "model " + std::to_string(m) + " is not available in this version of the program";
-  if (whole_curve(m) && d.ndatin(i) < min_curve_points(m))
-    return "model " + std::to_string(m) + " needs at least " + std::to_string(min_curve_points(m)) +
+  if (!is_fitted(m)) return "";
+  const ModelInfo* info = find_model(m);
+  if (!info || !info->plain) return "model " + std::to_string(m) + " is not available in this version of the program";
+  if (info->whole_curve && d.ndatin(i) < info->min_points)
+    return "model " + std::to_string(m) + " needs at least " + std::to_string(info->min_points) +
            " points in the fit range (it has " + std::to_string(d.ndatin(i)) + ")";
-  if (const ModelInfo* info = find_model(m); convolved(d, i) && (!info->convolvable || i < info->conv_first_slot))
+  if (convolved(d, i) && !info->convolvable_in(i))
     return "the convolution with the resolution (option \"" + d.fileop(i).str() + "\") of model " +
            std::to_string(m) + " is not available in this version of the program";
   return "";
 }
 
 void check_model_ready(int opfit, int npar, Console& con) {
-  // The five-Lorentzian model reads p1 … p18 and nothing else.
-  if (opfit == 103 && npar != 18) {
-    con.line("Are you sure that you are fitting lorentzians???");
+  const ModelInfo* m = find_model(opfit);
+  if (m && m->required_npar != 0 && npar != m->required_npar) {
+    con.line(m->npar_message);
     throw ProgramStop(1);
   }
 }
 
 void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, double* par, ModelWorkspace& ws) {
-  const int opfit = d.opfit(i);
-  const BatchModel f = routine_of(opfit, ws);
+  const DataSetModel& m = model_of(i, d, ws);
+  const BatchModel f = m.routine;
   if (!f) return;
   const ModelEnv env = env_of(i, d, ws);
-  if (whole_curve(opfit)) {
+  if (m.info->whole_curve) {
     // The spectrum of the whole fit range is computed at its first point; the
     // later points return the values it left.
     if (i != 1 || j < d.imin(i)) return;
@@ -117,26 +127,26 @@ void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, dou
   // later points of the same data set. A data set beyond the model's parameter
   // blocks has no value at any point.
   if (j == d.imin(i)) {
-    if (!fill_model_grid(f, i, d, par, ws)) return;
-  } else if (const ModelInfo* m = find_model(opfit); i < m->first_slot || i > m->last_slot) {
+    if (!fill_model_grid(m, i, d, par, ws)) return;
+  } else if (!m.info->evaluates_in(i)) {
     return;
   }
-  conv(i, ws.yconv, j, d, y, par, opfit);
+  conv(i, ws.yconv, j, d, y, par, radial(m));
 }
 
 bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, ModelWorkspace& ws) {
-  const int opfit = d.opfit(i);
-  const BatchModel f = routine_of(opfit, ws);
+  const DataSetModel& m = model_of(i, d, ws);
+  const BatchModel f = m.routine;
   if (!f) return false;
-  if (whole_curve(opfit) && i != 1) return false;
+  if (m.info->whole_curve && i != 1) return false;
   const int first = d.imin(i);
   const int n = d.ndatin(i);
   if (n <= 0) return true;
   // The fit range was validated against the table capacity when it was read.
   check_index("xi", 2, 1, kMaxPoints, first + n - 1);
   if (convolved(d, i)) {
-    if (!fill_model_grid(f, i, d, par, ws)) return false;
-    conv_range(i, ws.yconv, first, n, d, ws.ycalc, par, opfit);
+    if (!fill_model_grid(m, i, d, par, ws)) return false;
+    conv_range(i, ws.yconv, first, n, d, ws.ycalc, par, radial(m));
     return true;
   }
   return f(env_of(i, d, ws), i, d.xi.row(i) + first, ws.ycalc.base() + first, n, par);

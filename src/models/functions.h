@@ -13,13 +13,14 @@
 
 namespace zorvik {
 
-// The batch routine of a plain (not convolved) model number, or nullptr.
+// The batch routine of a plain (not convolved) model number, or nullptr; and
+// its vector-exponential form (vector_shapes.h), or nullptr when it has none.
 BatchModel plain_model(int opfit);
+BatchModel vector_model(int opfit);
 
 // Empty when data set i can be evaluated; otherwise the reason, as a sentence
 // for the user: a number without a routine, a convolution the model has not
-// (only the simple functions from 100 on and the radial distributions of the
-// molecules in data set 2 are convolved), a whole-curve fit range too short for
+// (only the models whose descriptor allows it in that slot are convolved), a whole-curve fit range too short for
 // the loss inversion.
 std::string evaluation_problem(int i, const FitFunctions& d);
 

@@ -51,7 +51,7 @@
 // Tests: tests/models/molecular_test.cpp.
 #pragma once
 
-#include "models/catalogue.h"
+#include "models/model_api.h"
 
 namespace zorvik {
 

@@ -51,6 +51,8 @@ bool three_gaussians(const double* p, double b0, double b1, double b2, const dou
   return true;
 }
 
+}  // namespace
+
 bool gauss_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, double* p) {
   return three_gaussians(p, p[1], p[2], p[3], x, y, n);
 }
@@ -112,25 +114,6 @@ bool gvv_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, 
     }
   }
   return true;
-}
-
-}  // namespace
-
-BatchModel vector_model(int opfit) {
-  switch (opfit) {
-    case 101:
-      return &gauss_vector;
-    case 102:
-      return &gaussl_vector;
-    case 114:
-      return &kww_vector;
-    case 116:
-      return &gll_vector;
-    case 123:
-      return &gvv_vector;
-    default:
-      return nullptr;
-  }
 }
 
 }  // namespace zorvik

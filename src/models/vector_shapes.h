@@ -15,12 +15,16 @@
 // Test: tests/models/vector_shapes_test.cpp.
 #pragma once
 
-#include "models/catalogue.h"
+#include "models/model_api.h"
 
 namespace zorvik {
 
-// The vector routine of model `opfit`, or nullptr when it has none (the model
-// then always runs its per-point routine).
-BatchModel vector_model(int opfit);
+// The vector forms of models 101, 102, 114, 116 and 123 (the catalogue rows
+// name them; vector_model in functions.h finds them by number).
+bool gauss_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool gaussl_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool kww_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool gll_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool gvv_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 
 }  // namespace zorvik

@@ -30,6 +30,18 @@ struct ModelWorkspace {
   // dielectric models.
   WholeCurve curve;
 
+  // The descriptor of each data set's model and the routine it runs, looked
+  // up when the data set is first evaluated with model `number` (and the
+  // vector choice `vector`) and kept while neither changes: the catalogue is
+  // searched once per run, not once per step.
+  struct DataSetModel {
+    int number = 0;
+    bool vector = false;
+    const ModelInfo* info = nullptr;
+    BatchModel routine = nullptr;
+  };
+  std::array<DataSetModel, kMaxFunc + 1> models{};
+
   // The parameters at which the chain's chi-squares were computed, and the
   // parameters each data set's model reads (worked out for model number
   // reads_model[i]; 0: not yet): a proposal recomputes only the data sets

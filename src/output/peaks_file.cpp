@@ -28,11 +28,11 @@ namespace {
 constexpr int kMaxPeakCurves = 10;
 
 // The header line names the columns after x, the data and the fit. The
-// dielectric sums have named terms; any other model numbers its peaks.
+// dielectric sums have named terms (their descriptor gives them); any other
+// model numbers its peaks.
 std::string peaks_header(int opfit, int npeaks) {
-  if (opfit == 53) return "#x exp calc HN  CC1 CC2";
-  if (opfit == 54 || opfit == 55) return "#x exp calc HN  CC";
-  if (opfit == 57) return "#x exp calc PL  CC1 CC2";
+  const ModelInfo* m = find_model(opfit);
+  if (m && m->peak_columns) return std::string("#x exp calc ") + m->peak_columns;
   std::string h = "#x exp calc";
   for (int k = 1; k <= npeaks; ++k) h += (k == 1 ? " P" : k == 2 ? "  P" : " P") + std::to_string(k);
   return h;

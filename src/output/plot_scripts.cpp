@@ -20,6 +20,7 @@
 #include "core/free_format.h"
 #include "core/output_paths.h"
 #include "core/record_format.h"
+#include "models/catalogue.h"
 #include "output/shell_commands.h"
 
 namespace zorvik {
@@ -109,8 +110,9 @@ void convolved_script(std::ostream& s, const Run& run, bool convoluted_labels) {
   write_free(s, "\"", out, "\" using 1:3 with lines  \\");
   line(s, "title \"Calculated\" , \\");
   write_free(s, "\"", out, "\" using 1:2 with lines  \\");
-  const int model = run.data.opfit(2);
-  if (model >= 1 && model <= 9) {
+  // A molecule's radial distribution convolved in data set 2 adds a fourth column.
+  const ModelInfo* model = find_model(run.data.opfit(2));
+  if (model && model->family == ModelFamily::molecular && model->convolvable_in(2)) {
     line(s, " title \"Experimental (with convolution)\" , \\");
     write_free(s, "\"", out, "\" using 1:4 with lines  \\");
     line(s, " title \"Background\"");

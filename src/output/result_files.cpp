@@ -26,9 +26,8 @@ constexpr int kFirstBackground = 2;
 constexpr int kLastBackground = 7;
 
 // The molecular models (structure factor and radial distribution function of a
-// rigid molecule) are the model numbers 1 … 10; their result files carry the
-// molecular term as a fifth column.
-bool is_molecular(int opfit) { return opfit >= 1 && opfit <= 10; }
+// rigid molecule): their result files carry the molecular term as a fifth column.
+bool is_molecular(int opfit) { return in_family(opfit, ModelFamily::molecular); }
 
 // The fit range imin … imin + ndatin − 1 of data set k, checked against the
 // capacity of the point tables; an empty range when ndatin is not positive.
@@ -134,7 +133,7 @@ void write_result_files(Run& run, ModelWorkspace& ws) {
   std::vector<FmtValue> items;
   std::vector<double> calc;
   for (int k = 1; k <= run.settings.nfunc; ++k) {
-    if (run.data.opfit(k) < 1) continue;
+    if (!is_fitted(run.data.opfit(k))) continue;
     write_result_file(k, run, ws, items, calc);
   }
 }
@@ -197,7 +196,7 @@ void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con) {
 void write_initial_curves(Run& run, ModelWorkspace& ws) {
   FitFunctions& d = run.data;
   for (int i = 1; i <= run.settings.nfunc; ++i) {
-    if (d.opfit(i) <= 0) continue;
+    if (!is_fitted(d.opfit(i))) continue;
     const FitRange r = fit_range(d, i);
     model_values(i, r, run, ws);
 

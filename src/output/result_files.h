@@ -12,10 +12,10 @@ namespace zorvik {
 
 // Writes the fitted curves at the current parameters `run.params.par`.
 //
-// writemode 0: for each data set k = 1 … nfunc with opfit(k) ≥ 1, the file
+// writemode 0: for each fitted data set k = 1 … nfunc, the file
 //   nomout(k) is replaced by " #x ydat ycalc diff" and one record
 //   "(4(e15.7,2x))" per point of the fit range: x, ydat, ycalc, diff = ydat − ycalc.
-//   Data sets on the molecular models (opfit 1 … 10) get the header
+//   Data sets on the molecular models get the header
 //   " #x ydat ycalc diff RDF" and records "(5(e15.7,2x))" whose fifth value is
 //   the molecular term alone: the model evaluated again with the background
 //   polynomial p2 … p7 set to zero (the six values are restored afterwards).
@@ -38,7 +38,7 @@ void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con);
 // 4 … 6 are written only when no C2F2Cl4 model (1 … 3) is in the fit.
 void write_molecules(int writemode, Run& run, Console& con);
 
-// The initial-curve files: for each data set i with opfit(i) > 0, the file
+// The initial-curve files: for each fitted data set i, the file
 // "inicif<i>.dat" (i without leading zeros) in the working directory holding the
 // line "#x y ycalc" and one free-format line " x y ycalc" per point of the fit
 // range, ycalc at the current parameters (0 where the model has no value).

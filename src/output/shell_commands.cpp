@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "models/catalogue.h"
+
 namespace zorvik {
 
 namespace {
@@ -120,42 +122,14 @@ const std::string_view kCommandHelp[] = {
     "glxy:       plot log. scale for X and Y",
 };
 
-// The models the help advertises; the catalogue holds a few more that stay unlisted.
-const std::string_view kFunctionHelp[] = {
+// The heading of the model list; the lines after it are the help lines of the
+// catalogue, each family's heading before its first advertised model.
+const std::string_view kFunctionHelpHead[] = {
     "",
     "********************************",
     "***** AVAILABLE FUNCTIONS ******",
     "********************************",
     "",
-    "1: FREON11",
-    "2: FREON12",
-    "3: BZP",
-    "4: CCl4",
-    "from 50 to 60 dielectric functions",
-    "50: HN+CC Williams ansatz (better NOT to use it",
-    "51: HN+gauss Williams ansatz ",
-    "52: HN+CC",
-    "from 100 on simple functions",
-    "100: Polynomial (9 degree)",
-    "101: 3 Gaussian+quadratic bckg ",
-    "102: 3 Gaussian+log(quadratic bckg) ",
-    "103: 5 lorentzians+quadratic bckg",
-    "110: 2 norm lorentz+quadratic bckg",
-    "111: diffusion",
-    "112: diff+ROT iso(tau=0), +jumps(tau.ne.0)",
-    "113: diff+ROT anisot(tau=0)",
-    "114: Kohlrausch KWW",
-    "115: 3 lorentz",
-    "116: 1 gauss + 2 lorentz",
-    "117: kink",
-    "118: difusion + confined motion",
-    "119: difusion + 2 confined motions",
-    "120: difusion + rotation + confined motion",
-    "121: flow + rotation",
-    "122: delta + 2 lorentz",
-    "123: Gauss (x) 2 internal (Lor)",
-    "124: testing",
-    "125: Lor (x) 2 internal (Lor)",
 };
 
 const std::string_view kPlotFileHelp[] = {
@@ -198,6 +172,18 @@ const std::string_view kRecipe[] = {
     "6. Serve hot with flat bread while the contours converge.",
     "   A zorvik tastes better on the second day, like a long chain.",
 };
+
+void print_model_help(Console& con) {
+  print_lines(con, kFunctionHelpHead);
+  const ModelInfo* previous = nullptr;
+  for (const ModelInfo& m : model_catalogue()) {
+    if (!m.help) continue;
+    if (!previous || previous->family != m.family)
+      if (const char* heading = family_heading(m.family)) con.line(heading);
+    previous = &m;
+    con.line(m.help);
+  }
+}
 
 }  // namespace
 
@@ -252,7 +238,7 @@ void help(Console& con, std::string_view word) {
   // blank-padded field.
   const char second = word.size() >= 2 ? word[1] : ' ';
   if (second == 'f') {
-    print_lines(con, kFunctionHelp);
+    print_model_help(con);
     return;
   }
   print_lines(con, kCommandHelp);

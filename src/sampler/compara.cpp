@@ -70,7 +70,7 @@ void compara(Run& run, ModelWorkspace& ws) {
   double* chisq = run.chain.chisq.base();
   for (int i = 0; i <= kMaxFunc; ++i) chisq[i] = 0.0;
   for (int i = 1; i <= nfunc; ++i)
-    if (run.data.opfit(i) > 0) data_set_term(run, ws, i, chisq);
+    if (is_fitted(run.data.opfit(i))) data_set_term(run, ws, i, chisq);
   mean_over_sets(run, chisq);
   keep_evaluated(run, ws);
 }
@@ -87,7 +87,7 @@ void compara_moved(Run& run, ModelWorkspace& ws) {
   double* chisq = run.chain.chisq.base();
   for (int i = 1; i <= run.settings.nfunc; ++i) {
     const int model = run.data.opfit(i);
-    if (model <= 0) continue;
+    if (!is_fitted(model)) continue;
     const size_t u = static_cast<size_t>(i);
     if (ws.reads_model[u] != model) {
       ws.reads[u] = model_reads(model, i);

@@ -128,7 +128,7 @@ void check_finite_start(Run& run, ModelWorkspace& ws) {
   if (std::isfinite(run.chain.chisq(0))) return;
   const FitFunctions& d = run.data;
   for (int i = 1; i <= run.settings.nfunc; ++i) {
-    if (d.opfit(i) <= 0 || std::isfinite(run.chain.chisq(i))) continue;
+    if (!is_fitted(d.opfit(i)) || std::isfinite(run.chain.chisq(i))) continue;
     evaluate_data_set(i, d, run.settings.npar, run.params.par.base(), ws);
     for (int j = d.imin(i); j < d.imin(i) + d.ndatin(i); ++j) {
       const double m = ws.ycalc(j);
@@ -198,7 +198,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   const int seed = s.seed > 0 ? static_cast<int>(s.seed) : kSeed;
   loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
-    if (run.data.opfit(i) > 0) check_model_ready(run.data.opfit(i), npar, con);
+    if (is_fitted(run.data.opfit(i))) check_model_ready(run.data.opfit(i), npar, con);
   write_initial_curves(run, ws);
   TraceFiles traces;
   open_traces(run, traces);

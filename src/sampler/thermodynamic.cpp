@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/errors.h"
+#include "models/model_api.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
 
@@ -124,7 +125,7 @@ std::string ladder_problem(const Run& run) {
 double log_likelihood(const Run& run) {
   double sum = 0.0;
   for (int i = 1; i <= run.settings.nfunc; ++i)
-    if (run.data.opfit(i) > 0) sum += run.chain.chisq(i);
+    if (is_fitted(run.data.opfit(i))) sum += run.chain.chisq(i);
   return -0.5 * sum;
 }
 

@@ -23,6 +23,7 @@
 #include "core/files.h"
 #include "core/free_format.h"
 #include "core/table.h"
+#include "models/catalogue.h"
 #include "models/diffusion.h"
 #include "output/shell_commands.h"
 
@@ -39,11 +40,6 @@ const double kNoThirdColumn = static_cast<double>(666.6f);
 // The running maximum of a resolution function starts here, so that the first
 // line with y above it becomes the origin.
 constexpr double kResolutionMaxStart = -100.0;
-
-// Dielectric whole-curve models (Havriliak-Negami / Cole-Cole with the Williams
-// ansatz) fitted in decimal logarithms of frequency and loss.
-constexpr int kFirstLogModel = 50;
-constexpr int kLastLogModel = 52;
 
 // Columns of a point line, from the data set's option and error option s0.
 struct PointLayout {
@@ -439,7 +435,7 @@ ReadOutcome dataread(Run& run, Console& con) {
   int nz_of[kMaxFunc + 1] = {};
 
   for (int i = 1; i <= nfunc; ++i) {
-    if (d.opfit(i) <= 0) continue;
+    if (!is_fitted(d.opfit(i))) continue;
     // A third column of resolution leaves no column for anything but a sigma
     // per point or a constant sigma; Poisson counts have no layout with it.
     if (d.fileop(i) == "c" && d.sigmae(i, 0) < 0.0)
@@ -467,14 +463,14 @@ ReadOutcome dataread(Run& run, Console& con) {
     if (d.nz < 0) d.nz = nz_before;
   }
   for (int i = 1; i <= nfunc; ++i)
-    if (d.opfit(i) <= 0) d.ndatin(i) = 0;
+    if (!is_fitted(d.opfit(i))) d.ndatin(i) = 0;
 
   // Resolution functions and convolution grids, in slot order; "convf.dat" is
   // rewritten for every data set and ends with the last one. A data set that
   // is not fitted is not prepared (nothing reads its grid) and counts as one
   // without a resolution: a single line k = 0.
   for (int i = 1; i <= nfunc; ++i) {
-    const bool fitted = d.opfit(i) > 0;
+    const bool fitted = is_fitted(d.opfit(i));
     if (fitted && d.fileop(i) == "c") {
       prepare_column_resolution(d, i);
     } else if (fitted && d.fileop(i) == "cf") {
@@ -486,7 +482,7 @@ ReadOutcome dataread(Run& run, Console& con) {
   }
 
   for (int i = 1; i <= nfunc; ++i) {
-    if (d.opfit(i) < kFirstLogModel || d.opfit(i) > kLastLogModel) continue;
+    if (const ModelInfo* m = find_model(d.opfit(i)); !m || !m->whole_curve) continue;
     con.line("**** CALCULATING logarithm for x and y ***");
     const int n_last = d.imin(i) + d.ndatin(i) - 1;
     double* xi = d.xi.row(i);
@@ -520,7 +516,7 @@ ReadOutcome dataread(Run& run, Console& con) {
   // The rotation models weight their lines with spherical Bessel functions of
   // q*R: without a positive q they would report and wait at every evaluation.
   for (int i = 1; i <= nfunc; ++i) {
-    if (d.opfit(i) <= 0) continue;
+    if (!is_fitted(d.opfit(i))) continue;
     const std::string problem = q_problem(d.opfit(i), d.z.row(i), nz_of[i]);
     if (!problem.empty()) throw InputError(d.nomin(i).str(), 0, "data set " + std::to_string(i) + ": " + problem);
   }

@@ -183,7 +183,7 @@ ReadOutcome parread(Run& run, Console& con) {
         throw InputError(file, data_line,
                          "data set " + std::to_string(i) + " (" + d.nomin(i).str() + ", model " +
                              std::to_string(d.opfit(i)) + "): " + problem);
-      if (d.opfit(i) > 0) {
+      if (is_fitted(d.opfit(i))) {
         con.record("('Function',i3,1x,' fitted from ',es15.6,' to',es15.6)", i, d.kin(i), d.kfin(i));
         ++s.nfitfunc;
         con.line("***********NFUN:", s.nfitfunc);
@@ -412,7 +412,7 @@ ReadOutcome parread(Run& run, Console& con) {
                           "the resolution file of " + set + " (record 3a, line " +
                               std::to_string(res_line[static_cast<size_t>(i)]) + ")",
                           res_line[static_cast<size_t>(i)]});
-      if (d.opfit(i) > 0)
+      if (is_fitted(d.opfit(i)))
         outputs.push_back({d.nomout(i).str(), "record 3 (" + set + "): the result file", d.parline(i)});
     }
     outputs.push_back({d.nomout(0).str(), "record 4: the output file", output_line});
