@@ -11,6 +11,10 @@
 
 namespace zorvik {
 
+// A model number of 0 marks a data set that is not fitted (the reader refuses
+// negative numbers, which count as not fitted too).
+inline bool is_fitted(int opfit) { return opfit > 0; }
+
 // Every descriptor, in increasing model number.
 std::span<const ModelInfo> model_catalogue();
 

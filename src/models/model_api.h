@@ -33,10 +33,6 @@ using BatchModel = bool (*)(const ModelEnv& env, int i, const double* x, double*
 // A set of parameter numbers 1 … 100.
 using ParamSet = std::bitset<kMaxPar + 1>;
 
-// A model number of 0 marks a data set that is not fitted (the reader refuses
-// negative numbers, which count as not fitted too).
-inline bool is_fitted(int opfit) { return opfit > 0; }
-
 // The three families of the catalogue.
 enum class ModelFamily {
   molecular,   // S(q) in data set 1 and g(r) in data set 2 of one rigid molecule

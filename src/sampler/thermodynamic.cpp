@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/errors.h"
-#include "models/model_api.h"
+#include "models/catalogue.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
 
