@@ -30,40 +30,21 @@ constexpr long long kMaxPairRecords = 1000000000LL;
 // The bivariate histogram gparpar, 5000 x 5000 32-bit counters. A chain covers
 // a small patch of that square (its bins start at the lowest filled bin of each
 // parameter's own histogram), so a row of counters is allocated only when a
-// sample first falls in it and is kept for later calls; the full 100 MB exist
-// only for a chain that spans every row. Clearing zeroes the rectangle the last
-// call filled, outside of which every counter is already zero.
+// sample first falls in it; the full 100 MB exist only for a chain that spans
+// every row. Each map owns its histogram for the length of its calculation.
 class PairHistogram {
  public:
-  void clear() {
-    for (int a = lo_a_; a <= hi_a_; ++a)
-      if (rows_[a - 1]) std::fill(rows_[a - 1].get() + (lo_b_ - 1), rows_[a - 1].get() + hi_b_, 0);
-    lo_a_ = lo_b_ = kPairBins + 1;
-    hi_a_ = hi_b_ = 0;
-  }
   // 1 ≤ a, b ≤ kPairBins.
   void add(int a, int b) {
     std::unique_ptr<std::int32_t[]>& row = rows_[a - 1];
     if (!row) row = std::make_unique<std::int32_t[]>(kPairBins);  // zero-initialised
     ++row[b - 1];
-    lo_a_ = std::min(lo_a_, a);
-    hi_a_ = std::max(hi_a_, a);
-    lo_b_ = std::min(lo_b_, b);
-    hi_b_ = std::max(hi_b_, b);
   }
   std::int32_t count(int a, int b) const { return rows_[a - 1] ? rows_[a - 1][b - 1] : 0; }
 
  private:
   std::array<std::unique_ptr<std::int32_t[]>, kPairBins> rows_;
-  int lo_a_ = kPairBins + 1, hi_a_ = 0, lo_b_ = kPairBins + 1, hi_b_ = 0;
 };
-
-// Owned by contornmcmc and kept between its calls, like the chain state of the
-// generator: created at the first call.
-PairHistogram& gparpar() {
-  static PairHistogram table;
-  return table;
-}
 
 // The bin of a sample at q = (value − origin)/width: trunc(q) + 1 (truncation
 // toward zero, so a sample less than one bin below the origin still lands in
@@ -103,8 +84,8 @@ void contornmcmc(int& i, int j, Run& run, Console& con) {
   check_index("par", 1, 1, npar, i);
   check_index("par", 1, 1, npar, j);
 
-  PairHistogram& g = gparpar();
-  g.clear();
+  const auto table = std::make_unique<PairHistogram>();  // 40 kB of row pointers: on the heap
+  PairHistogram& g = *table;
 
   // The grid starts at the centre of the lowest filled bin of each parameter's
   // own histogram, with that histogram's bin widths.

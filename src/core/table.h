@@ -32,6 +32,14 @@ inline void check_index_at(const std::string& file, int line, const char* table,
   if (index < lo || index > hi) index_range_error_at(file, line, table, dimension, lo, hi, index);
 }
 
+// Storage runs from index min(Lo, 0) to Hi, so that the index of every
+// element is also its offset from a pointer into the array: element i is
+// stored at position i − min(Lo, 0). A table declared 1 … 100 keeps one unused
+// slot 0, and the pointer base() that loops index as p[i] is the start of the
+// storage, not a position before it (which would be undefined behaviour).
+template <int Lo>
+inline constexpr int kStorageLo = Lo < 0 ? Lo : 0;
+
 template <class T, int Lo, int Hi>
 class Table {
   static_assert(Hi >= Lo);
@@ -45,24 +53,25 @@ class Table {
 
   T& operator()(int i) {
     check(i);
-    return data_[i - Lo];
+    return data_[at(i)];
   }
   const T& operator()(int i) const {
     check(i);
-    return data_[i - Lo];
+    return data_[at(i)];
   }
   void fill(const T& v) { data_.fill(v); }
   // Pointer p such that p[i] is element i, for loops over a validated range.
-  T* base() { return data_.data() - Lo; }
-  const T* base() const { return data_.data() - Lo; }
+  T* base() { return data_.data() + at(0); }
+  const T* base() const { return data_.data() + at(0); }
   const char* name() const { return name_; }
 
  private:
+  static constexpr size_t at(int i) { return static_cast<size_t>(i - kStorageLo<Lo>); }
   void check(int i) const {
     if (i < Lo || i > Hi) index_range_error(name_, 1, Lo, Hi, i);
   }
   const char* name_;
-  std::array<T, size> data_;
+  std::array<T, Hi - kStorageLo<Lo> + 1> data_;
 };
 
 // Two-dimensional table; the second index is contiguous (a data set's points lie
@@ -73,7 +82,9 @@ class Table2 {
 
  public:
   static constexpr int rows = Hi1 - Lo1 + 1;
-  static constexpr int cols = Hi2 - Lo2 + 1;
+  // Stored columns: min(Lo2, 0) … Hi2, so that a row pointer is the start of its
+  // row's storage or a position inside it (see Table).
+  static constexpr int cols = Hi2 - kStorageLo<Lo2> + 1;
 
   explicit Table2(const char* name, const T& init = T{})
       : name_(name), data_(std::make_unique<T[]>(static_cast<size_t>(rows) * cols)) {
@@ -98,11 +109,11 @@ class Table2 {
   // Row pointer p with p[j] the element (i, j), for loops over a validated range.
   T* row(int i) {
     check_row(i);
-    return data_.get() + offset(i, Lo2) - Lo2;
+    return data_.get() + offset(i, 0);
   }
   const T* row(int i) const {
     check_row(i);
-    return data_.get() + offset(i, Lo2) - Lo2;
+    return data_.get() + offset(i, 0);
   }
   void fill(const T& v) { std::fill(data_.get(), data_.get() + static_cast<size_t>(rows) * cols, v); }
   void fill_row(int i, const T& v) {
@@ -113,7 +124,7 @@ class Table2 {
 
  private:
   static size_t offset(int i, int j) {
-    return static_cast<size_t>(i - Lo1) * cols + static_cast<size_t>(j - Lo2);
+    return static_cast<size_t>(i - Lo1) * cols + static_cast<size_t>(j - kStorageLo<Lo2>);
   }
   void check_row(int i) const {
     if (i < Lo1 || i > Hi1) index_range_error(name_, 1, Lo1, Hi1, i);

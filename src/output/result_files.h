@@ -7,6 +7,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/run_loop.h"
 
 namespace zorvik {
 
@@ -43,5 +44,13 @@ void write_molecules(int writemode, Run& run, Console& con);
 // line "#x y ycalc" and one free-format line " x y ycalc" per point of the fit
 // range, ycalc at the current parameters (0 where the model has no value).
 void write_initial_curves(Run& run, ModelWorkspace& ws);
+
+// The result files as the chain writes them: the initial curves at the start of
+// a run, outwrite(0, …) at every write interval.
+class ResultFiles final : public RunOutputs {
+ public:
+  void initial_curves(Run& run, ModelWorkspace& ws) override { write_initial_curves(run, ws); }
+  void write_interval(Run& run, ModelWorkspace& ws, Console& con) override { outwrite(0, run, ws, con); }
+};
 
 }  // namespace zorvik

@@ -113,7 +113,7 @@ void AdaptiveMetropolis::start(const Run& run) {
   for (int k = 0; k < d; ++k) factor[static_cast<size_t>(k * d + k)] = sd * sd0[static_cast<size_t>(k)];
 }
 
-double AdaptiveMetropolis::propose(Run& run, const float* rnums, Console& con) {
+double AdaptiveMetropolis::propose(Run& run, StepUniforms rnums, Console& con) {
   FitParameters& p = run.params;
   double* par = p.par.base();
   const double* parold = run.chain.parold.base();

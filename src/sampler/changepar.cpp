@@ -76,7 +76,7 @@ void order_relations(FitParameters& p) {
 // min(1, exp(−Δχ²/(2T))·h), h the Hastings factor of the proposal (1 unless an
 // "al" parameter moved). Outcomes as in the other modes: a taken move counts
 // as chidown, nochange or chiup by its chi-square; a refused one as nochange.
-void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis& am) {
+void adaptive_step(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis& am) {
   const RunSettings& s = run.settings;
   ChainState& ch = run.chain;
   const int npar = s.npar;
@@ -117,7 +117,7 @@ void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& co
 
 }  // namespace
 
-void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis* am) {
+void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am) {
   if (run.settings.varpar == 3 && am != nullptr) {
     adaptive_step(run, ws, rnums, con, *am);
     return;

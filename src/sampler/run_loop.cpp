@@ -6,14 +6,13 @@
 #include <fstream>
 #include <string>
 
-#include "analysis/distributions.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/record_format.h"
 #include "models/functions.h"
-#include "output/result_files.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
+#include "sampler/histograms.h"
 #include "setup/param_file.h"
 
 namespace zorvik {
@@ -46,7 +45,7 @@ class Records {
   }
 
  private:
-  const RecordFormat& format_;
+  RecordFormat format_;
   std::vector<FmtValue> items_;
 };
 
@@ -187,7 +186,7 @@ void adapt_steps(Run& run) {
 
 }  // namespace
 
-void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
+void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con) {
   RunSettings& s = run.settings;
   FitParameters& p = run.params;
   ChainState& ch = run.chain;
@@ -199,7 +198,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
     if (run.data.opfit(i) > 0) check_model_ready(run.data.opfit(i), npar, con);
-  write_initial_curves(run, ws);
+  outputs.initial_curves(run, ws);
   TraceFiles traces;
   open_traces(run, traces);
   compara(run, ws);
@@ -246,7 +245,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
       loop.ranlux.ranlux(loop.rvec.data(), stride * nblock);
       loop.ranlux.rluxut(loop.saved_state);
     }
-    const float* rnums = loop.rvec.data() + static_cast<size_t>(o) * stride - 1;  // rnums[1 … npar+2]
+    const StepUniforms rnums(loop.rvec.data() + static_cast<size_t>(o) * stride);  // rnums[1 … npar+2]
 
     changepar(run, ws, rnums, con, &loop.adaptive);
     const int ip = ch.ipchanged;
@@ -361,7 +360,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
     ch.npardown.fill(0);
     ch.stepcount.fill(0);
 
-    outwrite(0, run, ws, con);
+    outputs.write_interval(run, ws, con);
     pfinwrite(s.parfile.str(), s, run.data, p);
 
     if (s.interactive == 2 || s.interactive == 3) {

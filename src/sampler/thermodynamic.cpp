@@ -156,12 +156,12 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
     rng.rvec.assign(stride * (kRandomBlock / stride), 0.0f);
     rng.next = rng.rvec.size();  // the first step fills the block
   }
-  auto numbers = [&]() -> const float* {
+  auto numbers = [&]() {
     if (rng.next + stride > rng.rvec.size()) {
       rng.ranlux.ranlux(rng.rvec.data(), static_cast<int>(rng.rvec.size()));
       rng.next = 0;
     }
-    const float* r = rng.rvec.data() + rng.next - 1;  // r[1 … npar+2]
+    const StepUniforms r(rng.rvec.data() + rng.next);  // r[1 … npar+2]
     rng.next += stride;
     return r;
   };
