@@ -74,7 +74,56 @@ int grid_intervals(double lo, double hi, double step, bool& unusable) {
 
 std::string gparpar_file_name(int i, int j) { return format_record("('gparpar',i2,i2,'.dat')", {i, j}); }
 
-void contornmcmc(int& i, int j, Run& run, Console& con) {
+namespace {
+
+// The samples of the chain file binned on the grid of parameters (i, j), and
+// the range of bins they fill.
+struct PairCounts {
+  PairHistogram table;
+  int igmin = kPairBins, igmax = 1, jgmin = kPairBins, jgmax = 1;
+  long long ncount = 0;  // samples admitted by the bin test (the normalisation)
+  long long beyond = 0;  // of those, samples beyond the table
+};
+
+// Bins the first kMaxPairRecords records of the chain file; the grid origin is
+// (x0, y0), the bin widths dx, dy.
+void bin_chain(const std::string& chain, int npar, int i, int j, double x0, double y0, double dx, double dy,
+               PairCounts& pc, Console& con) {
+  ChainFileReader reader(chain, npar + 2);
+  double v[kMaxPar + 2];
+  long long nread = 0;
+  bool ended = false;
+  while (nread < kMaxPairRecords) {
+    if (!reader.next(v)) {
+      ended = true;
+      break;
+    }
+    ++nread;
+    const int a = pair_bin((v[1 + i] - x0) / dx);
+    const int b = pair_bin((v[1 + j] - y0) / dy);
+    if (a == 0 || b == 0) continue;
+    ++pc.ncount;
+    if (a > kPairBins || b > kPairBins) {
+      // Admitted by the bin test but beyond the table: part of the
+      // normalisation, not of the map.
+      ++pc.beyond;
+      continue;
+    }
+    pc.table.add(a, b);
+    pc.igmin = std::min(pc.igmin, a);
+    pc.igmax = std::max(pc.igmax, a);
+    pc.jgmin = std::min(pc.jgmin, b);
+    pc.jgmax = std::max(pc.jgmax, b);
+  }
+  if (!ended) {
+    con.line("End of file found");
+    con.line("Calculation made with the first 10000000000 points...");
+  }
+}
+
+}  // namespace
+
+void contornmcmc(int& i, int j, const Run& run, Console& con) {
   // A negative first parameter asks for the map without empty lines between
   // its rows (one block for gnuplot's splot instead of a grid of lines).
   const bool rowbreaks = i >= 0;
@@ -83,9 +132,6 @@ void contornmcmc(int& i, int j, Run& run, Console& con) {
   // A chain record holds parameters 1 … npar only.
   check_index("par", 1, 1, npar, i);
   check_index("par", 1, 1, npar, j);
-
-  const auto table = std::make_unique<PairHistogram>();  // 40 kB of row pointers: on the heap
-  PairHistogram& g = *table;
 
   // The grid starts at the centre of the lowest filled bin of each parameter's
   // own histogram, with that histogram's bin widths.
@@ -101,57 +147,27 @@ void contornmcmc(int& i, int j, Run& run, Console& con) {
   }
   con.line("incgi,incgj", dx, dy);
 
-  int igmin = kPairBins, igmax = 1, jgmin = kPairBins, jgmax = 1;
-  long long ncount = 0, beyond = 0, nread = 0;
-  {
-    ChainFileReader reader(chain, npar + 2);
-    double v[kMaxPar + 2];
-    bool ended = false;
-    while (nread < kMaxPairRecords) {
-      if (!reader.next(v)) {
-        ended = true;
-        break;
-      }
-      ++nread;
-      const int a = pair_bin((v[1 + i] - x0) / dx);
-      const int b = pair_bin((v[1 + j] - y0) / dy);
-      if (a == 0 || b == 0) continue;
-      ++ncount;
-      if (a > kPairBins || b > kPairBins) {
-        // Admitted by the bin test but beyond the table: part of the
-        // normalisation, not of the map.
-        ++beyond;
-        continue;
-      }
-      g.add(a, b);
-      igmin = std::min(igmin, a);
-      igmax = std::max(igmax, a);
-      jgmin = std::min(jgmin, b);
-      jgmax = std::max(jgmax, b);
-    }
-    if (!ended) {
-      con.line("End of file found");
-      con.line("Calculation made with the first 10000000000 points...");
-    }
-  }
-  con.line("igmin,igmax,jgmin,jgmax", igmin, igmax, jgmin, jgmax);
-  if (beyond > 0) con.line("Samples beyond bin 5000, left out of the map:", beyond);
+  const auto counts = std::make_unique<PairCounts>();  // 40 kB of row pointers: on the heap
+  PairCounts& pc = *counts;
+  bin_chain(chain, npar, i, j, x0, y0, dx, dy, pc, con);
+  con.line("igmin,igmax,jgmin,jgmax", pc.igmin, pc.igmax, pc.jgmin, pc.jgmax);
+  if (pc.beyond > 0) con.line("Samples beyond bin 5000, left out of the map:", pc.beyond);
 
   AtomicFile file(gparpar_file_name(i, j));
   std::ostream& out = file.stream();
   write_record(out, "('# par ',i2,5x,'par ',i2,' probability')", i, j);
   con.line("writing bivariate");
-  con.line("igmin,igmax,jgmin,jgmax", igmin, igmax, jgmin, jgmax);
+  con.line("igmin,igmax,jgmin,jgmax", pc.igmin, pc.igmax, pc.jgmin, pc.jgmax);
 
   // Probability density: the fraction of the binned samples in a bin over the
   // bin's area.
-  const double norm = static_cast<double>(ncount);
+  const double norm = static_cast<double>(pc.ncount);
   const double area = dx * dy;
-  for (int a = igmin; a <= igmax; ++a) {
+  for (int a = pc.igmin; a <= pc.igmax; ++a) {
     const double x = x0 + (a - 1 + 0.5) * dx;
-    for (int b = jgmin; b <= jgmax; ++b) {
+    for (int b = pc.jgmin; b <= pc.jgmax; ++b) {
       const double y = y0 + (b - 1 + 0.5) * dy;
-      write_free(out, x, y, static_cast<double>(g.count(a, b)) / norm / area);
+      write_free(out, x, y, static_cast<double>(pc.table.count(a, b)) / norm / area);
     }
     if (rowbreaks) out << '\n';
   }

@@ -37,7 +37,7 @@ void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con);
 // 4, 5, 6), "molect.xyz" and "molecg.xyz" (model 2, trans and gauche
 // conformers); model 3 prints "pelotudo" and waits for the Enter key. Models
 // 4 … 6 are written only when no C2F2Cl4 model (1 … 3) is in the fit.
-void write_molecules(int writemode, Run& run, Console& con);
+void write_molecules(int writemode, const Run& run, Console& con);
 
 // The initial-curve files: for each data set i with opfit(i) > 0, the file
 // "inicif<i>.dat" (i without leading zeros) in the working directory holding the

@@ -2,13 +2,12 @@
 
 namespace zorvik {
 
-void gparameter(Run& run, int i) {
-  HistogramStore& h = run.hist;
-  const double chi = run.chain.chisq.base()[0];
+void gparameter(int i, const RunSettings& s, const FitParameters& p, const ChainState& ch, HistogramStore& h) {
+  const double chi = ch.chisq.base()[0];
   if (i == 0) {
     // Bin j = trunc(q) + 1 is kept for 2 ≤ j ≤ 9999, that is 1 ≤ q < 9999: the
     // first and last bins stay empty. A NaN fails both comparisons.
-    const double q = chi / run.settings.incgchi;
+    const double q = chi / s.incgchi;
     if (q >= 1.0 && q < 9999.0) {
       const int j = static_cast<int>(q) + 1;
       h.gchi.base()[j] += 1;
@@ -17,7 +16,6 @@ void gparameter(Run& run, int i) {
     return;
   }
   check_index("gpar", 1, 1, kMaxPar, i);
-  const FitParameters& p = run.params;
   h.ngpar.base()[i] += 1;
   // Truncation toward zero: trunc(q) + 1 lies in 1 … 10000 for −1 < q < 10000,
   // so a value less than one bin below parmin still lands in bin 1.
