@@ -32,8 +32,8 @@ void BM_RecordAcceptedMove(benchmark::State& state) {
     const int i = 1 + static_cast<int>(k % 12);
     run->params.par(i) = values[k & 4095];
     run->chain.chisq(0) = 100.0 + values[(k + 7) & 4095];
-    gparameter(*run, i);
-    gparameter(*run, 0);
+    gparameter(i, run->settings, run->params, run->chain, run->hist);
+    gparameter(0, run->settings, run->params, run->chain, run->hist);
     ++k;
   }
   benchmark::DoNotOptimize(run->hist.ngpar(1));

@@ -223,7 +223,7 @@ struct ProgramChain {
   Console con{keyboard, screen};
 
   explicit ProgramChain(const Run& pristine) : run(std::make_unique<Run>(pristine)) { compara(*run, *ws); }
-  void step(const float* r) { changepar(*run, *ws, r, con); }
+  void step(const float* r) { changepar(*run, *ws, StepUniforms(r + 1), con); }
   double chi() const { return run->chain.chisq(0); }
   long accepted() const { return run->chain.stepcount(2) + run->chain.stepcount(3); }
   int npoints() const {

@@ -10,7 +10,7 @@
 namespace {
 
 void BM_ChainRecord(benchmark::State& state) {
-  const zorvik::RecordFormat& f = zorvik::record_format("(i12,2x,200es15.6)");
+  const zorvik::RecordFormat f = zorvik::record_format("(i12,2x,200es15.6)");
   std::vector<zorvik::FmtValue> items;
   items.reserve(32);
   int step = 0;

@@ -17,6 +17,7 @@
 #include "models/functions.h"
 #include "models/workspace.h"
 #include "output/evidence_file.h"
+#include "output/result_files.h"
 #include "sampler/compara.h"
 #include "sampler/run_loop.h"
 #include "sampler/thermodynamic.h"
@@ -77,7 +78,8 @@ int run_program(const zorvik::CommandLine& cl) {
     return 0;
   }
   RunLoop loop(con);
-  run_chain(*run, *ws, loop, con);
+  ResultFiles result_files;
+  run_chain(*run, *ws, loop, result_files, con);
 
   // The prompt follows every run in the dialog modes: "c" runs the chain again
   // from the current state, "cp" reads everything again first.
@@ -88,7 +90,7 @@ int run_program(const zorvik::CommandLine& cl) {
       read_input(*run, con);
       loop.recorder.reset();  // a new chain, as the histograms are new
     }
-    run_chain(*run, *ws, loop, con);
+    run_chain(*run, *ws, loop, result_files, con);
   }
   end_of_run(*run, *ws, con);
   // The whole-chain statistics: chainstat.dat always; the console block only

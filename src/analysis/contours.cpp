@@ -30,40 +30,21 @@ constexpr long long kMaxPairRecords = 1000000000LL;
 // The bivariate histogram gparpar, 5000 x 5000 32-bit counters. A chain covers
 // a small patch of that square (its bins start at the lowest filled bin of each
 // parameter's own histogram), so a row of counters is allocated only when a
-// sample first falls in it and is kept for later calls; the full 100 MB exist
-// only for a chain that spans every row. Clearing zeroes the rectangle the last
-// call filled, outside of which every counter is already zero.
+// sample first falls in it; the full 100 MB exist only for a chain that spans
+// every row. Each map owns its histogram for the length of its calculation.
 class PairHistogram {
  public:
-  void clear() {
-    for (int a = lo_a_; a <= hi_a_; ++a)
-      if (rows_[a - 1]) std::fill(rows_[a - 1].get() + (lo_b_ - 1), rows_[a - 1].get() + hi_b_, 0);
-    lo_a_ = lo_b_ = kPairBins + 1;
-    hi_a_ = hi_b_ = 0;
-  }
   // 1 ≤ a, b ≤ kPairBins.
   void add(int a, int b) {
     std::unique_ptr<std::int32_t[]>& row = rows_[a - 1];
     if (!row) row = std::make_unique<std::int32_t[]>(kPairBins);  // zero-initialised
     ++row[b - 1];
-    lo_a_ = std::min(lo_a_, a);
-    hi_a_ = std::max(hi_a_, a);
-    lo_b_ = std::min(lo_b_, b);
-    hi_b_ = std::max(hi_b_, b);
   }
   std::int32_t count(int a, int b) const { return rows_[a - 1] ? rows_[a - 1][b - 1] : 0; }
 
  private:
   std::array<std::unique_ptr<std::int32_t[]>, kPairBins> rows_;
-  int lo_a_ = kPairBins + 1, hi_a_ = 0, lo_b_ = kPairBins + 1, hi_b_ = 0;
 };
-
-// Owned by contornmcmc and kept between its calls, like the chain state of the
-// generator: created at the first call.
-PairHistogram& gparpar() {
-  static PairHistogram table;
-  return table;
-}
 
 // The bin of a sample at q = (value − origin)/width: trunc(q) + 1 (truncation
 // toward zero, so a sample less than one bin below the origin still lands in
@@ -93,7 +74,56 @@ int grid_intervals(double lo, double hi, double step, bool& unusable) {
 
 std::string gparpar_file_name(int i, int j) { return format_record("('gparpar',i2,i2,'.dat')", {i, j}); }
 
-void contornmcmc(int& i, int j, Run& run, Console& con) {
+namespace {
+
+// The samples of the chain file binned on the grid of parameters (i, j), and
+// the range of bins they fill.
+struct PairCounts {
+  PairHistogram table;
+  int igmin = kPairBins, igmax = 1, jgmin = kPairBins, jgmax = 1;
+  long long ncount = 0;  // samples admitted by the bin test (the normalisation)
+  long long beyond = 0;  // of those, samples beyond the table
+};
+
+// Bins the first kMaxPairRecords records of the chain file; the grid origin is
+// (x0, y0), the bin widths dx, dy.
+void bin_chain(const std::string& chain, int npar, int i, int j, double x0, double y0, double dx, double dy,
+               PairCounts& pc, Console& con) {
+  ChainFileReader reader(chain, npar + 2);
+  double v[kMaxPar + 2];
+  long long nread = 0;
+  bool ended = false;
+  while (nread < kMaxPairRecords) {
+    if (!reader.next(v)) {
+      ended = true;
+      break;
+    }
+    ++nread;
+    const int a = pair_bin((v[1 + i] - x0) / dx);
+    const int b = pair_bin((v[1 + j] - y0) / dy);
+    if (a == 0 || b == 0) continue;
+    ++pc.ncount;
+    if (a > kPairBins || b > kPairBins) {
+      // Admitted by the bin test but beyond the table: part of the
+      // normalisation, not of the map.
+      ++pc.beyond;
+      continue;
+    }
+    pc.table.add(a, b);
+    pc.igmin = std::min(pc.igmin, a);
+    pc.igmax = std::max(pc.igmax, a);
+    pc.jgmin = std::min(pc.jgmin, b);
+    pc.jgmax = std::max(pc.jgmax, b);
+  }
+  if (!ended) {
+    con.line("End of file found");
+    con.line("Calculation made with the first 10000000000 points...");
+  }
+}
+
+}  // namespace
+
+void contornmcmc(int& i, int j, const Run& run, Console& con) {
   // A negative first parameter asks for the map without empty lines between
   // its rows (one block for gnuplot's splot instead of a grid of lines).
   const bool rowbreaks = i >= 0;
@@ -102,9 +132,6 @@ void contornmcmc(int& i, int j, Run& run, Console& con) {
   // A chain record holds parameters 1 … npar only.
   check_index("par", 1, 1, npar, i);
   check_index("par", 1, 1, npar, j);
-
-  PairHistogram& g = gparpar();
-  g.clear();
 
   // The grid starts at the centre of the lowest filled bin of each parameter's
   // own histogram, with that histogram's bin widths.
@@ -120,57 +147,27 @@ void contornmcmc(int& i, int j, Run& run, Console& con) {
   }
   con.line("incgi,incgj", dx, dy);
 
-  int igmin = kPairBins, igmax = 1, jgmin = kPairBins, jgmax = 1;
-  long long ncount = 0, beyond = 0, nread = 0;
-  {
-    ChainFileReader reader(chain, npar + 2);
-    double v[kMaxPar + 2];
-    bool ended = false;
-    while (nread < kMaxPairRecords) {
-      if (!reader.next(v)) {
-        ended = true;
-        break;
-      }
-      ++nread;
-      const int a = pair_bin((v[1 + i] - x0) / dx);
-      const int b = pair_bin((v[1 + j] - y0) / dy);
-      if (a == 0 || b == 0) continue;
-      ++ncount;
-      if (a > kPairBins || b > kPairBins) {
-        // Admitted by the bin test but beyond the table: part of the
-        // normalisation, not of the map.
-        ++beyond;
-        continue;
-      }
-      g.add(a, b);
-      igmin = std::min(igmin, a);
-      igmax = std::max(igmax, a);
-      jgmin = std::min(jgmin, b);
-      jgmax = std::max(jgmax, b);
-    }
-    if (!ended) {
-      con.line("End of file found");
-      con.line("Calculation made with the first 10000000000 points...");
-    }
-  }
-  con.line("igmin,igmax,jgmin,jgmax", igmin, igmax, jgmin, jgmax);
-  if (beyond > 0) con.line("Samples beyond bin 5000, left out of the map:", beyond);
+  const auto counts = std::make_unique<PairCounts>();  // 40 kB of row pointers: on the heap
+  PairCounts& pc = *counts;
+  bin_chain(chain, npar, i, j, x0, y0, dx, dy, pc, con);
+  con.line("igmin,igmax,jgmin,jgmax", pc.igmin, pc.igmax, pc.jgmin, pc.jgmax);
+  if (pc.beyond > 0) con.line("Samples beyond bin 5000, left out of the map:", pc.beyond);
 
   AtomicFile file(gparpar_file_name(i, j));
   std::ostream& out = file.stream();
   write_record(out, "('# par ',i2,5x,'par ',i2,' probability')", i, j);
   con.line("writing bivariate");
-  con.line("igmin,igmax,jgmin,jgmax", igmin, igmax, jgmin, jgmax);
+  con.line("igmin,igmax,jgmin,jgmax", pc.igmin, pc.igmax, pc.jgmin, pc.jgmax);
 
   // Probability density: the fraction of the binned samples in a bin over the
   // bin's area.
-  const double norm = static_cast<double>(ncount);
+  const double norm = static_cast<double>(pc.ncount);
   const double area = dx * dy;
-  for (int a = igmin; a <= igmax; ++a) {
+  for (int a = pc.igmin; a <= pc.igmax; ++a) {
     const double x = x0 + (a - 1 + 0.5) * dx;
-    for (int b = jgmin; b <= jgmax; ++b) {
+    for (int b = pc.jgmin; b <= pc.jgmax; ++b) {
       const double y = y0 + (b - 1 + 0.5) * dy;
-      write_free(out, x, y, static_cast<double>(g.count(a, b)) / norm / area);
+      write_free(out, x, y, static_cast<double>(pc.table.count(a, b)) / norm / area);
     }
     if (rowbreaks) out << '\n';
   }

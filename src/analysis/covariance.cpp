@@ -28,7 +28,7 @@ double signed_root(double c) {
 
 }  // namespace
 
-void covar(Run& run, Console& con) {
+void covar(const Run& run, Console& con) {
   const std::string path = chain_file_path(run.settings);
   if (!file_exists(path)) {
     con.line("The file does not exist!");

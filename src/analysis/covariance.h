@@ -8,6 +8,6 @@ namespace zorvik {
 
 // Reads the chain file and prints the square roots of the covariance matrix of
 // the free parameters (about the means pmed of the distributions).
-void covar(Run& run, Console& con);
+void covar(const Run& run, Console& con);
 
 }  // namespace zorvik

@@ -2,7 +2,8 @@
 //
 // While the chain runs, every accepted one-parameter move adds the moved
 // parameter's value to that parameter's histogram and the total chi-square to
-// the chi-square histogram (`gparameter`). The distribution calculation `cgpar`
+// the chi-square histogram (`gparameter`, part of the chain step in
+// sampler/histograms.h). The distribution calculation `cgpar`
 // turns the histograms into probability tables (Gp<i>.dat per free parameter,
 // Glk.dat for the chi-square), into the estimates of each parameter (mean, most
 // probable value, one-sigma limits) and into the mean of the chi-square over the
@@ -26,6 +27,7 @@
 #include "core/output_paths.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/histograms.h"
 
 namespace zorvik {
 
@@ -38,15 +40,6 @@ inline constexpr double kNoSampleInRange = static_cast<double>(-666.666f);
 // bin outward that ends the search on each side (0.3415, just above the 0.3413
 // of a Gaussian's one-sigma half-interval).
 inline constexpr double kOneSigmaMass = 0.3415;
-
-// Adds the current state to histogram i of run.hist: i = 1 … 100 the value
-// par(i), binned with width incgg(i) from parmin(i) (bin j = trunc((par −
-// parmin)/incgg) + 1; the sample is always counted in ngpar(i), binned only
-// when 1 ≤ j ≤ 10000); i = 0 the total chi-square chisq(0), binned with width
-// incgchi (bin j = trunc(chisq(0)/incgchi) + 1, kept only when 2 ≤ j ≤ 9999).
-// The chi-square sum of bin j of parameter i grows by chisq(0). Called in the
-// chain step: no allocation, no I/O.
-void gparameter(Run& run, int i);
 
 // The total chi-square at the parameter vector p, with p[k] the value of
 // parameter k (k = 1 … npar). It may write into p, as the broken-line model

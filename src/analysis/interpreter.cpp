@@ -1,14 +1,13 @@
 // The command prompt. Each command is one word, tested against the command
-// table in a fixed order (so that, for example, "pchi" is the chi-square plot and
+// table (kCommands below) in a fixed order (so that, for example, "pchi" is the chi-square plot and
 // not the plot of a data set, which takes every other word starting with "p");
 // some commands ask one follow-up question. The prompt itself computes little: it
 // validates, asks and hands the work to the analysis and output routines.
 #include "analysis/interpreter.h"
 
+#include <array>
 #include <cmath>
-#include <cstdlib>
 #include <initializer_list>
-#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,15 +63,6 @@ void not_understood(RunLoop& loop, Console& con) {
   con.line(x < 0.5f ? "NARF, I do not understand!!" : "PUIT, I do not understand!!");
 }
 
-// A command line of the molecule viewer, run through the shell; its status is
-// not examined.
-void run_viewer(Console& con, const char* molecule_file) {
-  con.out().flush();
-  std::cout.flush();
-  const std::string command = std::string("raswin -xyz ") + molecule_file;
-  [[maybe_unused]] const int status = std::system(command.c_str());
-}
-
 // A number typed at the prompt is checked before it reaches a table: a slip is
 // refused with the range that is allowed and the prompt comes back, so the
 // session keeps its histograms and its end-of-run files. True when refused.
@@ -105,12 +95,12 @@ void show_molecule(Run& run, ModelWorkspace& ws, Console& con) {
   auto uses = [&d](int m) { return d.opfit(1) == m || d.opfit(2) == m; };
   // molec.xyz: C2F2Cl4 given by distances, or (without a C2F2Cl4 model) CCl4
   // and the dichloroethylenes.
-  if (uses(1) || (!uses(2) && !uses(3) && (uses(4) || uses(5) || uses(6)))) run_viewer(con, "molec.xyz");
+  if (uses(1) || (!uses(2) && !uses(3) && (uses(4) || uses(5) || uses(6)))) view_molecule(con, "molec.xyz");
   if (uses(2)) {
     con.line("Trans (t) or gauche (g) molecule?");
     const auto answer = con.read_token();
-    if (answer && *answer == "t") run_viewer(con, "molect.xyz");
-    if (answer && *answer == "g") run_viewer(con, "molecg.xyz");
+    if (answer && *answer == "t") view_molecule(con, "molect.xyz");
+    if (answer && *answer == "g") view_molecule(con, "molecg.xyz");
   }
 }
 
@@ -368,11 +358,139 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
   plot(q, run, con);
 }
 
+// ---- the command table -------------------------------------------------------------
+
+// What a command leaves the prompt to do.
+enum class Reply { Done, NotUnderstood, End, Continue, Reload };
+
+// Everything a command may work on, and the word that was typed.
+struct Session {
+  Run& run;
+  ModelWorkspace& ws;
+  Console& con;
+  const Command& command;
+};
+
+Reply understood_if(bool ok) { return ok ? Reply::Done : Reply::NotUnderstood; }
+
+Reply edit_parameter_file(Session& x) {
+  x.con.record("(a5,a40)", "edit ", x.run.settings.parfile);
+  edit(x.con, x.run.settings.parfile.padded());
+  return Reply::Done;
+}
+
+Reply covariance(Session& x) {
+  if (x.run.dist.pdfready)
+    covar(x.run, x.con);
+  else
+    x.con.line("You should first calculate PDF (cgpar)");
+  return Reply::Done;
+}
+
+Reply evidence_summary(Session& x) {
+  if (x.run.dist.pdfready)
+    show_evidence_summary(x.run, x.run.dist, x.con);
+  else
+    x.con.line("you should first calculate gpar (cgpar)");
+  return Reply::Done;
+}
+
+template <const char* Axes>
+Reply set_axes(Session& x) {
+  x.run.settings.plotaxes = Axes;
+  return Reply::Done;
+}
+constexpr char kLinLin[] = "nn ", kLogLin[] = "ln ", kLinLog[] = "nl ", kLogLog[] = "ll ";
+
+Reply show_help(Session& x) {
+  x.con.line("options: h:help / hf: help functions / hp: help plot");
+  help(x.con, x.command.padded());
+  return Reply::Done;
+}
+
+Reply all_grid_contours(Session& x) {
+  const FitParameters& p = x.run.params;
+  for (int c = 1; c <= p.ncont; ++c) {
+    x.con.record("(a22,1x,i2,1x,a20)", "Calculating cont.", c, p.namecont(c));
+    contorn(c, x.run, x.ws, x.con);
+  }
+  return Reply::Done;
+}
+
+Reply distributions(Session& x) {
+  if (cgpar_if_enabled(x.run, x.ws, x.run.dist, x.con)) x.run.dist.pdfready = true;
+  return Reply::Done;
+}
+
+// How a typed word is matched: against the names of the entry (trailing blanks
+// ignored), or by its first letter.
+enum class Match { Word, FirstLetter };
+
+// One command of the prompt: the words that select it (a name and its aliases,
+// or the first letters that select it), and the routine that carries it out.
+// Commands that need more than their word ask for it themselves (a parameter
+// number, a step, a file), as the help text tells the user.
+struct CommandEntry {
+  Match match;
+  std::array<const char*, 3> words;  // unused slots are null
+  Reply (*handler)(Session&);
+};
+
+// The table is searched in this order and the first match wins: "pchi", "pc",
+// "pgpar", … come before the entry that takes every other word starting with
+// "p" (the plot of a data set), which is therefore the last.
+constexpr CommandEntry kCommands[] = {
+    {Match::Word, {"end", "fin", "fi"}, [](Session&) { return Reply::End; }},
+    {Match::Word, {"e"}, edit_parameter_file},
+    {Match::Word, {"covar"}, covariance},
+    {Match::Word, {"c"}, [](Session&) { return Reply::Continue; }},
+    {Match::Word, {"showchi", "sc"}, [](Session& x) { return show_chi(x.run, x.con), Reply::Done; }},
+    {Match::Word, {"showpmin"}, evidence_summary},
+    {Match::Word, {"gnn", "nn"}, set_axes<kLinLin>},
+    {Match::Word, {"glx", "ln"}, set_axes<kLogLin>},
+    {Match::Word, {"gly", "nl"}, set_axes<kLinLog>},
+    {Match::Word, {"glxy", "ll"}, set_axes<kLogLog>},
+    {Match::FirstLetter, {"h", "H"}, show_help},
+    {Match::Word, {"cp"}, [](Session&) { return Reply::Reload; }},
+    {Match::Word, {"showd"}, [](Session& x) { return outwrite(10, x.run, x.ws, x.con), Reply::Done; }},
+    {Match::Word, {"showmol"}, [](Session& x) { return show_molecule(x.run, x.ws, x.con), Reply::Done; }},
+    {Match::Word, {"par"}, [](Session& x) { return list_parameters(x.run, x.con), Reply::Done; }},
+    {Match::Word, {"zorvik", "ZoRvIk"}, [](Session& x) { return zorvik(x.con), Reply::Done; }},
+    {Match::Word, {"pchi"}, [](Session& x) { return plot(request(5), x.run, x.con), Reply::Done; }},
+    {Match::Word, {"reset"}, [](Session& x) { return understood_if(reset_steps(x.run, x.con)); }},
+    {Match::Word, {"setpar", "sp"}, [](Session& x) { return understood_if(set_steps(x.run, x.con)); }},
+    {Match::Word, {"cc"}, all_grid_contours},
+    {Match::Word, {"cgpar"}, distributions},
+    {Match::Word, {"pgpar", "1"}, [](Session& x) { return understood_if(plot_distribution(x.run, x.con)); }},
+    {Match::Word, {"pparchi"}, [](Session& x) { return understood_if(plot_parameter_chi(x.run, x.con)); }},
+    {Match::Word, {"cgparpar"}, [](Session& x) { return understood_if(chain_contour(x.run, x.con, true, 12)); }},
+    {Match::Word, {"pgparpar", "pcg"}, [](Session& x) { return understood_if(chain_contour(x.run, x.con, false, 12)); }},
+    {Match::Word, {"pgparpars", "pcgs"},
+     [](Session& x) { return understood_if(chain_contour(x.run, x.con, false, 13)); }},
+    {Match::Word, {"getpar", "gp"}, [](Session& x) { return understood_if(extract_parameters(x.run, x.con)); }},
+    {Match::Word, {"pc"}, [](Session& x) { return understood_if(grid_contour(x.run, x.con, 10)); }},
+    {Match::Word, {"print"}, [](Session& x) { return toggle_print(x.run.settings, x.con), Reply::Done; }},
+    {Match::Word, {"pcs"}, [](Session& x) { return understood_if(grid_contour(x.run, x.con, 11)); }},
+    {Match::FirstLetter, {"p"}, [](Session& x) { return plot_data_set(x.command.str(), x.run, x.ws, x.con), Reply::Done; }},
+};
+
+bool matches(const CommandEntry& e, const Command& command) {
+  for (const char* w : e.words) {
+    if (w == nullptr) break;
+    if (e.match == Match::Word ? command == w : command[0] == w[0]) return true;
+  }
+  return false;
+}
+
+const CommandEntry* find_command(const Command& command) {
+  for (const CommandEntry& e : kCommands)
+    if (matches(e, command)) return &e;
+  return nullptr;
+}
+
 }  // namespace
 
 PromptExit interpreter(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
-  RunSettings& s = run.settings;
-  FitParameters& p = run.params;
   con.record("(a,es15.5)", "minimum chisquare found:", run.chain.parchimin(0));
   run.dist.pdfready = false;
 
@@ -385,86 +503,21 @@ PromptExit interpreter(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con
       return PromptExit::End;
     }
     const Command command(*token);
-    const std::string word = command.str();
-    bool understood = true;
-
-    if (command == "end" || command == "fin" || command == "fi") {
-      return PromptExit::End;
-    } else if (command == "e") {
-      con.record("(a5,a40)", "edit ", s.parfile);
-      edit(con, s.parfile.padded());
-    } else if (command == "covar") {
-      if (run.dist.pdfready)
-        covar(run, con);
-      else
-        con.line("You should first calculate PDF (cgpar)");
-    } else if (command == "c") {
-      return PromptExit::Continue;
-    } else if (command == "showchi" || command == "sc") {
-      show_chi(run, con);
-    } else if (command == "showpmin") {
-      if (run.dist.pdfready)
-        show_evidence_summary(run, run.dist, con);
-      else
-        con.line("you should first calculate gpar (cgpar)");
-    } else if (command == "gnn" || command == "nn") {
-      s.plotaxes = "nn ";
-    } else if (command == "glx" || command == "ln") {
-      s.plotaxes = "ln ";
-    } else if (command == "gly" || command == "nl") {
-      s.plotaxes = "nl ";
-    } else if (command == "glxy" || command == "ll") {
-      s.plotaxes = "ll ";
-    } else if (command[0] == 'h' || command[0] == 'H') {
-      con.line("options: h:help / hf: help functions / hp: help plot");
-      help(con, command.padded());
-    } else if (command == "cp") {
-      return PromptExit::Reload;
-    } else if (command == "showd") {
-      outwrite(10, run, ws, con);
-    } else if (command == "showmol") {
-      show_molecule(run, ws, con);
-    } else if (command == "par") {
-      list_parameters(run, con);
-    } else if (command == "zorvik" || command == "ZoRvIk") {
-      zorvik(con);
-    } else if (command == "pchi") {
-      plot(request(5), run, con);
-    } else if (command == "reset") {
-      understood = reset_steps(run, con);
-    } else if (command == "setpar" || command == "sp") {
-      understood = set_steps(run, con);
-    } else if (command == "cc") {
-      for (int c = 1; c <= p.ncont; ++c) {
-        con.record("(a22,1x,i2,1x,a20)", "Calculating cont.", c, p.namecont(c));
-        contorn(c, run, ws, con);
-      }
-    } else if (command == "cgpar") {
-      if (cgpar_if_enabled(run, ws, run.dist, con)) run.dist.pdfready = true;
-    } else if (command == "pgpar" || command == "1") {
-      understood = plot_distribution(run, con);
-    } else if (command == "pparchi") {
-      understood = plot_parameter_chi(run, con);
-    } else if (command == "cgparpar") {
-      understood = chain_contour(run, con, true, 12);
-    } else if (command == "pgparpar" || command == "pcg") {
-      understood = chain_contour(run, con, false, 12);
-    } else if (command == "pgparpars" || command == "pcgs") {
-      understood = chain_contour(run, con, false, 13);
-    } else if (command == "getpar" || command == "gp") {
-      understood = extract_parameters(run, con);
-    } else if (command == "pc") {
-      understood = grid_contour(run, con, 10);
-    } else if (command == "print") {
-      toggle_print(s, con);
-    } else if (command == "pcs") {
-      understood = grid_contour(run, con, 11);
-    } else if (command[0] == 'p') {
-      plot_data_set(word, run, ws, con);
-    } else {
-      understood = false;
+    const CommandEntry* entry = find_command(command);
+    Session session{run, ws, con, command};
+    switch (entry ? entry->handler(session) : Reply::NotUnderstood) {
+      case Reply::End:
+        return PromptExit::End;
+      case Reply::Continue:
+        return PromptExit::Continue;
+      case Reply::Reload:
+        return PromptExit::Reload;
+      case Reply::NotUnderstood:
+        not_understood(loop, con);
+        break;
+      case Reply::Done:
+        break;
     }
-    if (!understood) not_understood(loop, con);
   }
 }
 

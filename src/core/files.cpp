@@ -68,7 +68,10 @@ namespace {
 constexpr int kCleanupSignals[] = {SIGHUP, SIGINT, SIGTERM};
 
 // The temporary file in progress, for the signal handler, which may only call
-// async-signal-safe functions: a fixed buffer and a flag.
+// async-signal-safe functions: a fixed buffer and a flag. These two are the one
+// piece of file-scope mutable state of the program: a handler installed with
+// sigaction receives only the signal number, so what it must remove can reach
+// it in no other way.
 char pending_path[4096];
 volatile std::sig_atomic_t pending = 0;
 
@@ -83,13 +86,11 @@ void remove_pending_and_end(int sig) {
   ::raise(sig);
 }
 
-// Installed once, for the signals whose action is still the default one: an
-// ignored signal (nohup) stays ignored. Without a temporary in progress the
-// handler does what the default action does.
+// Installed for the signals whose action is still the default one: an ignored
+// signal (nohup) stays ignored, and a signal that already has this handler
+// keeps it (so the installation needs no flag of its own). Without a temporary
+// in progress the handler does what the default action does.
 void install_cleanup_handlers() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
   for (int sig : kCleanupSignals) {
     struct sigaction old {};
     if (::sigaction(sig, nullptr, &old) != 0) continue;

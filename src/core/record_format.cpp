@@ -34,7 +34,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <stdexcept>
 #include <utility>
 
@@ -552,11 +551,6 @@ std::string RecordFormat::format(std::span<const FmtValue> values) const {
   return out;
 }
 
-const RecordFormat& record_format(std::string_view format) {
-  static std::map<std::string, RecordFormat, std::less<>> cache;
-  auto it = cache.find(format);
-  if (it == cache.end()) it = cache.emplace(std::string(format), RecordFormat(format)).first;
-  return it->second;
-}
+RecordFormat record_format(std::string_view format) { return RecordFormat(format); }
 
 }  // namespace zorvik

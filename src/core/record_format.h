@@ -70,8 +70,11 @@ class RecordFormat {
   std::unique_ptr<Impl> impl_;
 };
 
-// The parsed form of a format string, parsed once and kept for the process.
-const RecordFormat& record_format(std::string_view format);
+// The parsed form of a format string. Parsing costs far less than the write
+// that follows it; a writer that formats many records with one format (the
+// chain records, the curves of a result file) parses it once and keeps the
+// object, so no format is cached behind the caller's back.
+RecordFormat record_format(std::string_view format);
 
 inline std::string format_record(std::string_view format, std::initializer_list<FmtValue> values) {
   return record_format(format).format(std::span<const FmtValue>(values.begin(), values.size()));

@@ -41,6 +41,14 @@ float chebev(float a, float b, const float* c, int m, float x, Console* con);
 void beschb(double x, double& gam1, double& gam2, double& gampl, double& gammi, Console* con);
 
 // J_ν(x), Y_ν(x) and their derivatives for x > 0, ν ≥ 0.
+//
+// The routine stays one function (about 150 lines) on purpose: it is the
+// published algorithm above in its published order (CF1, the downward
+// recurrence, Temme's series or CF2, the Wronskian normalisation, the upward
+// recurrence), whose stages hand each other a dozen intermediate quantities
+// (f, rjl, rjpl, xmu, the Wronskian w, …). Cut into functions, each stage would
+// take and return most of them, and the one structure a reader can check
+// against the papers would be spread over signatures.
 void bessjy(float x, float xnu, float& rj, float& ry, float& rjp, float& ryp, Console* con);
 
 // Spherical Bessel functions of order n ≥ 0 at x > 0 and their derivatives:

@@ -72,7 +72,7 @@ void write_distances(int model, const Structure& s, const Run& run, Console& con
   file.commit();
 }
 
-void write_molecule(int model, int writemode, Run& run, Console& con) {
+void write_molecule(int model, int writemode, const Run& run, Console& con) {
   Structure s;
   build_structure(model, run.params.par.base(), s);
   if (writemode == 10) write_distances(model, s, run, con);
@@ -86,7 +86,7 @@ void write_molecule(int model, int writemode, Run& run, Console& con) {
 
 }  // namespace
 
-void write_molecules(int writemode, Run& run, Console& con) {
+void write_molecules(int writemode, const Run& run, Console& con) {
   const int m1 = run.data.opfit(1), m2 = run.data.opfit(2);
   auto uses = [&](int m) { return m1 == m || m2 == m; };
   const bool freon = uses(1) || uses(2) || uses(3);

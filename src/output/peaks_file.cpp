@@ -85,7 +85,7 @@ void peaks(int nf, Run& run, ModelWorkspace& ws, Console& /*con*/) {
 
   std::vector<FmtValue> items;
   items.reserve(static_cast<size_t>(count) * static_cast<size_t>(3 + npeaks));
-  const RecordFormat& fmt = record_format("(100(e15.7,2x))");
+  const RecordFormat fmt = record_format("(100(e15.7,2x))");
   std::string text = free_record({peaks_header(d.opfit(nf), npeaks)});
   text += '\n';
   for (int n = 0; n < count; ++n) {

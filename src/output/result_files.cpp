@@ -117,7 +117,7 @@ void write_result_file(int k, Run& run, ModelWorkspace& ws, std::vector<FmtValue
   // The group of the format takes one point; the formatter starts a new line
   // with the group again for every further point, so the whole fit range is one
   // call. A line ends at its last value (no trailing blanks).
-  const RecordFormat& fmt = record_format(molecular ? "(5(e15.7,2x))" : "(4(e15.7,2x))");
+  const RecordFormat fmt = record_format(molecular ? "(5(e15.7,2x))" : "(4(e15.7,2x))");
   static const std::string header4 = free_record({"#x ydat ycalc diff"});
   static const std::string header5 = free_record({"#x ydat ycalc diff RDF"});
 
@@ -141,7 +141,7 @@ void write_result_files(Run& run, ModelWorkspace& ws) {
 // writemode 1: every data set appended to the run's output file.
 void append_listing(Run& run, ModelWorkspace& ws) {
   FitFunctions& d = run.data;
-  const RecordFormat& fmt = record_format("(6(es15.7,2x))");
+  const RecordFormat fmt = record_format("(6(es15.7,2x))");
   static const std::string header = free_record({"#x ydat ycalc diff"});
 
   std::string text;

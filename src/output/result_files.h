@@ -7,6 +7,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/run_loop.h"
 
 namespace zorvik {
 
@@ -36,12 +37,20 @@ void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con);
 // 4, 5, 6), "molect.xyz" and "molecg.xyz" (model 2, trans and gauche
 // conformers); model 3 prints "pelotudo" and waits for the Enter key. Models
 // 4 … 6 are written only when no C2F2Cl4 model (1 … 3) is in the fit.
-void write_molecules(int writemode, Run& run, Console& con);
+void write_molecules(int writemode, const Run& run, Console& con);
 
 // The initial-curve files: for each fitted data set i, the file
 // "inicif<i>.dat" (i without leading zeros) in the working directory holding the
 // line "#x y ycalc" and one free-format line " x y ycalc" per point of the fit
 // range, ycalc at the current parameters (0 where the model has no value).
 void write_initial_curves(Run& run, ModelWorkspace& ws);
+
+// The result files as the chain writes them: the initial curves at the start of
+// a run, outwrite(0, …) at every write interval.
+class ResultFiles final : public RunOutputs {
+ public:
+  void initial_curves(Run& run, ModelWorkspace& ws) override { write_initial_curves(run, ws); }
+  void write_interval(Run& run, ModelWorkspace& ws, Console& con) override { outwrite(0, run, ws, con); }
+};
 
 }  // namespace zorvik

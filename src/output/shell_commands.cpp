@@ -218,6 +218,8 @@ void mkdir(Console& con, std::string_view name) {
   run_shell(con, "mkdir " + shell_word(name));
 }
 
+void view_molecule(Console& con, std::string_view file) { run_shell(con, "raswin -xyz " + std::string(file)); }
+
 void compose(Console& con, std::string& out, int out_length, std::string_view dir, std::string_view name) {
   if (is_blank(name)) {
     con.line("Cannot compose a filename without a filename!");

@@ -22,6 +22,9 @@ void gnuplot(Console& con, std::string_view name);
 void edit(Console& con, std::string_view name);
 // "mkdir " + name; blank name: "Cannot create a directory without a name!"
 void mkdir(Console& con, std::string_view name);
+// "raswin -xyz " + file, the molecule viewer on one of the program's own
+// molecule files; its status is not examined.
+void view_molecule(Console& con, std::string_view file);
 
 // Builds trim(dir) + "/" + trim(name), or trim(name) when dir is blank, padded
 // or cut to `out_length` characters. A blank name prints "Cannot compose a

@@ -122,7 +122,7 @@ void AdaptiveMetropolis::restart(long burn_steps) {
   log_lambda = 0.0;
 }
 
-double AdaptiveMetropolis::propose(Run& run, const float* rnums, Console& con) {
+double AdaptiveMetropolis::propose(Run& run, StepUniforms rnums, Console& con) {
   FitParameters& p = run.params;
   double* par = p.par.base();
   const double* parold = run.chain.parold.base();

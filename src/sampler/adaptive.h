@@ -63,6 +63,7 @@
 
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "sampler/changepar.h"
 
 namespace zorvik {
 
@@ -108,7 +109,7 @@ struct AdaptiveMetropolis {
   // Proposes new values of every coordinate into run.params.par (mirrored at
   // the limits, with the mode's one-line warning when still outside) and
   // returns the logarithm of the Hastings factor. rnums[1 … npar+2].
-  double propose(Run& run, const float* rnums, Console& con);
+  double propose(Run& run, StepUniforms rnums, Console& con);
 
   // Adds the state the step ended in to the running covariance while adapting,
   // and moves the scale λ by the step's acceptance probability `alpha`;

@@ -76,7 +76,7 @@ void order_relations(FitParameters& p) {
 // min(1, exp(−Δχ²/(2T))·h), h the Hastings factor of the proposal (1 unless an
 // "al" parameter moved). Outcomes as in the other modes: a taken move counts
 // as chidown, nochange or chiup by its chi-square; a refused one as nochange.
-void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis& am) {
+void adaptive_step(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis& am) {
   const RunSettings& s = run.settings;
   ChainState& ch = run.chain;
   const int npar = s.npar;
@@ -119,9 +119,56 @@ void adaptive_step(Run& run, ModelWorkspace& ws, const float* rnums, Console& co
   am.observe(run, alpha);
 }
 
+// Every parameter moves, by a uniform step of half-width move/2.
+void move_all_parameters(int npar, FitParameters& p, const ChainState& ch, StepUniforms rnums, Console& con) {
+  double* par = p.par.base();
+  const double* move = p.move.base();
+  const double* lo = p.parmin.base();
+  const double* hi = p.parmax.base();
+  const double* parold = ch.parold.base();
+  for (int i = 1; i <= npar; ++i) {
+    const double d = (static_cast<double>(rnums[i + 1]) - 0.5) * move[i];
+    apply_step(p.logpar(i), par[i], d);
+    if (!mirror(par[i], lo[i], hi[i], ch.mirror_log && log_step(p.logpar(i))))
+      con.record("(a20,i4,a,4f12.6)", "DANGER: step for par", i, " too big. Parold,par,parmin,parmax ",
+                 parold[i], par[i], lo[i], hi[i]);
+  }
+  groups_master_wins(p);
+}
+
+// One fitted parameter, chosen at random, moves by a uniform step of half-width
+// move; in the first equality group that holds it, the others follow it.
+void move_one_parameter(FitParameters& p, ChainState& ch, StepUniforms rnums, Console& con) {
+  double* par = p.par.base();
+  const double* move = p.move.base();
+  const double* lo = p.parmin.base();
+  const double* hi = p.parmax.base();
+  const double* parold = ch.parold.base();
+  const int k = static_cast<int>(static_cast<double>(rnums[2]) * p.nfit + 1.0);
+  const int ip = p.parfit(k);
+  ch.ipchanged = ip;
+  const double d = 2.0 * move[ip] * (static_cast<double>(rnums[3]) - 0.5);
+  apply_step(p.logpar(ip), par[ip], d);
+  if (!mirror(par[ip], lo[ip], hi[ip], ch.mirror_log && log_step(p.logpar(ip)))) {
+    con.record("(a20,i4,a)", "DANGER: step for par", ip, " too big. Parold,par,parmin,parmax ");
+    con.line(parold[ip], par[ip], lo[ip], hi[ip]);
+    con.line("jump,movepar", move[ip], d);
+  }
+  for (int g = 1; g <= p.ngroups; ++g) {
+    const int n = p.ign(g);
+    if (n <= 0) continue;
+    const int* members = p.parig.row(g);
+    bool holds = false;
+    for (int m = 1; m <= n && !holds; ++m) holds = members[m] == ip;
+    if (!holds) continue;
+    for (int m = 1; m <= n; ++m) par[members[m]] = par[ip];
+    break;
+  }
+}
+
 }  // namespace
 
-void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis* am) {
+void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am) {
   if (run.settings.varpar == 3 && am != nullptr) {
     adaptive_step(run, ws, rnums, con, *am);
     return;
@@ -131,9 +178,6 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, A
   ChainState& ch = run.chain;
   const int npar = s.npar;
   double* par = p.par.base();
-  const double* move = p.move.base();
-  const double* lo = p.parmin.base();
-  const double* hi = p.parmax.base();
   double* parold = ch.parold.base();
   double* chisq = ch.chisq.base();
   double* chisqold = ch.chisqold.base();
@@ -141,40 +185,10 @@ void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, A
   for (int i = 1; i <= npar; ++i) parold[i] = par[i];
   for (int k = 0; k <= kMaxFunc; ++k) chisqold[k] = chisq[k];
 
-  if (s.varpar == 1) {
-    // Every parameter moves, by a uniform step of half-width move/2.
-    for (int i = 1; i <= npar; ++i) {
-      const double d = (static_cast<double>(rnums[i + 1]) - 0.5) * move[i];
-      apply_step(p.logpar(i), par[i], d);
-      if (!mirror(par[i], lo[i], hi[i], ch.mirror_log && log_step(p.logpar(i))))
-        con.record("(a20,i4,a,4f12.6)", "DANGER: step for par", i, " too big. Parold,par,parmin,parmax ",
-                   parold[i], par[i], lo[i], hi[i]);
-    }
-    groups_master_wins(p);
-  } else if (s.varpar == 0 && p.nfit >= 1) {
-    // One fitted parameter, chosen at random, moves by a uniform step of half-width move.
-    const int k = static_cast<int>(static_cast<double>(rnums[2]) * p.nfit + 1.0);
-    const int ip = p.parfit(k);
-    ch.ipchanged = ip;
-    const double d = 2.0 * move[ip] * (static_cast<double>(rnums[3]) - 0.5);
-    apply_step(p.logpar(ip), par[ip], d);
-    if (!mirror(par[ip], lo[ip], hi[ip], ch.mirror_log && log_step(p.logpar(ip)))) {
-      con.record("(a20,i4,a)", "DANGER: step for par", ip, " too big. Parold,par,parmin,parmax ");
-      con.line(parold[ip], par[ip], lo[ip], hi[ip]);
-      con.line("jump,movepar", move[ip], d);
-    }
-    // Equality groups: the moved parameter wins in the first group that holds it.
-    for (int g = 1; g <= p.ngroups; ++g) {
-      const int n = p.ign(g);
-      if (n <= 0) continue;
-      const int* members = p.parig.row(g);
-      bool holds = false;
-      for (int m = 1; m <= n && !holds; ++m) holds = members[m] == ip;
-      if (!holds) continue;
-      for (int m = 1; m <= n; ++m) par[members[m]] = par[ip];
-      break;
-    }
-  }
+  if (s.varpar == 1)
+    move_all_parameters(npar, p, ch, rnums, con);
+  else if (s.varpar == 0 && p.nfit >= 1)
+    move_one_parameter(p, ch, rnums, con);
 
   order_relations(p);
 

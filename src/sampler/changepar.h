@@ -10,6 +10,17 @@ namespace zorvik {
 
 struct AdaptiveMetropolis;
 
+// The uniform numbers of one step, numbered from 1 as the step's formulas number
+// them: rnums[k] is the k-th number of the block that starts at `first`.
+class StepUniforms {
+ public:
+  explicit StepUniforms(const float* first) : first_(first) {}
+  float operator[](int k) const { return first_[k - 1]; }
+
+ private:
+  const float* first_;
+};
+
 // rnums[1 … npar+2] are the step's uniform numbers (rnums[1] acceptance,
 // rnums[2] the parameter, rnums[3] the step in one-parameter mode; rnums[i+1]
 // the step of parameter i when all parameters move). On entry run.chain.chisq
@@ -17,6 +28,6 @@ struct AdaptiveMetropolis;
 // run.chain.ipchanged (one-parameter mode) and the step counters.
 // With varpar 3 the adaptive proposal `am` moves every free parameter
 // (adaptive.h); without one, varpar 3 moves nothing.
-void changepar(Run& run, ModelWorkspace& ws, const float* rnums, Console& con, AdaptiveMetropolis* am = nullptr);
+void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am = nullptr);
 
 }  // namespace zorvik

@@ -1,19 +1,19 @@
 #include "sampler/run_loop.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
 #include <string>
 
-#include "analysis/distributions.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/record_format.h"
 #include "models/functions.h"
-#include "output/result_files.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
+#include "sampler/histograms.h"
 #include "setup/param_file.h"
 
 namespace zorvik {
@@ -46,7 +46,7 @@ class Records {
   }
 
  private:
-  const RecordFormat& format_;
+  RecordFormat format_;
   std::vector<FmtValue> items_;
 };
 
@@ -185,27 +185,35 @@ void adapt_steps(Run& run) {
   }
 }
 
-}  // namespace
+// The formats of the records the run writes, parsed once per run.
+struct RunRecords {
+  Records chain{"(i12,2x,200es15.6)"};
+  Records chi{"(i12,1x,200(1x,es12.6))"};
+  Records jump{"(i12,1x,100(1x,es12.6))"};
+  Records move{"(i12,100es15.6)"};
+  Records progress{"(i12,2x,es9.3,2x,21(es9.3,2x))"};
+  Records progress_head{"(i12,2x,es9.3,2x,5(es9.3,2x))"};
+  Records progress_tail{"(9x,21(es9.3,2x))"};
+};
 
-void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
-  RunSettings& s = run.settings;
-  FitParameters& p = run.params;
-  ChainState& ch = run.chain;
+// The start of a run: the generator seeded, the models checked, the initial
+// curves and the trace files written, the starting chi-square evaluated (and
+// required to be finite), the first block of uniform numbers drawn.
+void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, TraceFiles& traces, Console& con) {
+  const RunSettings& s = run.settings;
   const int npar = s.npar;
   const int stride = npar + 2;
-
   // --seed N starts the generator from N: runs with different seeds are independent chains.
   const int seed = s.seed > 0 ? static_cast<int>(s.seed) : kSeed;
   loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
     if (is_fitted(run.data.opfit(i))) check_model_ready(run.data.opfit(i), npar, con);
-  write_initial_curves(run, ws);
-  TraceFiles traces;
+  outputs.initial_curves(run, ws);
   open_traces(run, traces);
   compara(run, ws);
   check_finite_start(run, ws);
   // Until a step lowers the chi-square, the start is the best state seen.
-  ch.note_run_start(p.par.base(), npar);
+  run.chain.note_run_start(run.params.par.base(), npar);
   if (s.varpar == 3) loop.adaptive.start(run);
 
   const int nblock = kRandomBlock / stride;
@@ -213,15 +221,174 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   const int first_block = std::min(nblock, s.ncycles);
   if (first_block > 0) loop.ranlux.ranlux(loop.rvec.data(), first_block * stride);
   loop.ranlux.rluxut(loop.saved_state);
-  loop.recorder.begin_run(p, s.ncycles);
+  loop.recorder.begin_run(run.params, s.ncycles);
+}
 
-  Records chain_rec("(i12,2x,200es15.6)");
-  Records chi_rec("(i12,1x,200(1x,es12.6))");
-  Records jump_rec("(i12,1x,100(1x,es12.6))");
-  Records move_rec("(i12,100es15.6)");
-  Records progress("(i12,2x,es9.3,2x,21(es9.3,2x))");
-  Records progress_head("(i12,2x,es9.3,2x,5(es9.3,2x))");
-  Records progress_tail("(9x,21(es9.3,2x))");
+// What a step leaves besides the state itself: the best state, the whole-chain
+// record, the chain file (gparmode 2) and the histograms of accepted values.
+void record_step(Run& run, RunLoop& loop, RunRecords& rec, TraceFiles& traces) {
+  const RunSettings& s = run.settings;
+  FitParameters& p = run.params;
+  ChainState& ch = run.chain;
+  const double* par = p.par.base();
+  const int ip = ch.ipchanged;
+  if (ip > 0) ++ch.npardown(ch.stepresult, ip);
+
+  // Best state: only a step that lowered the chi-square can set a new minimum.
+  if (ch.stepresult == kChiDown && ch.chisq(0) < ch.downhill_bound()) {
+    ch.parchimin(0) = ch.chisq(0);
+    for (int i = 1; i <= s.npar; ++i) ch.parchimin(i) = par[i];
+    ch.minimum_is_start = false;
+  }
+  loop.recorder.record(par, ch.chisq(0));
+  if (s.gparmode == 2) write_chain_record(run, rec.chain, traces.chain);
+  if (s.varpar == 3) {
+    // Every state of the adaptive chain, a refused step repeating the
+    // state, so that the histograms are the posterior's. The chi-square
+    // histogram takes one entry per parameter entry, as in the one-parameter
+    // mode, which is what its normalisation counts.
+    if (s.gparmode != 0) {
+      for (int k = 1; k <= p.nfit; ++k) {
+        const int i = p.parfit(k);
+        if (p.move(i) > 0.0) {
+          gparameter(i, s, p, ch, run.hist);
+          gparameter(0, s, p, ch, run.hist);
+        }
+        ch.parmed(i) += par[i];
+      }
+    }
+  } else if (ch.stepresult > 0 && s.gparmode != 0 && ip != 0) {
+    if (p.move(ip) > 0.0) gparameter(ip, s, p, ch, run.hist);
+    gparameter(0, s, p, ch, run.hist);
+    ch.parmed(ip) += par[ip];
+  }
+}
+
+// The CPU time of the first two write intervals gives the estimate of the run
+// time, printed in the largest unit that keeps it below 60 (up to days).
+void report_run_time(const RunSettings& s, ChainState& ch, const RunLoop& loop, std::int64_t icycle,
+                     bool& estimate_ready, Console& con) {
+  const std::int64_t nwrite = s.nwrite;
+  if (icycle > 2 * nwrite) return;
+  if (icycle == nwrite) ch.t1 = loop.clock();
+  if (icycle == 2 * nwrite) {
+    ch.t2 = loop.clock();
+    con.empty_line();
+    print_asterisks(con, 36, 2);
+    ch.trun = static_cast<float>(s.ncycles) * (ch.t2 - ch.t1) / static_cast<float>(s.nwrite);
+    const float t = ch.trun;
+    if (t < 60.0f)
+      con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t, " s");
+    else if (t < 3600.0f)
+      con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t / 60.0f, " min");
+    else if (t < 86400.0f)
+      con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t / 3600.0f, " h");
+    else
+      con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t / 86400.0f, " DAYS!!!");
+    estimate_ready = true;
+  }
+  print_asterisks(con, 36, 2);
+  con.empty_line();
+}
+
+// Simulated annealing: every `step` write intervals the temperature falls by incT.
+void anneal(RunSettings& s, ChainState& ch, Console& con) {
+  if (s.annealing == 1 && ch.nintemp == s.step) {
+    s.temp = s.temp - s.incT;
+    print_asterisks(con, 47, 1);
+    con.record("(a27,es15.5)", "Changing Temperature to T=", s.temp);
+    print_asterisks(con, 47, 1);
+    ch.nintemp = 1;
+  } else {
+    ++ch.nintemp;
+  }
+}
+
+// The progress report of a write interval: the step, the time left and the
+// chi-squares (six to ten data sets take two lines), then the percentages of
+// unchanged, downhill and uphill steps, which it returns for the trace.
+std::array<double, 3> report_progress(const RunSettings& s, const ChainState& ch, std::int64_t icycle,
+                                      bool estimate_ready, RunRecords& rec, Console& con) {
+  con.record("(a7,a11,a)", "   step", "  time left", "  chisq1,2,3...");
+  const float left =
+      estimate_ready ? ch.trun - static_cast<float>(icycle) * (ch.t2 - ch.t1) / static_cast<float>(s.nwrite) : 0.0f;
+  if (s.nfunc >= 6 && s.nfunc <= 10) {
+    rec.progress_head.clear().add(icycle).add(left);
+    for (int k = 0; k <= 4; ++k) rec.progress_head.add(ch.chisq(k));
+    rec.progress_head.write(con.out());
+    rec.progress_tail.clear();
+    for (int k = 5; k <= s.nfunc; ++k) rec.progress_tail.add(ch.chisq(k));
+    rec.progress_tail.write(con.out());
+  } else {
+    rec.progress.clear().add(icycle).add(left);
+    for (int k = 0; k <= s.nfunc; ++k) rec.progress.add(ch.chisq(k));
+    rec.progress.write(con.out());
+  }
+  const std::array<double, 3> pct = {100.0 * ch.stepcount(1) / s.nwrite, 100.0 * ch.stepcount(2) / s.nwrite,
+                                     100.0 * ch.stepcount(3) / s.nwrite};
+  con.record("(a30,3(f6.2,'%',2x))", "no change, chidown, chiup:  ", pct[0], pct[1], pct[2]);
+  con.empty_line();
+  return pct;
+}
+
+// The trace records of a write interval: chi-square and acceptance, and the
+// steps of every parameter (jump.dat and move.dat).
+void write_trace_records(const Run& run, std::int64_t icycle, const std::array<double, 3>& pct, RunRecords& rec,
+                         TraceFiles& traces) {
+  const RunSettings& s = run.settings;
+  const FitParameters& p = run.params;
+  const ChainState& ch = run.chain;
+  rec.chi.clear().add(icycle).add(ch.chisq(0)).add(pct[0]).add(pct[1]).add(pct[2]);
+  for (int i = 1; i <= s.npar; ++i) rec.chi.add(100.0 * ch.paracc(i));
+  for (int k = 1; k <= s.nfunc; ++k) rec.chi.add(ch.chisq(k));
+  rec.chi.write(traces.chi);
+  rec.jump.clear().add(icycle);
+  for (int i = 1; i <= s.npar; ++i) rec.jump.add(p.move(i));
+  rec.jump.write(traces.jump);
+  rec.move.clear().add(icycle);
+  for (int i = 1; i <= s.npar; ++i) rec.move.add(p.move(i));
+  rec.move.write(traces.move);
+  traces.flush();
+}
+
+// The write interval: report, adapt, anneal, write the traces, the result
+// files and the parameter file. True when the convergence test ends the run.
+bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, RunRecords& rec,
+                    TraceFiles& traces, bool& estimate_ready, Console& con) {
+  RunSettings& s = run.settings;
+  ChainState& ch = run.chain;
+  const std::int64_t icycle = ch.icycle;
+  report_run_time(s, ch, loop, icycle, estimate_ready, con);
+  anneal(s, ch, con);
+  if (s.gparmode == 3) write_chain_record(run, rec.chain, traces.chain);
+  compara(run, ws);
+  const std::array<double, 3> pct = report_progress(s, ch, icycle, estimate_ready, rec, con);
+  adapt_steps(run);
+  write_trace_records(run, icycle, pct, rec, traces);
+
+  ch.npardown.fill(0);
+  ch.stepcount.fill(0);
+
+  outputs.write_interval(run, ws, con);
+  pfinwrite(s.parfile.str(), s, run.data, run.params);
+
+  if (s.interactive == 2 || s.interactive == 3) {
+    const double d = (ch.chisq(0) - ch.chiprev) / ch.chisq(0);
+    if (0.0 < d && d < static_cast<double>(kConvergence)) return true;
+    ch.chiprev = ch.chisq(0);
+  }
+  return false;
+}
+
+}  // namespace
+
+void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con) {
+  const RunSettings& s = run.settings;
+  ChainState& ch = run.chain;
+  const int stride = s.npar + 2;
+  TraceFiles traces;
+  start_run(run, ws, loop, outputs, traces, con);
+  RunRecords rec;
   bool estimate_ready = false;
 
   // The step counter is 64 bits wide, so that a run of ncycles up to the
@@ -230,13 +397,11 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
   // o = (icycle − 1) mod nblock and the position in the write interval,
   // icycle mod nwrite, are kept as small counters that wrap, so a step does no
   // division.
+  const int nblock = kRandomBlock / stride;
   const std::int64_t first = loop.first_icycle;
-  const std::int64_t nwrite = s.nwrite;
   int o = static_cast<int>(((first - 2) % nblock + nblock) % nblock);  // slot of the step before
-  int in_interval = static_cast<int>((first - 1) % nwrite);            // the step before, mod nwrite
-  double* par = p.par.base();
+  int in_interval = static_cast<int>((first - 1) % s.nwrite);          // the step before, mod nwrite
   for (ch.icycle = first; ch.icycle <= s.ncycles; ++ch.icycle) {
-    const std::int64_t icycle = ch.icycle;
     o = o + 1 == nblock ? 0 : o + 1;
     in_interval = in_interval + 1 == s.nwrite ? 0 : in_interval + 1;
     // A new block of numbers (icycle a multiple of nblock), continuing the
@@ -246,129 +411,11 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con) {
       loop.ranlux.ranlux(loop.rvec.data(), stride * nblock);
       loop.ranlux.rluxut(loop.saved_state);
     }
-    const float* rnums = loop.rvec.data() + static_cast<size_t>(o) * stride - 1;  // rnums[1 … npar+2]
-
+    const StepUniforms rnums(loop.rvec.data() + static_cast<size_t>(o) * stride);  // rnums[1 … npar+2]
     changepar(run, ws, rnums, con, &loop.adaptive);
-    const int ip = ch.ipchanged;
-    if (ip > 0) ++ch.npardown(ch.stepresult, ip);
-
-    // Best state: only a step that lowered the chi-square can set a new minimum.
-    if (ch.stepresult == kChiDown && ch.chisq(0) < ch.downhill_bound()) {
-      ch.parchimin(0) = ch.chisq(0);
-      for (int i = 1; i <= npar; ++i) ch.parchimin(i) = par[i];
-      ch.minimum_is_start = false;
-    }
-    loop.recorder.record(par, ch.chisq(0));
-    if (s.gparmode == 2) write_chain_record(run, chain_rec, traces.chain);
-    if (s.varpar == 3) {
-      // Every state of the adaptive chain, a refused step repeating the
-      // state, so that the histograms are the posterior's. The chi-square
-      // histogram takes one entry per parameter entry, as in the one-parameter
-      // mode, which is what its normalisation counts.
-      if (s.gparmode != 0) {
-        for (int k = 1; k <= p.nfit; ++k) {
-          const int i = p.parfit(k);
-          if (p.move(i) > 0.0) {
-            gparameter(run, i);
-            gparameter(run, 0);
-          }
-          ch.parmed(i) += par[i];
-        }
-      }
-    } else if (ch.stepresult > 0 && s.gparmode != 0 && ip != 0) {
-      if (p.move(ip) > 0.0) gparameter(run, ip);
-      gparameter(run, 0);
-      ch.parmed(ip) += par[ip];
-    }
-
+    record_step(run, loop, rec, traces);
     if (in_interval != 0) continue;
-
-    // ---- write interval ----
-    if (icycle <= 2 * nwrite) {
-      if (icycle == nwrite) ch.t1 = loop.clock();
-      if (icycle == 2 * nwrite) {
-        ch.t2 = loop.clock();
-        con.empty_line();
-        print_asterisks(con, 36, 2);
-        ch.trun = static_cast<float>(s.ncycles) * (ch.t2 - ch.t1) / static_cast<float>(s.nwrite);
-        const float t = ch.trun;
-        if (t < 60.0f)
-          con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t, " s");
-        else if (t < 3600.0f)
-          con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t / 60.0f, " min");
-        else if (t < 86400.0f)
-          con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t / 3600.0f, " h");
-        else
-          con.record("(a23,f12.6,a)", "** ESTIMATED RUN TIME:", t / 86400.0f, " DAYS!!!");
-        estimate_ready = true;
-      }
-      print_asterisks(con, 36, 2);
-      con.empty_line();
-    }
-
-    if (s.annealing == 1) {
-      if (ch.nintemp == s.step) {
-        s.temp = s.temp - s.incT;
-        print_asterisks(con, 47, 1);
-        con.record("(a27,es15.5)", "Changing Temperature to T=", s.temp);
-        print_asterisks(con, 47, 1);
-        ch.nintemp = 1;
-      } else {
-        ++ch.nintemp;
-      }
-    } else {
-      ++ch.nintemp;
-    }
-
-    if (s.gparmode == 3) write_chain_record(run, chain_rec, traces.chain);
-    compara(run, ws);
-
-    // Progress report.
-    con.record("(a7,a11,a)", "   step", "  time left", "  chisq1,2,3...");
-    const float left =
-        estimate_ready ? ch.trun - static_cast<float>(icycle) * (ch.t2 - ch.t1) / static_cast<float>(s.nwrite) : 0.0f;
-    if (s.nfunc >= 6 && s.nfunc <= 10) {
-      progress_head.clear().add(icycle).add(left);
-      for (int k = 0; k <= 4; ++k) progress_head.add(ch.chisq(k));
-      progress_head.write(con.out());
-      progress_tail.clear();
-      for (int k = 5; k <= s.nfunc; ++k) progress_tail.add(ch.chisq(k));
-      progress_tail.write(con.out());
-    } else {
-      progress.clear().add(icycle).add(left);
-      for (int k = 0; k <= s.nfunc; ++k) progress.add(ch.chisq(k));
-      progress.write(con.out());
-    }
-    const double pct[3] = {100.0 * ch.stepcount(1) / s.nwrite, 100.0 * ch.stepcount(2) / s.nwrite,
-                           100.0 * ch.stepcount(3) / s.nwrite};
-    con.record("(a30,3(f6.2,'%',2x))", "no change, chidown, chiup:  ", pct[0], pct[1], pct[2]);
-    con.empty_line();
-
-    adapt_steps(run);
-
-    chi_rec.clear().add(icycle).add(ch.chisq(0)).add(pct[0]).add(pct[1]).add(pct[2]);
-    for (int i = 1; i <= npar; ++i) chi_rec.add(100.0 * ch.paracc(i));
-    for (int k = 1; k <= s.nfunc; ++k) chi_rec.add(ch.chisq(k));
-    chi_rec.write(traces.chi);
-    jump_rec.clear().add(icycle);
-    for (int i = 1; i <= npar; ++i) jump_rec.add(p.move(i));
-    jump_rec.write(traces.jump);
-    move_rec.clear().add(icycle);
-    for (int i = 1; i <= npar; ++i) move_rec.add(p.move(i));
-    move_rec.write(traces.move);
-    traces.flush();
-
-    ch.npardown.fill(0);
-    ch.stepcount.fill(0);
-
-    outwrite(0, run, ws, con);
-    pfinwrite(s.parfile.str(), s, run.data, p);
-
-    if (s.interactive == 2 || s.interactive == 3) {
-      const double d = (ch.chisq(0) - ch.chiprev) / ch.chisq(0);
-      if (0.0 < d && d < static_cast<double>(kConvergence)) break;
-      ch.chiprev = ch.chisq(0);
-    }
+    if (write_interval(run, ws, loop, outputs, rec, traces, estimate_ready, con)) break;
   }
   traces.flush();
 }

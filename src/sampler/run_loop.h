@@ -36,7 +36,17 @@ struct RunLoop {
   ChainRecorder recorder;
 };
 
+// What a run writes besides its own trace files and the parameter file, handed
+// in by the caller so that the sampler knows no result formats: the curves at
+// the start of every run and the result files at every write interval.
+class RunOutputs {
+ public:
+  virtual ~RunOutputs() = default;
+  virtual void initial_curves(Run& run, ModelWorkspace& ws) = 0;
+  virtual void write_interval(Run& run, ModelWorkspace& ws, Console& con) = 0;
+};
+
 // One run of the chain from the current state (program start, "c").
-void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con);
+void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con);
 
 }  // namespace zorvik

@@ -148,6 +148,29 @@ double batch_means_error(const double* x, int n) {
   return std::sqrt(ss / (kBatches - 1) / kBatches);
 }
 
+namespace {
+
+// The statistics of a rung from its sampled log-likelihoods: mean, variance,
+// batch-means error, acceptance and the stepping-stone factor toward the next
+// rung (the samples are rescaled in place for it).
+void summarise_rung(std::vector<double>& lnl, int naccepted, double next_beta, LadderRung& r) {
+  double mean = 0.0;
+  for (const double v : lnl) mean += v;
+  mean /= r.sampled;
+  double var = 0.0;
+  for (const double v : lnl) var += (v - mean) * (v - mean);
+  r.mean_lnl = mean;
+  r.var_lnl = r.sampled > 1 ? var / (r.sampled - 1) : 0.0;
+  r.se_lnl = batch_means_error(lnl.data(), r.sampled);
+  r.acceptance = static_cast<double>(naccepted) / r.sampled;
+  if (next_beta > r.beta) {
+    for (double& v : lnl) v *= next_beta - r.beta;
+    r.log_ratio = log_mean_exp(lnl);
+  }
+}
+
+}  // namespace
+
 LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
                     int steps, int rung_index, const LadderSink& sink) {
   RunSettings& s = run.settings;
@@ -159,12 +182,12 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
     rng.rvec.assign(stride * (kRandomBlock / stride), 0.0f);
     rng.next = rng.rvec.size();  // the first step fills the block
   }
-  auto numbers = [&]() -> const float* {
+  auto numbers = [&]() {
     if (rng.next + stride > rng.rvec.size()) {
       rng.ranlux.ranlux(rng.rvec.data(), static_cast<int>(rng.rvec.size()));
       rng.next = 0;
     }
-    const float* r = rng.rvec.data() + rng.next - 1;  // r[1 … npar+2]
+    const StepUniforms r(rng.rvec.data() + rng.next);  // r[1 … npar+2]
     rng.next += stride;
     return r;
   };
@@ -220,19 +243,7 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   s.temp = saved_temp;
   ch.mirror_log = false;
 
-  double mean = 0.0;
-  for (const double v : lnl) mean += v;
-  mean /= r.sampled;
-  double var = 0.0;
-  for (const double v : lnl) var += (v - mean) * (v - mean);
-  r.mean_lnl = mean;
-  r.var_lnl = r.sampled > 1 ? var / (r.sampled - 1) : 0.0;
-  r.se_lnl = batch_means_error(lnl.data(), r.sampled);
-  r.acceptance = static_cast<double>(naccepted) / r.sampled;
-  if (next_beta > beta) {
-    for (double& v : lnl) v *= next_beta - beta;
-    r.log_ratio = log_mean_exp(lnl);
-  }
+  summarise_rung(lnl, naccepted, next_beta, r);
   return r;
 }
 

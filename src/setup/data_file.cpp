@@ -128,34 +128,23 @@ void read_zvalues(FitFunctions& d, int i, const FreeReader& r, int line, const s
   d.nz = nz;
 }
 
-// Reads data set i into xi, yi, sigmae, mi, locates the fit range and prints
-// the statistics.
-void read_data_set(FitFunctions& d, int i, Console& con) {
+// The first line of a data file: a number starts the points at once; a word is
+// a header, and the header "zvalues" carries the z values of the data set. True
+// when the first line (its number in `first`, its values in `tokens`) is the
+// first point.
+bool read_first_line(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToken>& tokens, bool& whole, int& first,
+                     const PointLayout& layout, Console& con) {
   const std::string file = d.nomin(i).str();
-  const bool option_c = d.fileop(i) == "c";
-  const double s0 = d.sigmae(i, 0);
-  const PointLayout layout = point_layout(option_c, s0);
-
-  FreeReader r = FreeReader::open(file);
-  con.line("First lines of input file: ", d.nomin(i), "  x   y    sigma     m");
-  d.ndatin(i) = 0;
-  d.sigmamed(i) = 0.0;
-
-  // First line: a number starts the points at once; a word is a header, and
-  // the header "zvalues" carries the z values of the data set.
-  std::vector<FreeToken> tokens;
-  bool whole = true;
-  const int first = next_nonblank(r, tokens, whole);
+  first = next_nonblank(r, tokens, whole);
   if (first == 0) throw InputError(file, 0, "the data file is empty: expected points " + std::string(layout.expected));
   double first_value = 0.0;
   const bool numeric_value = !tokens.empty() && !tokens[0].null && !tokens[0].quoted &&
                              parse_real(tokens[0].text, first_value);
-  // A first line of numbers is the first point.
-  bool first_is_point = false;
   if (numeric_value || (!tokens.empty() && !tokens[0].quoted && is_nonfinite_word(tokens[0].text))) {
     if (numeric_value) con.line(first_value);
-    first_is_point = true;
-  } else if (!tokens.empty() && tokens[0].text == "zvalues") {
+    return true;
+  }
+  if (!tokens.empty() && tokens[0].text == "zvalues") {
     read_zvalues(d, i, r, first, tokens, whole);
     con.empty_line();
     // The label, the file and its z values on one line.
@@ -164,7 +153,15 @@ void read_data_set(FitFunctions& d, int i, Console& con) {
     con.line_items(items);
     con.empty_line();
   }
+  return false;
+}
 
+// The points of data set i, up to the first x beyond the fit range, with the
+// fit range imin … imin + ndatin − 1 and the running sum of the sigmas.
+void read_points(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToken>& tokens, bool& whole, int first,
+                 bool first_is_point, const PointLayout& layout, Console& con) {
+  const std::string file = d.nomin(i).str();
+  const double s0 = d.sigmae(i, 0);
   double* xi = d.xi.row(i);
   double* yi = d.yi.row(i);
   double* sig = d.sigmae.row(i);
@@ -212,20 +209,28 @@ void read_data_set(FitFunctions& d, int i, Console& con) {
     }
   }
 
-  if (option_c && xi[1] != 0.0) {
-    con.empty_line();
-    con.empty_line();
-    con.line("*****************************************");
-    con.line("***   WARNING   WARNING WARNING       ***");
-    con.line("*****************************************");
-    con.line("** CONVOLUTION SHOULD START WITH X=0.0 **");
-    con.line("*****************************************");
-    con.line("* You will run into trouble, my friend! *");
-    con.line("*****************************************");
-    con.empty_line();
-    con.empty_line();
-  }
+}
 
+// Option "c" takes the resolution from the data grid, whose origin must then be
+// at x = 0.
+void warn_convolution_origin(Console& con) {
+  con.empty_line();
+  con.empty_line();
+  con.line("*****************************************");
+  con.line("***   WARNING   WARNING WARNING       ***");
+  con.line("*****************************************");
+  con.line("** CONVOLUTION SHOULD START WITH X=0.0 **");
+  con.line("*****************************************");
+  con.line("* You will run into trouble, my friend! *");
+  con.line("*****************************************");
+  con.empty_line();
+  con.empty_line();
+}
+
+// The mean sigma, the number of points and the fit range; no point in range
+// stops the program.
+void report_fit_range(FitFunctions& d, int i, Console& con) {
+  const double* xi = d.xi.row(i);
   // The sum covers every point read (also those below the range and the first
   // one beyond it), the divisor only the points in range. With no point in
   // range there is no mean to report: the data set is refused just below.
@@ -247,6 +252,27 @@ void read_data_set(FitFunctions& d, int i, Console& con) {
   con.line("Final", last, xi[last]);
   con.empty_line();
   con.empty_line();
+}
+
+// Reads data set i into xi, yi, sigmae, mi, locates the fit range and prints
+// the statistics.
+void read_data_set(FitFunctions& d, int i, Console& con) {
+  const std::string file = d.nomin(i).str();
+  const bool option_c = d.fileop(i) == "c";
+  const PointLayout layout = point_layout(option_c, d.sigmae(i, 0));
+
+  FreeReader r = FreeReader::open(file);
+  con.line("First lines of input file: ", d.nomin(i), "  x   y    sigma     m");
+  d.ndatin(i) = 0;
+  d.sigmamed(i) = 0.0;
+
+  std::vector<FreeToken> tokens;
+  bool whole = true;
+  int first = 0;
+  const bool first_is_point = read_first_line(d, i, r, tokens, whole, first, layout, con);
+  read_points(d, i, r, tokens, whole, first, first_is_point, layout, con);
+  if (option_c && d.xi(i, 1) != 0.0) warn_convolution_origin(con);
+  report_fit_range(d, i, con);
 }
 
 // Option "c": the third data column is the resolution, measured on the data
@@ -304,6 +330,30 @@ void check_resolution_grid(const std::string& file, const std::vector<double>& x
                            ") to x = " + shortest(x[j]) + " is " + shortest(step) + ", but the file's median step is " +
                            shortest(median) + ": the resolution must be sampled on a regular step (within 1 %)");
   }
+}
+
+// The kernel of data set i centred on line `origin` of the resolution file,
+// with the half-width the window allows on the nearer side, and the grid xc of
+// the convolution on the data's x step.
+void centre_resolution(FitFunctions& d, int i, const std::string& file, const std::vector<double>& mini, int origin,
+                       int ilow, int ihigh) {
+  d.iiniconv(i) = origin;
+  const int half = std::min(std::abs(origin - ihigh), std::abs(origin - ilow));
+  d.imaxconv(i) = half;
+
+  const int n_last = d.imin(i) + d.ndatin(i) - 1;
+  // Lines of the scratch table beyond the last one read hold 0. The kernel's
+  // half-width comes from the resolution file.
+  check_index_at(file, 0, "mini", 1, 1, kMaxResLines, origin - half);
+  check_index_at(file, 0, "mini", 1, 1, kMaxResLines, origin + half);
+  check_index_at(file, 0, "mi", 2, -kMaxConvHalf, kMaxConvHalf, half);
+  check_index_at(file, 0, "xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
+  double* mi = d.mi.row(i);
+  for (int k = -half; k <= half; ++k) mi[k] = mini[static_cast<size_t>(origin + k)];
+  const double x1 = d.xi(i, 1);
+  const double dx = std::abs(d.xi(i, 2) - x1);
+  double* xc = d.xc.row(i);
+  for (int j = -half; j <= n_last + half; ++j) xc[j] = x1 + (j - 1) * dx;
 }
 
 // Option "cf": the resolution is read from its own file (one header line, then
@@ -373,23 +423,7 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
       origin = nread;
     }
   }
-  d.iiniconv(i) = origin;
-  const int half = std::min(std::abs(origin - ihigh), std::abs(origin - ilow));
-  d.imaxconv(i) = half;
-
-  const int n_last = d.imin(i) + d.ndatin(i) - 1;
-  // Lines of the scratch table beyond the last one read hold 0. The kernel's
-  // half-width comes from the resolution file.
-  check_index_at(file, 0, "mini", 1, 1, kMaxResLines, origin - half);
-  check_index_at(file, 0, "mini", 1, 1, kMaxResLines, origin + half);
-  check_index_at(file, 0, "mi", 2, -kMaxConvHalf, kMaxConvHalf, half);
-  check_index_at(file, 0, "xc", 2, -kMaxConvHalf, kMaxConvHalf, n_last + half);
-  double* mi = d.mi.row(i);
-  for (int k = -half; k <= half; ++k) mi[k] = mini[static_cast<size_t>(origin + k)];
-  const double x1 = d.xi(i, 1);
-  const double dx = std::abs(d.xi(i, 2) - x1);
-  double* xc = d.xc.row(i);
-  for (int j = -half; j <= n_last + half; ++j) xc[j] = x1 + (j - 1) * dx;
+  centre_resolution(d, i, file, mini, origin, ilow, ihigh);
 }
 
 // "convf.dat": the centred resolution of data set i, one line k, xc, mi per
@@ -423,6 +457,72 @@ void clear_data_tables(FitFunctions& d, int nfunc) {
   d.nz = 0;
 }
 
+// A data file that does not exist: true when the user chose to edit the
+// parameter file (the reading then starts again).
+bool ask_missing_data_file(const FitFunctions& d, int i, const RunSettings& settings, Console& con) {
+  con.empty_line();
+  con.empty_line();
+  con.record("(a15,a15)", d.nomin(i), "does not exist!!!!");
+  con.record("(a18,a4,a8)", "Change file", d.nomin(i).first(4), "? (y/n)");
+  if (con.yes_no()) {
+    con.line("edit ", settings.parfile);
+    edit(con, settings.parfile.padded());
+    return true;
+  }
+  return false;
+}
+
+// Resolution functions and convolution grids, in slot order; "convf.dat" is
+// rewritten for every data set and ends with the last one. A data set that
+// is not fitted is not prepared (nothing reads its grid) and counts as one
+// without a resolution: a single line k = 0.
+void prepare_resolutions(FitFunctions& d, int nfunc, Console& con) {
+  for (int i = 1; i <= nfunc; ++i) {
+    const bool fitted = is_fitted(d.opfit(i));
+    if (fitted && d.fileop(i) == "c") {
+      prepare_column_resolution(d, i);
+    } else if (fitted && d.fileop(i) == "cf") {
+      prepare_file_resolution(d, i, con);
+    } else {
+      d.imaxconv(i) = 0;
+    }
+    write_convf(d, i);
+  }
+}
+
+// The whole-curve dielectric models are fitted on logarithmic scales: x, y and
+// the fit range of data set i become decimal logarithms.
+void take_logarithms(FitFunctions& d, int i, RunSettings& settings, Console& con) {
+  con.line("**** CALCULATING logarithm for x and y ***");
+  const int n_last = d.imin(i) + d.ndatin(i) - 1;
+  double* xi = d.xi.row(i);
+  double* yi = d.yi.row(i);
+  // A frequency or loss that is not positive has no logarithm: inside the fit
+  // range it would turn the chi-square into NaN, so it is refused.
+  for (int j = d.imin(i); j <= n_last; ++j) {
+    if (!(xi[j] > 0.0) || !(yi[j] > 0.0))
+      throw InputError(d.nomin(i).str(), 0,
+                       "data set " + std::to_string(i) + " (model " + std::to_string(d.opfit(i)) +
+                           ") is fitted on logarithmic scales, but point " + std::to_string(j) +
+                           " of the fit range has x = " + shortest(xi[j]) + ", y = " + shortest(yi[j]) +
+                           "; frequency and loss must be positive");
+  }
+  for (int j = 1; j <= n_last; ++j) {
+    xi[j] = std::log10(xi[j]);
+    yi[j] = std::log10(yi[j]);
+  }
+  if (d.kin(i) <= 0.0) {
+    con.line("ERROR: Incorrect Kin or Kfin");
+    con.line(d.kin(i), d.kfin(i));
+    throw ProgramStop(1);
+  }
+  d.kin(i) = std::log10(d.kin(i));
+  d.kfin(i) = std::log10(d.kfin(i));
+  d.logrange(i) = 1;
+  // The values are logarithms already: both plot axes linear.
+  settings.plotaxes = "nn";
+}
+
 }  // namespace
 
 ReadOutcome dataread(Run& run, Console& con) {
@@ -444,15 +544,7 @@ ReadOutcome dataread(Run& run, Console& con) {
                            std::to_string(i) + " (model " + std::to_string(d.opfit(i)) + ")");
 
     if (!file_exists(d.nomin(i).str())) {
-      con.empty_line();
-      con.empty_line();
-      con.record("(a15,a15)", d.nomin(i), "does not exist!!!!");
-      con.record("(a18,a4,a8)", "Change file", d.nomin(i).first(4), "? (y/n)");
-      if (con.yes_no()) {
-        con.line("edit ", settings.parfile);
-        edit(con, settings.parfile.padded());
-        return ReadOutcome::Reread;
-      }
+      if (ask_missing_data_file(d, i, settings, con)) return ReadOutcome::Reread;
       // Without an edit there is nothing to read; no empty file is left behind.
       throw InputError(d.nomin(i).str(), 0, "the data file does not exist");
     }
@@ -465,52 +557,11 @@ ReadOutcome dataread(Run& run, Console& con) {
   for (int i = 1; i <= nfunc; ++i)
     if (!is_fitted(d.opfit(i))) d.ndatin(i) = 0;
 
-  // Resolution functions and convolution grids, in slot order; "convf.dat" is
-  // rewritten for every data set and ends with the last one. A data set that
-  // is not fitted is not prepared (nothing reads its grid) and counts as one
-  // without a resolution: a single line k = 0.
-  for (int i = 1; i <= nfunc; ++i) {
-    const bool fitted = is_fitted(d.opfit(i));
-    if (fitted && d.fileop(i) == "c") {
-      prepare_column_resolution(d, i);
-    } else if (fitted && d.fileop(i) == "cf") {
-      prepare_file_resolution(d, i, con);
-    } else {
-      d.imaxconv(i) = 0;
-    }
-    write_convf(d, i);
-  }
+  prepare_resolutions(d, nfunc, con);
 
   for (int i = 1; i <= nfunc; ++i) {
     if (const ModelInfo* m = find_model(d.opfit(i)); !m || !m->whole_curve) continue;
-    con.line("**** CALCULATING logarithm for x and y ***");
-    const int n_last = d.imin(i) + d.ndatin(i) - 1;
-    double* xi = d.xi.row(i);
-    double* yi = d.yi.row(i);
-    // A frequency or loss that is not positive has no logarithm: inside the fit
-    // range it would turn the chi-square into NaN, so it is refused.
-    for (int j = d.imin(i); j <= n_last; ++j) {
-      if (!(xi[j] > 0.0) || !(yi[j] > 0.0))
-        throw InputError(d.nomin(i).str(), 0,
-                         "data set " + std::to_string(i) + " (model " + std::to_string(d.opfit(i)) +
-                             ") is fitted on logarithmic scales, but point " + std::to_string(j) +
-                             " of the fit range has x = " + shortest(xi[j]) + ", y = " + shortest(yi[j]) +
-                             "; frequency and loss must be positive");
-    }
-    for (int j = 1; j <= n_last; ++j) {
-      xi[j] = std::log10(xi[j]);
-      yi[j] = std::log10(yi[j]);
-    }
-    if (d.kin(i) <= 0.0) {
-      con.line("ERROR: Incorrect Kin or Kfin");
-      con.line(d.kin(i), d.kfin(i));
-      throw ProgramStop(1);
-    }
-    d.kin(i) = std::log10(d.kin(i));
-    d.kfin(i) = std::log10(d.kfin(i));
-    d.logrange(i) = 1;
-    // The values are logarithms already: both plot axes linear.
-    settings.plotaxes = "nn";
+    take_logarithms(d, i, settings, con);
   }
 
   // The rotation models weight their lines with spherical Bessel functions of

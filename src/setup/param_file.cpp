@@ -120,24 +120,16 @@ bool ask_change_parameter(Console& con, const Name15& name) {
   return con.yes_no();
 }
 
-}  // namespace
+// The lines on which the reading found what later messages name.
+struct RecordLines {
+  std::vector<int> resolution = std::vector<int>(kMaxFunc + 1, 0);  // record 3a of data set i
+  std::vector<int> contour = std::vector<int>(kMaxCont + 1, 0);     // record 19 of contour c
+  int output = 0;                                                   // record 4
+};
 
-ReadOutcome parread(Run& run, Console& con) {
-  RunSettings& s = run.settings;
-  FitFunctions& d = run.data;
-  FitParameters& p = run.params;
-
-  clear_accumulators(run);
-  reset_tables(run);
-  s.nfitfunc = 0;
-  s.printmode = 0;
-
-  FreeReader rd = FreeReader::open(s.parfile.str());
+// Record 1, the run line, and record 2, the column header.
+void read_run_line(FreeReader& rd, RunSettings& s, Console& con) {
   const std::string file = rd.name();
-  // A folder chosen by the parameter file's own name ("t123.par").
-  check_script_name(rd, 0, "the output folder taken from the parameter file's name,", s.folder.trimmed());
-
-  // Record 1: the run line.
   con.empty_line();
   con.line("## FICHERO DE PARAMETROS ##");
   rd.read("record 1 (run line): title, interactive, plt, nfunc", {s.title, s.interactive, s.plt, s.nfunc});
@@ -156,65 +148,78 @@ ReadOutcome parread(Run& run, Console& con) {
   std::string dum;
   rd.read("record 2 (column header)", {dum});
   con.line("dum:  ", dum);
+}
 
-  // Records 3 and 3a: the data sets.
-  std::vector<int> res_line(kMaxFunc + 1, 0);
+// Record 3 of data set i: its files, range and model; the output folder when
+// the data file lies in one.
+void read_data_set_line(FreeReader& rd, int i, RunSettings& s, FitFunctions& d, Console& con) {
+  const std::string file = rd.name();
+  const std::string rec = "record 3 (data set " + std::to_string(i) + ")";
+  rd.read(rec + ": nomin, fileop, ninterp, nomout, kin, kfin, opfit",
+          {d.nomin(i), d.fileop(i), d.ninterp(i), d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i)});
+  const int data_line = rd.line();
+  d.parline(i) = data_line;
+  con.record("(a15,1x,a3,1x,i4,1x,a15,2f10.5,i3,2x,a21)", d.nomin(i), d.fileop(i), d.ninterp(i),
+             d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i));
+  check_script_name(rd, data_line, rec + ": the result file", d.nomout(i).trimmed());
+  if (d.nomin(i)[4] == '/' || d.nomin(i)[4] == '\\') {
+    s.folder = d.nomin(i).first(4);
+    check_script_name(rd, data_line, rec + ": the output folder", s.folder.trimmed());
+  }
+  con.line("folder= ", s.folder);
+  if (!(s.folder == kNoFolder) && !directory_exists(s.folder.str())) mkdir(con, s.folder.padded());
+
+  if (d.opfit(i) == 0) {
+    con.record("('Function ',i3,' will NOT be fited')", i);
+  } else {
+    const std::string problem = model_slot_problem(d.opfit(i), i, d.fileop(i).str());
+    if (!problem.empty())
+      throw InputError(file, data_line,
+                       "data set " + std::to_string(i) + " (" + d.nomin(i).str() + ", model " +
+                           std::to_string(d.opfit(i)) + "): " + problem);
+    if (is_fitted(d.opfit(i))) {
+      con.record("('Function',i3,1x,' fitted from ',es15.6,' to',es15.6)", i, d.kin(i), d.kfin(i));
+      ++s.nfitfunc;
+      con.line("***********NFUN:", s.nfitfunc);
+    }
+  }
+}
+
+// Record 3a of a data set whose resolution is read from a file.
+void read_resolution_line(FreeReader& rd, int i, FitFunctions& d, RecordLines& lines, Console& con) {
+  con.line("Convolution function will be read from file");
+  rd.read("record 3a (resolution of data set " + std::to_string(i) + "): nameconv, xmaxconv, zeroconv",
+          {d.nameconv(i), d.xmaxconv(i), d.zeroconv(i)});
+  lines.resolution[static_cast<size_t>(i)] = rd.line();
+  if (std::fabs(d.zeroconv(i)) >= std::fabs(d.xmaxconv(i))) {
+    con.line("**ERROR: zeroconv MUST be smaller than xmaxconv!!");
+    throw ProgramStop(1);
+  }
+  con.record("(a6,a15,a6,f12.6)", "File: ", d.nameconv(i), "Xmax: ", d.xmaxconv(i));
+  if (d.zeroconv(i) >= 0)
+    con.line("Origin of conv function: ", d.zeroconv(i));
+  else
+    con.line("Origin of conv function will be maximum y value");
+}
+
+// Records 3 and 3a: the data sets; at least one must be fitted.
+void read_data_sets(FreeReader& rd, RunSettings& s, FitFunctions& d, RecordLines& lines, Console& con) {
   for (int i = 1; i <= s.nfunc; ++i) {
-    const std::string rec = "record 3 (data set " + std::to_string(i) + ")";
-    rd.read(rec + ": nomin, fileop, ninterp, nomout, kin, kfin, opfit",
-            {d.nomin(i), d.fileop(i), d.ninterp(i), d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i)});
-    const int data_line = rd.line();
-    d.parline(i) = data_line;
-    con.record("(a15,1x,a3,1x,i4,1x,a15,2f10.5,i3,2x,a21)", d.nomin(i), d.fileop(i), d.ninterp(i),
-               d.nomout(i), d.kin(i), d.kfin(i), d.opfit(i));
-    check_script_name(rd, data_line, rec + ": the result file", d.nomout(i).trimmed());
-    if (d.nomin(i)[4] == '/' || d.nomin(i)[4] == '\\') {
-      s.folder = d.nomin(i).first(4);
-      check_script_name(rd, data_line, rec + ": the output folder", s.folder.trimmed());
-    }
-    con.line("folder= ", s.folder);
-    if (!(s.folder == kNoFolder) && !directory_exists(s.folder.str())) mkdir(con, s.folder.padded());
-
-    if (d.opfit(i) == 0) {
-      con.record("('Function ',i3,' will NOT be fited')", i);
-    } else {
-      const std::string problem = model_slot_problem(d.opfit(i), i, d.fileop(i).str());
-      if (!problem.empty())
-        throw InputError(file, data_line,
-                         "data set " + std::to_string(i) + " (" + d.nomin(i).str() + ", model " +
-                             std::to_string(d.opfit(i)) + "): " + problem);
-      if (is_fitted(d.opfit(i))) {
-        con.record("('Function',i3,1x,' fitted from ',es15.6,' to',es15.6)", i, d.kin(i), d.kfin(i));
-        ++s.nfitfunc;
-        con.line("***********NFUN:", s.nfitfunc);
-      }
-    }
-    if (d.fileop(i) == "cf") {
-      con.line("Convolution function will be read from file");
-      rd.read("record 3a (resolution of data set " + std::to_string(i) + "): nameconv, xmaxconv, zeroconv",
-              {d.nameconv(i), d.xmaxconv(i), d.zeroconv(i)});
-      res_line[static_cast<size_t>(i)] = rd.line();
-      if (std::fabs(d.zeroconv(i)) >= std::fabs(d.xmaxconv(i))) {
-        con.line("**ERROR: zeroconv MUST be smaller than xmaxconv!!");
-        throw ProgramStop(1);
-      }
-      con.record("(a6,a15,a6,f12.6)", "File: ", d.nameconv(i), "Xmax: ", d.xmaxconv(i));
-      if (d.zeroconv(i) >= 0)
-        con.line("Origin of conv function: ", d.zeroconv(i));
-      else
-        con.line("Origin of conv function will be maximum y value");
-    }
+    read_data_set_line(rd, i, s, d, con);
+    if (d.fileop(i) == "cf") read_resolution_line(rd, i, d, lines, con);
   }
   con.line("Number of functions that can  be fitted:", s.nfunc);
   con.line("Number of functions that will be fitted:", s.nfitfunc);
   if (s.nfitfunc == 0)
-    throw InputError(file, 0,
+    throw InputError(rd.name(), 0,
                      "no data set is fitted: every data-set line has model number 0, so there is "
                      "nothing to fit");
+}
 
-  // Records 4 to 6: output files, temperature, sigmas.
+// Records 4 to 6: output files, temperature, sigmas.
+void read_outputs_and_sigmas(FreeReader& rd, RunSettings& s, FitFunctions& d, RecordLines& lines, Console& con) {
   rd.read("record 4 (output files): nomout, chifile", {d.nomout(0), s.chifile});
-  const int output_line = rd.line();
+  lines.output = rd.line();
   con.line("Output file:", d.nomout(0));
   con.line("Output chisq file:", s.chifile);
   rd.read("record 5 (temperature): temp", {s.temp});
@@ -231,8 +236,35 @@ ReadOutcome parread(Run& run, Console& con) {
   }
   s.sigma_ratio = d.sigmae(2, 0) / d.sigmae(1, 0);
   con.line("sigma2/sigma1= ", s.sigma_ratio);
+}
 
-  // Records 7 to 12: the chain settings.
+// Simulated annealing replaces ncycles by the steps of its schedule: nwrite ·
+// step write intervals at each of the temperatures from Tin to Tfn by incT.
+void apply_annealing_schedule(const FreeReader& rd, RunSettings& s, Console& con) {
+  const std::string file = rd.name();
+  con.line("Annealing will be done", s.step, s.Tin, s.Tfn, s.incT);
+  if (s.incT == 0.0)
+    throw InputError(file, rd.line(), "record 11: annealing needs a temperature step incT other than 0");
+  // nT temperature stages, rounded to the nearest integer (halves away from zero).
+  const double stages = std::round(std::fabs(s.Tfn - s.Tin) / s.incT) + 1.0;
+  const double total = static_cast<double>(s.nwrite) * s.step * stages;
+  if (total < 0.0)
+    throw InputError(file, rd.line(),
+                     "record 11: the annealing schedule gives a negative number of steps (" + shortest(total) +
+                         "): step must not be negative");
+  if (!(std::fabs(total) <= std::numeric_limits<int>::max()))
+    throw InputError(file, rd.line(),
+                     "record 11: the annealing schedule asks for more steps than a run can hold (" +
+                         shortest(total) + ")");
+  s.ncycles = static_cast<int>(total);
+  con.line("Total number of cicles, therefore:", s.ncycles);
+  s.temp = s.Tin;
+  con.line("Initital temperature is therefore set to:", s.temp);
+}
+
+// Records 7 to 12: the chain settings.
+void read_chain_settings(FreeReader& rd, RunSettings& s, Console& con) {
+  const std::string file = rd.name();
   rd.read("record 7 (parameter count): npar", {s.npar});
   if (s.npar < 1)
     throw InputError(file, rd.line(), "record 7: expected npar from 1 to 100, found " + std::to_string(s.npar));
@@ -253,30 +285,15 @@ ReadOutcome parread(Run& run, Console& con) {
   if (s.gparmode == 1) con.line("Gpar, Glk and Gchi calculated with increments", s.incgpar, s.incgchi, s.notused);
   rd.read("record 10 (annealing switch): annealing", {s.annealing});
   rd.read("record 11 (annealing schedule): step, Tin, Tfn, incT", {s.step, s.Tin, s.Tfn, s.incT});
-  if (s.annealing == 1) {
-    con.line("Annealing will be done", s.step, s.Tin, s.Tfn, s.incT);
-    if (s.incT == 0.0)
-      throw InputError(file, rd.line(), "record 11: annealing needs a temperature step incT other than 0");
-    // nT temperature stages, rounded to the nearest integer (halves away from zero).
-    const double stages = std::round(std::fabs(s.Tfn - s.Tin) / s.incT) + 1.0;
-    const double total = static_cast<double>(s.nwrite) * s.step * stages;
-    if (total < 0.0)
-      throw InputError(file, rd.line(),
-                       "record 11: the annealing schedule gives a negative number of steps (" + shortest(total) +
-                           "): step must not be negative");
-    if (!(std::fabs(total) <= std::numeric_limits<int>::max()))
-      throw InputError(file, rd.line(),
-                       "record 11: the annealing schedule asks for more steps than a run can hold (" +
-                           shortest(total) + ")");
-    s.ncycles = static_cast<int>(total);
-    con.line("Total number of cicles, therefore:", s.ncycles);
-    s.temp = s.Tin;
-    con.line("Initital temperature is therefore set to:", s.temp);
-  }
+  if (s.annealing == 1) apply_annealing_schedule(rd, s, con);
   rd.read("record 12 (acceptance factor): convfactor", {s.convfactor});
   con.line("Factor convergencia  ", s.convfactor);
+}
 
-  // Records 13: the parameters.
+// Records 13: the parameters. False when a start value lies outside its limits
+// and the user chose to edit the file.
+bool read_parameters(FreeReader& rd, const RunSettings& s, FitParameters& p, Console& con) {
+  const std::string file = rd.name();
   p.nfit = 0;
   std::vector<int> line_of(kMaxPar + 1, 0);
   for (int l = 1; l <= s.npar; ++l) {
@@ -306,13 +323,16 @@ ReadOutcome parread(Run& run, Console& con) {
     if ((v > hi || v < lo) && ask_change_parameter(con, p.namepar(k))) {
       con.line("edit ", s.parfile);
       edit(con, s.parfile.padded());
-      return ReadOutcome::Reread;
+      return false;
     }
   }
   con.line("Parameters to fit:", p.nfit);
   if (p.nfit == 0) con.line("NO PARAMETER WILL BE FITTED!!!!!");
+  return true;
+}
 
-  // Records 14 and 15: equality groups.
+// Records 14 to 17: equality groups and order relations.
+void read_groups_and_relations(FreeReader& rd, FitParameters& p, Console& con) {
   rd.read("record 14 (group count): ngroups", {p.ngroups});
   check_count(rd, p.ngroups, "record 14 (group count)", "ign", 1, kMaxGroups);
   con.record("(a5,i3)", "nig=", p.ngroups);
@@ -342,17 +362,19 @@ ReadOutcome parread(Run& run, Console& con) {
     check_parameter(rd, p.parrel(r, 2));
     con.line(p.parrel(r, 1), p.parrel(r, 2));
   }
+}
 
-  // Records 18 to 20: contour requests.
+// Records 18 to 20: contour requests.
+void read_contours(FreeReader& rd, const RunSettings& s, FitParameters& p, RecordLines& lines, Console& con) {
+  const std::string file = rd.name();
   con.line("contornos:");
   rd.read("record 18 (contour count): ncont", {p.ncont});
   check_count(rd, p.ncont, "record 18 (contour count)", "contpar", 1, kMaxCont);
   con.line("ncont", p.ncont);
-  std::vector<int> contour_line(kMaxCont + 1, 0);
   for (int c = 1; c <= p.ncont; ++c) {
     const std::string rec = "record 19 (contour " + std::to_string(c) + ")";
     rd.read(rec + ": first parameter, second parameter, name", {p.contpar(c, 1), p.contpar(c, 2), p.namecont(c)});
-    contour_line[static_cast<size_t>(c)] = rd.line();
+    lines.contour[static_cast<size_t>(c)] = rd.line();
     // The map evaluates the chi-square over parameters 1 … npar; a negative first
     // number only asks for a map without empty lines between its rows.
     const int ci = std::abs(p.contpar(c, 1)), cj = p.contpar(c, 2);
@@ -372,8 +394,24 @@ ReadOutcome parread(Run& run, Console& con) {
     if (p.ctmaxy(c) == 666) p.ctmaxy(c) = p.parmax(cj);
     con.line(p.ctminx(c), p.ctmaxx(c), p.ctminy(c), p.ctmaxy(c), p.ctdx(c), p.ctdy(c));
   }
+}
 
-  // Records 21 to 23: peak definitions, which a hand-written file may omit.
+// The entries of peak k, ten a line; continuation lines carry a blank label.
+void print_peak_entries(const FitParameters& p, int k, Console& con) {
+  for (int j0 = 1; j0 <= std::max(1, p.nparpeak(k)); j0 += 10) {
+    std::vector<FmtValue> ints{FmtValue(j0 == 1 ? "par:" : "")}, vals{FmtValue(j0 == 1 ? "value:" : "")};
+    for (int j = j0; j <= std::min(p.nparpeak(k), j0 + 9); ++j) {
+      ints.emplace_back(p.parpeak(k, j));
+      vals.emplace_back(p.valpeak(k, j));
+    }
+    con.out() << record_format("(a7,10i12)").format(ints) << '\n';
+    con.out() << record_format("(a7,10f12.6)").format(vals) << '\n';
+  }
+}
+
+// Records 21 to 23: peak definitions, which a hand-written file may omit.
+void read_peaks(FreeReader& rd, FitParameters& p, Console& con) {
+  const std::string file = rd.name();
   p.npeaks = 0;
   if (!rd.try_read({p.npeaks})) p.npeaks = 0;
   if (p.npeaks >= 1) {
@@ -388,42 +426,37 @@ ReadOutcome parread(Run& run, Console& con) {
                 {p.parpeak(k, j), p.valpeak(k, j)});
         check_parameter(rd, p.parpeak(k, j));
       }
-      // Ten entries a line; continuation lines carry a blank label.
-      for (int j0 = 1; j0 <= std::max(1, p.nparpeak(k)); j0 += 10) {
-        std::vector<FmtValue> ints{FmtValue(j0 == 1 ? "par:" : "")}, vals{FmtValue(j0 == 1 ? "value:" : "")};
-        for (int j = j0; j <= std::min(p.nparpeak(k), j0 + 9); ++j) {
-          ints.emplace_back(p.parpeak(k, j));
-          vals.emplace_back(p.valpeak(k, j));
-        }
-        con.out() << record_format("(a7,10i12)").format(ints) << '\n';
-        con.out() << record_format("(a7,10f12.6)").format(vals) << '\n';
-      }
+      print_peak_entries(p, k, con);
     }
   }
+}
 
-  {
-    std::vector<NamedFile> inputs{{s.parfile.str(), "the parameter file itself", 0}}, outputs;
-    for (int i = 1; i <= s.nfunc; ++i) {
-      const std::string set = "data set " + std::to_string(i);
-      const std::string at = "line " + std::to_string(d.parline(i));
-      inputs.push_back({d.nomin(i).str(), "the data file of " + set + " (record 3, " + at + ")", d.parline(i)});
-      if (d.fileop(i) == "cf")
-        inputs.push_back({d.nameconv(i).str(),
-                          "the resolution file of " + set + " (record 3a, line " +
-                              std::to_string(res_line[static_cast<size_t>(i)]) + ")",
-                          res_line[static_cast<size_t>(i)]});
-      if (is_fitted(d.opfit(i)))
-        outputs.push_back({d.nomout(i).str(), "record 3 (" + set + "): the result file", d.parline(i)});
-    }
-    outputs.push_back({d.nomout(0).str(), "record 4: the output file", output_line});
-    outputs.push_back({s.chifile.str(), "record 4: the chi-square file", output_line});
-    for (int c = 1; c <= p.ncont; ++c)
-      outputs.push_back({p.namecont(c).str(), "record 19 (contour " + std::to_string(c) + "): the contour file",
-                         contour_line[static_cast<size_t>(c)]});
-    check_outputs(rd, inputs, outputs);
+// No output file may overwrite an input file or another output file.
+void check_file_names(const FreeReader& rd, const RunSettings& s, const FitFunctions& d, const FitParameters& p,
+                      const RecordLines& lines) {
+  std::vector<NamedFile> inputs{{s.parfile.str(), "the parameter file itself", 0}}, outputs;
+  for (int i = 1; i <= s.nfunc; ++i) {
+    const std::string set = "data set " + std::to_string(i);
+    const std::string at = "line " + std::to_string(d.parline(i));
+    inputs.push_back({d.nomin(i).str(), "the data file of " + set + " (record 3, " + at + ")", d.parline(i)});
+    if (d.fileop(i) == "cf")
+      inputs.push_back({d.nameconv(i).str(),
+                        "the resolution file of " + set + " (record 3a, line " +
+                            std::to_string(lines.resolution[static_cast<size_t>(i)]) + ")",
+                        lines.resolution[static_cast<size_t>(i)]});
+    if (is_fitted(d.opfit(i)))
+      outputs.push_back({d.nomout(i).str(), "record 3 (" + set + "): the result file", d.parline(i)});
   }
+  outputs.push_back({d.nomout(0).str(), "record 4: the output file", lines.output});
+  outputs.push_back({s.chifile.str(), "record 4: the chi-square file", lines.output});
+  for (int c = 1; c <= p.ncont; ++c)
+    outputs.push_back({p.namecont(c).str(), "record 19 (contour " + std::to_string(c) + "): the contour file",
+                       lines.contour[static_cast<size_t>(c)]});
+  check_outputs(rd, inputs, outputs);
+}
 
-  // Equality groups: every member takes the value of the first (the master).
+// Equality groups and order relations applied to the values read.
+void apply_groups_and_relations(FitParameters& p) {
   for (int g = 1; g <= p.ngroups; ++g)
     for (int j = 2; j <= p.ign(g); ++j) p.par(p.parig(g, j)) = p.par(p.parig(g, 1));
   // Order relations par(a) >= par(b): a value below its partner is mirrored about it.
@@ -431,8 +464,10 @@ ReadOutcome parread(Run& run, Console& con) {
     const int a = p.parrel(r, 1), b = p.parrel(r, 2);
     if (p.par(b) > p.par(a)) p.par(a) = 2 * p.par(b) - p.par(a);
   }
+}
 
-  // The starting copy, into the output folder when its name starts with "t".
+// The starting copy "pini.par", into the output folder when its name starts with "t".
+void write_starting_copy(const RunSettings& s, const FitFunctions& d, const FitParameters& p, Console& con) {
   std::string pini = "pini.par";
   if (s.folder[0] == 't') {
     std::string out(40, ' ');
@@ -441,6 +476,36 @@ ReadOutcome parread(Run& run, Console& con) {
     while (!pini.empty() && pini.back() == ' ') pini.pop_back();
   }
   pfinwrite(pini, s, d, p);
+}
+
+}  // namespace
+
+ReadOutcome parread(Run& run, Console& con) {
+  RunSettings& s = run.settings;
+  FitFunctions& d = run.data;
+  FitParameters& p = run.params;
+
+  clear_accumulators(run);
+  reset_tables(run);
+  s.nfitfunc = 0;
+  s.printmode = 0;
+
+  FreeReader rd = FreeReader::open(s.parfile.str());
+  // A folder chosen by the parameter file's own name ("t123.par").
+  check_script_name(rd, 0, "the output folder taken from the parameter file's name,", s.folder.trimmed());
+
+  RecordLines lines;
+  read_run_line(rd, s, con);
+  read_data_sets(rd, s, d, lines, con);
+  read_outputs_and_sigmas(rd, s, d, lines, con);
+  read_chain_settings(rd, s, con);
+  if (!read_parameters(rd, s, p, con)) return ReadOutcome::Reread;
+  read_groups_and_relations(rd, p, con);
+  read_contours(rd, s, p, lines, con);
+  read_peaks(rd, p, con);
+  check_file_names(rd, s, d, p, lines);
+  apply_groups_and_relations(p);
+  write_starting_copy(s, d, p, con);
   return ReadOutcome::Done;
 }
 
@@ -535,14 +600,13 @@ class FieldLine {
   int pending_ = 0;
 };
 
-}  // namespace
+// Appends one record and its newline.
+void add(std::string& out, const FieldLine& l) { out += l.str() + '\n'; }
 
-std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, const FitParameters& p) {
-  std::string out;
-  auto add = [&out](const FieldLine& l) { out += l.str() + '\n'; };
-
-  // 1: run line.
-  add(FieldLine()
+// Records 1 to 3a: the run line, the column header and the data sets, each
+// followed by its resolution line.
+void write_run_and_data_sets(std::string& out, const RunSettings& s, const FitFunctions& d) {
+  add(out, FieldLine()
           .text("a20", s.title.padded(), false)
           .integer("i2", s.interactive).blanks(2)
           .integer("i2", s.plt).blanks(2)
@@ -554,7 +618,7 @@ std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, con
   // 3 and 3a: data sets, each followed by its resolution line.
   for (int i = 1; i <= s.nfunc; ++i) {
     const bool log = d.logrange(i) != 0;
-    add(FieldLine()
+    add(out, FieldLine()
             .text("a20", d.nomin(i).padded(), true).blanks(1)
             .text("a4", d.fileop(i).padded(), false).blanks(1)
             .integer("i4", d.ninterp(i)).blanks(1)
@@ -564,44 +628,50 @@ std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, con
             .integer("i5", d.opfit(i)).blanks(2)
             .comment("a30", "! fitting(0:no/n:function)"));
     if (d.fileop(i) == "cf")
-      add(FieldLine()
+      add(out, FieldLine()
               .text("a14", d.nameconv(i).padded(), true)
               .real("es15.5", d.xmaxconv(i))
               .real("es15.5", d.zeroconv(i)).blanks(2)
               .comment("a15", "!name,xmax,zero"));
   }
-  // 4 to 12: output files and chain settings.
-  add(FieldLine()
+}
+
+// Records 4 to 12: output files and chain settings.
+void write_chain_settings(std::string& out, const RunSettings& s, const FitFunctions& d) {
+  add(out, FieldLine()
           .text("a20", d.nomout(0).padded(), true).blanks(1)
           .text("a20", s.chifile.padded(), true).blanks(1)
           .comment("a11", "!outputfile"));
-  add(FieldLine().real("F12.6", s.temp).blanks(2).comment("a34", "!Temperature, next line sigmaexp"));
+  add(out, FieldLine().real("F12.6", s.temp).blanks(2).comment("a34", "!Temperature, next line sigmaexp"));
   {
     FieldLine l;
     for (int i = 1; i <= s.nfunc; ++i) l.real("F12.6", d.sigmae(i, 0));
-    add(l);
+    add(out, l);
   }
-  add(FieldLine().integer("I8", s.npar).blanks(2 + 32).comment("a5", "!npar"));
-  add(FieldLine().integer("I8", s.ncycles).integer("I8", s.nwrite).blanks(2 + 24).comment("a18", "!Ciclos tot, write"));
-  add(FieldLine()
+  add(out, FieldLine().integer("I8", s.npar).blanks(2 + 32).comment("a5", "!npar"));
+  add(out, FieldLine().integer("I8", s.ncycles).integer("I8", s.nwrite).blanks(2 + 24).comment("a18", "!Ciclos tot, write"));
+  add(out, FieldLine()
           .integer("I4", s.varpar).blanks(1)
           .integer("i4", s.gparmode).blanks(1)
           .real("F12.6", s.incgpar)
           .real("F12.6", s.incgchi)
           .real("F12.6", s.notused).blanks(1)
           .comment("a50", "!varpar,gpar(0:no/1:yes), incgpar, incgchi,notused"));
-  add(FieldLine().integer("I8", s.annealing).blanks(2 + 31).comment("a11", "!annealing"));
-  add(FieldLine()
+  add(out, FieldLine().integer("I8", s.annealing).blanks(2 + 31).comment("a11", "!annealing"));
+  add(out, FieldLine()
           .integer("I2", s.step).blanks(1)
           .real("f10.5", s.Tin)
           .real("f10.5", s.Tfn)
           .real("f10.5", s.incT).blanks(1 + 8)
           .comment("a", "! step,Tin,Tfn,incT"));
-  add(FieldLine().real("F8.5", s.convfactor).blanks(34).comment("a", "!Acceptance factor"));
-  // 13: parameters, in the order of the file they came from.
+  add(out, FieldLine().real("F8.5", s.convfactor).blanks(34).comment("a", "!Acceptance factor"));
+}
+
+// Records 13: the parameters, in the order of the file they came from.
+void write_parameters(std::string& out, const RunSettings& s, const FitParameters& p) {
   for (int l = 1; l <= s.npar; ++l) {
     const int k = p.orden(l);
-    add(FieldLine()
+    add(out, FieldLine()
             .integer("i3", k).blanks(2)
             .text("a10", p.namepar(k).padded(), false).blanks(1)
             .text("a2", p.logpar(k).padded(), false).blanks(1)
@@ -610,8 +680,11 @@ std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, con
             .real("ES12.4", p.parmin(k)).blanks(1)
             .real("ES12.4", p.parmax(k)));
   }
-  // 14 to 17: groups and relations.
-  add(FieldLine().integer("i5", p.ngroups).blanks(2).comment("a14", "!Rel. igualdad"));
+}
+
+// Records 14 to 17: groups and relations.
+void write_groups_and_relations(std::string& out, const FitParameters& p) {
+  add(out, FieldLine().integer("i5", p.ngroups).blanks(2).comment("a14", "!Rel. igualdad"));
   for (int g = 1; g <= p.ngroups; ++g) {
     // Ten values a line: the size, then the members.
     std::vector<int> values{p.ign(g)};
@@ -619,19 +692,22 @@ std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, con
     for (size_t j0 = 0; j0 < values.size(); j0 += 10) {
       FieldLine l;
       for (size_t j = j0; j < values.size() && j < j0 + 10; ++j) l.integer("i4", values[j]);
-      add(l);
+      add(out, l);
     }
   }
-  add(FieldLine().integer("i5", p.nrel).blanks(2).comment("a", "!Rel. "));
-  for (int r = 1; r <= p.nrel; ++r) add(FieldLine().integer("i3", p.parrel(r, 1)).integer("i3", p.parrel(r, 2)));
-  // 18 to 20: contours.
-  add(FieldLine().integer("i5", p.ncont).blanks(2).comment("a", "!Num. contornos"));
+  add(out, FieldLine().integer("i5", p.nrel).blanks(2).comment("a", "!Rel. "));
+  for (int r = 1; r <= p.nrel; ++r) add(out, FieldLine().integer("i3", p.parrel(r, 1)).integer("i3", p.parrel(r, 2)));
+}
+
+// Records 18 to 23: contours and peaks.
+void write_contours_and_peaks(std::string& out, const FitParameters& p) {
+  add(out, FieldLine().integer("i5", p.ncont).blanks(2).comment("a", "!Num. contornos"));
   for (int c = 1; c <= p.ncont; ++c) {
-    add(FieldLine()
+    add(out, FieldLine()
             .integer("i3", p.contpar(c, 1))
             .integer("i3", p.contpar(c, 2)).blanks(2)
             .text("a", p.namecont(c).padded(), true));
-    add(FieldLine()
+    add(out, FieldLine()
             .real("f10.5", p.ctminx(c))
             .real("f10.5", p.ctmaxx(c))
             .real("f10.5", p.ctminy(c))
@@ -640,12 +716,23 @@ std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, con
             .real("f10.5", p.ctdy(c)));
   }
   // 21 to 23: peaks.
-  add(FieldLine().integer("i5", p.npeaks).blanks(2).comment("a7", "!Npeaks"));
+  add(out, FieldLine().integer("i5", p.npeaks).blanks(2).comment("a7", "!Npeaks"));
   for (int k = 1; k <= p.npeaks; ++k) {
-    add(FieldLine().integer("i5", p.nparpeak(k)).blanks(2).comment("a18", "!num of parameters"));
+    add(out, FieldLine().integer("i5", p.nparpeak(k)).blanks(2).comment("a18", "!num of parameters"));
     for (int j = 1; j <= p.nparpeak(k); ++j)
-      add(FieldLine().integer("i5", p.parpeak(k, j)).blanks(2).real("f12.6", p.valpeak(k, j)));
+      add(out, FieldLine().integer("i5", p.parpeak(k, j)).blanks(2).real("f12.6", p.valpeak(k, j)));
   }
+}
+
+}  // namespace
+
+std::string parameter_file_text(const RunSettings& s, const FitFunctions& d, const FitParameters& p) {
+  std::string out;
+  write_run_and_data_sets(out, s, d);
+  write_chain_settings(out, s, d);
+  write_parameters(out, s, p);
+  write_groups_and_relations(out, p);
+  write_contours_and_peaks(out, p);
   return out;
 }
 

@@ -34,8 +34,8 @@ std::unique_ptr<Run> fresh_run() {
 void sample(Run& run, int i, double value, double chi) {
   run.params.par(i) = value;
   run.chain.chisq(0) = chi;
-  gparameter(run, i);
-  gparameter(run, 0);
+  gparameter(i, run.settings, run.params, run.chain, run.hist);
+  gparameter(0, run.settings, run.params, run.chain, run.hist);
 }
 
 // Runs the calculation with a flat chi-square profile; returns the console text.
@@ -65,7 +65,10 @@ TEST(Gparameter, BinsByTruncationAndCountsOutOfRangeSamplesOnlyInNgpar) {
   // 2.0 → 1; 1.7 (q = −0.6 truncates toward 0) → 1; the middle of bin 10000; its end
   // (out); q = −2 (out). All exact in binary.
   const double values[] = {2.0, 1.7, 2.0 + 0.5 * 9999.5, 2.0 + 0.5 * 10000.0, 1.0};
-  for (int k = 0; k < 5; ++k) r.params.par(1) = values[k], r.chain.chisq(0) = 3.0 + k, gparameter(r, 1);
+  for (int k = 0; k < 5; ++k) {
+    r.params.par(1) = values[k], r.chain.chisq(0) = 3.0 + k;
+    gparameter(1, r.settings, r.params, r.chain, r.hist);
+  }
   int filled = 0;
   for (int j = 1; j <= kMaxBins; ++j) filled += r.hist.gpar(1, j);
   EXPECT_EQ(r.hist.ngpar(1), 5);
@@ -80,14 +83,17 @@ TEST(Gparameter, BinsByTruncationAndCountsOutOfRangeSamplesOnlyInNgpar) {
   EXPECT_EQ(r.hist.maxigchi, 0);  // the chi-square histogram is untouched
   // The lowest and highest filled bins follow the samples in any order.
   r.params.incgg(2) = 1.0;
-  for (double v : {6.5, 2.5, 4.0}) r.params.par(2) = v, gparameter(r, 2);
+  for (double v : {6.5, 2.5, 4.0}) r.params.par(2) = v, gparameter(2, r.settings, r.params, r.chain, r.hist);
   EXPECT_EQ(r.hist.minigpar(2), 3);
   EXPECT_EQ(r.hist.maxigpar(2), 7);
   EXPECT_EQ(r.hist.gpar(2, 5), 1);
 
   // Chi-square bins of 2: 2.0 → 2, 7.0 and 7.5 → 4, 19997.9 → 9999; the rest out.
   r.settings.incgchi = 2.0;
-  for (double chi : {1.9, 2.0, 19997.9, 19998.0, -5.0, 7.0, 7.5}) r.chain.chisq(0) = chi, gparameter(r, 0);
+  for (double chi : {1.9, 2.0, 19997.9, 19998.0, -5.0, 7.0, 7.5}) {
+    r.chain.chisq(0) = chi;
+    gparameter(0, r.settings, r.params, r.chain, r.hist);
+  }
   int total = 0;
   for (int j = 1; j <= kMaxBins; ++j) total += r.hist.gchi(j);
   EXPECT_EQ(total, 4);

@@ -10,6 +10,7 @@
 
 #include "analysis/end_of_run.h"
 #include "models/workspace.h"
+#include "output/result_files.h"
 #include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
@@ -45,7 +46,8 @@ TEST(Posterior, StraightLineFitRecoversTheAnalyticMeanAndOneSigmaLimits) {
   ASSERT_EQ(parread(*run, con), ReadOutcome::Done);
   ASSERT_EQ(dataread(*run, con), ReadOutcome::Done);
   RunLoop loop(con);
-  run_chain(*run, *ws, loop, con);
+  ResultFiles files;
+  run_chain(*run, *ws, loop, files, con);
   end_of_run(*run, *ws, con);
 
   const DistributionResults& r = run->dist;

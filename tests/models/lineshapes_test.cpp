@@ -33,9 +33,6 @@ Params make_params(std::initializer_list<double> values) {
   return p;
 }
 
-double lor(double c, double g, double x) { return g / (kPiF * ((x - c) * (x - c) + g * g)); }
-double gau(double c, double s, double x) { return std::exp(-(x - c) * (x - c) / (2 * s * s)) / (s * std::sqrt(2 * kPiF)); }
-
 // The four generalised Lorentzians as Re Σ (C − iD) / ((Y − A) − i(X − B)).
 double voigt_approx(double c, double s, double g, double x) {
   const double X = (x - c) / (s * std::sqrt(2.0)), Y = g / (s * std::sqrt(2.0));

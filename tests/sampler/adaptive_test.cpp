@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "models/workspace.h"
+#include "output/result_files.h"
 #include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
@@ -56,7 +57,8 @@ TEST(AdaptiveMetropolis, StraightLinePosteriorHasTheLeastSquaresMeansAndStandard
   ASSERT_EQ(parread(*run, screen.con), ReadOutcome::Done);
   ASSERT_EQ(dataread(*run, screen.con), ReadOutcome::Done);
   RunLoop loop(screen.con);
-  run_chain(*run, *ws, loop, screen.con);
+  ResultFiles files;
+  run_chain(*run, *ws, loop, files, screen.con);
 
   // The states after the burn-in, from the chain file.
   std::vector<double> va, vb;

@@ -99,7 +99,7 @@ struct Step : Fixture {
     r[1] = accept;
     r[2] = pick;
     r[3] = draw;
-    changepar(*run, ws, r, con);
+    changepar(*run, ws, StepUniforms(r + 1), con);
   }
   double par(int k) const { return run->params.par(k); }
 };
@@ -217,7 +217,7 @@ TEST(Changepar, ReflectionStepKindsGroupsAndRelations) {
     p.parig(1, 2) = 6;
     for (int k = 2; k <= 12; ++k) s.r[k] = 0.5f + static_cast<float>(k) / 64.0f;
     s.r[1] = 0.0f;
-    changepar(*s.run, s.ws, s.r, s.con);
+    changepar(*s.run, s.ws, StepUniforms(s.r + 1), s.con);
     EXPECT_DOUBLE_EQ(s.par(1), 1.0125);    // 1 + (2/64)·0.4
     EXPECT_DOUBLE_EQ(s.par(2), 0.009375);  // (3/64)·0.2
     EXPECT_DOUBLE_EQ(s.par(6), s.par(1));

@@ -96,7 +96,7 @@ TEST(ComparaMoved, KeepsExactlyTheChiSquaresOfAFullEvaluationAlongAChain) {
   int kept = 0;
   for (int step = 0; step < 400; ++step) {
     for (float& v : r) v = u(rng);
-    changepar(*run, *ws, r.data() - 1, con);
+    changepar(*run, *ws, StepUniforms(r.data()), con);
     // A full evaluation (with a workspace of its own) gives the same numbers.
     double kept_chisq[6];
     for (int i = 0; i <= 5; ++i) kept_chisq[i] = run->chain.chisq(i);

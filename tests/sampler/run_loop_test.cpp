@@ -1,6 +1,7 @@
 // The run loop on the short-batch case of the end-to-end tests, with its
 // settings changed one at a time: the chain file options, a write interval
 // longer than the run, annealing, and the early stop on convergence.
+#include "output/result_files.h"
 #include "sampler/run_loop.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +51,8 @@ struct Chain {
   void go() {
     RunLoop loop(con);
     loop.clock = [] { return 0.0f; };
-    run_chain(*run, *ws, loop, con);
+    ResultFiles files;
+    run_chain(*run, *ws, loop, files, con);
   }
   size_t count(const std::string& text) const {
     size_t n = 0;

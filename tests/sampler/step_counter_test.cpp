@@ -8,6 +8,7 @@
 
 #include "core/record_format.h"
 #include "sampler/compara.h"
+#include "output/result_files.h"
 #include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
@@ -35,7 +36,8 @@ TEST(StepCounter, RunOfTheLargest32BitStepCountEnds) {
   RunLoop loop(screen.con);
   loop.clock = [] { return 0.0f; };
   loop.first_icycle = INT_MAX - 4LL;
-  run_chain(*run, *ws, loop, screen.con);
+  ResultFiles files;
+  run_chain(*run, *ws, loop, files, screen.con);
 
   EXPECT_EQ(run->chain.icycle, INT_MAX + 1LL);
   const std::vector<std::string> chain = lines_of(read_text("MMchain.dat"));
