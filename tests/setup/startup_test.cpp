@@ -1,4 +1,4 @@
-// Start-up: the banner and the choice of the parameter file, each case in a fresh working directory.
+// Start-up: the choice of the parameter file, each case in a fresh working directory.
 #include "setup/startup.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +15,6 @@ namespace {
 
 using testing_support::reference;
 using Words = std::vector<std::string>;
-
-TEST(Banner, MatchesTheReferenceText) {
-  testing_support::Screen s;
-  print_banner(s.con);
-  EXPECT_EQ(s.out.str(), reference("banner.txt"));
-}
 
 const std::string kMissing = " The file does not exist!\n", kPrompt = " Enter Parameter file:\n";
 std::string chosen(const std::string& name) { return " You will work with parameter file " + name + "\n\n\n"; }

@@ -40,6 +40,14 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   return out;
 }
 
+// The numbers of a whitespace-separated line.
+inline std::vector<double> numbers_of(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<double> v;
+  for (double x; in >> x;) v.push_back(x);
+  return v;
+}
+
 // Whether `text` holds these consecutive lines (as its last lines, with at_end).
 inline ::testing::AssertionResult has_lines(const std::string& text, const std::vector<std::string>& seq,
                                             bool at_end = false) {
