@@ -19,14 +19,6 @@ TEST(FreeFormat, RecordStartsWithABlankJoinsTextsAndSeparatesNumbers) {
   EXPECT_EQ(free_record({std::nan(""), -INFINITY}), " NaN -Infinity");
 }
 
-TEST(FreeFormat, ShortestFormReadsBackExactly) {
-  for (double v : {0.1, 1.0 / 3.0, 6.02214076e23, -2.5e-308, 666.5999755859375}) {
-    double back = 0.0;
-    ASSERT_TRUE(parse_real(shortest(v), back)) << shortest(v);
-    EXPECT_EQ(back, v) << shortest(v);
-  }
-}
-
 TEST(FreeFormat, TokensAreSplitByBlanksAndCommasWithQuotedTexts) {
   std::vector<FreeToken> t;
   ASSERT_TRUE(split_free(" a, 'b c' ,\"it''s\" 'd''e'\t7 ", t));
@@ -77,29 +69,6 @@ TEST(FreeFormat, ReadRequestSpansLinesAndDropsTheRestOfItsLastLine) {
   rd.read("second: e", {e});
   EXPECT_EQ(e, 5);  // the 4 and the comment were dropped
   EXPECT_FALSE(rd.try_read({e}));
-}
-
-TEST(FreeFormat, ReadErrorsNameTheFileTheLineAndTheValueExpected) {
-  FreeReader rd("run.par", "'T' 1 x 2\n");
-  Fixed<15> title;
-  int i = 0, p = 0, n = 0;
-  try {
-    rd.read("record 1 (run line): title, interactive, plt, nfunc", {title, i, p, n});
-    FAIL() << "no error";
-  } catch (const InputError& e) {
-    EXPECT_STREQ(e.what(),
-                 "Input error in file \"run.par\", line 1: record 1 (run line): expected an integer (plt), found \"x\"");
-  }
-  FreeReader end("run.par", "3\n");
-  try {
-    end.begin();
-    end.value("group: size", n);
-    end.value("group: size, member 1", p);
-    FAIL() << "no error";
-  } catch (const InputError& e) {
-    EXPECT_STREQ(e.what(),
-                 "Input error in file \"run.par\", line 1: group: the file ends where an integer (member 1) was expected");
-  }
 }
 
 }  // namespace

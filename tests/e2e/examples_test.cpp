@@ -1,20 +1,12 @@
-// The shipped examples, run as a user runs them, each checked against the
-// values its generator made the data with (read from make_data.py, so that the
-// checks follow the data if they are ever remade): the one-sigma limits in
-// parstat.dat must bracket every key parameter, in a band narrow enough that it
-// could not bracket almost any value.
-//   peaks               — three Gaussians on a quadratic background (model 101);
-//   qens                — five spectra of Fickian diffusion, one per q read from
-//                         each file, convolved with a resolution (model 111);
-//   ccl4                — S(q) and g(r) of CCl4 with one tetrahedral geometry (4);
-//   dielectric          — one HN and two CC terms on one spectrum (53);
-//   dielectric_t        — VFT and Arrhenius laws shared over five temperatures (55);
-//   dielectric_williams — the whole-curve Williams ansatz in log10 ε'' (51).
-// A wrong normalisation, width, abscissa, q, kernel, bond geometry, relaxation
-// law, temperature, parameter block or shape moves the fit by many standard
-// errors. The sanitizer build, 3 to 20 times slower, runs the last two with
-// fewer cycles and checks only that the best state lies within the tolerance
-// (a few standard errors) of the truth.
+// The shipped examples (peaks: model 101; qens: five q convolved, 111; ccl4:
+// S(q) and g(r), 4; dielectric: 53; dielectric_t: five temperatures, 55;
+// dielectric_williams: whole curve, 51), run as a user runs them: the one-sigma
+// limits in parstat.dat must bracket the values the generator made the data
+// with (read from make_data.py), in a band too narrow to bracket almost any
+// value. A wrong normalisation, width, q, kernel, geometry, relaxation law,
+// temperature, parameter block or shape moves the fit by many standard errors.
+// The sanitizer build, 3 to 20 times slower, runs the last two with fewer
+// cycles and checks only that the best state lies within the tolerance.
 #include <gtest/gtest.h>
 
 #include <map>

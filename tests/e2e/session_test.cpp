@@ -57,19 +57,6 @@ TEST(Session, EndOfKeyboardInputEndsTheSessionAtAQuestionAndAtThePrompt) {
   EXPECT_NE(read_text("out.dat").find("N parameter  parmed parPmax"), std::string::npos);
 }
 
-TEST(Session, WithoutDialogTheEndOfTheRunComputesTheContourRequests) {
-  ScratchDir dir;
-  copy_case("session");
-  std::string par = read_text("session.par");
-  par.replace(par.find("Session 1"), 9, "Session 0");
-  write_text("session.par", par);
-  const Outcome o = run_program("session.par", "");
-  EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_NE(o.out.find("\n  Calculando contorno:  1 centsig.dat  "), std::string::npos) << o.out;
-  EXPECT_EQ(o.out.find("ZoRvIk>"), std::string::npos);
-  EXPECT_FALSE(read_text("centsig.dat").empty());
-}
-
 // Numbers out of range and steps that would not be finite: each is refused
 // with the allowed range, the prompt comes back, and "par" shows the steps
 // unchanged; the session then ends as usual.

@@ -146,9 +146,7 @@ double rectangle_rule_bound(double area, double gamma, double sigma, double step
 TEST_F(ConvolvedDataSets, LorentzianThroughGaussianResolutionIsTheVoigtIntegral) {
   set(1, 115, 0.40025);
   read();
-  ASSERT_EQ(d().imaxconv(1), 80);
-  ASSERT_EQ(d().imin(1), 1);
-  ASSERT_EQ(d().ndatin(1), kDataPoints);
+  ASSERT_EQ((std::vector{d().imaxconv(1), d().imin(1), d().ndatin(1)}), (std::vector{80, 1, kDataPoints}));
   const int n = d().imaxconv(1);
   const double step = std::fabs(d().xc(1, 2) - d().xc(1, 1));
   // Model 115 with one line: half width p1, area p4, centre p7 (off the grid).

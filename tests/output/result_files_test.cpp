@@ -63,12 +63,6 @@ TEST_F(ResultFiles, EachFittedDataSetGetsItsFitRangeInFourColumns) {
   EXPECT_FALSE(file_exists("res3.dat"));
   EXPECT_FALSE(file_exists("out.dat"));
   EXPECT_EQ(s_.out.str(), "");
-  // The next write replaces the file: it holds the latest values only.
-  run_->params.par(1) = 2.0;
-  write(0);
-  const auto again = testing_support::lines_of(read_text("res1.dat"));
-  ASSERT_EQ(again.size(), 4u);
-  EXPECT_EQ(again[1], "  0.1000000E+01    0.3000000E+01    0.1500000E+01    0.1500000E+01");
 }
 
 // A molecular number without a routine in this slot has no value: ycalc and the

@@ -114,11 +114,14 @@ TEST(Changepar, DownhillStepIsKeptAndUphillStepFollowsTheMetropolisRule) {
 
 TEST(Changepar, ReflectionStepKindsGroupsAndRelations) {
   {
-    // parmax = 1, value 0.9, step +0.3 → 1.2 → mirrored to 0.8.
+    // Limits 0 … 1: 0.9 + 0.3 = 1.2 is mirrored to 0.8, and 0.1 − 0.3 = −0.2 to 0.2.
     Step s;
     s.parameters(0.9, 0.3, 0.0, 1.0);
     s.step(0.0f, 0.5f, 1.0f);
     EXPECT_DOUBLE_EQ(s.par(1), 0.8);
+    s.parameters(0.1, 0.3, 0.0, 1.0);
+    s.step(0.0f, 0.5f, 0.0f);
+    EXPECT_DOUBLE_EQ(s.par(1), 0.2);
   }
   {
     // A step longer than the whole range stays outside and is reported.

@@ -1,7 +1,6 @@
 // The run loop on the short-batch case of the end-to-end tests, with its
 // settings changed one at a time: annealing, the early stop on convergence,
-// the limits of the step adaptation, the best state, the largest step count, a
-// start without a finite chi-square.
+// the limits of the step adaptation, the best state, the largest step count.
 #include "sampler/run_loop.h"
 
 #include <gtest/gtest.h>
@@ -166,21 +165,6 @@ TEST(RunLoop, RunOfTheLargest32BitStepCountEnds) {
   // The interval at icycle = nwrite starts the run-time measurement.
   const std::string stars = " " + std::string(36, '*');
   EXPECT_TRUE(testing_support::has_lines(c.screen.str(), {stars, stars, "", "   step  time left  chisq1,2,3..."}));
-}
-
-TEST(RunLoop, StartWhoseChiSquareIsNotFiniteStopsNamingTheDataSetAndPoint) {
-  // A Gaussian of width 0 has no finite value: the run must not start.
-  Chain c({{"  6  sigma      al  1.8000000E+00  5.0000E-02   1.0000E-01",
-            "  6  sigma      al  0.0000000E+00  5.0000E-02   0.0000E+00"}});
-  try {
-    c.go();
-    FAIL() << "the run started";
-  } catch (const FatalError& e) {
-    EXPECT_NE(std::string(e.what()).find("data set 1 (peak.dat, model 101), point 1 at x = 0.0 has the model value NaN"),
-              std::string::npos)
-        << e.what();
-  }
-  EXPECT_EQ(lines_of(read_text("MMchain.dat")).size(), 1u);  // no step was made
 }
 
 }  // namespace
