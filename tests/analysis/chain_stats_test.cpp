@@ -26,7 +26,7 @@ constexpr double kSameFormula = 1e-9;
 
 // Cases of chain_stats_reference.txt: "case name M n", the reference rhat, bulk
 // ESS and emcee's tau of chain 1, then M chains of n draws.
-TEST(ChainStats, RhatEssAndTauAgreeWithTheIndependentImplementation) {
+TEST(ChainStats, StatisticsAgreeWithTheIndependentImplementation) {
   std::ifstream in(testing_support::source_path("tests/data/chain_stats_reference.txt"));
   in.ignore(1 << 20, '\n');
   int cases = 0;

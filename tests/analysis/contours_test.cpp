@@ -76,7 +76,7 @@ struct MapFixture {
 // below any real fault.
 constexpr double kPolynomialOrderTol = 1e-12;
 
-TEST(Contorn, MapsTheChiSquareOnAGridThatEndsOnTheUpperLimitsAndRestoresTheState) {
+TEST(Contorn, MapsTheChiSquareOnAGridToTheUpperLimits) {
   MapFixture f;
   contorn(1, *f.run, f.ws, f.con);
   // The chain state as it was (before the checks below evaluate chi-squares of their own).

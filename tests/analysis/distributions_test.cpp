@@ -82,7 +82,7 @@ class HandMadeHistogram : public testing::Test {
   std::string console_;
 };
 
-TEST_F(HandMadeHistogram, FilesConsoleAndResultsHaveTheirExactLayouts) {
+TEST_F(HandMadeHistogram, WritesTheGoldenFiles) {
   run_cgpar();
   // Gp1.dat has the empty bin 3 inside the filled range (p = 0, mean chi-square
   // 0/0) and in its last column 10 + x² + p2 + p3 at the minimum-chi-square p2, p3;
@@ -110,7 +110,7 @@ TEST_F(HandMadeHistogram, EqualHighestBinsGiveThePmaxOfTheLowerOne) {
 }
 
 // 2^22 samples of N(3, 0.5²) in bins of sigma/5, the mean at the centre of bin 51, all within the 10000 bins.
-TEST(Cgpar, RecoversTheMeanAndOneSigmaLimitsOfAGaussianSample) {
+TEST(Cgpar, RecoversTheLimitsOfAGaussianSample) {
   ScratchDir dir;
   constexpr double mu = 3.0, sigma = 0.5, width = 0.1;
   constexpr int n = 1 << 22;

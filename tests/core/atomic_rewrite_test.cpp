@@ -56,7 +56,7 @@ int take_temporaries() {
   return n;
 }
 
-TEST(AtomicRewrite, KeepsModeAndLinksAndNeverFollowsAPlantedName) {
+TEST(AtomicRewrite, RewriteIsSafeOnTheFileSystem) {
   ScratchDir dir;
   write_text("victim", "keep\n");
   write_text("p.par", "old\n");
@@ -78,7 +78,7 @@ TEST(AtomicRewrite, KeepsModeAndLinksAndNeverFollowsAPlantedName) {
 
 // A child process holding a temporary receives the signal: it ends by that
 // signal with the temporary gone, unless it ignores the signal (nohup).
-TEST(AtomicRewrite, ASignalRemovesTheTemporaryAndEndsTheProcessAsUsual) {
+TEST(AtomicRewrite, ASignalRemovesTheTemporary) {
   ScratchDir dir;
   for (int sig : {SIGHUP, SIGINT, SIGTERM}) {
     for (bool ignored : {false, true}) {

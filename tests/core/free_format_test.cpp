@@ -11,7 +11,7 @@
 namespace zorvik {
 namespace {
 
-TEST(FreeFormat, RecordStartsWithABlankJoinsTextsAndSeparatesNumbers) {
+TEST(FreeFormat, RecordsHaveTheirFreeFormLayout) {
   EXPECT_EQ(free_record({"Titulo:  ", Fixed<15>("run 1")}), " Titulo:  run 1");
   EXPECT_EQ(free_record({"nfit", 3, 2.5, "x", "y"}), " nfit 3 2.5 xy");
   EXPECT_EQ(free_record({}), " ");
@@ -19,7 +19,7 @@ TEST(FreeFormat, RecordStartsWithABlankJoinsTextsAndSeparatesNumbers) {
   EXPECT_EQ(free_record({std::nan(""), -INFINITY}), " NaN -Infinity");
 }
 
-TEST(FreeFormat, TokensAreSplitByBlanksAndCommasWithQuotedTexts) {
+TEST(FreeFormat, TokensAreSplitAtSeparators) {
   std::vector<FreeToken> t;
   ASSERT_TRUE(split_free(" a, 'b c' ,\"it''s\" 'd''e'\t7 ", t));
   ASSERT_EQ(t.size(), 5u);
@@ -60,7 +60,7 @@ TEST(FreeFormat, NumbersFollowTheFortranForms) {
   for (const char* bad : {"", "+", "1.0", "2147483648", "+-3", "1e3"}) EXPECT_FALSE(parse_int(bad, k)) << bad;
 }
 
-TEST(FreeFormat, ReadRequestSpansLinesAndDropsTheRestOfItsLastLine) {
+TEST(FreeFormat, ReadRequestSpansLines) {
   FreeReader rd("f.par", "1 2\n\n3 4 ! comment 'with quote\n5\r\n");
   int a = 0, b = 0, c = 0, e = 0;
   rd.read("first: a, b, c", {a, b, c});

@@ -33,7 +33,7 @@ std::set<std::string> files_here() {
   return names;
 }
 
-TEST(BatchRun, ShortFitWritesItsTranscriptAndEveryFileExactly) {
+TEST(BatchRun, ShortFitWritesEveryFileAsTheGoldenCopies) {
   ScratchDir dir;
   copy_case("short_batch");
   const std::set<std::string> inputs = files_here();
@@ -59,7 +59,7 @@ TEST(BatchRun, ShortFitWritesItsTranscriptAndEveryFileExactly) {
 // start values) and never the mark 1e10; Poisson starts with a model of 0 where
 // counts were measured, or negative where none were, are refused naming the
 // first such point.
-TEST(ChainNumbers, StartStateStandsInForTheMinimumAndImpossiblePoissonStartsAreRefused) {
+TEST(ChainNumbers, EdgesOfTheChainsNumbers) {
   const struct {
     const char* name;
     int status;

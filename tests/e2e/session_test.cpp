@@ -24,7 +24,7 @@ using testing_support::run_program;
 using testing_support::ScratchDir;
 using testing_support::write_text;
 
-TEST(Session, EveryCommandWithItsTranscriptFilesAndExternalCommands) {
+TEST(Session, EveryCommandAsTheGoldenTranscript) {
   ScratchDir dir;
   copy_case("session");
   // session/commands.txt: one word a line; the rest of a line is not read, so it
@@ -45,7 +45,7 @@ TEST(Session, EveryCommandWithItsTranscriptFilesAndExternalCommands) {
   EXPECT_EQ(o.out.find("Calculando contorno:"), std::string::npos);
 }
 
-TEST(Session, EndOfKeyboardInputEndsTheSessionAtAQuestionAndAtThePrompt) {
+TEST(Session, EndOfKeyboardInputEndsTheSession) {
   ScratchDir dir;
   copy_case("session");
   const Outcome o = run_program("session.par", "pgpar\n");
@@ -63,7 +63,7 @@ TEST(Session, EndOfKeyboardInputEndsTheSessionAtAQuestionAndAtThePrompt) {
 constexpr const char* kSlips = "pgpar\n101\n1\n13\npparchi\n101\ncgparpar\n13 1\ncgparpar\n0 5\npcg\n-4 0\n"
                                "getpar\n1 25\nsetpar\na 0.5\n0 2\nreset\nr 1e308\nsp\nr 1e308\n1 1\npar\nend\n";
 
-TEST(Session, TypingSlipsAtThePromptAreRefusedAndTheSessionGoesOn) {
+TEST(Session, TypingSlipsAtThePromptAreRefused) {
   ScratchDir dir;
   copy_case("session");
   const Outcome o = run_program("session.par", kSlips);

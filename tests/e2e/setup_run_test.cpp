@@ -19,7 +19,7 @@ using testing_support::run_program;
 using testing_support::ScratchDir;
 using testing_support::write_text;
 
-TEST(SetupRun, TwoDataSetsEchoPrepareTheResolutionAndInterpolate) {
+TEST(SetupRun, TwoDataSetsAreSetUpAsTheGoldenCopies) {
   ScratchDir dir;
   copy_case("two_sets");
   const Outcome o = run_program("setup.par", "");
@@ -42,7 +42,7 @@ TEST(SetupRun, TwoDataSetsEchoPrepareTheResolutionAndInterpolate) {
 // options, one row each: what is prepared in the two-set case (or nothing), the
 // command line and keyboard, the exit status (0 or not), and texts that the
 // console and the error stream must hold.
-TEST(SetupRun, StartUpDialogsAndFatalInputAnswerAsTheyShould) {
+TEST(SetupRun, StartUpDialogs) {
   const struct {
     const char* what;
     bool two_sets;

@@ -34,7 +34,7 @@ std::vector<double> chainstat_row(const std::string& name) {
 
 // y = a + b·x with Gaussian errors σ and flat priors: the posterior is Gaussian
 // about the least-squares values with covariance σ²(XᵀX)⁻¹.
-TEST(WholeChain, StraightLineMeanAndSdAgreeWithLeastSquares) {
+TEST(WholeChain, StraightLineAgreesWithLeastSquares) {
   ScratchDir dir;
   copy_case("linear");
   double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, sigma = 0;
@@ -64,7 +64,7 @@ TEST(WholeChain, StraightLineMeanAndSdAgreeWithLeastSquares) {
 }
 
 // Two seeds of the short case, the same seed twice, and the two combined.
-TEST(WholeChain, SeededRunsAndTheirCombinationMatchTheGoldenFiles) {
+TEST(WholeChain, SeededRunsCombineAsTheGoldenFiles) {
   ScratchDir dir;
   for (const char* d : {"s1", "s2", "again"}) {
     ASSERT_EQ(std::system(("mkdir " + std::string(d)).c_str()), 0);

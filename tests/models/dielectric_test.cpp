@@ -46,7 +46,7 @@ std::map<std::string, double> fields(const std::string& line) {
   return m;
 }
 
-TEST(DielectricShapes, AgreeWithTheComplexPermittivityAndTheReferenceValues) {
+TEST(DielectricShapes, AgreeWithTheComplexPermittivity) {
   for (double a : {0.0, 0.2, 0.5, 0.85})
     for (double b : {0.3, 0.6, 1.0})
       for (double lg = -6.0; lg <= 6.0; lg += 0.25) {
@@ -85,7 +85,7 @@ TEST(DielectricShapes, AgreeWithTheComplexPermittivityAndTheReferenceValues) {
   EXPECT_EQ(sums, 15);
 }
 
-TEST(DielectricTemperatureModels, ShareTheLawsAndReadOnlyTheirOwnBlock) {
+TEST(DielectricTemperatureModels, ShareTheTemperatureLawsAcrossDataSets) {
   std::vector<double> p(101, 0.0);
   p[1] = -13.0, p[2] = 140.0, p[3] = 10.0, p[4] = -15.0, p[5] = 4000.0, p[76] = -14.0, p[77] = 3500.0;
   for (int k = 1; k <= 10; ++k) {

@@ -85,7 +85,7 @@ TEST(DiffusionModels, ConfinedMotionSplitsTheLineByItsElasticFraction) {
   }
 }
 
-TEST(RotationModels, DifrotIsAnElasticAndOneRotationalLine) {
+TEST(RotationModels, DifrotIsAnElasticPlusOneRotationalLine) {
   Params p{};
   p[1] = 0.01, p[2] = 0.003, p[3] = -0.002;
   p[4] = 1.8, p[5] = 0.06, p[6] = 0.05;  // R, Dr, D

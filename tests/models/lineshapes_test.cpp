@@ -87,7 +87,7 @@ constexpr VoigtPoint kVoigtPoints[] = {
     {0, 0.001, 1, 0.3, 0.29202723908797229, 0.29203259740979232}, {0.2, 0.3, 0.3, -0.4, 0.30238399808758476, 0.30255558562924623},
 };
 
-TEST(VoigtAgainstExactProfile, WithinItsErrorOfTheExactProfileAndEqualToItsOwnReferenceValues) {
+TEST(VoigtAgainstExactProfile, StaysWithinItsErrorOfTheExactProfile) {
   for (const VoigtPoint& v : kVoigtPoints) {
     const double y = dvoigt(v.x0, v.s, v.g, v.x);
     SCOPED_TRACE(::testing::Message() << std::setprecision(17) << "x0=" << v.x0 << " s=" << v.s << " g=" << v.g
@@ -98,7 +98,7 @@ TEST(VoigtAgainstExactProfile, WithinItsErrorOfTheExactProfileAndEqualToItsOwnRe
   EXPECT_EQ(dvoigt(0, -1, -1, 0.5), dvoigt(0, 1, 1, 0.5));
 }
 
-TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
+TEST(BackgroundModels, SumsMatchTheirFormulas) {
   // Signed parameters; widths p6, p9, … ≥ 0.5. Each model checked to kFormulaTol of Σ|terms|,
   // which also tells the double π these models use from the stored single-precision one.
   double y = 0;
@@ -139,7 +139,7 @@ TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
   }
 }
 
-TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWriteBack) {
+TEST(StretchedExponentialAndBrokenLine, ReadTheBlockOfTheirDataSet) {
   Params p = make_params({2.5});
   for (int i = 1; i <= 9; ++i) p[9 + i] = 0.3 + 0.07 * i;
   double y = 0;

@@ -123,7 +123,7 @@ TEST(Molecules, FilesHoldTheAtomsOfTheStructure) {
   }
 }
 
-TEST(Molecules, RadialDistributionHasAreaP1AndStructureFactorItsLimits) {
+TEST(Molecules, MolecularTermsFollowTheirDefinitions) {
   for (int model : {1, 2, 4, 5, 6}) {
     auto p = geometry(model);
     p[1] = 2.5;

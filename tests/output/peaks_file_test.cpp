@@ -15,7 +15,7 @@ namespace {
 using testing_support::lines_of;
 using testing_support::read_text;
 
-TEST(PeaksFile, HeaderFollowsTheModelAndThePeakCount) {
+TEST(PeaksFile, HeaderNamesTheComponentsOfTheModelOrNumbersThePeaks) {
   testing_support::ScratchDir dir;
   testing_support::Screen screen;
   auto run = std::make_unique<zorvik::Run>();

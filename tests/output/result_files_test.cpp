@@ -67,7 +67,7 @@ TEST_F(ResultFiles, EachFittedDataSetGetsItsFitRangeInFourColumns) {
 
 // A molecular number without a routine in this slot has no value: ycalc and the
 // molecular term are both written as 0; the background p2 … p7 are restored after.
-TEST_F(ResultFiles, MolecularModelsGetTheFifthColumnAndKeepTheirParameters) {
+TEST_F(ResultFiles, MolecularModelsGetAFifthColumn) {
   run_->data.opfit(2) = kMolecularWithoutRoutine;
   run_->params.par(7) = 0.25;
   write(0);

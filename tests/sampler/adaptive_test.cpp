@@ -30,7 +30,7 @@ namespace {
 using testing_support::ScratchDir;
 using testing_support::write_text;
 
-TEST(AdaptiveMetropolis, StraightLinePosteriorHasTheLeastSquaresMeansAndStandardDeviations) {
+TEST(AdaptiveMetropolis, SamplesTheAnalyticStraightLinePosterior) {
   ScratchDir dir;
   constexpr int kPoints = 40;
   constexpr double kSigma = 1.0;

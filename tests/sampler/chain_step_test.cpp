@@ -43,7 +43,7 @@ struct Fixture {
   double chisq(int i) const { return run->chain.chisq(i); }
 };
 
-TEST(Compara, GaussianPoissonAndZeroSigmaTermsAndTheMeanOverFittedSets) {
+TEST(Compara, TermsOfEveryKindAveragedOverTheFittedSets) {
   Fixture f;
   // Set 1, Gaussian: (1 − 3)²/0.5² + (3 − 3)²/1 + a point with sigma 0 left out.
   f.add_set(1, 100, {1.0, 3.0, 50.0}, {0.5, 1.0, 0.0});
@@ -84,7 +84,7 @@ struct Step : Fixture {
   double par(int k) const { return run->params.par(k); }
 };
 
-TEST(Changepar, DownhillStepIsKeptAndUphillStepFollowsTheMetropolisRule) {
+TEST(Changepar, StepsFollowTheMetropolisRule) {
   Step s;
   // d = 2·0.4·(0.75 − 0.5) = 0.2: p1 1.0 → 1.2, chi-square 2 → 1.28.
   s.step(0.99f, 0.5f, 0.75f);
@@ -112,7 +112,7 @@ TEST(Changepar, DownhillStepIsKeptAndUphillStepFollowsTheMetropolisRule) {
   EXPECT_DOUBLE_EQ(s.par(1), 1.0);
 }
 
-TEST(Changepar, ReflectionStepKindsGroupsAndRelations) {
+TEST(Changepar, ProposalsOfEveryKind) {
   {
     // Limits 0 … 1: 0.9 + 0.3 = 1.2 is mirrored to 0.8, and 0.1 − 0.3 = −0.2 to 0.2.
     Step s;

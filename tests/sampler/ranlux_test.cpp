@@ -98,7 +98,7 @@ class RanluxTest : public ::testing::Test {
 
 // Each level from its own rluxgo: numbers 1-5 and 101-105 and the packed word after
 // 1000 numbers; numbers 25-30 follow the first discard and tell levels 3 and 4 apart.
-TEST_F(RanluxTest, StartStateEveryLuxuryLevelPValueAndTheDefaultMatchTheReference) {
+TEST_F(RanluxTest, EveryLuxuryLevelStartsAsTheReference) {
   EXPECT_EQ(state_of(seeded(4)), state("level4_seed314159265_init_rluxut"));
   // (level or p, seed): p = 389 is level 4, p = 75 no level at all.
   const std::pair<int, int> cases[] = {{0, 0}, {1, kSeed}, {2, kSeed}, {4, kSeed}, {389, 1}, {75, 0}};
@@ -124,7 +124,7 @@ TEST_F(RanluxTest, StartStateEveryLuxuryLevelPValueAndTheDefaultMatchTheReferenc
 
 // The run loop's use: blocks of 10^6 at level 4, saved with rluxut and
 // restored into a fresh generator, which must go on with the same stream.
-TEST_F(RanluxTest, TwoMillionNumbersInBlocksMatchTheReferenceStreamAndStates) {
+TEST_F(RanluxTest, TwoBlocksOfAMillionFollowTheReferenceStream) {
   constexpr int kBlock = 1000000;
   Ranlux first = seeded(4);
   std::vector<float> v = draw(first, kBlock);

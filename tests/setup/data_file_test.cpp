@@ -120,7 +120,7 @@ TEST_F(DataRead, EveryKindOfFileIsEchoedAsTheGoldenTranscriptShows) {
   EXPECT_EQ(d().nz, 0);
 }
 
-TEST_F(DataRead, MalformedFilesAreInputErrorsNamingFileAndLine) {
+TEST_F(DataRead, MalformedFilesStopNamingFileAndLine) {
   // The data file, the resolution file of option "cf", and the error's file, line and text.
   struct Case { const char *option; double s0; const char *data, *res, *file; int line; const char* expected; };
   const Case cases[] = {
@@ -157,7 +157,7 @@ TEST_F(DataRead, MalformedFilesAreInputErrorsNamingFileAndLine) {
   }
 }
 
-TEST_F(DataRead, ResolutionFileOriginAndHalfWidth) {
+TEST_F(DataRead, ResolutionFileGivesOriginAndHalfWidth) {
   // y at x = -0.3, -0.2, ...; xmaxconv, zeroconv; the origin line, half-width and mi(-half ... half).
   struct Case { std::vector<double> y; double xmax, zero; int origin, half; std::vector<double> kernel; };
   const Case cases[] = {

@@ -37,7 +37,7 @@ std::string read_all(zorvik::Run& run, Screen& s, const std::string& par) {
   return "";
 }
 
-TEST(HostileInput, IsRefusedAtReadingWithFileAndLineOrAcceptedWhole) {
+TEST(HostileInput, TableOfEditedExamples) {
   const std::string long_name = "results_of_the_first_scan_of_the_long_series_2026.dat";
   struct Case { const char *example, *file, *from; std::string to, expected; };
   const Case cases[] = {
@@ -77,7 +77,7 @@ TEST(HostileInput, IsRefusedAtReadingWithFileAndLineOrAcceptedWhole) {
   }
 }
 
-TEST(HostileInput, ReadingAgainStartsFromFreshTablesAndErrorsReachTheScreenEscaped) {
+TEST(HostileInput, ReadingAgainStartsFromFreshTables) {
   ScratchDir dir;
   copy_example("peaks");
   auto run = std::make_unique<zorvik::Run>();

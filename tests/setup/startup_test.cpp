@@ -19,7 +19,7 @@ using Words = std::vector<std::string>;
 const std::string kMissing = " The file does not exist!\n", kPrompt = " Enter Parameter file:\n";
 std::string chosen(const std::string& name) { return " You will work with parameter file " + name + "\n\n\n"; }
 
-TEST(ChooseParameterFile, ArgumentsPromptsShortNamesAndFolders) {
+TEST(ChooseParameterFile, TableOfArgumentsAndAnswers) {
   const std::string functions = reference("help_functions.txt");
   ASSERT_FALSE(functions.empty());
   const std::string long_name = std::string(41, 'a') + ".par", exact = std::string(36, 'b') + ".par";
