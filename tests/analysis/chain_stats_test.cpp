@@ -1,8 +1,8 @@
 // Whole-chain statistics against independent oracles: the rank-normalised
 // split-R-hat, the bulk ESS and emcee's integrated time computed by
 // tests/data/chain_stats_reference.py (numpy, scipy, emcee) on the chains stored
-// with them; the normal quantile against erfc; the thinned recorder and the
-// thinning correction of tau against an AR(1) series of known tau.
+// with them; the thinned recorder and the thinning correction of tau against an
+// AR(1) series of known tau.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,7 +26,7 @@ constexpr double kSameFormula = 1e-9;
 
 // Cases of chain_stats_reference.txt: "case name M n", the reference rhat, bulk
 // ESS and emcee's tau of chain 1, then M chains of n draws.
-TEST(ChainStats, RhatEssAndTauAgreeWithTheIndependentImplementation) {
+TEST(ChainStats, StatisticsAgreeWithTheIndependentImplementation) {
   std::ifstream in(testing_support::source_path("tests/data/chain_stats_reference.txt"));
   in.ignore(1 << 20, '\n');
   int cases = 0;
@@ -43,44 +43,6 @@ TEST(ChainStats, RhatEssAndTauAgreeWithTheIndependentImplementation) {
     EXPECT_NEAR(integrated_time(chains[0]) / tau, 1.0, kSameFormula) << name;
   }
   EXPECT_EQ(cases, 5);
-}
-
-TEST(ChainStats, NormalQuantileInvertsTheNormalDistribution) {
-  for (double p : {1e-300, 1e-12, 0.001, 0.02425, 0.1, 0.5, 0.7, 0.97575, 0.999999}) {
-    const double z = normal_quantile(p);
-    const double back = 0.5 * std::erfc(-z / std::sqrt(2.0));
-    // One unit in the last place of z moves Φ(z) by a relative z²·ε: allow 50 of them.
-    const double tol = 50 * std::numeric_limits<double>::epsilon() * std::max(1.0, z * z);
-    EXPECT_NEAR(back / p, 1.0, tol) << std::setprecision(17) << p << " -> " << z;
-    if (p >= 1e-3) {  // 1 − p exact enough
-      EXPECT_NEAR(normal_quantile(1.0 - p), -z, 1e-9) << p;
-    }
-  }
-  EXPECT_TRUE(std::isnan(normal_quantile(0.0)));
-}
-
-// par[1] = the step number: every state kept must be the one after step (k+1)·m.
-TEST(ChainStats, RecorderKeepsEveryMthStateInBoundedMemory) {
-  FitParameters p;
-  p.nfit = 1;
-  p.parfit(1) = 1;
-  ChainRecorder rec;
-  double par[2] = {0, 0};
-  for (const long long run_steps : {150000LL, 850001LL}) {  // the second continues the first ("c")
-    rec.begin_run(p, run_steps);
-    for (long long s = 0; s < run_steps; ++s) {
-      par[1] = static_cast<double>(rec.steps() + 1);
-      rec.record(par, -par[1]);
-    }
-  }
-  EXPECT_EQ(rec.steps(), 1000001);
-  EXPECT_EQ(rec.thin(), 8);  // 1,000,001/4 would exceed 200,000 states
-  EXPECT_EQ(rec.kept(), 125000);
-  for (long long k = 0; k < rec.kept(); ++k)
-    if (rec.value(k, 1) != static_cast<double>((k + 1) * 8) || rec.value(k, 0) != -rec.value(k, 1)) {
-      ADD_FAILURE() << "state " << k << " holds step " << rec.value(k, 1);
-      break;
-    }
 }
 
 // An AR(1) series x' = φx + e has τ = (1 + φ)/(1 − φ) = 199 at φ = 0.99. Recorded

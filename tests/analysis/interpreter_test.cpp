@@ -26,39 +26,19 @@ class Prompt : public testing::Test {
  protected:
   Prompt() {
     zorvik::Run& r = *run_;
-    RunSettings& s = r.settings;
-    s.parfile = "line.par";
-    s.npar = 3;
-    s.nfunc = 1;
-    s.nfitfunc = 1;
-    s.incgpar = 1.0;
-    r.data.nomin(1) = "line.dat";
-    r.data.nomout(1) = "fit.dat";
-    r.data.nomout(0) = "out.dat";
-    r.data.opfit(1) = kPolynomial;
-    for (int j = 1; j <= 4; ++j) {
-      r.data.xi(1, j) = j;
-      r.data.yi(1, j) = 1.0 + 2.0 * j;
-      r.data.sigmae(1, j) = 0.5;
-    }
-    r.data.imin(1) = 1;
-    r.data.ndatin(1) = 4;
-    FitParameters& p = r.params;
+    r.settings.parfile = "line.par", r.settings.npar = 3, r.settings.nfunc = r.settings.nfitfunc = 1;
+    r.settings.incgpar = 1.0;
+    r.data.nomin(1) = "line.dat", r.data.nomout(1) = "fit.dat", r.data.nomout(0) = "out.dat";
+    r.data.opfit(1) = kPolynomial, r.data.imin(1) = 1, r.data.ndatin(1) = 4;
+    for (int j = 1; j <= 4; ++j) r.data.xi(1, j) = j, r.data.yi(1, j) = 1.0 + 2.0 * j, r.data.sigmae(1, j) = 0.5;
     const char* names[] = {"", "offset", "slope", "curv"};
-    const double par[] = {0, 1.5, 2.5, 0.0}, move[] = {0, 0.1, -0.2, 0.0};
+    const double par[] = {0, 1.5, 2.5, 0.0}, move[] = {0, 0.1, -0.2, 0.0}, best[] = {0.75, 1.25, 2.0, 0.0};
     for (int k = 1; k <= 3; ++k) {
-      p.namepar(k) = names[k];
-      p.logpar(k) = "a";
-      p.par(k) = par[k];
-      p.move(k) = move[k];
-      p.parmin(k) = -10.0;
-      p.parmax(k) = 10.0;
-      p.orden(k) = k;
+      FitParameters& p = r.params;
+      p.namepar(k) = names[k], p.logpar(k) = "a", p.par(k) = par[k], p.move(k) = move[k];
+      p.parmin(k) = -10.0, p.parmax(k) = 10.0, p.orden(k) = k;
     }
-    r.chain.parchimin(0) = 0.75;
-    r.chain.parchimin(1) = 1.25;
-    r.chain.parchimin(2) = 2.0;
-    r.chain.parchimin(3) = 0.0;
+    for (int k = 0; k <= 3; ++k) r.chain.parchimin(k) = best[k];
   }
 
   PromptExit session(const std::string& keyboard) {

@@ -102,7 +102,7 @@ TEST(Evidence, PeaksPreferTheNumberOfLinesTheDataWereMadeWith) {
 }
 
 // Runs without a stated prior are refused before any step, saying why.
-TEST(Evidence, RefusesProposalsAndLimitsWithoutAStatedPrior) {
+TEST(Evidence, RefusesRunsWithoutAStatedPrior) {
   const struct {
     const char *from, *to, *message;
   } cases[] = {

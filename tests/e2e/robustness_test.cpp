@@ -82,7 +82,7 @@ TEST(Robustness, KillingARunNeverLeavesABrokenParameterFile) {
   EXPECT_NE(read_text("peaks.par"), original);
 }
 
-TEST(Robustness, FullDiskAndMissingFolderStopWithTheFileNamed) {
+TEST(Robustness, AFileThatCannotBeWrittenStopsNamingIt) {
   ScratchDir dir;
   copy_example("peaks");
   set_cycles("2000 100");

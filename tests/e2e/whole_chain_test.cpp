@@ -1,7 +1,6 @@
 // Whole-chain statistics of real runs: a straight line whose posterior is known
 // in closed form, the --seed runs and --combine against reviewed golden files,
-// the command-line errors, and the chain scripts (GNU parallel; Slurm with a
-// stand-in sbatch that records its command lines).
+// and the command-line errors.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,7 +18,6 @@ using testing_support::mask_clock;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
-using testing_support::source_path;
 
 // mean, sd and ess of the row of `name` in chainstat.dat.
 std::vector<double> chainstat_row(const std::string& name) {
@@ -34,15 +32,9 @@ std::vector<double> chainstat_row(const std::string& name) {
   return {0, 0, 0};
 }
 
-int shell(const std::string& command, std::string& out) {
-  const int raw = std::system((command + " >shell.txt 2>&1").c_str());
-  out = read_text("shell.txt");
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
 // y = a + b·x with Gaussian errors σ and flat priors: the posterior is Gaussian
 // about the least-squares values with covariance σ²(XᵀX)⁻¹.
-TEST(WholeChain, StraightLineMeanAndSdAgreeWithLeastSquares) {
+TEST(WholeChain, StraightLineAgreesWithLeastSquares) {
   ScratchDir dir;
   copy_case("linear");
   double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, sigma = 0;
@@ -72,7 +64,7 @@ TEST(WholeChain, StraightLineMeanAndSdAgreeWithLeastSquares) {
 }
 
 // Two seeds of the short case, the same seed twice, and the two combined.
-TEST(WholeChain, SeededRunsAndTheirCombinationMatchTheGoldenFiles) {
+TEST(WholeChain, SeededRunsCombineAsTheGoldenFiles) {
   ScratchDir dir;
   for (const char* d : {"s1", "s2", "again"}) {
     ASSERT_EQ(std::system(("mkdir " + std::string(d)).c_str()), 0);
@@ -111,43 +103,6 @@ TEST(WholeChain, BadOptionsStopWithAMessage) {
     EXPECT_NE(o.err.find(message), std::string::npos) << args << ": " << o.err;
     EXPECT_EQ(o.out, "") << args;
   }
-}
-
-const std::string kBinary = std::string("ZORVIK=") + ZORVIK_BINARY + " ";
-
-TEST(WholeChain, RunChainsRunsEverySeedAndCombinesThem) {
-  if (std::system("command -v parallel >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
-  ScratchDir dir;
-  copy_case("short_batch");
-  std::string out;
-  ASSERT_EQ(shell(kBinary + source_path("scripts/run_chains.sh") + " -j 2 3 short.par", out), 0) << out;
-  for (const std::string i : {"1", "2", "3"}) {
-    EXPECT_NE(out.find("chain" + i + ": exit status 0"), std::string::npos) << out;
-    EXPECT_EQ(read_text("chain" + i + "/chain.dat").rfind("# steps 3000 thinning 1 seed " + i, 0), 0u);
-  }
-  EXPECT_EQ(read_text("chainstat.dat").rfind("# i name mean sd q025 q16 q50 q84 q975 tau ess rhat | chains 3 ", 0), 0u);
-  EXPECT_NE(read_text("combine.txt").find("Pooled chains: 3 chains"), std::string::npos);
-  // Existing chain folders are never overwritten.
-  EXPECT_EQ(shell(kBinary + source_path("scripts/run_chains.sh") + " 2 short.par", out), 2);
-  EXPECT_NE(out.find("chain1 exists already"), std::string::npos) << out;
-}
-
-TEST(WholeChain, SlurmSubmitsAnArrayAndADependentCombination) {
-  ScratchDir dir;
-  copy_case("short_batch");
-  testing_support::write_text("sbatch", "#!/bin/sh\necho \"$@\" >>sbatch.log\necho 4711\n");
-  ASSERT_EQ(std::system("chmod +x sbatch"), 0);
-  const std::string script = source_path("scripts/slurm_chains.sh");
-  std::string out;
-  ASSERT_EQ(shell("PATH=.:$PATH bash " + script + " 2 short.par", out), 0) << out;
-  const std::string log = read_text("sbatch.log");
-  EXPECT_NE(log.find("--parsable --array=1-2 " + script + " 2 short.par"), std::string::npos) << log;
-  EXPECT_NE(log.find("--dependency=afterok:4711 "), std::string::npos) << log;
-  EXPECT_NE(log.find("--wrap=zorvik --combine chain1 chain2 "), std::string::npos) << log;
-  // The array task of seed 2 runs the chain of its folder.
-  ASSERT_EQ(shell("SLURM_ARRAY_TASK_ID=2 " + kBinary + "bash " + script + " 2 short.par", out), 0) << out;
-  EXPECT_EQ(read_text("chain2/chain.dat").rfind("# steps 3000 thinning 1 seed 2 ", 0), 0u);
-  EXPECT_EQ(read_text("chain1/console.txt"), "");
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 // The dielectric loss models: the real forms against the complex permittivity
-// they come from, independent reference values, the reductions to Debye and
-// power laws, the temperature laws shared across data sets, the inversion of a
-// loss into a relaxation-time distribution, the Williams-ansatz double
-// integral against a direct quadrature, and the whole-curve evaluation (cache,
-// stop on a negative loss).
+// they come from and independent reference values, the temperature laws shared
+// across data sets, and the Williams-ansatz double integral against a direct
+// quadrature.
 #include "models/dielectric.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +20,8 @@
 namespace zorvik {
 namespace {
 
-using testing_support::has_lines;
 using testing_support::lines_of;
-using testing_support::read_text;
 using testing_support::reference;
-using testing_support::ScratchDir;
-using testing_support::Screen;
 
 constexpr double kTwoPi = 6.283185307179586;
 
@@ -52,7 +46,7 @@ std::map<std::string, double> fields(const std::string& line) {
   return m;
 }
 
-TEST(DielectricShapes, AgreeWithTheComplexPermittivityAndTheReferenceValues) {
+TEST(DielectricShapes, AgreeWithTheComplexPermittivity) {
   for (double a : {0.0, 0.2, 0.5, 0.85})
     for (double b : {0.3, 0.6, 1.0})
       for (double lg = -6.0; lg <= 6.0; lg += 0.25) {
@@ -91,15 +85,14 @@ TEST(DielectricShapes, AgreeWithTheComplexPermittivityAndTheReferenceValues) {
   EXPECT_EQ(sums, 15);
 }
 
-TEST(DielectricTemperatureModels, ShareTheLawsAndReadOnlyTheirOwnBlock) {
+TEST(DielectricTemperatureModels, ShareTheTemperatureLawsAcrossDataSets) {
   std::vector<double> p(101, 0.0);
   p[1] = -13.0, p[2] = 140.0, p[3] = 10.0, p[4] = -15.0, p[5] = 4000.0, p[76] = -14.0, p[77] = 3500.0;
   for (int k = 1; k <= 10; ++k) {
     p[size_t(5 + k)] = 3.0 + 0.1 * k, p[size_t(15 + k)] = 0.3 + 0.01 * k, p[size_t(25 + k)] = 0.1;
     p[size_t(35 + k)] = 0.5 + 0.02 * k, p[size_t(45 + k)] = 0.4, p[size_t(55 + k)] = 0.2, p[size_t(65 + k)] = 0.3;
   }
-  const double z2[11] = {0, 200.0}, z3[11] = {0, 250.0};
-  const double f = 1234.5;
+  const double z2[11] = {0, 200.0}, z3[11] = {0, 250.0}, f = 1234.5;
   // The loss of data set i at temperature t, from the laws written out here.
   auto expected = [&](int i, double t, bool second_cc) {
     const double thn = std::pow(10.0, p[1]) * std::exp(p[3] * p[2] / (t - p[2]));
@@ -136,52 +129,6 @@ std::vector<double> log_grid(double lo, double hi, double step) {
   return v;
 }
 
-// ε''(fi) = W·Σj g(j)·ωi·τj/(1 + (ωi·τj)²), the loss of a distribution g on the
-// grid of the inversion, with W = 10^h − 10^−h the weight of a cell of width 2h.
-double forward(const WholeCurve& wc, const std::vector<double>& logf, const std::vector<double>& g, size_t i) {
-  const double h = std::fabs(logf[2] - logf[1]) / 2.0;
-  const double w = std::pow(10.0, h) - std::pow(10.0, -h);
-  const double omega = 6.2831854820251465 * std::pow(10.0, logf[i]);
-  double s = 0.0;
-  for (size_t j = 0; j < g.size(); ++j) {
-    const double x = omega * wc.tau(int(j));
-    s += g[j] * x / (1.0 + x * x);
-  }
-  return w * s;
-}
-
-TEST(DielectricInversion, DistributionReproducesDebyeAndColeColeLosses) {
-  auto wc = std::make_unique<WholeCurve>();
-  const std::vector<double> logf = log_grid(-2.0, 6.0, 0.1);
-  const int n = int(logf.size());
-  wc->prepare(logf.data(), n);
-  for (double a : {0.0, 0.3}) {
-    std::vector<double> eps(logf.size()), g(logf.size());
-    size_t peak = 0;
-    for (size_t k = 0; k < eps.size(); ++k) {
-      eps[k] = cc_loss(std::pow(10.0, logf[k]), 1e-2, a);
-      if (eps[k] > eps[peak]) peak = k;
-    }
-    Screen s;
-    EXPECT_TRUE(wc->gtau(eps.data(), g.data(), &s.con)) << a;
-    EXPECT_EQ(s.out.str(), "");
-    for (double v : g) EXPECT_GE(v, 0.0);
-    // At the peak, within 1 %: for the Cole–Cole loss plainly; for the Debye
-    // loss (a single relaxation time, the hardest case for 100 sweeps) by the
-    // inversion's own measure |ε'' − calc| / (ε'' + calc).
-    const double calc = forward(*wc, logf, g, peak);
-    if (a > 0.0)
-      EXPECT_TRUE(close(calc, eps[peak], 0.01)) << a;
-    else
-      EXPECT_LT(std::fabs(calc - eps[peak]) / (calc + eps[peak]), 0.01);
-    // The distribution is centred on τ = 10^-2 s.
-    size_t top = 0;
-    for (size_t j = 0; j < g.size(); ++j)
-      if (g[j] > g[top]) top = j;
-    EXPECT_NEAR(std::log10(wc->tau(int(top))), -2.0, 0.15) << a;
-  }
-}
-
 TEST(DielectricWilliams, DoubleIntegralMatchesADirectQuadrature) {
   auto wc = std::make_unique<WholeCurve>();
   const std::vector<double> logf = log_grid(0.0, 8.0, 0.1);
@@ -214,53 +161,6 @@ TEST(DielectricWilliams, DoubleIntegralMatchesADirectQuadrature) {
     }
     EXPECT_TRUE(close(beta[size_t(i)], sum * du, 1e-6)) << "log10 f = " << logf[size_t(i)];
   }
-}
-
-// Data set 1 with a whole-curve model over points 2 … 1+n of log10 f values.
-std::unique_ptr<FitFunctions> curve_data(int model, const std::vector<double>& logf) {
-  auto d = std::make_unique<FitFunctions>();
-  d->opfit(1) = model;
-  d->imin(1) = 2;
-  d->ndatin(1) = int(logf.size());
-  for (size_t k = 0; k < logf.size(); ++k) d->xi(1, int(k) + 2) = logf[k];
-  return d;
-}
-
-TEST(DielectricWholeCurve, Model52MixesHnAndCcAndIsComputedOnceAtTheFirstPoint) {
-  const std::vector<double> logf = log_grid(1.0, 7.0, 0.25);
-  auto d = curve_data(52, logf);
-  auto ws = std::make_unique<ModelWorkspace>();
-  double p[101] = {0, -3.0, -5.5, 0, 2.5, 1.0, 0, 0.2, 0.6, 0.4};
-  // Before any spectrum the cache holds zeros; the first point computes it.
-  double y = -1.0;
-  functions(4, 1, *d, y, 9, p, *ws);
-  EXPECT_EQ(y, 0.0);
-  for (double lambda : {1.0, 0.0, 0.7}) {
-    p[5] = lambda;
-    ASSERT_TRUE(evaluate_data_set(1, *d, 9, p, *ws));
-    for (size_t k = 0; k < logf.size(); ++k) {
-      const double f = std::pow(10.0, logf[k]);
-      const double want = 2.5 * (lambda * hn_loss(f, 1e-3, 0.2, 0.6) + (1.0 - lambda) * cc_loss(f, std::pow(10.0, -5.5), 0.4));
-      EXPECT_TRUE(close(std::pow(10.0, ws->ycalc(int(k) + 2)), want, 1e-12)) << lambda << " " << k;
-    }
-  }
-  // Point by point: the first point recomputes, the others return the cache,
-  // even when the parameters changed in between.
-  std::vector<double> first(logf.size());
-  for (size_t k = 0; k < logf.size(); ++k) first[k] = ws->ycalc(int(k) + 2);
-  p[5] = 0.3;
-  double later = 0.0;
-  functions(5, 1, *d, later, 9, p, *ws);
-  EXPECT_EQ(later, first[3]);
-  for (int j = 2; j < 2 + int(logf.size()); ++j) functions(j, 1, *d, y, 9, p, *ws);
-  EXPECT_NE(ws->curve.epscalc(4), first[3]);
-  // Only data set 1 has a whole-curve value.
-  d->opfit(2) = 52;
-  d->imin(2) = 1, d->ndatin(2) = 3;
-  y = 42.0;
-  functions(1, 2, *d, y, 9, p, *ws);
-  EXPECT_EQ(y, 42.0);
-  EXPECT_FALSE(evaluate_data_set(2, *d, 9, p, *ws));
 }
 
 }  // namespace

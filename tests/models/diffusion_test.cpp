@@ -1,9 +1,8 @@
 // The quasi-elastic diffusion, rotation and confinement models against their
 // formulas written out afresh here (Lorentzians normalised one by one, the
-// spherical Bessel weights from the C++ standard library), their physical
-// reductions, the parameter blocks of the data sets, the batch form against
-// the point-by-point form, and the refusal of a rotation data set without its
-// momentum transfer.
+// spherical Bessel weights from the C++ standard library), the area of the
+// flow and rotation spectrum by quadrature, and the batch form against the
+// point-by-point form.
 #include "models/diffusion.h"
 
 #include <gtest/gtest.h>
@@ -11,24 +10,13 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <functional>
 #include <iomanip>
-#include <memory>
-#include <optional>
-#include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/run_tables.h"
 #include "models/functions.h"
-#include "setup/data_file.h"
-#include "support/scratch.h"
 
 namespace zorvik {
 namespace {
-
-using testing_support::Screen;
-using testing_support::write_text;
 
 // The same formula summed in another order or form: a few roundings of the
 // largest term, 1e-13 of the sum of |terms| leaves room for ~20.
@@ -43,23 +31,13 @@ constexpr double kPi = 3.141592653589793;
 using Params = std::array<double, 101>;  // p[k] = pk, p[0] unused
 using Zrow = std::array<double, 11>;     // z[k] = z(i, k), z[0] unused
 
-Zrow with_q(double q) {
-  Zrow z{};
-  z[1] = 300.0;  // a temperature, not read by these models
-  z[2] = q;
-  return z;
-}
+Zrow with_q(double q) { return Zrow{0, 300.0, q}; }  // a temperature (not read) and q
 
-// Normalised Lorentzian of half width w about c, and the Gaussian of standard deviation u about 0.
+// Normalised Lorentzian of half width w about c.
 double lorentzian(double x, double c, double w) { return w / (kPi * ((x - c) * (x - c) + w * w)); }
-double gaussian0(double x, double u) { return std::exp(-x * x / (2 * u * u)) / (u * std::sqrt(2 * kPi)); }
 double background(const Params& p, double x) { return p[1] + p[2] * x + p[3] * x * x; }
 
 // The Bessel weights at s = q·R as the model rounds it.
-double j0sq(double q, double r) {
-  const double s = static_cast<float>(q * r);
-  return std::pow(std::sph_bessel(0, s), 2);
-}
 double jlsq(int l, double q, double r) {
   const double s = static_cast<float>(q * r);
   return std::pow(std::sph_bessel(l, s), 2);
@@ -76,43 +54,14 @@ double eval(PointModel m, const Zrow& z, int i, const Params& p, double x) {
 
 const double kXs[] = {-2.0, -0.7, -0.15, 0.0, 0.05, 0.3, 1.1, 3.0};
 
-// ---------------------------------------------------------------------------
-// Diffusion and confinement
-// ---------------------------------------------------------------------------
-
-TEST(DiffusionModels, DifWithWholeFractionIsOneLorentzianOfWidthDQSquared) {
-  Params p{};
-  p[1] = 0.01, p[2] = 0.002, p[3] = -0.001;  // background
-  p[4] = 0.3;                                // Γ0
-  p[5] = 0.05;                               // D
-  p[6] = 2.0, p[7] = 3.0;                    // areas of sets 1, 2
-  p[15] = 1.0, p[16] = 1.0;                  // fractions
-  p[24] = 0.1, p[25] = -0.2;                 // centres
-  const Zrow z1 = with_q(1.0), z2 = with_q(2.0);
-  for (double x : kXs) {
-    EXPECT_NEAR(eval(dif, z1, 1, p, x), background(p, x) + 2.0 * lorentzian(x, 0.1, 0.05), kFormulaTol) << x;
-    EXPECT_NEAR(eval(dif, z2, 2, p, x), background(p, x) + 3.0 * lorentzian(x, -0.2, 0.2), kFormulaTol) << x;
-  }
-  // A partial fraction adds the q-independent line of width Γ0.
-  p[16] = 0.3;
-  for (double x : kXs)
-    EXPECT_NEAR(eval(dif, z2, 2, p, x),
-                background(p, x) + 3.0 * (0.3 * lorentzian(x, -0.2, 0.2) + 0.7 * lorentzian(x, -0.2, 0.3)),
-                kFormulaTol)
-        << x;
-}
-
 TEST(DiffusionModels, ConfinedMotionSplitsTheLineByItsElasticFraction) {
   Params p{};
   p[1] = 0.02, p[2] = -0.01, p[3] = 0.004;
-  p[4] = 0.25;    // Γc (dif1conf); Γ0 (dif)
-  p[5] = 0.08;    // D
-  p[5 + 3] = 1.7;  // area of set 3
-  p[23 + 3] = 0.05;
+  p[4] = 0.25, p[5] = 0.08;                    // Γc, D
+  p[5 + 3] = 1.7, p[14 + 3] = 0.4, p[23 + 3] = 0.05;  // area, elastic fraction, centre of set 3
   const Zrow z = with_q(1.5);
   const double gd = 0.08 * 1.5 * 1.5;
   for (double x : kXs) {
-    p[14 + 3] = 0.4;
     EXPECT_NEAR(eval(dif1conf, z, 3, p, x),
                 background(p, x) + 1.7 * (0.4 * lorentzian(x, 0.05, gd) + 0.6 * lorentzian(x, 0.05, gd + 0.25)),
                 kFormulaTol)
@@ -124,11 +73,9 @@ TEST(DiffusionModels, ConfinedMotionSplitsTheLineByItsElasticFraction) {
   Params q{};
   q[1] = 0.01, q[2] = 0.0, q[3] = 0.002;
   q[4] = 0.3, q[5] = 0.9, q[6] = 0.04;  // Γ1, Γ2, D
-  q[6 + 2] = 2.5, q[33 + 2] = -0.1;     // area and centre of set 2
-  const double gd2 = 0.04 * 1.5 * 1.5;
+  q[6 + 2] = 2.5, q[33 + 2] = -0.1, q[15 + 2] = 0.7, q[24 + 2] = 0.2;  // area, centre, fractions of set 2
+  const double gd2 = 0.04 * 1.5 * 1.5, a = 0.7, b = 0.2;
   for (double x : kXs) {
-    q[15 + 2] = 0.7, q[24 + 2] = 0.2;
-    const double a = 0.7, b = 0.2;
     auto mix = [&](double w) { return lorentzian(x, -0.1, gd2 + w); };
     EXPECT_NEAR(eval(dif2conf, z, 2, q, x),
                 background(q, x) + 2.5 * (a * b * mix(0.0) + a * (1 - b) * mix(0.9) + (1 - a) * b * mix(0.3) +
@@ -138,27 +85,14 @@ TEST(DiffusionModels, ConfinedMotionSplitsTheLineByItsElasticFraction) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Rotation
-// ---------------------------------------------------------------------------
-
-// Parameters shared by the rotation tests: R, Dr and D in the positions of difrot.
-Params rotation_params() {
+TEST(RotationModels, DifrotIsAnElasticPlusOneRotationalLine) {
   Params p{};
   p[1] = 0.01, p[2] = 0.003, p[3] = -0.002;
-  p[4] = 1.8;   // R
-  p[5] = 0.06;  // Dr
-  p[6] = 0.05;  // D
-  p[6 + 4] = 1.3;    // area of set 4
-  p[15 + 4] = 0.07;  // centre of set 4
-  return p;
-}
-
-TEST(RotationModels, DifrotIsAnElasticAndOneRotationalLine) {
-  Params p = rotation_params();
+  p[4] = 1.8, p[5] = 0.06, p[6] = 0.05;  // R, Dr, D
+  p[6 + 4] = 1.3, p[15 + 4] = 0.07;      // area and centre of set 4
   const double q = 1.2, gd = 0.05 * q * q;
   const Zrow z = with_q(q);
-  const double e = j0sq(q, 1.8), r = 3 * jlsq(1, q, 1.8);
+  const double e = jlsq(0, q, 1.8), r = 3 * jlsq(1, q, 1.8);
   ASSERT_GT(r, 0.2);  // qR ≈ 2.2: the rotational line carries weight
   for (double x : kXs) {
     // τ = 0: rotational diffusion, W1 = 2·Dr + Γ_D whatever β is.
@@ -175,26 +109,6 @@ TEST(RotationModels, DifrotIsAnElasticAndOneRotationalLine) {
   }
 }
 
-TEST(RotationModels, DifrotaAtUnitRatioIsDifrotWithoutJumps) {
-  Params p = rotation_params();
-  const double q = 0.9, gd = 0.05 * q * q;
-  const Zrow z = with_q(q);
-  for (double x : kXs) {
-    p[25] = 0.0;  // τ of difrot
-    p[26] = 0.5;
-    const double iso = eval(difrot, z, 4, p, x);
-    p[25] = 1.0;  // r of difrota
-    EXPECT_EQ(eval(difrota, z, 4, p, x), iso) << x;
-    // r = 2.5: the |m| = 1 lines are broadened by (r − 1)·Dr.
-    p[25] = 2.5;
-    const double j1 = jlsq(1, q, 1.8);
-    const double terms = j0sq(q, 1.8) * lorentzian(x, 0.07, gd) + j1 * lorentzian(x, 0.07, 2 * 0.06 + gd) +
-                         2 * j1 * lorentzian(x, 0.07, 2 * 0.06 + 1.5 * 0.06 + gd);
-    EXPECT_NEAR(eval(difrota, z, 4, p, x), background(p, x) + 1.3 * terms, kBesselTol * 1.3 * std::fabs(terms))
-        << x;
-  }
-}
-
 TEST(RotationModels, DifrotconfSumsSixRotationalLinesEachSplitByTheConfinement) {
   Params p{};
   p[1] = 0.005, p[2] = 0.0, p[3] = 0.001;
@@ -204,37 +118,11 @@ TEST(RotationModels, DifrotconfSumsSixRotationalLinesEachSplitByTheConfinement) 
   const Zrow z = with_q(q);  // qR = 4: lines up to l = 6 carry weight
   for (double x : kXs) {
     auto split = [&](double w) { return f * lorentzian(x, -0.03, w) + (1 - f) * lorentzian(x, -0.03, w + gc); };
-    double six = j0sq(q, 2.5) * split(gd), one = six;
-    for (int l = 1; l <= 6; ++l) {
-      const double t = (2 * l + 1) * jlsq(l, q, 2.5) * split(l * (l + 1) * 0.04 + gd);
-      six += t;
-      if (l == 1) one += t;
-    }
-    const double y = eval(difrotconf, z, 5, p, x) - background(p, x);
-    EXPECT_NEAR(y, 0.9 * six, kBesselTol * 0.9 * six) << x;
-    // The lines beyond l = 1 matter here: one term alone would be far off.
-    EXPECT_GT(std::fabs(y - 0.9 * one), 100 * kBesselTol * 0.9 * six) << x;
+    double six = jlsq(0, q, 2.5) * split(gd);
+    for (int l = 1; l <= 6; ++l) six += (2 * l + 1) * jlsq(l, q, 2.5) * split(l * (l + 1) * 0.04 + gd);
+    EXPECT_NEAR(eval(difrotconf, z, 5, p, x) - background(p, x), 0.9 * six, kBesselTol * 0.9 * six) << x;
   }
 }
-
-TEST(RotationModels, FlowrotHasItsGaussianAtZeroAndItsLineAtTheCentre) {
-  Params p{};
-  p[1] = 0.01, p[2] = 0.0, p[3] = 0.0;
-  p[4] = 1.4, p[5] = 0.07, p[6] = 0.3;  // R, Dr, v
-  p[25] = 0.0, p[26] = 1.0;             // τ, β
-  p[6 + 2] = 1.1, p[15 + 2] = 0.5;      // area and centre of set 2: c ≠ 0
-  const double q = 1.3, u = q * 0.3;
-  const Zrow z = with_q(q);
-  for (double x : kXs) {
-    // The flow Gaussian has the area A·j0², like each rotational line A·(2l+1)·j_l².
-    const double terms = j0sq(q, 1.4) * gaussian0(x, u) + 3 * jlsq(1, q, 1.4) * lorentzian(x, 0.5, 2 * 0.07 + u);
-    EXPECT_NEAR(eval(flowrot, z, 2, p, x), background(p, x) + 1.1 * terms, kBesselTol * 1.1 * terms) << x;
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Data-set blocks, batch form, catalogue
-// ---------------------------------------------------------------------------
 
 struct ModelCase {
   int number;
@@ -269,18 +157,29 @@ Params block_params(const ModelCase& m, int i) {
   return p;
 }
 
-TEST(DiffusionModels, EachDataSetReadsItsOwnParameterBlock) {
-  const Zrow z = with_q(0.9);
-  for (const ModelCase& m : model_cases()) {
-    const Params p1 = block_params(m, 1);
-    for (int i = 1; i <= kDiffusionSets; ++i) {
-      const Params p = block_params(m, i);
-      for (double x : {-0.4, 0.05, 0.8}) {
-        const double y = eval(m.point, z, i, p, x);
-        EXPECT_FALSE(std::isnan(y)) << "model " << m.number << ", set " << i;
-        EXPECT_EQ(y, eval(m.point, z, 1, p1, x)) << "model " << m.number << ", set " << i << ", x = " << x;
-      }
+TEST(FlowAndRotation, SpectrumWithoutBackgroundHasTheAreaOfItsBesselWeights) {
+  // (2l+1)·j_l²(qR) summed over all l is 1; model 121 keeps l = 0 (the flow
+  // Gaussian at x = 0) and l = 1 (a Lorentzian at c): area A·(j0² + 3·j1²).
+  // Cases: q, R, Dr, v, τ, β, A, c.
+  const double cases[][8] = {{1.3, 1.4, 0.07, 0.3, 0, 1, 1.1, 0.5}, {2.9, 1.6, 0.1, 0.05, 3, 0.6, 0.7, -0.2}};
+  for (const auto& c : cases) {
+    double p[101] = {}, z[11] = {0, 300.0, c[0]};
+    p[4] = c[1], p[5] = c[2], p[6] = c[3], p[25] = c[4], p[26] = c[5], p[7] = c[6], p[16] = c[7];  // data set 1
+    // ∫ y dx with x = c + w·tan θ (w about the Lorentzian's half width), the
+    // midpoint rule over θ in (−π/2, π/2): the Lorentzian becomes a constant
+    // and the rule converges geometrically; 400000 points resolve the Gaussian.
+    const double w = 2 * c[2] + c[0] * c[3];
+    const int n = 400000;
+    double area = 0.0, y = 0.0;
+    for (int k = 0; k < n; ++k) {
+      const double t = M_PI * ((k + 0.5) / n - 0.5), sec = 1.0 / std::cos(t);
+      ASSERT_TRUE(flowrot(ModelEnv{z, nullptr, nullptr}, 1, c[7] + w * std::tan(t), p, y));
+      area += y * w * sec * sec * M_PI / n;
     }
+    const double s = static_cast<float>(c[0] * c[1]);  // the model rounds qR to single precision
+    const double expected = c[6] * (std::pow(std::sph_bessel(0, s), 2) + 3 * std::pow(std::sph_bessel(1, s), 2));
+    // The model's j_l are single precision (relative 1.5e-7, bessel_test.cpp).
+    EXPECT_NEAR(area, expected, 1e-6 * expected) << "q " << c[0];
   }
 }
 
@@ -306,58 +205,6 @@ TEST(DiffusionModels, BatchEqualsPointByPointBitForBit) {
         }
       }
     }
-  }
-}
-
-// ---------------------------------------------------------------------------
-// The check of q when the data are read
-// ---------------------------------------------------------------------------
-
-class QCheckAtReading : public testing::Test {
- protected:
-  QCheckAtReading() { run_->settings.parfile = "p.par"; }
-  void set(int i, const std::string& file, int opfit, const std::string& text) {
-    write_text(file, text);
-    FitFunctions& d = run_->data;
-    d.nomin(i) = file;
-    d.fileop(i) = "n";
-    d.kin(i) = -5.0;
-    d.kfin(i) = 5.0;
-    d.opfit(i) = opfit;
-    d.sigmae(i, 0) = 1.0;
-    run_->settings.nfunc = std::max(run_->settings.nfunc, i);
-  }
-  std::optional<InputError> failure() {
-    try {
-      dataread(*run_, s_.con);
-    } catch (const InputError& e) {
-      return e;
-    }
-    return std::nullopt;
-  }
-  testing_support::ScratchDir scratch_;
-  std::unique_ptr<zorvik::Run> run_ = std::make_unique<zorvik::Run>();
-  Screen s_;
-};
-
-constexpr const char* kPoints = "-1 1\n0 2\n1 1\n";
-
-TEST_F(QCheckAtReading, RotationDataSetWithoutQIsRefusedNamingItsFile) {
-  // The first file carries q; the second, with a rotation model, does not:
-  // the count of the first header must not stand in for it.
-  set(1, "q1.dat", 120, std::string("zvalues 2 300 0.8\n") + kPoints);
-  set(2, "noq.dat", 112, kPoints);
-  std::optional<InputError> e = failure();
-  ASSERT_TRUE(e);
-  EXPECT_EQ(e->file(), "noq.dat");
-  EXPECT_NE(e->expected().find("data set 2"), std::string::npos) << e->what();
-  EXPECT_NE(e->expected().find("second z value"), std::string::npos) << e->what();
-
-  for (const char* header : {"zvalues 1 0.8\n", "zvalues 2 300 0\n", "zvalues 3 300 -1 7\n"}) {
-    set(2, "badq.dat", 121, header + std::string(kPoints));
-    e = failure();
-    ASSERT_TRUE(e) << header;
-    EXPECT_EQ(e->file(), "badq.dat") << header;
   }
 }
 

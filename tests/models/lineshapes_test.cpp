@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cmath>
-#include <complex>
 #include <initializer_list>
 #include <iomanip>
 #include <numbers>
@@ -15,7 +14,8 @@ namespace {
 
 // Terms combined in another order agree to a few ulps; 1e-13 of Σ|terms| leaves room for ~20 roundings.
 constexpr double kFormulaTol = 1e-13;
-// The Voigt sum in complex form, and its own 17-digit reference values: the terms partly cancel.
+// The Voigt sum against its own 17-digit reference values (the approximation
+// evaluated independently in complex form): the terms partly cancel.
 constexpr double kVoigtSelfTol = 1e-12;
 // Against the exact profile: 2e-3 of the peak (the approximation's worst error is 1.49e-3).
 constexpr double kVoigtExactTol = 2e-3;
@@ -31,14 +31,6 @@ Params make_params(std::initializer_list<double> values) {
   int k = 1;
   for (double v : values) p[k++] = v;
   return p;
-}
-
-// The four generalised Lorentzians as Re Σ (C − iD) / ((Y − A) − i(X − B)).
-double voigt_approx(double c, double s, double g, double x) {
-  const double X = (x - c) / (s * std::sqrt(2.0)), Y = g / (s * std::sqrt(2.0));
-  std::complex<double> w = 0;
-  for (int m = 0; m < 4; ++m) w += std::complex<double>(C[m], -D[m]) / std::complex<double>(Y - A[m], -(X - B[m]));
-  return w.real() / (s * std::sqrt(2 * kPiF));
 }
 
 // Peak of the exact Voigt profile, erfcx(Y)/(s√(2π)); erfcx by its asymptotic series
@@ -82,8 +74,6 @@ TEST(ShapeAreas, MatchTheClosedFormsOfTheTruncatedIntegrals) {
     const double area = trapezoid([&](double x) { return dvoigt(x0, s, g, x); }, x0 - L, x0 + L, static_cast<int>(2 * L / (0.05 * s)));
     EXPECT_NEAR(area, (F(x0 + L) - F(x0 - L)) / std::sqrt(kPiF), 1e-10) << "s=" << s << " g=" << g;
   }
-  // The reference area (8 digits) over ±2000, step 0.02, s = g = 1 (exact profile: 0.99968169).
-  EXPECT_NEAR(trapezoid([](double x) { return dvoigt(0, 1, 1, x); }, -2000, 2000, 200000), 0.99970009, 5e-9);
 }
 
 // Exact: the Faddeeva function; approx: the approximation evaluated independently.
@@ -97,19 +87,18 @@ constexpr VoigtPoint kVoigtPoints[] = {
     {0, 0.001, 1, 0.3, 0.29202723908797229, 0.29203259740979232}, {0.2, 0.3, 0.3, -0.4, 0.30238399808758476, 0.30255558562924623},
 };
 
-TEST(VoigtAgainstExactProfile, WithinItsErrorOfTheExactProfileAndEqualToItsOwnReferenceValues) {
+TEST(VoigtAgainstExactProfile, StaysWithinItsErrorOfTheExactProfile) {
   for (const VoigtPoint& v : kVoigtPoints) {
     const double y = dvoigt(v.x0, v.s, v.g, v.x);
     SCOPED_TRACE(::testing::Message() << std::setprecision(17) << "x0=" << v.x0 << " s=" << v.s << " g=" << v.g
                                       << " x=" << v.x << " dvoigt=" << y);
     EXPECT_NEAR(y, v.exact, kVoigtExactTol * exact_voigt_peak(v.s, v.g));
     EXPECT_NEAR(y, v.approx, kVoigtSelfTol * v.approx);
-    EXPECT_NEAR(voigt_approx(v.x0, v.s, v.g, v.x), v.approx, kVoigtSelfTol * v.approx);  // the oracle used below
   }
   EXPECT_EQ(dvoigt(0, -1, -1, 0.5), dvoigt(0, 1, 1, 0.5));
 }
 
-TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
+TEST(BackgroundModels, SumsMatchTheirFormulas) {
   // Signed parameters; widths p6, p9, … ≥ 0.5. Each model checked to kFormulaTol of Σ|terms|,
   // which also tells the double π these models use from the stored single-precision one.
   double y = 0;
@@ -148,12 +137,9 @@ TEST(BackgroundModels, PolynomialGaussianAndLorentzianSumsMatchTheirFormulas) {
       EXPECT_NEAR(y, bg + lines, kFormulaTol * (std::fabs(bg) + std::fabs(lines))) << "i=" << i << " x=" << x;
     }
   }
-  y = -42;
-  EXPECT_FALSE(l2(6, 0.5, p.data(), y));
-  EXPECT_EQ(y, -42);
 }
 
-TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWriteBack) {
+TEST(StretchedExponentialAndBrokenLine, ReadTheBlockOfTheirDataSet) {
   Params p = make_params({2.5});
   for (int i = 1; i <= 9; ++i) p[9 + i] = 0.3 + 0.07 * i;
   double y = 0;
@@ -161,9 +147,6 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   EXPECT_DOUBLE_EQ(y, std::exp(-1.0));
   EXPECT_TRUE(kww(9, 7.0, p.data(), y));
   EXPECT_NEAR(y, std::exp(-std::pow(7.0 / 2.5, p[18])), 1e-15);  // one pow and exp: a few ulps of 0.1
-  y = -42;
-  EXPECT_FALSE(kww(10, 2.5, p.data(), y));
-  EXPECT_EQ(y, -42);
 
   // Break at 2; set 1: a = 1, b = 3, c = 99, d = −1; set 2: a = 5, b = 0.5, c = 77, d = 2.
   Params k = make_params({2.0, 1.0, 1.0, 3.0, 99.0, -1.0, 5.0, 0.5, 77.0, 2.0});
@@ -171,10 +154,6 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   EXPECT_EQ(y, 1.0);
   EXPECT_EQ(k[5], (3.0 - -1.0) * 2.0 + 1.0);
   EXPECT_EQ(k[9], 77.0);
-  double below = 0, above = 0;
-  kink(1, 2.0, k.data(), below);
-  kink(1, std::nextafter(2.0, 3.0), k.data(), above);
-  EXPECT_NEAR(above, below, 1e-14);  // the lines meet at the break; one ulp of x moves y by 2e-16
   kink(2, 3.0, k.data(), y);
   EXPECT_EQ(k[9], (0.5 - 2.0) * 2.0 + 5.0);
   EXPECT_EQ(y, 2.0 * 3.0 + k[9]);
@@ -183,9 +162,6 @@ TEST(StretchedExponentialAndBrokenLine, PerDataSetParametersLimitsAndTheKinkWrit
   kink(1, 4.0, k.data(), y);
   EXPECT_EQ(k[5], 99.0);
   EXPECT_EQ(y, -4.0 + 99.0);
-  y = -42;
-  EXPECT_FALSE(kink(6, 4.0, k.data(), y));
-  EXPECT_EQ(y, -42);
 }
 
 }  // namespace

@@ -1,22 +1,17 @@
 // The molecular structure models: the geometry of each molecule (the stated
 // distances, every derived distance against the written atom positions), the
-// weights, the normalisation of g(r), the large-q limit of S(q), the routing by
-// data set with and without convolution, and the writers.
+// weights, the normalisation of g(r), S(q) against the Debye sum over the atom
+// pairs and its large-q limit, and the molecule writers.
 #include "models/molecular.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <array>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <vector>
 
-#include "core/errors.h"
-#include "models/convolution.h"
-#include "models/functions.h"
 #include "output/result_files.h"
 #include "support/scratch.h"
 
@@ -47,9 +42,7 @@ std::vector<double> geometry(int model) {
   p[1] = 1.0;
   for (int k = 15; k <= 40; ++k) p[size_t(k)] = 0.06 + 0.001 * k;  // widths (geometry overwritten below)
   switch (model) {
-    case 4:
-      p[15] = 1.77;
-      break;
+    case 4: p[15] = 1.77; break;
     case 5:
     case 6:  // C=C 1.33, C–Cl 1.73, C–X 1.08, all angles 120°
       p[15] = 1.33, p[16] = 1.73, p[17] = 2.6576, p[18] = 1.08, p[19] = 2.4551;
@@ -66,113 +59,71 @@ std::vector<double> geometry(int model) {
   return p;
 }
 
-TEST(Molecules, StatedGeometries) {
-  Structure s;
-  // CCl4: the Cl–Cl distance of the regular tetrahedron.
-  auto p = geometry(4);
-  build_structure(4, p.data(), s);
-  ASSERT_EQ(s.npairs, 2);
-  EXPECT_NEAR(s.pairs[1].r, 2.890, 5e-4);
-  EXPECT_NEAR(s.pairs[1].r, 1.77 * std::sqrt(8.0 / 3.0), 1e-12);
-  // trans C2D2Cl2 from C=C 1.33, C–Cl 1.73, C–D 1.08 and 120° angles.
-  p = geometry(6);
-  build_structure(6, p.data(), s);
+// The pair distances of the molecule of `model` at its geometry, by pair name.
+std::map<std::string, double> distances(int model, Structure& s) {
+  const auto p = geometry(model);
+  build_structure(model, p.data(), s);
   std::map<std::string, double> r;
   for (int k = 0; k < s.npairs; ++k) r[s.pairs[k].name] = s.pairs[k].r;
-  EXPECT_NEAR(r["dc2x1"], 2.0909, 5e-4);
-  EXPECT_NEAR(r["dcl1cl2"], 4.2828, 5e-4);
-  EXPECT_NEAR(r["dx1x2"], 3.0508, 5e-4);
-  EXPECT_NEAR(r["dcl1x2"], 2.7923, 5e-4);
+  return r;
+}
+
+TEST(Molecules, StatedGeometries) {
+  Structure s;
+  // CCl4: the Cl–Cl distance of the regular tetrahedron; trans C2D2Cl2 from
+  // C=C 1.33, C–Cl 1.73, C–D 1.08 and 120° angles.
+  EXPECT_NEAR(distances(4, s)["dclcl"], 2.890, 5e-4);
+  const std::pair<const char*, double> c2d2cl2[] = {{"dc2x1", 2.0909}, {"dcl1cl2", 4.2828}, {"dx1x2", 3.0508}, {"dcl1x2", 2.7923}};
+  for (auto r = distances(6, s); const auto& [name, d] : c2d2cl2) EXPECT_NEAR(r[name], d, 5e-4) << name;
   // CCl3–CF2Cl from eleven distances of the staggered molecule: the seven
   // derived ones are those of that molecule (Cl5 anti to Cl0, F1 and F2 at
   // ±120° from Cl5).
-  p = geometry(1);
-  build_structure(1, p.data(), s);
-  r.clear();
-  for (int k = 0; k < s.npairs; ++k) r[s.pairs[k].name] = s.pairs[k].r;
-  EXPECT_NEAR(r["dc0f1"], side(kCC, kCF), 1e-12);
-  EXPECT_NEAR(r["dc0cl5"], side(kCC, kCCl), 1e-12);
-  EXPECT_NEAR(r["dcl1c5"], side(kCC, kCCl), 1e-12);
-  EXPECT_NEAR(r["dcl1cl5"], across(kCCl, kCCl, M_PI / 3), 1e-12);
-  EXPECT_NEAR(r["dcl0f1"], across(kCCl, kCF, M_PI / 3), 1e-12);
-  EXPECT_NEAR(r["dcl1f1"], across(kCCl, kCF, M_PI / 3), 1e-12);
-  EXPECT_NEAR(r["dcl1f2"], across(kCCl, kCF, M_PI), 1e-12);
+  const std::pair<const char*, double> c2f2cl4[] = {
+      {"dc0f1", side(kCC, kCF)}, {"dc0cl5", side(kCC, kCCl)}, {"dcl1c5", side(kCC, kCCl)},
+      {"dcl1cl5", across(kCCl, kCCl, M_PI / 3)}, {"dcl0f1", across(kCCl, kCF, M_PI / 3)},
+      {"dcl1f1", across(kCCl, kCF, M_PI / 3)}, {"dcl1f2", across(kCCl, kCF, M_PI)}};
+  for (auto r = distances(1, s); const auto& [name, d] : c2f2cl4) EXPECT_NEAR(r[name], d, 1e-12) << name;
   // CFCl2–CFCl2: F–F anti in the trans conformer, gauche in the other.
-  p = geometry(2);
-  build_structure(2, p.data(), s);
+  distances(2, s);
   for (int k = 0; k < s.npairs; ++k)
     if (std::string(s.pairs[k].kind) == "F-F") {
       EXPECT_NEAR(s.pairs[k].r, across(kCF, kCF, k < 28 ? M_PI : M_PI / 3), 1e-12) << k;
     }
 }
 
-// Atoms read back from an XYZ file.
-std::vector<std::array<double, 3>> read_xyz(const std::string& path, int expected_atoms) {
-  std::istringstream in(read_text(path));
-  int n = 0;
-  std::string comment, element;
-  in >> n;
-  std::getline(in, comment);
-  std::getline(in, comment);
-  EXPECT_EQ(comment, "    0.000000");
-  EXPECT_EQ(n, expected_atoms) << path;
-  std::vector<std::array<double, 3>> atoms(size_t(std::max(n, 0)));
-  for (auto& a : atoms) in >> element >> a[0] >> a[1] >> a[2];
-  EXPECT_TRUE(in) << path;
-  return atoms;
-}
-
-TEST(Molecules, EveryDistanceIsThatOfTheWrittenAtomsAndTheWeightsAddUpToW) {
-  const std::map<int, double> total = {{1, 17.19133342}, {2, 17.19133342}, {4, 8.04908542}, {5, 1.61832146},
-                                       {6, 8.67879986}};
-  for (const auto& [model, w] : total) {
+// The molecule files hold the atoms of the structure (each conformer of model
+// 2 in its own file), and d.dat one record a pair term. (The atoms themselves
+// are held to the pair distances by the Debye sum below.)
+TEST(Molecules, FilesHoldTheAtomsOfTheStructure) {
+  for (int model : {1, 2, 4, 5, 6}) {
     ScratchDir dir;
     auto run = std::make_unique<zorvik::Run>();
-    run->data.opfit(1) = model;
-    run->data.opfit(2) = model;
+    run->data.opfit(1) = run->data.opfit(2) = model;
     const auto p = geometry(model);
     for (int k = 1; k <= 100; ++k) run->params.par(k) = p[size_t(k)];
     Screen screen;
     write_molecules(10, *run, screen.con);
     Structure s;
     build_structure(model, p.data(), s);
-    EXPECT_NEAR(s.total_weight, w, 1e-9) << model;
-    // Atoms of each conformer, as written.
-    std::vector<std::array<double, 3>> atoms;
+    int m = 0;
     for (const char* f : model == 2 ? std::vector<const char*>{"molect.xyz", "molecg.xyz"} : std::vector<const char*>{"molec.xyz"}) {
-      const auto a = read_xyz(f, s.atoms_per_conformer);
-      atoms.insert(atoms.end(), a.begin(), a.end());
+      std::istringstream in(read_text(f));
+      int n = 0;
+      std::string comment, element;
+      in >> n, std::getline(in, comment), std::getline(in, comment);
+      ASSERT_EQ(n, s.atoms_per_conformer) << f;
+      for (double x, y, z; in >> element >> x >> y >> z; ++m) {
+        const Atom& a = s.atoms[m];
+        EXPECT_EQ(element, a.element) << f;
+        EXPECT_NEAR(std::hypot(x - a.x, y - a.y, z - a.z), 0.0, 1e-9) << f << " atom " << m;
+      }
     }
-    ASSERT_EQ(int(atoms.size()), s.natoms) << model;
-    for (int k = 0; k < s.npairs; ++k) {
-      const PairTerm& t = s.pairs[k];
-      const auto &a = atoms[size_t(t.a)], &b = atoms[size_t(t.b)];
-      const double d = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
-      EXPECT_NEAR(t.r, d, 1e-12) << model << " " << t.name;
-    }
-    // A real molecule: no two atoms closer than a bond, the carbons of the
-    // ethanes and ethylenes on the z axis about the origin.
-    for (size_t m = 0; m < atoms.size(); ++m)
-      for (size_t n = m + 1; n < atoms.size(); ++n)
-        if (int(m) / s.atoms_per_conformer == int(n) / s.atoms_per_conformer) {
-          EXPECT_GT(std::hypot(atoms[m][0] - atoms[n][0], atoms[m][1] - atoms[n][1], atoms[m][2] - atoms[n][2]), 1.0)
-              << model << " atoms " << m << ", " << n;
-        }
-    if (model != 4) {
-      EXPECT_EQ(atoms[0][0], 0.0);
-      EXPECT_EQ(atoms[0][1], 0.0);
-      EXPECT_EQ(atoms[1][2], -atoms[0][2]);
-    }
-    // The console table shows each term with dist = dis-ab; d.dat one record a term.
-    const auto table = lines_of(screen.out.str());
-    ASSERT_EQ(int(table.size()), s.npairs + 1) << screen.out.str();
-    EXPECT_EQ(table[0], "  term      weight        dist           l      dis-ab");
-    for (size_t k = 1; k < table.size(); ++k) EXPECT_EQ(table[k].substr(42, 12), table[k].substr(18, 12)) << table[k];
+    EXPECT_EQ(m, s.natoms) << model;
     EXPECT_EQ(int(lines_of(read_text("d.dat")).size()), s.npairs);
   }
 }
 
-TEST(Molecules, RadialDistributionHasAreaP1AndStructureFactorItsLimits) {
+TEST(Molecules, MolecularTermsFollowTheirDefinitions) {
   for (int model : {1, 2, 4, 5, 6}) {
     auto p = geometry(model);
     p[1] = 2.5;
@@ -182,6 +133,30 @@ TEST(Molecules, RadialDistributionHasAreaP1AndStructureFactorItsLimits) {
     double area = 0.0;
     for (int k = 1; k < 12000; ++k) area += rdf_value(s, 0.001 * k, p.data());
     EXPECT_NEAR(area * 0.001, 2.5, 1e-6) << model;
+    // S(q) as the Debye sum over every pair of atoms of each conformer, with
+    // one width for all pairs: Σ f·b_i·b_j·sin(q·r_ij)/(q·r_ij)·exp(−q²σ²/2) / Σ f·b_i·b_j,
+    // b the coherent scattering lengths (Sears, Neutron News 3 (1992) 26), f the
+    // conformer's fraction, r_ij from the atom positions.
+    const auto [w_lo, w_hi] = model == 4 ? std::pair{16, 17} : model >= 5 ? std::pair{20, 28} : std::pair{26, 37};
+    for (int k = w_lo; k <= w_hi; ++k) p[size_t(k)] = 0.08;
+    for (int k = 8; k <= 14; ++k) p[size_t(k)] = 0.0;
+    build_structure(model, p.data(), s);
+    const std::map<std::string, double> b = {{"C", 0.6646}, {"F", 0.5654}, {"Cl", 0.9577}, {"D", 0.6671}, {"H", -0.3739}};
+    for (double q : {0.3, 1.7, 4.0, 9.5}) {
+      double sum = 0.0, w = 0.0;
+      for (int c = 0; c < s.conformers; ++c) {
+        const double f = s.conformers == 1 ? 1.0 : c == 0 ? p[19] : 1.0 - p[19];
+        for (int m = c * s.atoms_per_conformer; m < (c + 1) * s.atoms_per_conformer; ++m)
+          for (int n = m + 1; n < (c + 1) * s.atoms_per_conformer; ++n) {
+            const Atom &u = s.atoms[m], &v = s.atoms[n];
+            const double r = std::hypot(u.x - v.x, u.y - v.y, u.z - v.z), wk = f * b.at(u.element) * b.at(v.element);
+            sum += wk * std::sin(q * r) / (q * r) * std::exp(-q * q * 0.08 * 0.08 / 2.0);
+            w += wk;
+          }
+      }
+      // Some dozens of terms summed in another order: a few roundings of the largest.
+      EXPECT_NEAR(sq_value(s, model, q, p.data()), 2.5 * sum / w, 1e-12) << model << " q = " << q;
+    }
     // At large q the molecular term has died away: S → −p1·Bs(q).
     for (int k = 8; k <= 14; ++k) p[size_t(k)] = 0.01 * (k - 7);
     const double q = 200.0;

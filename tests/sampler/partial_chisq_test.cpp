@@ -12,6 +12,7 @@
 #include "models/functions.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
+#include "support/scratch.h"
 
 namespace zorvik {
 namespace {
@@ -60,36 +61,19 @@ TEST(ComparaMoved, KeepsExactlyTheChiSquaresOfAFullEvaluationAlongAChain) {
   FitFunctions& d = run->data;
   const int models[] = {55, 55, 55, 111, 111};
   for (int i = 1; i <= 5; ++i) {
-    d.opfit(i) = models[i - 1];
-    d.z(i, 1) = 230.0 + 10.0 * i;
-    d.z(i, 2) = 0.3 * i;
-    d.imin(i) = 1;
-    d.ndatin(i) = 30;
-    for (int j = 1; j <= 30; ++j) {
-      d.xi(i, j) = i <= 3 ? std::pow(10.0, 0.3 * j - 2.0) : 0.1 * j - 1.5;
-      d.yi(i, j) = 1.0 + noise(rng);
-      d.sigmae(i, j) = 0.1;
-    }
+    d.opfit(i) = models[i - 1], d.z(i, 1) = 230.0 + 10.0 * i, d.z(i, 2) = 0.3 * i, d.imin(i) = 1, d.ndatin(i) = 30;
+    for (int j = 1; j <= 30; ++j)
+      d.xi(i, j) = i <= 3 ? std::pow(10.0, 0.3 * j - 2.0) : 0.1 * j - 1.5, d.yi(i, j) = 1.0 + noise(rng), d.sigmae(i, j) = 0.1;
   }
-  RunSettings& s = run->settings;
-  s.nfunc = s.nfitfunc = 5;
-  s.npar = 60;
-  s.temp = 50.0;
+  run->settings.nfunc = run->settings.nfitfunc = 5, run->settings.npar = 60, run->settings.temp = 50.0;
   FitParameters& fp = run->params;
   const std::vector<double> p = parameters(55, rng);
-  for (int k = 1; k <= 60; ++k) {
-    fp.par(k) = p[size_t(k)];
-    fp.move(k) = 0.02;
-    fp.parmin(k) = -1e4;
-    fp.parmax(k) = 1e4;
-    fp.logpar(k) = "n";
-    fp.parfit(k) = k;
-  }
+  for (int k = 1; k <= 60; ++k)
+    fp.par(k) = p[size_t(k)], fp.move(k) = 0.02, fp.parmin(k) = -1e4, fp.parmax(k) = 1e4, fp.logpar(k) = "n", fp.parfit(k) = k;
   fp.nfit = 60;
   classify_sigmas(d, 5);
-  std::istringstream in;
-  std::ostringstream out;
-  Console con(in, out);
+  testing_support::Screen screen;
+  Console& con = screen.con;
   compara(*run, *ws);
   std::uniform_real_distribution<float> u(0.0f, 1.0f);
   std::vector<float> r(64);

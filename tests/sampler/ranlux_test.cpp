@@ -3,13 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -88,11 +86,6 @@ std::array<int, 4> at(const Ranlux& g) {
   return a;
 }
 
-void expect_same_bits(const std::vector<float>& a, const std::vector<float>& b, const std::string& what) {
-  ASSERT_EQ(a.size(), b.size()) << what;
-  for (size_t i = 0; i < a.size(); ++i) ASSERT_EQ(bits_of(a[i]), bits_of(b[i])) << what << ", number " << i + 1;
-}
-
 class RanluxTest : public ::testing::Test {
  protected:
   Ranlux seeded(int lux, int seed = kSeed, int k1 = 0, int k2 = 0) {
@@ -105,7 +98,7 @@ class RanluxTest : public ::testing::Test {
 
 // Each level from its own rluxgo: numbers 1-5 and 101-105 and the packed word after
 // 1000 numbers; numbers 25-30 follow the first discard and tell levels 3 and 4 apart.
-TEST_F(RanluxTest, StartStateEveryLuxuryLevelPValueAndTheDefaultMatchTheReference) {
+TEST_F(RanluxTest, EveryLuxuryLevelStartsAsTheReference) {
   EXPECT_EQ(state_of(seeded(4)), state("level4_seed314159265_init_rluxut"));
   // (level or p, seed): p = 389 is level 4, p = 75 no level at all.
   const std::pair<int, int> cases[] = {{0, 0}, {1, kSeed}, {2, kSeed}, {4, kSeed}, {389, 1}, {75, 0}};
@@ -129,8 +122,9 @@ TEST_F(RanluxTest, StartStateEveryLuxuryLevelPValueAndTheDefaultMatchTheReferenc
   EXPECT_EQ(s_.out.str(), "");
 }
 
-// The run loop's use: blocks of 10^6 at level 4, saved with rluxut and restored into a fresh generator.
-TEST_F(RanluxTest, TwoMillionNumbersInBlocksMatchTheReferenceStreamAndStates) {
+// The run loop's use: blocks of 10^6 at level 4, saved with rluxut and
+// restored into a fresh generator, which must go on with the same stream.
+TEST_F(RanluxTest, TwoBlocksOfAMillionFollowTheReferenceStream) {
   constexpr int kBlock = 1000000;
   Ranlux first = seeded(4);
   std::vector<float> v = draw(first, kBlock);
@@ -145,47 +139,6 @@ TEST_F(RanluxTest, TwoMillionNumbersInBlocksMatchTheReferenceStreamAndStates) {
   expect_numbers(w, kBlock + 1, "level4_seed314159265_n1999990_2000000");
   EXPECT_EQ(state_of(second), state("level4_seed314159265_rluxut_after_2000000"));
 
-  v.insert(v.end(), w.begin(), w.end());
-  const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
-  const double sum = std::accumulate(v.begin(), v.end(), 0.0);
-  const std::string stats = "level4_seed314159265_stats_first2000000";
-  EXPECT_GT(*lo, 0.0f);
-  EXPECT_LT(*hi, 1.0f);
-  // Min and max are printed with 9 digits, which identify a float exactly.
-  EXPECT_EQ(bits_of(*lo), bits_of(std::stof(value(stats, "min"))));
-  EXPECT_EQ(bits_of(*hi), bits_of(std::stof(value(stats, "max"))));
-  // The mean has 12 digits; a double sum of 2e6 terms errs by < 2e6·2^-53 relative.
-  constexpr double kMeanTolerance = 1e-12;
-  EXPECT_NEAR(sum / v.size(), std::stod(value(stats, "mean")), kMeanTolerance);
-  // Padded numbers (24-bit value below 4096) stay below 2^-12.
-  EXPECT_EQ(std::count_if(v.begin(), v.end(), [](float r) { return r < 0x1p-12f; }),
-            std::stoi(value(stats, "count_padded_int24_lt_4096")));
-}
-
-// Save, draw on, restore, draw again: the same numbers, from any point of the group
-// and with or without a pending borrow (after number 1 there is one, after 23 none).
-TEST_F(RanluxTest, RestoringASavedStateRepeatsTheNumbersDrawnAfterTheSave) {
-  for (int lux : {4, 75}) {
-    for (int before : {0, 1, 23, 24, 37}) {
-      Ranlux g = seeded(lux);
-      draw(g, before);
-      const std::vector<int> saved = state_of(g);
-      const std::vector<float> a = draw(g, 500);
-      draw(g, 13);
-      g.rluxin(saved.data());
-      expect_same_bits(draw(g, 500), a, "level " + std::to_string(lux) + ", saved after " + std::to_string(before));
-      EXPECT_EQ(at(g)[0], lux);
-      EXPECT_EQ(at(g)[1], -1);  // the seed is unknown after rluxin
-    }
-  }
-  // Restoring and saving again gives back the same 25 words.
-  for (const char* name : {"level4_seed314159265_init_rluxut", "level4_seed314159265_rluxut_after_24",
-                           "level4_seed314159265_rluxut_after_1000000", "level4_seed314159265_rluxut_after_2000000"}) {
-    Ranlux g(s_.con);
-    g.rluxin(state(name).data());
-    EXPECT_EQ(state_of(g), state(name)) << name;
-  }
-  EXPECT_EQ(s_.out.str(), "");
 }
 
 }  // namespace

@@ -1,16 +1,20 @@
 // The run loop on the short-batch case of the end-to-end tests, with its
-// settings changed one at a time: the chain file options, a write interval
-// longer than the run, annealing, and the early stop on convergence.
+// settings changed one at a time: annealing, the early stop on convergence,
+// the limits of the step adaptation, the best state, the largest step count.
 #include "output/result_files.h"
 #include "sampler/run_loop.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/record_format.h"
 #include "sampler/compara.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
@@ -33,14 +37,14 @@ struct Chain {
   std::unique_ptr<zorvik::Run> run = std::make_unique<zorvik::Run>();
   std::unique_ptr<ModelWorkspace> ws = std::make_unique<ModelWorkspace>();
 
-  // The short-batch case with line `from` of its parameter file replaced.
-  explicit Chain(const std::string& from = "", const std::string& to = "") {
+  // The short-batch case with texts of its parameter file replaced.
+  explicit Chain(std::initializer_list<std::pair<std::string, std::string>> edits = {}) {
     copy_case("short_batch");
     std::string par = read_text("short.par");
-    if (!from.empty()) {
+    for (const auto& [from, to] : edits) {
       const size_t at = par.find(from);
       EXPECT_NE(at, std::string::npos) << from;
-      par.replace(at, from.size(), to);
+      if (at != std::string::npos) par.replace(at, from.size(), to);
     }
     write_text("short.par", par);
     run->settings.parfile = "short.par";
@@ -48,9 +52,10 @@ struct Chain {
     EXPECT_EQ(dataread(*run, con), ReadOutcome::Done);
     classify_sigmas(run->data, run->settings.nfunc);
   }
-  void go() {
+  void go(long long first_icycle = 1) {
     RunLoop loop(con);
     loop.clock = [] { return 0.0f; };
+    loop.first_icycle = first_icycle;
     ResultFiles files;
     run_chain(*run, *ws, loop, files, con);
   }
@@ -63,45 +68,13 @@ struct Chain {
 
 // The numbers of record `k` (1 the first after the header) of a trace file.
 std::vector<double> record(const std::string& file, size_t k) {
-  std::vector<double> v;
-  std::istringstream in(lines_of(read_text(file)).at(k));
-  for (double x; in >> x;) v.push_back(x);
-  return v;
-}
-
-TEST(RunLoop, ChainFileGetsEveryStepOrEveryWriteInterval) {
-  {
-    Chain c("   0    3     5.0", "   0    2     5.0");
-    c.go();
-    EXPECT_EQ(lines_of(read_text("MMchain.dat")).size(), 1u + 3000u);
-  }
-  {
-    Chain c;
-    c.go();
-    EXPECT_EQ(lines_of(read_text("MMchain.dat")).size(), 1u + 3u);
-    EXPECT_EQ(lines_of(read_text("chi.dat")).size(), 1u + 3u);
-    EXPECT_EQ(lines_of(read_text("move.dat")).size(), 1u + 3u);
-  }
-  {
-    Chain c("   0    3     5.0", "   0    1     5.0");
-    c.go();
-    EXPECT_FALSE(file_exists("MMchain.dat"));
-  }
-}
-
-TEST(RunLoop, WriteIntervalLongerThanTheRunWritesNoRecordAndNoEstimate) {
-  Chain c("    3000    1000", "    3000    5000");
-  c.go();
-  EXPECT_EQ(lines_of(read_text("chi.dat")).size(), 1u);  // the header only
-  EXPECT_EQ(read_text("jump.dat"), "");
-  EXPECT_EQ(c.count("ESTIMATED RUN TIME"), 0u);
-  EXPECT_EQ(c.run->chain.icycle, 3001);
+  return testing_support::numbers_of(lines_of(read_text(file)).at(k));
 }
 
 TEST(RunLoop, AnnealingLowersTheTemperatureEveryStepIntervals) {
   // Tin 3, Tfn 1, incT 1: three stages of two write intervals of 1000 steps.
-  Chain c("       0                                  !annealing\n 1    1.00000   1.00000   1.00000",
-          "       1                                  !annealing\n 2    3.00000   1.00000   1.00000");
+  Chain c({{"       0                                  !annealing\n 1    1.00000",
+            "       1                                  !annealing\n 2    3.00000"}});
   EXPECT_EQ(c.run->settings.ncycles, 1000 * 2 * 3);
   c.go();
   EXPECT_EQ(c.count(" Changing Temperature to T="), 3u);
@@ -110,7 +83,7 @@ TEST(RunLoop, AnnealingLowersTheTemperatureEveryStepIntervals) {
 }
 
 TEST(RunLoop, ConvergenceStopEndsTheRunWhenTheChiSquareRisesByLessThanAThousandth) {
-  Chain c("    3000    1000", "  200000     500");
+  Chain c({{"    3000    1000", "  200000     500"}});
   c.run->settings.interactive = 2;
   c.go();
   const int stopped = c.run->chain.icycle;
@@ -126,7 +99,7 @@ TEST(RunLoop, ConvergenceStopEndsTheRunWhenTheChiSquareRisesByLessThanAThousandt
         << "interval " << k << ": rise " << rise;
   }
   // Without the convergence option the same chain runs to its end.
-  Chain full("    3000    1000", "    6000     500");
+  Chain full({{"    3000    1000", "    6000     500"}});
   full.go();
   EXPECT_EQ(full.run->chain.icycle, 6001);
 }
@@ -136,7 +109,7 @@ constexpr double kTraceTol = 1e-6;
 
 TEST(RunLoop, AdaptationMultipliesAStepByAtMostTenPerInterval) {
   // A target acceptance of 0.001 is far below what every parameter reaches.
-  Chain c(" 0.40000  ", " 0.00100  ");
+  Chain c({{" 0.40000  ", " 0.00100  "}});
   c.go();
   const std::vector<double> moves = record("move.dat", 1);
   const double expected[] = {1.0, 0.05, 0.0, 10.0, 0.5};  // ten times the steps of bg0, bg1, bg2, area, centre
@@ -145,7 +118,7 @@ TEST(RunLoop, AdaptationMultipliesAStepByAtMostTenPerInterval) {
 
 TEST(RunLoop, AnAlStepIsRaisedToOnePercentOfItsValue) {
   // A step of 0.01 on a value near 15 stays below 1 % even ten times longer.
-  Chain c("  5  centre     a   1.5200000E+01  5.0000E-02", "  5  centre     al  1.5200000E+01  1.0000E-02");
+  Chain c({{"  5  centre     a   1.5200000E+01  5.0000E-02", "  5  centre     al  1.5200000E+01  1.0000E-02"}});
   c.go();
   const double centre = record("MMchain.dat", 1).at(6);  // the state at the first write interval
   EXPECT_NEAR(record("move.dat", 1).at(5), centre / 100, kTraceTol * centre / 100);
@@ -158,7 +131,7 @@ TEST(RunLoop, AnAlStepIsRaisedToOnePercentOfItsValue) {
 TEST(RunLoop, OnlyAStepThatLowersTheChiSquareSetsTheBestState) {
   int uphill = 0;
   for (double start : {11.0, 19.5}) {
-    Chain c("    3000    1000", "       1       1");
+    Chain c({{"    3000    1000", "       1       1"}});
     FitParameters& p = c.run->params;
     for (int k = 1; k <= 12; ++k) p.move(k) = k == 5 ? 0.05 : 0.0;
     p.nfit = 1;
@@ -180,36 +153,20 @@ TEST(RunLoop, OnlyAStepThatLowersTheChiSquareSetsTheBestState) {
   EXPECT_EQ(uphill, 1);
 }
 
-TEST(RunLoop, BestStateIsTheLowestChiSquareReachedByADownhillStep) {
-  Chain c;
-  c.go();
-  const ChainState& ch = c.run->chain;
-  ASSERT_LT(ch.parchimin(0), 1.0e10);
-  // Re-evaluating the recorded parameters gives the recorded chi-square.
-  for (int i = 1; i <= c.run->settings.npar; ++i) c.run->params.par(i) = ch.parchimin(i);
-  compara(*c.run, *c.ws);
-  EXPECT_EQ(c.run->chain.chisq(0), ch.parchimin(0));
-}
-
-}  // namespace
-}  // namespace zorvik
-
-namespace zorvik {
-namespace {
-
-TEST(RunLoop, StartWhoseChiSquareIsNotFiniteStopsNamingTheDataSetAndPoint) {
-  // A Gaussian of width 0 has no finite value: the run must not start.
-  Chain c("  6  sigma      al  1.8000000E+00  5.0000E-02   1.0000E-01",
-          "  6  sigma      al  0.0000000E+00  5.0000E-02   0.0000E+00");
-  try {
-    c.go();
-    FAIL() << "the run started";
-  } catch (const FatalError& e) {
-    EXPECT_NE(std::string(e.what()).find("data set 1 (peak.dat, model 101), point 1 at x = 0.0 has the model value NaN"),
-              std::string::npos)
-        << e.what();
-  }
-  EXPECT_EQ(lines_of(read_text("MMchain.dat")).size(), 1u);  // no step was made
+// The last steps of a run of 2^31 − 1 steps (the largest count the parameter
+// file holds) with one write interval as long and a chain record per step: a
+// 32-bit step counter overflowed after the last step, and 2·nwrite before it,
+// so the run never ended.
+TEST(RunLoop, RunOfTheLargest32BitStepCountEnds) {
+  Chain c({{"    3000    1000", " 2147483647 2147483647"}, {"   0    3     5.0", "   0    2     5.0"}});
+  c.go(INT_MAX - 4LL);
+  EXPECT_EQ(c.run->chain.icycle, INT_MAX + 1LL);
+  const std::vector<std::string> chain = lines_of(read_text("MMchain.dat"));
+  ASSERT_EQ(chain.size(), 6u);
+  for (int k = 1; k <= 5; ++k) EXPECT_EQ(chain[k].substr(0, 12), format_record("(i12)", {INT_MAX - 5LL + k}));
+  // The interval at icycle = nwrite starts the run-time measurement.
+  const std::string stars = " " + std::string(36, '*');
+  EXPECT_TRUE(testing_support::has_lines(c.screen.str(), {stars, stars, "", "   step  time left  chisq1,2,3..."}));
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ std::unique_ptr<Reading> read_file(const std::string& name) {
 
 std::string full_file() { return read_text(source_path("tests/setup/param_file/full.par")); }
 
-TEST(ParameterFile, EchoAndStartingCopyOfAFileWithEveryRecordMatchTheGoldenCopies) {
+TEST(ParameterFile, FileWithEveryRecordIsEchoedAsTheGoldenCopies) {
   ScratchDir dir;
   write_text("full.par", full_file());
   auto r = read_file("full.par");
@@ -85,7 +85,7 @@ TEST(ParameterFile, ValuesTooWideOrTooSmallForTheirFieldsSurviveARoundTrip) {
   EXPECT_EQ(read_text("pini.par"), written);
 }
 
-TEST(ParameterFile, MalformedOrRefusedInputStopsWithAMessageNamingFileAndLine) {
+TEST(ParameterFile, MalformedInputStopsNamingFileAndLine) {
   const struct {
     const char *what, *from, *to, *message;  // message: part of the error text
   } cases[] = {

@@ -1,4 +1,4 @@
-// Start-up: the banner and the choice of the parameter file, each case in a fresh working directory.
+// Start-up: the choice of the parameter file, each case in a fresh working directory.
 #include "setup/startup.h"
 
 #include <gtest/gtest.h>
@@ -16,16 +16,10 @@ namespace {
 using testing_support::reference;
 using Words = std::vector<std::string>;
 
-TEST(Banner, MatchesTheReferenceText) {
-  testing_support::Screen s;
-  print_banner(s.con);
-  EXPECT_EQ(s.out.str(), reference("banner.txt"));
-}
-
 const std::string kMissing = " The file does not exist!\n", kPrompt = " Enter Parameter file:\n";
 std::string chosen(const std::string& name) { return " You will work with parameter file " + name + "\n\n\n"; }
 
-TEST(ChooseParameterFile, ArgumentsPromptsShortNamesAndFolders) {
+TEST(ChooseParameterFile, TableOfArgumentsAndAnswers) {
   const std::string functions = reference("help_functions.txt");
   ASSERT_FALSE(functions.empty());
   const std::string long_name = std::string(41, 'a') + ".par", exact = std::string(36, 'b') + ".par";

@@ -34,6 +34,13 @@ inline Outcome run_program(const std::string& args, const std::string& keyboard)
   return o;
 }
 
+// Runs a shell command with its standard and error output into `out`; its exit status.
+inline int shell(const std::string& command, std::string& out) {
+  const int raw = std::system((command + " >shell.txt 2>&1").c_str());
+  out = read_text("shell.txt");
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
 // Copies the files of a folder of the source tree into the current folder.
 inline void copy_folder(const std::string& relative) {
   const std::string cmd = "cp -r " + source_path(relative) + "/. .";
@@ -53,27 +60,6 @@ inline std::string mask_clock(const std::string& console) {
   static const std::regex progress(R"((^|\n)( {0,11}[0-9]+  )[-+.0-9E*]{9}(  ))");
   std::string s = std::regex_replace(console, estimate, "$1 <clock> $2");
   return std::regex_replace(s, progress, "$1$2<clock>  $3");
-}
-
-// The numbers of the assignment "NAME = …" in examples/<example>/make_data.py,
-// up to the comment or the end of its line (empty when there is none), so that
-// a test follows the data if they are ever remade.
-inline std::vector<double> generator_values(const std::string& example, const std::string& name) {
-  const std::string script = read_text(source_path("examples/" + example + "/make_data.py"));
-  std::smatch m;
-  if (!std::regex_search(script, m, std::regex("(^|\n)" + name + " = ([^\n#]*)"))) return {};
-  std::vector<double> values;
-  const std::string line = m[2];
-  static const std::regex number(R"([-+]?[0-9]+\.?[0-9]*([eE][-+]?[0-9]+)?)");
-  for (std::sregex_iterator it(line.begin(), line.end(), number), end; it != end; ++it)
-    values.push_back(std::stod(it->str()));
-  return values;
-}
-
-// The first of those numbers, or -1 when there is none.
-inline double generator_value(const std::string& example, const std::string& name) {
-  const std::vector<double> v = generator_values(example, name);
-  return v.empty() ? -1.0 : v[0];
 }
 
 // One row of parstat.dat: name (cut to five characters), accepted moves, value

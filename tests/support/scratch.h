@@ -40,6 +40,14 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   return out;
 }
 
+// The numbers of a whitespace-separated line.
+inline std::vector<double> numbers_of(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<double> v;
+  for (double x; in >> x;) v.push_back(x);
+  return v;
+}
+
 // Whether `text` holds these consecutive lines (as its last lines, with at_end).
 inline ::testing::AssertionResult has_lines(const std::string& text, const std::vector<std::string>& seq,
                                             bool at_end = false) {
@@ -78,25 +86,19 @@ class ScratchDir {
     path_ = mkdtemp(templ.data()) ? templ : std::string();
     EXPECT_FALSE(path_.empty());
     EXPECT_EQ(chdir(path_.c_str()), 0);
-    const char* p = std::getenv("PATH");
-    old_path_ = p ? p : "";
+    const char *p = std::getenv("PATH"), *d = std::getenv("DISPLAY");
+    old_path_ = p ? p : "", had_display_ = d != nullptr, old_display_ = d ? d : "";
     setenv("PATH", (source_path("tests/fakebin") + ":" + old_path_).c_str(), 1);
     setenv("ZORVIK_FAKE_LOG", fake_log_path().c_str(), 1);
-    const char* d = std::getenv("DISPLAY");
-    had_display_ = d != nullptr;
-    old_display_ = d ? d : "";
     setenv("DISPLAY", ":0", 1);
   }
   ~ScratchDir() {
     if (chdir(old_cwd_.c_str()) != 0) std::abort();
     setenv("PATH", old_path_.c_str(), 1);
     unsetenv("ZORVIK_FAKE_LOG");
-    if (had_display_)
-      setenv("DISPLAY", old_display_.c_str(), 1);
-    else
-      unsetenv("DISPLAY");
-    std::string cmd = "rm -rf '" + path_ + "'";
-    if (std::system(cmd.c_str()) != 0) { /* a leftover scratch folder is harmless */ }
+    had_display_ ? setenv("DISPLAY", old_display_.c_str(), 1) : unsetenv("DISPLAY");
+    // A leftover scratch folder is harmless.
+    if (std::system(("rm -rf '" + path_ + "'").c_str()) != 0) return;
   }
   const std::string& path() const { return path_; }
   // Where the stand-ins write; the file appears with the first command run.
