@@ -27,8 +27,14 @@ Scale scale_of(const Word3& kind) {
   return Scale::None;
 }
 
-// The limits of u = ln|v| for a value of sign `sign` whose limits are lo ≤ v ≤ hi.
-// A limit that a value of that sign can never reach is infinite.
+// The mirror of the other modes: first at the upper limit, then at the lower.
+void mirror(double& u, double lo, double hi) {
+  if (u > hi) u = 2.0 * hi - u;
+  if (u < lo) u = 2.0 * lo - u;
+}
+
+}  // namespace
+
 void log_limits(double sign, double lo, double hi, double& ulo, double& uhi) {
   if (sign > 0.0) {
     ulo = lo > 0.0 ? std::log(lo) : -kInf;
@@ -38,14 +44,6 @@ void log_limits(double sign, double lo, double hi, double& ulo, double& uhi) {
     uhi = lo < 0.0 ? std::log(-lo) : kInf;
   }
 }
-
-// The mirror of the other modes: first at the upper limit, then at the lower.
-void mirror(double& u, double lo, double hi) {
-  if (u > hi) u = 2.0 * hi - u;
-  if (u < lo) u = 2.0 * lo - u;
-}
-
-}  // namespace
 
 bool cholesky(const double* a, double* l, int d) {
   for (int j = 0; j < d; ++j) {

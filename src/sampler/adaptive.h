@@ -119,14 +119,20 @@ struct AdaptiveMetropolis {
   // The current proposal covariance C = L·Lᵀ, element (r, c).
   double covariance(int r, int c) const;
 
+  // The coordinate in which coordinate k moves, for its value v: ln|v| or v.
+  double coordinate(int k, double v) const;
+
  private:
   void refactor();
-  double coordinate(int k, double v) const;
 };
 
 // Lower Cholesky factor L of the symmetric d×d matrix a (row-major; only the
 // lower triangle is read), a = L·Lᵀ, into l. False when a is not positive
 // definite (l is then unusable).
 bool cholesky(const double* a, double* l, int d);
+
+// The limits of u = ln|v| for a value of sign `sign` whose limits are lo ≤ v ≤ hi.
+// A limit that a value of that sign can never reach is infinite.
+void log_limits(double sign, double lo, double hi, double& ulo, double& uhi);
 
 }  // namespace zorvik

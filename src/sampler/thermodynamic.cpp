@@ -38,6 +38,13 @@ constexpr double kAllParametersTarget = 0.234;
 // Acceptance aimed at in one-parameter steps when the parameter file's factor is
 // not a fraction (the one-dimensional optimum is about 0.44; the examples use 0.4).
 constexpr double kDefaultTarget = 0.4;
+// Draws of the independence proposal outside the limits are repeated, at most
+// this many times (each costs random numbers only, no model evaluation).
+constexpr int kMaxDraws = 100;
+// States of a rung kept (evenly spaced) to fit the next rung's independence
+// proposal: enough for a covariance of 100 parameters, few enough that a rung of
+// a hundred million steps does not hold them all.
+constexpr int kFitStates = 20000;
 
 bool kind_is(const Word3& kind, const char* k) { return kind == k; }
 bool additive(const Word3& kind) { return kind_is(kind, "n") || kind_is(kind, "a") || kind_is(kind, "al"); }
@@ -171,79 +178,128 @@ void summarise_rung(std::vector<double>& lnl, int naccepted, double next_beta, L
 
 }  // namespace
 
-LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
-                    int steps, int rung_index, const LadderSink& sink) {
-  RunSettings& s = run.settings;
-  FitParameters& p = run.params;
-  ChainState& ch = run.chain;
-  const int npar = s.npar;
-  const size_t stride = static_cast<size_t>(npar) + 2;
-  if (rng.rvec.size() < stride) {
-    rng.rvec.assign(stride * (kRandomBlock / stride), 0.0f);
-    rng.next = rng.rvec.size();  // the first step fills the block
+StepUniforms LadderStream::uniforms(int npar, int blocks) {
+  const size_t stride = static_cast<size_t>(npar) + 2, need = static_cast<size_t>(blocks) * stride;
+  if (rvec.size() < need) {
+    rvec.assign(stride * (kRandomBlock / stride), 0.0f);
+    next = rvec.size();  // the first step fills the block
   }
-  auto numbers = [&]() {
-    if (rng.next + stride > rng.rvec.size()) {
-      rng.ranlux.ranlux(rng.rvec.data(), static_cast<int>(rng.rvec.size()));
-      rng.next = 0;
-    }
-    const StepUniforms r(rng.rvec.data() + rng.next);  // r[1 … npar+2]
-    rng.next += stride;
-    return r;
-  };
-  const double* par = p.par.base();
-  const double* parold = ch.parold.base();
-  auto moved = [&]() {
-    for (int i = 1; i <= npar; ++i)
-      if (par[i] != parold[i]) return true;
-    return false;
-  };
+  if (next + need > rvec.size()) {
+    ranlux.ranlux(rvec.data(), static_cast<int>(rvec.size()));
+    next = 0;
+  }
+  const StepUniforms r(rvec.data() + next);
+  next += need;
+  return r;
+}
 
-  // The tempered acceptance exp(−β·ΔΣχ²/2) is the ordinary one, exp(−Δχ²/(2T)),
-  // with χ² the mean over the nfitfunc data sets and T = 1/(β·nfitfunc); at β = 0
-  // every finite proposal is accepted.
-  const double saved_temp = s.temp;
-  s.temp = beta > 0.0 ? 1.0 / (beta * s.nfitfunc) : std::numeric_limits<double>::infinity();
-  ch.mirror_log = true;
+namespace {
 
-  LadderRung r;
-  r.beta = beta;
-  r.steps = steps;
-  const int adapt = steps / kAdaptShare;
+bool moved_from_old(const Run& run) {
+  const double* par = run.params.par.base();
+  const double* parold = run.chain.parold.base();
+  for (int i = 1; i <= run.settings.npar; ++i)
+    if (par[i] != parold[i]) return true;
+  return false;
+}
+
+// The first tenth of a rung: with the one-parameter or all-parameter steps, five
+// rounds of step adaptation toward the acceptance `target`; with the adaptive
+// proposal, a fresh learning of its covariance, then frozen for the sampled
+// part, so that the samples come from a Markov chain.
+void adapt_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, int adapt) {
+  const RunSettings& s = run.settings;
   const int round = std::max(1, adapt / kAdaptRounds);
   const double target = s.varpar == 1 ? kAllParametersTarget
                         : (s.convfactor > 0.0 && s.convfactor < 1.0 ? s.convfactor : kDefaultTarget);
   std::vector<int> proposed(static_cast<size_t>(kMaxPar) + 1), accepted(static_cast<size_t>(kMaxPar) + 1);
-  // The adaptive proposal learns its covariance over the same first tenth and is
-  // frozen for the sampled part, so that the samples come from a Markov chain.
   AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
   if (am != nullptr) am->restart(adapt);
   for (int j = 1; j <= adapt; ++j) {
-    changepar(run, ws, numbers(), con, am);
+    changepar(run, ws, rng.uniforms(s.npar), con, am);
     if (am != nullptr) continue;
-    const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(ch.ipchanged);
+    const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(run.chain.ipchanged);
     ++proposed[slot];
-    if (moved()) ++accepted[slot];
+    if (moved_from_old(run)) ++accepted[slot];
     if (j % round == 0) {
       adapt_steps(run, proposed, accepted, target);
       std::fill(proposed.begin(), proposed.end(), 0);
       std::fill(accepted.begin(), accepted.end(), 0);
     }
   }
+}
+
+// One independence step (independence.h): draws outside the limits are
+// repeated, at most kMaxDraws times, since they cost random numbers only; when
+// none falls inside, the chain stays.
+void independent_move(Run& run, ModelWorkspace& ws, LadderStream& rng) {
+  const int npar = run.settings.npar;
+  StepUniforms block = rng.uniforms(npar, 2);
+  bool inside = rng.independent.draw(rng.adaptive, run.params, npar, block);
+  for (int t = 1; t < kMaxDraws && !inside; ++t) {
+    block = rng.uniforms(npar, 2);
+    inside = rng.independent.draw(rng.adaptive, run.params, npar, block);
+  }
+  if (inside) {
+    independence_step(run, ws, rng.adaptive, rng.independent, static_cast<double>(block[1]));
+    return;
+  }
+  for (int i = 1; i <= npar; ++i) run.chain.parold(i) = run.params.par(i);
+}
+
+}  // namespace
+
+LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
+                    int steps, int rung_index, const LadderSink& sink) {
+  RunSettings& s = run.settings;
+  // The tempered acceptance exp(−β·ΔΣχ²/2) is the ordinary one, exp(−Δχ²/(2T)),
+  // with χ² the mean over the nfitfunc data sets and T = 1/(β·nfitfunc); at β = 0
+  // every finite proposal is accepted.
+  const double saved_temp = s.temp;
+  s.temp = beta > 0.0 ? 1.0 / (beta * s.nfitfunc) : std::numeric_limits<double>::infinity();
+  run.chain.mirror_log = true;
+
+  LadderRung r;
+  r.beta = beta;
+  r.steps = steps;
+  const int adapt = steps / kAdaptShare;
+  adapt_rung(run, ws, con, rng, adapt);
 
   r.sampled = steps - adapt;
   std::vector<double> lnl(static_cast<size_t>(r.sampled));
   int naccepted = 0;
+  AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
+  // With the adaptive proposal, every other sampled step is an independence
+  // draw fitted to the rung below, when there is one (independence.h); the
+  // states are kept in its coordinates to fit the next rung's.
+  const bool independent = am != nullptr && rng.independent.ready && independence_allowed(run);
+  const size_t d = am != nullptr ? static_cast<size_t>(am->d) : 0;
+  const int thin = std::max(1, r.sampled / kFitStates);
+  std::vector<double> states(d * static_cast<size_t>(r.sampled / thin + 1));
+  const double* par = run.params.par.base();
   for (int j = 0; j < r.sampled; ++j) {
-    changepar(run, ws, numbers(), con, am);
-    if (moved()) ++naccepted;
+    if (independent && j % 2 == 1)
+      independent_move(run, ws, rng);
+    else
+      changepar(run, ws, rng.uniforms(s.npar), con, am);
+    if (j % thin == 0)
+      for (size_t k = 0; k < d; ++k)
+        states[static_cast<size_t>(j / thin) * d + k] = am->coordinate(static_cast<int>(k), par[am->index[k]]);
+    if (moved_from_old(run)) ++naccepted;
     lnl[static_cast<size_t>(j)] = log_likelihood(run);
     if (sink) sink(run, rung_index);
   }
   s.temp = saved_temp;
-  ch.mirror_log = false;
+  run.chain.mirror_log = false;
 
   summarise_rung(lnl, naccepted, next_beta, r);
+  // The next rung's proposal: the kept states reweighted by L^(β_next − β) (what
+  // summarise_rung left in lnl), which gives them the moments of the next rung.
+  if (am != nullptr) {
+    const int kept = (r.sampled - 1) / thin + 1;
+    for (int m = 0; m < kept; ++m) lnl[static_cast<size_t>(m)] = lnl[static_cast<size_t>(m) * thin];
+    rng.independent.fit(static_cast<int>(d), states, lnl, kept);
+  }
   return r;
 }
 
@@ -315,7 +371,7 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
   // --seed N starts the generator from N, as in the ordinary run: ladders with
   // different seeds give independent estimates.
   ranlux.rluxgo(kLuxury, s.seed > 0 ? static_cast<int>(s.seed) : kSeed, 0, 0);
-  LadderStream rng{ranlux, {}, 0, {}};
+  LadderStream rng{ranlux, {}, 0, {}, {}};
   if (s.varpar == 3) {
     rng.adaptive.start(run);
     rng.adaptive.refuse_outside = true;

@@ -41,6 +41,7 @@
 #include "core/run_tables.h"
 #include "models/workspace.h"
 #include "sampler/adaptive.h"
+#include "sampler/independence.h"
 #include "sampler/ranlux.h"
 
 namespace zorvik {
@@ -107,6 +108,12 @@ struct LadderStream {
   std::vector<float> rvec;
   size_t next = 0;
   AdaptiveMetropolis adaptive;  // varpar 3: the proposal, carried from rung to rung
+  // varpar 3: the independence proposal fitted to the rung below (independence.h).
+  IndependenceProposal independent;
+
+  // The next `blocks` steps' uniform numbers in a row, r[1 … blocks·(npar+2)],
+  // refilling the block from the generator when it runs out.
+  StepUniforms uniforms(int npar, int blocks = 1);
 };
 LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
                     int steps, int rung_index, const LadderSink& sink);

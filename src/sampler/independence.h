@@ -1,0 +1,79 @@
+// Independence proposals for the evidence ladder with the adaptive proposal
+// (varpar 3): every other sampled step of a rung draws the whole state afresh
+// from a multivariate Student t fitted to the rung below, instead of moving a
+// little from the current one.
+//
+// Why: the error of thermodynamic integration is set by how fast each rung's
+// chain forgets its state. A random walk in d dimensions needs of the order of
+// d/0.3 steps per independent state even with the best scale (Roberts, Gelman &
+// Gilks 1997), about 50 steps for the dozen parameters of three peaks. The
+// rungs of the ladder are close: p_k ∝ L^(β_k)·π is p_(k−1) reweighted by
+// L^(β_k − β_(k−1)). The states of the rung below, weighted so, have the mean
+// and covariance of rung k, and a t with 4 degrees of freedom of those moments
+// covers its tails too, so that the weights p/q stay bounded (an independence
+// sampler with lighter tails than its target mixes badly there and, in a finite
+// run, under-visits them). An accepted draw is independent of the state it
+// replaces.
+//
+// The step is the Metropolis–Hastings independence sampler (L. Tierney,
+// "Markov chains for exploring posterior distributions", Ann. Statist. 22
+// (1994) 1701): from u to u′ ~ q, accepted with probability
+//     min(1, [p(u′)·q(u)] / [p(u)·q(u′)]),
+// in the coordinates of the adaptive proposal (ln|v| for the kinds l and al,
+// v otherwise), where p carries the tempered likelihood, the prior and, for the
+// kind al, the Jacobian |v| of its prior uniform in v. A draw outside the limits
+// is refused without being evaluated (the prior is zero there). Alternating it
+// with the random-walk step keeps each rung a Markov chain with the rung's
+// distribution as its invariant one (each kernel keeps it); the random walk
+// keeps the chain moving where the Gaussian fits badly, as on the lowest rungs.
+//
+// Not used with equality groups or order relations: they overwrite values
+// after the draw, and the density of the result is then not q.
+#pragma once
+
+#include <vector>
+
+#include "core/console.h"
+#include "core/run_tables.h"
+#include "models/workspace.h"
+#include "sampler/adaptive.h"
+#include "sampler/changepar.h"
+
+namespace zorvik {
+
+struct IndependenceProposal {
+  bool ready = false;
+  int d = 0;
+  std::vector<double> mean, factor, work;  // factor: lower Cholesky factor of the covariance, d×d
+  std::vector<double> z, u, unew;          // scratch; unew: the last draw
+  double m2new = 0.0;                      // its squared Mahalanobis distance
+
+  // The t of the weighted mean and covariance (its scale matrix) of n states
+  // (the coordinates of state j at states[j·d …]), the weight of state j being
+  // exp(log_w[j]). Not ready when the weights leave fewer than 10·d effective
+  // states (Kish: (Σw)²/Σw²) or the covariance is not positive definite.
+  void fit(int dim, const std::vector<double>& states, const std::vector<double>& log_w, int n);
+
+  // Draws unew from r[2 …] (Gaussian numbers by pairs, Box–Muller) and
+  // r[npar+3], r[npar+4] (the chi-square of the t); false when it falls outside
+  // the limits. The prior is zero there and the caller draws again: the
+  // proposal is then q truncated to the box, whose normalisation is a constant
+  // that cancels in the ratio.
+  bool draw(const AdaptiveMetropolis& am, const FitParameters& p, int npar, StepUniforms r);
+
+  // −ln q up to a constant, for a squared Mahalanobis distance m2.
+  double log_q_neg(double m2) const;
+  // |L⁻¹(x − mean)|².
+  double mahalanobis2(const double* x);
+};
+
+// Whether the run allows independence steps on the ladder.
+bool independence_allowed(const Run& run);
+
+// The independence step to the last draw of q, from the current state (chisq
+// evaluated at par), at the rung's temperature; accepted when accept_uniform is
+// below the Metropolis–Hastings ratio. Returns whether it was accepted.
+bool independence_step(Run& run, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,
+                       double accept_uniform);
+
+}  // namespace zorvik
