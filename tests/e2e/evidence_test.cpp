@@ -102,8 +102,8 @@ TEST(Evidence, StraightLineMatchesTheAnalyticEvidence) {
 
 TEST(Evidence, PeaksPreferTheNumberOfLinesTheDataWereMadeWith) {
 #ifdef __SANITIZE_ADDRESS__
-  // Four ladders of over a million steps each: minutes under the sanitizers, whose
-  // findings the straight-line ladder above already covers.
+  // Four ladders of 400,000 adaptive steps each: minutes under the sanitizers,
+  // whose findings the straight-line ladders above already cover.
   GTEST_SKIP() << "statistical run too long for the sanitizer build";
 #endif
   ScratchDir dir;
