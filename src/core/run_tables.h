@@ -149,6 +149,17 @@ struct ChainState {
   Table<double, 1, kMaxPar> parold{"parold"};
   Table<double, 0, kMaxFunc> chisqold{"chisqold"};
 
+  // Keeps the state before a step (par[1 … npar] and the chi-squares), and
+  // returns to it when the step is rejected.
+  void keep_old(const double* par, int npar) {
+    for (int i = 1; i <= npar; ++i) parold(i) = par[i];
+    for (int k = 0; k <= kMaxFunc; ++k) chisqold(k) = chisq(k);
+  }
+  void back_to_old(double* par, int npar) {
+    for (int i = 1; i <= npar; ++i) par[i] = parold(i);
+    for (int k = 0; k <= kMaxFunc; ++k) chisq(k) = chisqold(k);
+  }
+
   // Whether parchimin holds a state (the best one found, or a run's start).
   bool has_minimum() const { return minimum_is_start || parchimin(0) < kNoMinimum; }
   // The chi-square below which a downhill step becomes the best state. A start

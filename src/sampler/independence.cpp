@@ -109,11 +109,7 @@ bool independence_step(Run& run, ModelWorkspace& ws, const AdaptiveMetropolis& a
   ChainState& ch = run.chain;
   const int npar = run.settings.npar, d = am.d;
   double* par = run.params.par.base();
-  double* parold = ch.parold.base();
-  double* chisq = ch.chisq.base();
-  double* chisqold = ch.chisqold.base();
-  for (int i = 1; i <= npar; ++i) parold[i] = par[i];
-  for (int k = 0; k <= kMaxFunc; ++k) chisqold[k] = chisq[k];
+  ch.keep_old(par, npar);
 
   // ln of [π(u′)·q(u)] / [π(u)·q(u′)], the likelihood not yet included: the
   // Jacobian of the kind al, and the proposal densities.
@@ -131,7 +127,7 @@ bool independence_step(Run& run, ModelWorkspace& ws, const AdaptiveMetropolis& a
     par[i] = am.logscale[kk] ? (par[i] < 0.0 ? -std::exp(q.unew[kk]) : std::exp(q.unew[kk])) : q.unew[kk];
   }
   compara_moved(run, ws);
-  const double chi_old = chisqold[0], chi_new = chisq[0];
+  const double chi_old = ch.chisqold(0), chi_new = ch.chisq(0);
   const double t = run.settings.temp;
   bool accept = false;
   if (std::isfinite(chi_new)) {
@@ -142,8 +138,7 @@ bool independence_step(Run& run, ModelWorkspace& ws, const AdaptiveMetropolis& a
     keep_evaluated(run, ws);
     return true;
   }
-  for (int i = 1; i <= npar; ++i) par[i] = parold[i];
-  for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = chisqold[k];
+  ch.back_to_old(par, npar);
   return false;
 }
 

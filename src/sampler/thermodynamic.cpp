@@ -244,7 +244,7 @@ void independent_move(Run& run, ModelWorkspace& ws, LadderStream& rng) {
     independence_step(run, ws, rng.adaptive, rng.independent, static_cast<double>(block[1]));
     return;
   }
-  for (int i = 1; i <= npar; ++i) run.chain.parold(i) = run.params.par(i);
+  run.chain.keep_old(run.params.par.base(), npar);  // the state stays
 }
 
 }  // namespace
