@@ -117,6 +117,10 @@ std::string ladder_problem(const Run& run) {
     if (!additive(kind) && !kind_is(kind, "l")) continue;  // never moves: no prior to state
     if (!(p.parmax(i) > p.parmin(i)))
       return who + ": the evidence needs a maximum above the minimum (the prior is uniform between them).";
+    if (s.varpar == 3 && kind_is(kind, "al") && p.parmin(i) < 0.0 && p.parmax(i) > 0.0)
+      return who + " has the step kind al and limits on both sides of 0: the adaptive proposal (varpar 3) moves it "
+                   "in the logarithm of its magnitude and never changes its sign, so the prior would cover only the "
+                   "side of its start value. Use limits of one sign, or varpar 0 or 1, for the evidence.";
     if (kind_is(kind, "l") && !(p.parmin(i) > 0.0))
       return who + " has the step kind l: the evidence needs a positive minimum (the prior is uniform in the "
                    "logarithm between the limits).";

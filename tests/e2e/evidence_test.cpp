@@ -118,18 +118,20 @@ TEST(Evidence, PeaksPreferTheNumberOfLinesTheDataWereMadeWith) {
 // Runs without a stated prior are refused before any step, saying why.
 TEST(Evidence, RefusesRunsWithoutAStatedPrior) {
   const struct {
-    const char *from, *to, *message;
+    const char *from, *to, *message, *from2 = nullptr, *to2 = nullptr;
   } cases[] = {
       {"a0         n ", "a0         p ", "Parameter 1 (a0) has the step kind p"},
       {"   0    1     4.0", "   2    1     4.0", "The evidence needs varpar 0"},
       {"a1         n   5.0000000E-01  1.0000E-02  -5", "a1         l   5.0000000E-01  1.0000E-02  -5",
        "needs a positive minimum"},
       {" 3300000 ", "    3000 ", "The evidence needs at least 13200 cycles"},
+      {"a0         n ", "a0         al", "limits on both sides of 0", "   0    1     4.0", "   3    1     4.0"},
   };
   for (const auto& c : cases) {
     ScratchDir dir;
     copy_case("evidence");
     edit("line.par", c.from, c.to);
+    if (c.from2 != nullptr) edit("line.par", c.from2, c.to2);
     const Outcome o = run_program("--evidence line.par", "");
     EXPECT_NE(o.status, 0) << c.to;
     EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
