@@ -89,7 +89,7 @@ void show_chi(const Run& run, Console& con) {
 
 // "showmol": the molecule geometry, then the viewer on the file the models wrote
 // (one conformer for model 1, trans or gauche for model 2).
-void show_molecule(Run& run, ModelWorkspace& ws, Console& con) {
+void show_molecule(const Run& run, ModelWorkspace& ws, Console& con) {
   outwrite(20, run, ws, con);
   const FitFunctions& d = run.data;
   auto uses = [&d](int m) { return d.opfit(1) == m || d.opfit(2) == m; };
@@ -412,7 +412,7 @@ Reply all_grid_contours(Session& x) {
   const FitParameters& p = x.run.params;
   for (int c = 1; c <= p.ncont; ++c) {
     x.con.record("(a22,1x,i2,1x,a20)", "Calculating cont.", c, p.namecont(c));
-    contorn(c, x.run, x.ws, x.con);
+    contorn(c, x.run.settings, x.run.data, x.run.params, x.run.chain, x.ws, x.con);
   }
   return Reply::Done;
 }

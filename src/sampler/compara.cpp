@@ -38,23 +38,25 @@ void classify_sigmas(FitFunctions& data, int nfunc) {
 
 namespace {
 
-// The chi-square of fitted data set i into chisq[i] (0 when its model has no value).
-void data_set_term(Run& run, ModelWorkspace& ws, int i, double* chisq) {
-  const FitFunctions& d = run.data;
+// The chi-square of fitted data set i at the parameters par into chisq[i] (0
+// when its model has no value). A model may write into par (the broken line
+// stores its intercept there).
+void data_set_term(const RunSettings& s, const FitFunctions& d, double* par, ModelWorkspace& ws, int i,
+                   double* chisq) {
   chisq[i] = 0.0;
   // Every fitted set has a routine: the catalogue was checked when the
   // parameter file was read.
-  if (!evaluate_data_set(i, d, run.settings.npar, run.params.par.base(), ws)) return;
+  if (!evaluate_data_set(i, d, s.npar, par, ws)) return;
   const int first = d.imin(i);
   const int last = first + d.ndatin(i) - 1;
   chisq[i] = d.gaussian_only(i) ? gaussian_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last)
                                 : data_set_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last);
 }
 
-void mean_over_sets(Run& run, double* chisq) {
+void mean_over_sets(const RunSettings& s, double* chisq) {
   double total = 0.0;
-  for (int i = 1; i <= run.settings.nfunc; ++i) total += chisq[i];
-  chisq[0] = total / static_cast<double>(run.settings.nfitfunc);
+  for (int i = 1; i <= s.nfunc; ++i) total += chisq[i];
+  chisq[0] = total / static_cast<double>(s.nfitfunc);
 }
 
 }  // namespace
@@ -65,13 +67,15 @@ void keep_evaluated(const Run& run, ModelWorkspace& ws) {
   ws.chisq_par_valid = true;
 }
 
-void compara(Run& run, ModelWorkspace& ws) {
-  const int nfunc = run.settings.nfunc;
-  double* chisq = run.chain.chisq.base();
+void compara_at(const RunSettings& s, const FitFunctions& data, double* par, ModelWorkspace& ws, double* chisq) {
   for (int i = 0; i <= kMaxFunc; ++i) chisq[i] = 0.0;
-  for (int i = 1; i <= nfunc; ++i)
-    if (is_fitted(run.data.opfit(i))) data_set_term(run, ws, i, chisq);
-  mean_over_sets(run, chisq);
+  for (int i = 1; i <= s.nfunc; ++i)
+    if (is_fitted(data.opfit(i))) data_set_term(s, data, par, ws, i, chisq);
+  mean_over_sets(s, chisq);
+}
+
+void compara(Run& run, ModelWorkspace& ws) {
+  compara_at(run.settings, run.data, run.params.par.base(), ws, run.chain.chisq.base());
   keep_evaluated(run, ws);
 }
 
@@ -93,9 +97,9 @@ void compara_moved(Run& run, ModelWorkspace& ws) {
       ws.reads[u] = model_reads(model, i);
       ws.reads_model[u] = model;
     }
-    if ((ws.reads[u] & moved).any()) data_set_term(run, ws, i, chisq);
+    if ((ws.reads[u] & moved).any()) data_set_term(run.settings, run.data, run.params.par.base(), ws, i, chisq);
   }
-  mean_over_sets(run, chisq);
+  mean_over_sets(run.settings, chisq);
 }
 
 }  // namespace zorvik

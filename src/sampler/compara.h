@@ -39,6 +39,13 @@ inline double point_chisq(double y, double m, double sigma) {
 // slot 0 their mean over the fitted data sets, slots above nfunc 0.
 void compara(Run& run, ModelWorkspace& ws);
 
+// The same chi-squares at the parameter vector par (par[k], k = 0 … kMaxPar)
+// into chisq[0 … kMaxFunc], touching no table of the run and not recording the
+// state in ws.chisq_par. A model may write into par (the broken line stores its
+// intercept there).
+void compara_at(const RunSettings& settings, const FitFunctions& data, double* par, ModelWorkspace& ws,
+                double* chisq);
+
 // The same chi-squares after a proposal: only the data sets whose model reads a
 // parameter that differs from the state the chi-squares were last computed at
 // (ws.chisq_par) are evaluated again; the others keep their value, which is the

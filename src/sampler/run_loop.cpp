@@ -208,7 +208,7 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
     if (is_fitted(run.data.opfit(i))) check_model_ready(run.data.opfit(i), npar, con);
-  outputs.initial_curves(run, ws);
+  outputs.initial_curves(s, run.data, run.params, ws);
   open_traces(run, traces);
   compara(run, ws);
   check_finite_start(run, ws);
