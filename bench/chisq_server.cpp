@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   for (int n; std::cin >> n;) {
     for (int k = 0; k < n; ++k) {
       for (int i = 1; i <= npar; ++i) std::cin >> run->params.par(i);
-      compara(*run, *ws);
+      compara(run->settings, run->data, run->params, run->chain, *ws);
       std::cout << run->chain.chisq(0) << '\n';
     }
     std::cout.flush();

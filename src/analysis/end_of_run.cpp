@@ -28,7 +28,7 @@ void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
   // the chi-square, the lowest start).
   if (ch.has_minimum())
     for (int i = 1; i <= s.npar; ++i) run.params.par(i) = ch.parchimin(i);
-  compara(run, ws);
+  compara(s, run.data, run.params, ch, ws);
 
   pfinwrite(run.data.nomout(0).str(), s, run.data, run.params);
   show_evidence_summary(run, run.dist, con);

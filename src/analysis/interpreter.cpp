@@ -329,7 +329,7 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
     con.line("Recalculating function and par file for: min chisq");
     if (run.chain.has_minimum())
       for (int i = 1; i <= run.settings.npar; ++i) run.params.par(i) = run.chain.parchimin(i);
-    compara(run, ws);
+    compara(run.settings, run.data, run.params, run.chain, ws);
     pfinwrite(run.data.nomout(0).str(), run.settings, run.data, run.params);
     outwrite(1, run, ws, con);
     plot(q, run, con);

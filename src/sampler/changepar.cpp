@@ -76,11 +76,10 @@ void order_relations(FitParameters& p) {
 // min(1, exp(−Δχ²/(2T))·h), h the Hastings factor of the proposal (1 unless an
 // "al" parameter moved). Outcomes as in the other modes: a taken move counts
 // as chidown, nochange or chiup by its chi-square; a refused one as nochange.
-void adaptive_step(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis& am) {
-  const RunSettings& s = run.settings;
-  ChainState& ch = run.chain;
+void adaptive_step(const RunSettings& s, const FitFunctions& data, FitParameters& p, ChainState& ch, ModelWorkspace& ws,
+                   StepUniforms rnums, Console& con, AdaptiveMetropolis& am) {
   const int npar = s.npar;
-  double* par = run.params.par.base();
+  double* par = p.par.base();
   double* parold = ch.parold.base();
   double* chisq = ch.chisq.base();
   double* chisqold = ch.chisqold.base();
@@ -88,13 +87,13 @@ void adaptive_step(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& co
   for (int k = 0; k <= kMaxFunc; ++k) chisqold[k] = chisq[k];
   ch.ipchanged = 0;
 
-  const double log_hastings = am.propose(run, rnums, con);
+  const double log_hastings = am.propose(p, ch, rnums, con);
   // A proposal the evidence ladder refuses at the limits (−∞) is not evaluated.
   const bool refused = log_hastings == -HUGE_VAL;
   if (!refused) {
-    groups_master_wins(run.params);
-    order_relations(run.params);
-    compara_moved(run, ws);
+    groups_master_wins(p);
+    order_relations(p);
+    compara_moved(s, data, p, ch, ws);
   }
   const double chi_old = chisqold[0];
   const double chi_new = refused ? HUGE_VAL : chisq[0];
@@ -109,14 +108,14 @@ void adaptive_step(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& co
   }
   if (accept) {
     ch.stepresult = chi_new < chi_old ? kChiDown : (chi_new == chi_old ? kNoChange : kChiUp);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
   } else {
     for (int i = 1; i <= npar; ++i) par[i] = parold[i];
     for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = chisqold[k];
     ch.stepresult = kNoChange;
   }
   ++ch.stepcount(ch.stepresult + 1);
-  am.observe(run, alpha);
+  am.observe(p, alpha);
 }
 
 // Every parameter moves, by a uniform step of half-width move/2.
@@ -168,14 +167,12 @@ void move_one_parameter(FitParameters& p, ChainState& ch, StepUniforms rnums, Co
 
 }  // namespace
 
-void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am) {
-  if (run.settings.varpar == 3 && am != nullptr) {
-    adaptive_step(run, ws, rnums, con, *am);
+void changepar(const RunSettings& s, const FitFunctions& data, FitParameters& p, ChainState& ch, ModelWorkspace& ws,
+               StepUniforms rnums, Console& con, AdaptiveMetropolis* am) {
+  if (s.varpar == 3 && am != nullptr) {
+    adaptive_step(s, data, p, ch, ws, rnums, con, *am);
     return;
   }
-  const RunSettings& s = run.settings;
-  FitParameters& p = run.params;
-  ChainState& ch = run.chain;
   const int npar = s.npar;
   double* par = p.par.base();
   double* parold = ch.parold.base();
@@ -192,7 +189,7 @@ void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, A
 
   order_relations(p);
 
-  compara_moved(run, ws);
+  compara_moved(s, data, p, ch, ws);
   const double chi_old = chisqold[0];
   const double chi_new = chisq[0];
 
@@ -204,12 +201,12 @@ void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, A
   } else if (chi_old > chi_new) {
     ch.stepresult = kChiDown;
     ++ch.stepcount(2);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
     return;
   } else if (chi_new == chi_old) {
     ch.stepresult = kNoChange;
     ++ch.stepcount(1);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
     return;
   } else {
     const double prob = s.temp > 0.0 ? std::exp(-(chi_new - chi_old) / (2.0 * s.temp)) : 0.0;
@@ -218,7 +215,7 @@ void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, A
   if (accept) {
     ch.stepresult = kChiUp;
     ++ch.stepcount(3);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
     return;
   }
   for (int i = 1; i <= npar; ++i) par[i] = parold[i];

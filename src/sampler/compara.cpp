@@ -61,9 +61,9 @@ void mean_over_sets(const RunSettings& s, double* chisq) {
 
 }  // namespace
 
-void keep_evaluated(const Run& run, ModelWorkspace& ws) {
-  const double* par = run.params.par.base();
-  for (int k = 1; k <= run.settings.npar; ++k) ws.chisq_par[static_cast<size_t>(k)] = par[k];
+void keep_evaluated(const RunSettings& settings, const FitParameters& params, ModelWorkspace& ws) {
+  const double* par = params.par.base();
+  for (int k = 1; k <= settings.npar; ++k) ws.chisq_par[static_cast<size_t>(k)] = par[k];
   ws.chisq_par_valid = true;
 }
 
@@ -74,32 +74,34 @@ void compara_at(const RunSettings& s, const FitFunctions& data, double* par, Mod
   mean_over_sets(s, chisq);
 }
 
-void compara(Run& run, ModelWorkspace& ws) {
-  compara_at(run.settings, run.data, run.params.par.base(), ws, run.chain.chisq.base());
-  keep_evaluated(run, ws);
+void compara(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+             ModelWorkspace& ws) {
+  compara_at(settings, data, params.par.base(), ws, chain.chisq.base());
+  keep_evaluated(settings, params, ws);
 }
 
-void compara_moved(Run& run, ModelWorkspace& ws) {
+void compara_moved(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+                   ModelWorkspace& ws) {
   if (!ws.chisq_par_valid) {
-    compara(run, ws);
+    compara(settings, data, params, chain, ws);
     return;
   }
-  const double* par = run.params.par.base();
+  double* par = params.par.base();
   ParamSet moved;
-  for (int k = 1; k <= run.settings.npar; ++k)
+  for (int k = 1; k <= settings.npar; ++k)
     if (!(par[k] == ws.chisq_par[static_cast<size_t>(k)])) moved.set(static_cast<size_t>(k));
-  double* chisq = run.chain.chisq.base();
-  for (int i = 1; i <= run.settings.nfunc; ++i) {
-    const int model = run.data.opfit(i);
+  double* chisq = chain.chisq.base();
+  for (int i = 1; i <= settings.nfunc; ++i) {
+    const int model = data.opfit(i);
     if (!is_fitted(model)) continue;
     const size_t u = static_cast<size_t>(i);
     if (ws.reads_model[u] != model) {
       ws.reads[u] = model_reads(model, i);
       ws.reads_model[u] = model;
     }
-    if ((ws.reads[u] & moved).any()) data_set_term(run.settings, run.data, run.params.par.base(), ws, i, chisq);
+    if ((ws.reads[u] & moved).any()) data_set_term(settings, data, par, ws, i, chisq);
   }
-  mean_over_sets(run.settings, chisq);
+  mean_over_sets(settings, chisq);
 }
 
 }  // namespace zorvik

@@ -210,7 +210,7 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
     if (is_fitted(run.data.opfit(i))) check_model_ready(run.data.opfit(i), npar, con);
   outputs.initial_curves(s, run.data, run.params, ws);
   open_traces(run, traces);
-  compara(run, ws);
+  compara(s, run.data, run.params, run.chain, ws);
   check_finite_start(run, ws);
   // Until a step lowers the chi-square, the start is the best state seen.
   run.chain.note_run_start(run.params.par.base(), npar);
@@ -361,7 +361,7 @@ bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& out
   report_run_time(s, ch, loop, icycle, estimate_ready, con);
   anneal(s, ch, con);
   if (s.gparmode == 3) write_chain_record(run, rec.chain, traces.chain);
-  compara(run, ws);
+  compara(s, run.data, run.params, run.chain, ws);
   const std::array<double, 3> pct = report_progress(s, ch, icycle, estimate_ready, rec, con);
   adapt_steps(run);
   write_trace_records(run, icycle, pct, rec, traces);
@@ -412,7 +412,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
       loop.ranlux.rluxut(loop.saved_state);
     }
     const StepUniforms rnums(loop.rvec.data() + static_cast<size_t>(o) * stride);  // rnums[1 … npar+2]
-    changepar(run, ws, rnums, con, &loop.adaptive);
+    changepar(s, run.data, run.params, ch, ws, rnums, con, &loop.adaptive);
     record_step(run, loop, rec, traces);
     if (in_interval != 0) continue;
     if (write_interval(run, ws, loop, outputs, rec, traces, estimate_ready, con)) break;

@@ -219,7 +219,7 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
   if (am != nullptr) am->restart(adapt);
   for (int j = 1; j <= adapt; ++j) {
-    changepar(run, ws, numbers(), con, am);
+    changepar(s, run.data, p, ch, ws, numbers(), con, am);
     if (am != nullptr) continue;
     const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(ch.ipchanged);
     ++proposed[slot];
@@ -235,7 +235,7 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   std::vector<double> lnl(static_cast<size_t>(r.sampled));
   int naccepted = 0;
   for (int j = 0; j < r.sampled; ++j) {
-    changepar(run, ws, numbers(), con, am);
+    changepar(s, run.data, p, ch, ws, numbers(), con, am);
     if (moved()) ++naccepted;
     lnl[static_cast<size_t>(j)] = log_likelihood(run);
     if (sink) sink(run, rung_index);
@@ -307,7 +307,7 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
   if (!problem.empty()) throw FatalError(problem);
   RunSettings& s = run.settings;
 
-  compara(run, ws);
+  compara(run.settings, run.data, run.params, run.chain, ws);
   if (!std::isfinite(run.chain.chisq(0)))
     throw FatalError("The chi-square of the starting parameters is not a finite number. Change the start values.");
 
