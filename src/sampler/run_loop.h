@@ -49,7 +49,9 @@ class RunOutputs {
   virtual void write_interval(const Run& run, ModelWorkspace& ws, Console& con) = 0;
 };
 
-// One run of the chain from the current state (program start, "c").
+// One run of the chain from the current state (program start, "c"). Changes
+// params (the state and, at every write interval, the steps), the chain, the
+// histograms and settings.temp when annealing; data is only read, dist untouched.
 void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con);
 
 }  // namespace zorvik
