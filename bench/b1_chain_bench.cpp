@@ -474,7 +474,7 @@ constexpr double kVectorChiTol = 1e-13;
 bool vector_ready(benchmark::State& state, ProgramChain& chain) {
   const double scalar = chain.chi();
   chain.ws->vector_shapes = true;
-  compara(*chain.run, *chain.ws);
+  compara(chain.run->settings, chain.run->data, chain.run->params, chain.run->chain, *chain.ws);
   state.counters["chi_rel_diff"] = std::fabs(chain.chi() - scalar) / scalar;
   state.counters["exp_lanes"] = exp_array_lanes();
   if (within(chain.chi(), scalar, kVectorChiTol)) return true;
@@ -487,7 +487,7 @@ void BM_ProgramComparaVector(benchmark::State& state) {
   ProgramChain chain(*program_state().pristine);
   if (!vector_ready(state, chain)) return;
   for (auto _ : state) {
-    compara(*chain.run, *chain.ws);
+    compara(chain.run->settings, chain.run->data, chain.run->params, chain.run->chain, *chain.ws);
     double chi = chain.chi();
     benchmark::DoNotOptimize(chi);
   }

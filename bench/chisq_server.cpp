@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   auto ws = std::make_unique<ModelWorkspace>();
   ws->vector_shapes = vector;
   run->settings.parfile = file.c_str();
-  if (parread(*run, con) != ReadOutcome::Done || dataread(*run, con) != ReadOutcome::Done) {
+  if (parread(*run, con) != ReadOutcome::Done || dataread(run->settings, run->data, con) != ReadOutcome::Done) {
     std::cerr << "the parameter or data files need an edit:\n" << screen.str();
     return 1;
   }
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   for (int n; std::cin >> n;) {
     for (int k = 0; k < n; ++k) {
       for (int i = 1; i <= npar; ++i) std::cin >> run->params.par(i);
-      compara(*run, *ws);
+      compara(run->settings, run->data, run->params, run->chain, *ws);
       std::cout << run->chain.chisq(0) << '\n';
     }
     std::cout.flush();

@@ -186,7 +186,7 @@ inline ProgramState read_program_state_at(const char* id, const fs::path& dir, c
     std::ostringstream screen;
     Console con(keyboard, screen);
     run->settings.parfile = parfile;
-    if (parread(*run, con) != ReadOutcome::Done || dataread(*run, con) != ReadOutcome::Done)
+    if (parread(*run, con) != ReadOutcome::Done || dataread(run->settings, run->data, con) != ReadOutcome::Done)
       s.error = "the readers asked for an edit:\n" + screen.str();
     else if (run->settings.varpar != 0 && run->settings.npar + 2 > kStride)
       s.error = std::string(id) + ": every parameter moves at each step, more uniforms than the pool's stride";
@@ -222,8 +222,12 @@ struct ProgramChain {
   std::ostringstream screen;
   Console con{keyboard, screen};
 
-  explicit ProgramChain(const Run& pristine) : run(std::make_unique<Run>(pristine)) { compara(*run, *ws); }
-  void step(const float* r) { changepar(*run, *ws, StepUniforms(r + 1), con); }
+  explicit ProgramChain(const Run& pristine) : run(std::make_unique<Run>(pristine)) {
+    compara(run->settings, run->data, run->params, run->chain, *ws);
+  }
+  void step(const float* r) {
+    changepar(run->settings, run->data, run->params, run->chain, *ws, StepUniforms(r + 1), con);
+  }
   double chi() const { return run->chain.chisq(0); }
   long accepted() const { return run->chain.stepcount(2) + run->chain.stepcount(3); }
   int npoints() const {
@@ -347,7 +351,7 @@ inline void time_program_step(benchmark::State& state, const Run& pristine) {
 inline void time_program_compara(benchmark::State& state, const Run& pristine) {
   ProgramChain chain(pristine);
   for (auto _ : state) {
-    compara(*chain.run, *chain.ws);
+    compara(chain.run->settings, chain.run->data, chain.run->params, chain.run->chain, *chain.ws);
     double chi = chain.chi();
     benchmark::DoNotOptimize(chi);
   }

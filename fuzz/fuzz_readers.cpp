@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       write_file("d.dat", body.substr(0, cut));
       write_file("r.dat", cut == std::string::npos ? std::string() : body.substr(cut + 5));
       write_file("f.par", parameter_file_for(static_cast<uint8_t>(mode - 0x80)));
-      if (parread(*run, con) == ReadOutcome::Done && dataread(*run, con) == ReadOutcome::Done)
+      if (parread(*run, con) == ReadOutcome::Done && dataread(run->settings, run->data, con) == ReadOutcome::Done)
         interp(run->data, run->settings, con);
     }
   } catch (const FatalError&) {

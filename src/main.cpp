@@ -36,7 +36,7 @@ void read_input(zorvik::Run& run, zorvik::Console& con) {
   using namespace zorvik;
   while (true) {
     if (parread(run, con) == ReadOutcome::Reread) continue;
-    if (dataread(run, con) == ReadOutcome::Reread) continue;
+    if (dataread(run.settings, run.data, con) == ReadOutcome::Reread) continue;
     break;
   }
   interp(run.data, run.settings, con);

@@ -174,10 +174,9 @@ void contornmcmc(int& i, int j, const Run& run, Console& con) {
   file.commit();
 }
 
-void contorn(int k, Run& run, ModelWorkspace& ws, Console& con) {
-  FitParameters& fp = run.params;
-  const ChainState& ch = run.chain;
-  const int npar = run.settings.npar;
+void contorn(int k, const RunSettings& settings, const FitFunctions& data, FitParameters& fp, const ChainState& ch,
+             ModelWorkspace& ws, Console& con) {
+  const int npar = settings.npar;
 
   // The other parameters stay at the best state found (before any run since
   // the parameter file was read there is none: the current one stands in).
@@ -210,7 +209,7 @@ void contorn(int k, Run& run, ModelWorkspace& ws, Console& con) {
   head.append(fp.namepar(i).first(5)).append(35, ' ').append(fp.namepar(j).padded()).append("chisq");
   write_free(out, head);
 
-  const TotalChisqAt chi_at = compara_total(run, ws);  // restores par and chisq after each point
+  const TotalChisqAt chi_at = compara_total(settings, data, fp, ws);
   const double xlo = fp.ctminx(k), ylo = fp.ctminy(k), ddx = fp.ctdx(k), ddy = fp.ctdy(k);
   for (int a = 0; a <= nx; ++a) {
     const double x = xlo + a * ddx;

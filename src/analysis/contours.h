@@ -12,9 +12,10 @@ namespace zorvik {
 
 // The chi-square map of contour request k over its grid, with every other
 // parameter at its minimum-chi-square value; writes the file namecont(k) and
-// stores the adjusted grid steps back into ctdx(k), ctdy(k). The state of the
-// chain (par, chisq) is left as it was.
-void contorn(int k, Run& run, ModelWorkspace& ws, Console& con);
+// stores the adjusted grid steps back into params.ctdx(k), ctdy(k), the only
+// values of the run it changes.
+void contorn(int k, const RunSettings& settings, const FitFunctions& data, FitParameters& params,
+             const ChainState& chain, ModelWorkspace& ws, Console& con);
 
 // The bivariate probability density of parameters (i, j) from the chain file
 // "MMchain.dat"; writes the file gparpar_file_name(i, j). A negative i asks for

@@ -22,29 +22,20 @@ std::string distribution_file_path(const Name15& folder, int i) {
 
 // ---- the distribution calculation --------------------------------------------------
 
-TotalChisqAt compara_total(Run& run, ModelWorkspace& ws) {
-  return [&run, &ws](double* p) {
-    const int npar = run.settings.npar;
-    double* par = run.params.par.base();
-    double* chisq = run.chain.chisq.base();
-    double saved_par[kMaxPar + 1];
-    double saved_chisq[kMaxFunc + 1];
-    for (int k = 1; k <= npar; ++k) saved_par[k] = par[k];
-    for (int k = 0; k <= kMaxFunc; ++k) saved_chisq[k] = chisq[k];
-    // The state the chain's chi-squares stand for, restored with them.
-    const auto saved_at = ws.chisq_par;
-    const bool saved_valid = ws.chisq_par_valid;
-
-    for (int k = 1; k <= npar; ++k) par[k] = p[k];
-    compara(run, ws);
-    const double total = chisq[0];
-    for (int k = 1; k <= npar; ++k) p[k] = par[k];  // a model may have written into it
-
-    for (int k = 1; k <= npar; ++k) par[k] = saved_par[k];
-    for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = saved_chisq[k];
-    ws.chisq_par = saved_at;
-    ws.chisq_par_valid = saved_valid;
-    return total;
+TotalChisqAt compara_total(const RunSettings& settings, const FitFunctions& data, const FitParameters& params,
+                           ModelWorkspace& ws) {
+  return [&settings, &data, &params, &ws](double* p) {
+    const int npar = settings.npar;
+    // The chain's parameter vector with p in slots 1 … npar: the slots above npar
+    // hold what the models see in a step.
+    double at[kMaxPar + 1];
+    const double* par = params.par.base();
+    for (int k = 0; k <= kMaxPar; ++k) at[k] = par[k];
+    for (int k = 1; k <= npar; ++k) at[k] = p[k];
+    double chisq[kMaxFunc + 1];
+    compara_at(settings, data, at, ws, chisq);
+    for (int k = 1; k <= npar; ++k) p[k] = at[k];  // a model may have written into it
+    return chisq[0];
   };
 }
 
@@ -57,7 +48,7 @@ double bin_centre(double lo, double width, int j) { return lo + (j - 1 + 0.5) * 
 double relative_difference(double pmed, double pmax) { return std::abs((pmed - pmax) * 200.0 / (pmed + pmax)); }
 
 // One free parameter: its Gp file and its estimates (the caller prints the row).
-void parameter_distribution(Run& run, DistributionResults& res, const TotalChisqAt& chi_at, int i) {
+void parameter_distribution(const Run& run, DistributionResults& res, const TotalChisqAt& chi_at, int i) {
   const RunSettings& s = run.settings;
   const FitParameters& fp = run.params;
   const HistogramStore& h = run.hist;
@@ -190,7 +181,7 @@ void write_parstat(const Run& run, const DistributionResults& res) {
 
 }  // namespace
 
-void cgpar(Run& run, DistributionResults& res, Console& con, const TotalChisqAt& chi_at) {
+void cgpar(const Run& run, DistributionResults& res, Console& con, const TotalChisqAt& chi_at) {
   const RunSettings& s = run.settings;
   const FitParameters& fp = run.params;
   const FitFunctions& d = run.data;
@@ -231,11 +222,11 @@ void cgpar(Run& run, DistributionResults& res, Console& con, const TotalChisqAt&
   res.pdfready = true;
 }
 
-void cgpar(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
-  cgpar(run, res, con, compara_total(run, ws));
+void cgpar(const Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
+  cgpar(run, res, con, compara_total(run.settings, run.data, run.params, ws));
 }
 
-bool cgpar_if_enabled(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
+bool cgpar_if_enabled(const Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
   if (run.settings.gparmode == 0) {
     con.line("Change par file to allow gpar calculation!!");
     return false;
@@ -244,12 +235,11 @@ bool cgpar_if_enabled(Run& run, ModelWorkspace& ws, DistributionResults& res, Co
   return true;
 }
 
-void end_of_run_distributions(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con) {
-  const int ncycles = run.settings.ncycles;
+void mean_accepted_values(const RunSettings& settings, ChainState& chain) {
+  const int ncycles = settings.ncycles;
   if (ncycles != 0) {
-    for (int i = 1; i <= run.settings.npar; ++i) run.chain.parmed(i) /= ncycles;
+    for (int i = 1; i <= settings.npar; ++i) chain.parmed(i) /= ncycles;
   }
-  cgpar_if_enabled(run, ws, res, con);
 }
 
 // ---- evidence summary ------------------------------------------------------------

@@ -46,29 +46,32 @@ inline constexpr double kOneSigmaMass = 0.3415;
 // stores its kink there.
 using TotalChisqAt = std::function<double(double* p)>;
 
-// The chi-square routine as such an evaluator: each call puts p into par, runs
-// compara, copies par back into p and then restores par and chisq, so that the
-// state of the chain is left as it was.
-TotalChisqAt compara_total(Run& run, ModelWorkspace& ws);
+// The chi-square routine as such an evaluator: each call evaluates compara's
+// mean chi-square at the chain's parameters with slots 1 … npar taken from p,
+// and copies those slots back into p. The tables are only read (the evaluator
+// keeps references to them); ws is the models' scratch.
+TotalChisqAt compara_total(const RunSettings& settings, const FitFunctions& data, const FitParameters& params,
+                           ModelWorkspace& ws);
 
-// The distribution calculation from run.hist: writes the Gp files, Glk.dat and
+// The distribution calculation from run.hist (the run is only read; res is
+// usually run.dist): writes the Gp files, Glk.dat and
 // parstat.dat, prints the table of estimates and the chi-square summary, and
 // replaces the results (pdfready is set). The chi-square profile column of the
 // Gp files is evaluated with chi_at at the minimum-chi-square parameters with
 // the one parameter moved to each bin centre.
-void cgpar(Run& run, DistributionResults& res, Console& con, const TotalChisqAt& chi_at);
+void cgpar(const Run& run, DistributionResults& res, Console& con, const TotalChisqAt& chi_at);
 // The same with the chi-square routine of the program.
-void cgpar(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
+void cgpar(const Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
 
 // The "cgpar" step of the interpreter and of the end of the run: without
 // histograms (gparmode 0) prints "Change par file to allow gpar calculation!!"
 // and returns false; otherwise runs cgpar and returns true.
-bool cgpar_if_enabled(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
+bool cgpar_if_enabled(const Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
 
-// The first steps of the end of the run: each running sum parmed(i) becomes a
-// mean (divided by ncycles; left as it is when ncycles is 0), then
-// cgpar_if_enabled.
-void end_of_run_distributions(Run& run, ModelWorkspace& ws, DistributionResults& res, Console& con);
+// The first step of the end of the run: each running sum chain.parmed(i) of the
+// accepted values becomes their mean (divided by ncycles; left as it is when
+// ncycles is 0).
+void mean_accepted_values(const RunSettings& settings, ChainState& chain);
 
 // ---- file names --------------------------------------------------------------
 

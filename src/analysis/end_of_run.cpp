@@ -9,25 +9,26 @@
 namespace zorvik {
 
 void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
-  RunSettings& s = run.settings;
+  const RunSettings& s = run.settings;
   ChainState& ch = run.chain;
 
   // Means of the accepted values, then the distributions.
-  end_of_run_distributions(run, ws, run.dist, con);
+  mean_accepted_values(s, ch);
+  cgpar_if_enabled(run, ws, run.dist, con);
 
   // The contour requests of the parameter file; after a dialog run (interactive
   // 1) they are left to the command "cc".
   if (s.interactive != 1)
     for (int k = 1; k <= run.params.ncont; ++k) {
       con.record("(a22,1x,i2,1x,a20)", "Calculando contorno:", k, run.params.namecont(k));
-      contorn(k, run, ws, con);
+      contorn(k, s, run.data, run.params, ch, ws, con);
     }
 
   // The best state found becomes the result (in a chain in which no step lowered
   // the chi-square, the lowest start).
   if (ch.has_minimum())
     for (int i = 1; i <= s.npar; ++i) run.params.par(i) = ch.parchimin(i);
-  compara(run, ws);
+  compara(s, run.data, run.params, ch, ws);
 
   pfinwrite(run.data.nomout(0).str(), s, run.data, run.params);
   show_evidence_summary(run, run.dist, con);

@@ -8,6 +8,10 @@
 
 namespace zorvik {
 
+// Reads every table; writes chain (the means of the accepted values, the
+// chi-squares at the best state), params (par set to the best state, the contour
+// steps), dist (the distributions and estimates). Settings, data and histograms
+// are only read.
 void end_of_run(Run& run, ModelWorkspace& ws, Console& con);
 
 }  // namespace zorvik

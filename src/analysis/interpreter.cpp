@@ -89,7 +89,7 @@ void show_chi(const Run& run, Console& con) {
 
 // "showmol": the molecule geometry, then the viewer on the file the models wrote
 // (one conformer for model 1, trans or gauche for model 2).
-void show_molecule(Run& run, ModelWorkspace& ws, Console& con) {
+void show_molecule(const Run& run, ModelWorkspace& ws, Console& con) {
   outwrite(20, run, ws, con);
   const FitFunctions& d = run.data;
   auto uses = [&d](int m) { return d.opfit(1) == m || d.opfit(2) == m; };
@@ -130,8 +130,8 @@ double new_step(const FitParameters& p, int k, const std::string& action, double
 // infinite): such a step would be written to the parameter file, whose reader
 // then refuses it. True when the steps were set.
 template <class Chosen>
-bool set_finite_steps(Run& run, Console& con, int k1, int k2, const std::string& action, double v, Chosen chosen) {
-  FitParameters& p = run.params;
+bool set_finite_steps(FitParameters& p, Console& con, int k1, int k2, const std::string& action, double v,
+                      Chosen chosen) {
   for (int k = k1; k <= k2; ++k) {
     if (chosen(k) && !std::isfinite(new_step(p, k, action, v))) {
       con.line("Parameter " + std::to_string(k) +
@@ -145,21 +145,20 @@ bool set_finite_steps(Run& run, Console& con, int k1, int k2, const std::string&
 }
 
 // "reset": one step for every free parameter; fixed parameters stay fixed.
-bool reset_steps(Run& run, Console& con) {
+bool reset_steps(const RunSettings& s, const FitFunctions& d, FitParameters& p, Console& con) {
   con.line("relative (r) or absolute (a), and value");
   std::string action;
   double v = 0.0;
   if (!read_values(con, {action, v})) return false;
-  const FitParameters& p = run.params;
-  if (set_finite_steps(run, con, 1, run.settings.npar, action, v, [&p](int k) { return p.move(k) != 0.0; }))
-    pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
+  if (set_finite_steps(p, con, 1, s.npar, action, v, [&p](int k) { return p.move(k) != 0.0; }))
+    pfinwrite(s.parfile.str(), s, d, p);
   return true;
 }
 
 // "setpar": one step for a range of parameters, fixed ones included (a fixed
 // parameter given a step moves in the all-parameters mode and is fitted after
 // the next reading of the parameter file).
-bool set_steps(Run& run, Console& con) {
+bool set_steps(const RunSettings& s, const FitFunctions& d, FitParameters& p, Console& con) {
   con.line("Action,number: ");
   std::string action;
   double v = 0.0;
@@ -167,17 +166,16 @@ bool set_steps(Run& run, Console& con) {
   con.line("first and last parameter to set: ");
   int k1 = 0, k2 = 0;
   if (!read_values(con, {k1, k2})) return false;
-  const int npar = run.settings.npar;
+  const int npar = s.npar;
   if (k2 >= k1 && (refuse_parameter(con, k1, npar) || refuse_parameter(con, k2, npar))) return true;
-  if (set_finite_steps(run, con, k1, k2, action, v, [](int) { return true; }))
-    pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
+  if (set_finite_steps(p, con, k1, k2, action, v, [](int) { return true; })) pfinwrite(s.parfile.str(), s, d, p);
   return true;
 }
 
 // "pgpar": the estimates of one distribution, then its plot. Parameter 0 is the
 // likelihood: −log(evidence) and −log of the most probable likelihood; a
 // negative number the chi-square distribution itself.
-bool plot_distribution(Run& run, Console& con) {
+bool plot_distribution(const Run& run, Console& con) {
   con.line("Which parameter (0:likelihood)?");
   int i = 0;
   if (!read_values(con, {i})) return false;
@@ -200,7 +198,7 @@ bool plot_distribution(Run& run, Console& con) {
   return true;
 }
 
-bool plot_parameter_chi(Run& run, Console& con) {
+bool plot_parameter_chi(const Run& run, Console& con) {
   con.line("Which parameter?");
   int i = 0;
   if (!read_values(con, {i})) return false;
@@ -216,7 +214,7 @@ bool plot_parameter_chi(Run& run, Console& con) {
 }
 
 // "cgparpar", "pcg", "pcgs": the chain contour of a pair, computed first or not.
-bool chain_contour(Run& run, Console& con, bool compute, int kind) {
+bool chain_contour(const Run& run, Console& con, bool compute, int kind) {
   con.line("which parameters (i,j)?");
   int i = 0, j = 0;
   if (!read_values(con, {i, j})) return false;
@@ -237,7 +235,7 @@ bool chain_contour(Run& run, Console& con, bool compute, int kind) {
 
 // "getpar": a parameter repeated once per data set against the data sets' first
 // z value, parameter k1 going with data set 1.
-bool extract_parameters(Run& run, Console& con) {
+bool extract_parameters(const Run& run, Console& con) {
   con.line("first and last parameter to extract: ");
   int k1 = 0, k2 = 0;
   if (!read_values(con, {k1, k2})) return false;
@@ -267,7 +265,7 @@ bool extract_parameters(Run& run, Console& con) {
 }
 
 // "pc", "pcs": the grid contour of a request of the parameter file.
-bool grid_contour(Run& run, Console& con, int kind) {
+bool grid_contour(const Run& run, Console& con, int kind) {
   con.line("Which contour number?");
   int c = 0;
   if (!read_values(con, {c})) return false;
@@ -312,8 +310,9 @@ int plotted_data_set(const std::string& w) {
 }
 
 // The plot of one data set; the second letter of the word picks the variant:
-// "m" the best state found (which becomes the current state), "k" the peak
-// decomposition, anything else the current curves.
+// "m" the best state found (which becomes the current state: params.par and the
+// chain's chi-squares change), "k" the peak decomposition, anything else the
+// current curves.
 void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Console& con) {
   const int n = plotted_data_set(word);
   if (n > run.settings.nfunc) {
@@ -329,7 +328,7 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
     con.line("Recalculating function and par file for: min chisq");
     if (run.chain.has_minimum())
       for (int i = 1; i <= run.settings.npar; ++i) run.params.par(i) = run.chain.parchimin(i);
-    compara(run, ws);
+    compara(run.settings, run.data, run.params, run.chain, ws);
     pfinwrite(run.data.nomout(0).str(), run.settings, run.data, run.params);
     outwrite(1, run, ws, con);
     plot(q, run, con);
@@ -412,7 +411,7 @@ Reply all_grid_contours(Session& x) {
   const FitParameters& p = x.run.params;
   for (int c = 1; c <= p.ncont; ++c) {
     x.con.record("(a22,1x,i2,1x,a20)", "Calculating cont.", c, p.namecont(c));
-    contorn(c, x.run, x.ws, x.con);
+    contorn(c, x.run.settings, x.run.data, x.run.params, x.run.chain, x.ws, x.con);
   }
   return Reply::Done;
 }
@@ -457,8 +456,10 @@ constexpr CommandEntry kCommands[] = {
     {Match::Word, {"par"}, [](Session& x) { return list_parameters(x.run, x.con), Reply::Done; }},
     {Match::Word, {"zorvik", "ZoRvIk"}, [](Session& x) { return zorvik(x.con), Reply::Done; }},
     {Match::Word, {"pchi"}, [](Session& x) { return plot(request(5), x.run, x.con), Reply::Done; }},
-    {Match::Word, {"reset"}, [](Session& x) { return understood_if(reset_steps(x.run, x.con)); }},
-    {Match::Word, {"setpar", "sp"}, [](Session& x) { return understood_if(set_steps(x.run, x.con)); }},
+    {Match::Word, {"reset"},
+     [](Session& x) { return understood_if(reset_steps(x.run.settings, x.run.data, x.run.params, x.con)); }},
+    {Match::Word, {"setpar", "sp"},
+     [](Session& x) { return understood_if(set_steps(x.run.settings, x.run.data, x.run.params, x.con)); }},
     {Match::Word, {"cc"}, all_grid_contours},
     {Match::Word, {"cgpar"}, distributions},
     {Match::Word, {"pgpar", "1"}, [](Session& x) { return understood_if(plot_distribution(x.run, x.con)); }},

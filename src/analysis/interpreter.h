@@ -21,6 +21,8 @@ enum class PromptExit {
 // Runs the prompt until one of the commands that leave it. Clears pdfready on
 // entry; printmode and plotaxes (run.settings) persist. The reply to input it
 // does not understand draws one number from the run's generator (loop.ranlux).
+// The commands change most of the run: params (steps, the best state, contour
+// steps), the chain's chi-squares, dist, and settings.plotaxes and printmode.
 PromptExit interpreter(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con);
 
 }  // namespace zorvik

@@ -151,13 +151,20 @@ struct ChainState {
 
   // Keeps the state before a step (par[1 … npar] and the chi-squares), and
   // returns to it when the step is rejected.
+  // Unchecked access: these run once per chain step.
   void keep_old(const double* par, int npar) {
-    for (int i = 1; i <= npar; ++i) parold(i) = par[i];
-    for (int k = 0; k <= kMaxFunc; ++k) chisqold(k) = chisq(k);
+    double* old = parold.base();
+    const double* c = chisq.base();
+    double* cold = chisqold.base();
+    for (int i = 1; i <= npar; ++i) old[i] = par[i];
+    for (int k = 0; k <= kMaxFunc; ++k) cold[k] = c[k];
   }
   void back_to_old(double* par, int npar) {
-    for (int i = 1; i <= npar; ++i) par[i] = parold(i);
-    for (int k = 0; k <= kMaxFunc; ++k) chisq(k) = chisqold(k);
+    const double* old = parold.base();
+    double* c = chisq.base();
+    const double* cold = chisqold.base();
+    for (int i = 1; i <= npar; ++i) par[i] = old[i];
+    for (int k = 0; k <= kMaxFunc; ++k) c[k] = cold[k];
   }
 
   // Whether parchimin holds a state (the best one found, or a run's start).

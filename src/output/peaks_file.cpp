@@ -44,7 +44,7 @@ std::string peaks_path(const Name15& folder) { return t_folder_file_path(folder,
 
 // The model of data set nf over its fit range at the parameters p, copied into
 // `out` (0 where the model has no value for the data set).
-void curve(int nf, int first, int count, Run& run, double* p, ModelWorkspace& ws, std::vector<double>& out) {
+void curve(int nf, int first, int count, const Run& run, double* p, ModelWorkspace& ws, std::vector<double>& out) {
   out.assign(static_cast<size_t>(count), 0.0);
   if (count == 0) return;
   if (!evaluate_data_set(nf, run.data, run.settings.npar, p, ws)) return;
@@ -54,7 +54,7 @@ void curve(int nf, int first, int count, Run& run, double* p, ModelWorkspace& ws
 
 }  // namespace
 
-void peaks(int nf, Run& run, ModelWorkspace& ws, Console& /*con*/) {
+void peaks(int nf, const Run& run, ModelWorkspace& ws, Console& /*con*/) {
   const FitFunctions& d = run.data;
   const FitParameters& fp = run.params;
   const int npar = run.settings.npar;

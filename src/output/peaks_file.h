@@ -8,7 +8,8 @@
 
 namespace zorvik {
 
-// Writes the decomposition of data set nf (command "pk").
-void peaks(int nf, Run& run, ModelWorkspace& ws, Console& con);
+// Writes the decomposition of data set nf (command "pk"). The models are
+// evaluated on a copy of the parameters: nothing of the run changes.
+void peaks(int nf, const Run& run, ModelWorkspace& ws, Console& con);
 
 }  // namespace zorvik

@@ -50,58 +50,50 @@ FitRange fit_range(const FitFunctions& d, int k) {
   return r;
 }
 
-// The model of data set k over its fit range, left in ws.ycalc (indexed like xi).
-// Where the model has no value for this data set the values are 0.
-void model_values(int k, const FitRange& r, Run& run, ModelWorkspace& ws) {
+// The parameters the curves are evaluated at: a copy of the chain's vector
+// (slots 0 … kMaxPar, as the models see it in a step).
+struct ParameterCopy {
+  explicit ParameterCopy(const FitParameters& p) {
+    const double* par = p.par.base();
+    for (int k = 0; k <= kMaxPar; ++k) v[k] = par[k];
+  }
+  double v[kMaxPar + 1];
+};
+
+// The model of data set k over its fit range at the parameters par, left in
+// ws.ycalc (indexed like xi). Where the model has no value for this data set the
+// values are 0. A model may write into par (the broken line stores its intercept).
+void model_values(int k, const FitRange& r, const FitFunctions& d, int npar, double* par, ModelWorkspace& ws) {
   if (r.count == 0) return;
-  if (!evaluate_data_set(k, run.data, run.settings.npar, run.params.par.base(), ws)) {
+  if (!evaluate_data_set(k, d, npar, par, ws)) {
     double* y = ws.ycalc.base();
     for (int j = r.first; j <= r.last(); ++j) y[j] = 0.0;
   }
 }
 
-// Sets p2 … p7 to zero for the life of the object and puts the values back
-// afterwards, also when the evaluation in between stops the program.
-class BackgroundOff {
- public:
-  explicit BackgroundOff(FitParameters& p) : p_(p) {
-    for (int m = kFirstBackground; m <= kLastBackground; ++m) {
-      saved_[m - kFirstBackground] = p_.par(m);
-      p_.par(m) = 0.0;
-    }
-  }
-  ~BackgroundOff() {
-    for (int m = kFirstBackground; m <= kLastBackground; ++m) p_.par(m) = saved_[m - kFirstBackground];
-  }
-  BackgroundOff(const BackgroundOff&) = delete;
-  BackgroundOff& operator=(const BackgroundOff&) = delete;
-
- private:
-  FitParameters& p_;
-  double saved_[kLastBackground - kFirstBackground + 1];
-};
-
-// One result file of writemode 0.
-void write_result_file(int k, Run& run, ModelWorkspace& ws, std::vector<FmtValue>& items,
+// One result file of writemode 0, the curves at the parameters par.
+void write_result_file(int k, const Run& run, double* par, ModelWorkspace& ws, std::vector<FmtValue>& items,
                        std::vector<double>& calc) {
-  FitFunctions& d = run.data;
+  const FitFunctions& d = run.data;
+  const int npar = run.settings.npar;
   const FitRange r = fit_range(d, k);
   const bool molecular = is_molecular(d.opfit(k));
   const double* x = r.count > 0 ? d.xi.row(k) : nullptr;
   const double* y = r.count > 0 ? d.yi.row(k) : nullptr;
 
-  model_values(k, r, run, ws);
+  model_values(k, r, d, npar, par, ws);
   const double* ycalc = ws.ycalc.base();
   if (molecular && r.count > 0) {
     // The full model is kept aside; the second evaluation, without the
-    // background, reuses ws.ycalc. Both evaluations run over the whole data set
-    // from its first point, so a convolved radial distribution builds its grid
-    // each time with the parameters it is evaluated with.
+    // background (p2 … p7 set to zero in a copy of the parameters), reuses
+    // ws.ycalc. Both evaluations run over the whole data set from its first
+    // point, so a convolved radial distribution builds its grid each time with
+    // the parameters it is evaluated with.
     calc.assign(ycalc + r.first, ycalc + r.first + r.count);
-    {
-      BackgroundOff off(run.params);
-      model_values(k, r, run, ws);
-    }
+    double off[kMaxPar + 1];
+    for (int m = 0; m <= kMaxPar; ++m) off[m] = par[m];
+    for (int m = kFirstBackground; m <= kLastBackground; ++m) off[m] = 0.0;
+    model_values(k, r, d, npar, off, ws);
   }
 
   items.clear();
@@ -129,18 +121,20 @@ void write_result_file(int k, Run& run, ModelWorkspace& ws, std::vector<FmtValue
 }
 
 // writemode 0: one result file per fitted data set.
-void write_result_files(Run& run, ModelWorkspace& ws) {
+void write_result_files(const Run& run, ModelWorkspace& ws) {
   std::vector<FmtValue> items;
   std::vector<double> calc;
+  ParameterCopy par(run.params);
   for (int k = 1; k <= run.settings.nfunc; ++k) {
     if (!is_fitted(run.data.opfit(k))) continue;
-    write_result_file(k, run, ws, items, calc);
+    write_result_file(k, run, par.v, ws, items, calc);
   }
 }
 
 // writemode 1: every data set appended to the run's output file.
-void append_listing(Run& run, ModelWorkspace& ws) {
-  FitFunctions& d = run.data;
+void append_listing(const Run& run, ModelWorkspace& ws) {
+  const FitFunctions& d = run.data;
+  ParameterCopy par(run.params);
   const RecordFormat fmt = record_format("(6(es15.7,2x))");
   static const std::string header = free_record({"#x ydat ycalc diff"});
 
@@ -152,7 +146,7 @@ void append_listing(Run& run, ModelWorkspace& ws) {
     text += header;
     text += '\n';
     if (r.count == 0) continue;
-    model_values(k, r, run, ws);
+    model_values(k, r, d, run.settings.npar, par.v, ws);
     const double* x = d.xi.row(k);
     const double* y = d.yi.row(k);
     const double* ycalc = ws.ycalc.base();
@@ -175,7 +169,7 @@ void append_listing(Run& run, ModelWorkspace& ws) {
 
 }  // namespace
 
-void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con) {
+void outwrite(int writemode, const Run& run, ModelWorkspace& ws, Console& con) {
   switch (writemode) {
     case 0:
       write_result_files(run, ws);
@@ -193,12 +187,12 @@ void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con) {
   }
 }
 
-void write_initial_curves(Run& run, ModelWorkspace& ws) {
-  FitFunctions& d = run.data;
-  for (int i = 1; i <= run.settings.nfunc; ++i) {
+void write_initial_curves(const RunSettings& settings, const FitFunctions& d, FitParameters& params,
+                          ModelWorkspace& ws) {
+  for (int i = 1; i <= settings.nfunc; ++i) {
     if (!is_fitted(d.opfit(i))) continue;
     const FitRange r = fit_range(d, i);
-    model_values(i, r, run, ws);
+    model_values(i, r, d, settings.npar, params.par.base(), ws);
 
     std::string text = "#x y ycalc\n";
     if (r.count > 0) {

@@ -11,7 +11,10 @@
 
 namespace zorvik {
 
-// Writes the fitted curves at the current parameters `run.params.par`.
+// Writes the fitted curves at the current parameters `run.params.par`. The
+// run is only read: the models are evaluated on a copy of the parameters. (The
+// broken-line model writes its intercept into its parameters; the curves are
+// written right after compara has stored that same value in the chain's.)
 //
 // writemode 0: for each fitted data set k = 1 … nfunc, the file
 //   nomout(k) is replaced by " #x ydat ycalc diff" and one record
@@ -19,7 +22,7 @@ namespace zorvik {
 //   Data sets on the molecular models get the header
 //   " #x ydat ycalc diff RDF" and records "(5(e15.7,2x))" whose fifth value is
 //   the molecular term alone: the model evaluated again with the background
-//   polynomial p2 … p7 set to zero (the six values are restored afterwards).
+//   polynomial p2 … p7 set to zero.
 //   Two data sets with the same result name leave the later one in the file.
 // writemode 1: appends to nomout(0), for every data set k = 1 … nfunc, fitted or
 //   not: " Function:" + nomout(k), " #x ydat ycalc diff", and one record
@@ -29,7 +32,7 @@ namespace zorvik {
 //
 // Where the model has no value for a data set (model number 0, or a number
 // that selects no routine in that slot) ycalc is written as 0.
-void outwrite(int writemode, Run& run, ModelWorkspace& ws, Console& con);
+void outwrite(int writemode, const Run& run, ModelWorkspace& ws, Console& con);
 
 // The molecule writers (molecule_files.cpp), selected by the model numbers of
 // data sets 1 and 2: writemode 10 prints the pair table and writes "d.dat"
@@ -43,14 +46,21 @@ void write_molecules(int writemode, const Run& run, Console& con);
 // "inicif<i>.dat" (i without leading zeros) in the working directory holding the
 // line "#x y ycalc" and one free-format line " x y ycalc" per point of the fit
 // range, ycalc at the current parameters (0 where the model has no value).
-void write_initial_curves(Run& run, ModelWorkspace& ws);
+// The models are evaluated on params.par itself, which they may change: the
+// broken-line model stores its intercept there, so that the chi-square of the
+// run's start is evaluated at the values the curves show.
+void write_initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
+                          ModelWorkspace& ws);
 
 // The result files as the chain writes them: the initial curves at the start of
 // a run, outwrite(0, …) at every write interval.
 class ResultFiles final : public RunOutputs {
  public:
-  void initial_curves(Run& run, ModelWorkspace& ws) override { write_initial_curves(run, ws); }
-  void write_interval(Run& run, ModelWorkspace& ws, Console& con) override { outwrite(0, run, ws, con); }
+  void initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
+                      ModelWorkspace& ws) override {
+    write_initial_curves(settings, data, params, ws);
+  }
+  void write_interval(const Run& run, ModelWorkspace& ws, Console& con) override { outwrite(0, run, ws, con); }
 };
 
 }  // namespace zorvik

@@ -120,10 +120,9 @@ void AdaptiveMetropolis::restart(long burn_steps) {
   log_lambda = 0.0;
 }
 
-double AdaptiveMetropolis::propose(Run& run, StepUniforms rnums, Console& con) {
-  FitParameters& p = run.params;
+double AdaptiveMetropolis::propose(FitParameters& p, const ChainState& chain, StepUniforms rnums, Console& con) {
   double* par = p.par.base();
-  const double* parold = run.chain.parold.base();
+  const double* parold = chain.parold.base();
   for (int k = 0; k < d; k += 2) {
     const double u1 = static_cast<double>(rnums[2 + k]);
     const double u2 = static_cast<double>(rnums[3 + k]);
@@ -166,11 +165,11 @@ double AdaptiveMetropolis::propose(Run& run, StepUniforms rnums, Console& con) {
   return refused ? -kInf : log_hastings;
 }
 
-void AdaptiveMetropolis::observe(const Run& run, double alpha) {
+void AdaptiveMetropolis::observe(const FitParameters& params, double alpha) {
   if (frozen) return;
   ++n;
   log_lambda += std::pow(static_cast<double>(n), -0.6) * (alpha - kTargetAcceptance);
-  const double* par = run.params.par.base();
+  const double* par = params.par.base();
   const double inv_n = 1.0 / static_cast<double>(n);
   // Welford: mean_n = mean_{n−1} + δ/n, M2_n = M2_{n−1} + δ·(x − mean_n)ᵀ, δ = x − mean_{n−1}.
   for (int k = 0; k < d; ++k) {

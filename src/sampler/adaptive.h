@@ -106,15 +106,16 @@ struct AdaptiveMetropolis {
   // from the one below.
   void restart(long burn_steps);
 
-  // Proposes new values of every coordinate into run.params.par (mirrored at
-  // the limits, with the mode's one-line warning when still outside) and
-  // returns the logarithm of the Hastings factor. rnums[1 … npar+2].
-  double propose(Run& run, StepUniforms rnums, Console& con);
+  // Proposes new values of every coordinate into params.par (mirrored at the
+  // limits, with the mode's one-line warning, which shows chain.parold, when
+  // still outside) and returns the logarithm of the Hastings factor.
+  // rnums[1 … npar+2]. Nothing else of the run changes.
+  double propose(FitParameters& params, const ChainState& chain, StepUniforms rnums, Console& con);
 
   // Adds the state the step ended in to the running covariance while adapting,
   // and moves the scale λ by the step's acceptance probability `alpha`;
   // refactors periodically and freezes at the end of the burn-in.
-  void observe(const Run& run, double alpha);
+  void observe(const FitParameters& params, double alpha);
 
   // The current proposal covariance C = L·Lᵀ, element (r, c).
   double covariance(int r, int c) const;

@@ -76,28 +76,23 @@ void order_relations(FitParameters& p) {
 // min(1, exp(−Δχ²/(2T))·h), h the Hastings factor of the proposal (1 unless an
 // "al" parameter moved). Outcomes as in the other modes: a taken move counts
 // as chidown, nochange or chiup by its chi-square; a refused one as nochange.
-void adaptive_step(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis& am) {
-  const RunSettings& s = run.settings;
-  ChainState& ch = run.chain;
+void adaptive_step(const RunSettings& s, const FitFunctions& data, FitParameters& p, ChainState& ch, ModelWorkspace& ws,
+                   StepUniforms rnums, Console& con, AdaptiveMetropolis& am) {
   const int npar = s.npar;
-  double* par = run.params.par.base();
-  double* parold = ch.parold.base();
-  double* chisq = ch.chisq.base();
-  double* chisqold = ch.chisqold.base();
-  for (int i = 1; i <= npar; ++i) parold[i] = par[i];
-  for (int k = 0; k <= kMaxFunc; ++k) chisqold[k] = chisq[k];
+  double* par = p.par.base();
+  ch.keep_old(par, npar);
   ch.ipchanged = 0;
 
-  const double log_hastings = am.propose(run, rnums, con);
+  const double log_hastings = am.propose(p, ch, rnums, con);
   // A proposal the evidence ladder refuses at the limits (−∞) is not evaluated.
   const bool refused = log_hastings == -HUGE_VAL;
   if (!refused) {
-    groups_master_wins(run.params);
-    order_relations(run.params);
-    compara_moved(run, ws);
+    groups_master_wins(p);
+    order_relations(p);
+    compara_moved(s, data, p, ch, ws);
   }
-  const double chi_old = chisqold[0];
-  const double chi_new = refused ? HUGE_VAL : chisq[0];
+  const double chi_old = ch.chisqold(0);
+  const double chi_new = refused ? HUGE_VAL : ch.chisq(0);
 
   bool accept = false;
   double alpha = 0.0;  // the acceptance probability
@@ -109,14 +104,13 @@ void adaptive_step(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& co
   }
   if (accept) {
     ch.stepresult = chi_new < chi_old ? kChiDown : (chi_new == chi_old ? kNoChange : kChiUp);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
   } else {
-    for (int i = 1; i <= npar; ++i) par[i] = parold[i];
-    for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = chisqold[k];
+    ch.back_to_old(par, npar);
     ch.stepresult = kNoChange;
   }
   ++ch.stepcount(ch.stepresult + 1);
-  am.observe(run, alpha);
+  am.observe(p, alpha);
 }
 
 // Every parameter moves, by a uniform step of half-width move/2.
@@ -168,22 +162,15 @@ void move_one_parameter(FitParameters& p, ChainState& ch, StepUniforms rnums, Co
 
 }  // namespace
 
-void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am) {
-  if (run.settings.varpar == 3 && am != nullptr) {
-    adaptive_step(run, ws, rnums, con, *am);
+void changepar(const RunSettings& s, const FitFunctions& data, FitParameters& p, ChainState& ch, ModelWorkspace& ws,
+               StepUniforms rnums, Console& con, AdaptiveMetropolis* am) {
+  if (s.varpar == 3 && am != nullptr) {
+    adaptive_step(s, data, p, ch, ws, rnums, con, *am);
     return;
   }
-  const RunSettings& s = run.settings;
-  FitParameters& p = run.params;
-  ChainState& ch = run.chain;
   const int npar = s.npar;
   double* par = p.par.base();
-  double* parold = ch.parold.base();
-  double* chisq = ch.chisq.base();
-  double* chisqold = ch.chisqold.base();
-
-  for (int i = 1; i <= npar; ++i) parold[i] = par[i];
-  for (int k = 0; k <= kMaxFunc; ++k) chisqold[k] = chisq[k];
+  ch.keep_old(par, npar);
 
   if (s.varpar == 1)
     move_all_parameters(npar, p, ch, rnums, con);
@@ -192,9 +179,9 @@ void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, A
 
   order_relations(p);
 
-  compara_moved(run, ws);
-  const double chi_old = chisqold[0];
-  const double chi_new = chisq[0];
+  compara_moved(s, data, p, ch, ws);
+  const double chi_old = ch.chisqold(0);
+  const double chi_new = ch.chisq(0);
 
   // Metropolis acceptance at temperature temp; the likelihood is exp(−χ²/2).
   // A proposal whose chi-square is not a finite number is always rejected.
@@ -204,12 +191,12 @@ void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, A
   } else if (chi_old > chi_new) {
     ch.stepresult = kChiDown;
     ++ch.stepcount(2);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
     return;
   } else if (chi_new == chi_old) {
     ch.stepresult = kNoChange;
     ++ch.stepcount(1);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
     return;
   } else {
     const double prob = s.temp > 0.0 ? std::exp(-(chi_new - chi_old) / (2.0 * s.temp)) : 0.0;
@@ -218,11 +205,10 @@ void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, A
   if (accept) {
     ch.stepresult = kChiUp;
     ++ch.stepcount(3);
-    keep_evaluated(run, ws);
+    keep_evaluated(s, p, ws);
     return;
   }
-  for (int i = 1; i <= npar; ++i) par[i] = parold[i];
-  for (int k = 0; k <= kMaxFunc; ++k) chisq[k] = chisqold[k];
+  ch.back_to_old(par, npar);
   ch.stepresult = kNoChange;
   ++ch.stepcount(1);
 }

@@ -23,11 +23,14 @@ class StepUniforms {
 
 // rnums[1 … npar+2] are the step's uniform numbers (rnums[1] acceptance,
 // rnums[2] the parameter, rnums[3] the step in one-parameter mode; rnums[i+1]
-// the step of parameter i when all parameters move). On entry run.chain.chisq
-// holds the chi-square of the current parameters. Sets run.chain.stepresult,
-// run.chain.ipchanged (one-parameter mode) and the step counters.
+// the step of parameter i when all parameters move). On entry chain.chisq
+// holds the chi-square of the current parameters.
+// Writes params.par (the state moved to, or restored) and, of the chain, chisq,
+// parold and chisqold, stepresult, ipchanged (one-parameter mode) and the step
+// counters; settings and data are only read.
 // With varpar 3 the adaptive proposal `am` moves every free parameter
 // (adaptive.h); without one, varpar 3 moves nothing.
-void changepar(Run& run, ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am = nullptr);
+void changepar(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+               ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am = nullptr);
 
 }  // namespace zorvik

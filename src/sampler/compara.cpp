@@ -38,64 +38,70 @@ void classify_sigmas(FitFunctions& data, int nfunc) {
 
 namespace {
 
-// The chi-square of fitted data set i into chisq[i] (0 when its model has no value).
-void data_set_term(Run& run, ModelWorkspace& ws, int i, double* chisq) {
-  const FitFunctions& d = run.data;
+// The chi-square of fitted data set i at the parameters par into chisq[i] (0
+// when its model has no value). A model may write into par (the broken line
+// stores its intercept there).
+void data_set_term(const RunSettings& s, const FitFunctions& d, double* par, ModelWorkspace& ws, int i,
+                   double* chisq) {
   chisq[i] = 0.0;
   // Every fitted set has a routine: the catalogue was checked when the
   // parameter file was read.
-  if (!evaluate_data_set(i, d, run.settings.npar, run.params.par.base(), ws)) return;
+  if (!evaluate_data_set(i, d, s.npar, par, ws)) return;
   const int first = d.imin(i);
   const int last = first + d.ndatin(i) - 1;
   chisq[i] = d.gaussian_only(i) ? gaussian_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last)
                                 : data_set_chisq(d.yi.row(i), ws.ycalc.base(), d.sigmae.row(i), first, last);
 }
 
-void mean_over_sets(Run& run, double* chisq) {
+void mean_over_sets(const RunSettings& s, double* chisq) {
   double total = 0.0;
-  for (int i = 1; i <= run.settings.nfunc; ++i) total += chisq[i];
-  chisq[0] = total / static_cast<double>(run.settings.nfitfunc);
+  for (int i = 1; i <= s.nfunc; ++i) total += chisq[i];
+  chisq[0] = total / static_cast<double>(s.nfitfunc);
 }
 
 }  // namespace
 
-void keep_evaluated(const Run& run, ModelWorkspace& ws) {
-  const double* par = run.params.par.base();
-  for (int k = 1; k <= run.settings.npar; ++k) ws.chisq_par[static_cast<size_t>(k)] = par[k];
+void keep_evaluated(const RunSettings& settings, const FitParameters& params, ModelWorkspace& ws) {
+  const double* par = params.par.base();
+  for (int k = 1; k <= settings.npar; ++k) ws.chisq_par[static_cast<size_t>(k)] = par[k];
   ws.chisq_par_valid = true;
 }
 
-void compara(Run& run, ModelWorkspace& ws) {
-  const int nfunc = run.settings.nfunc;
-  double* chisq = run.chain.chisq.base();
+void compara_at(const RunSettings& s, const FitFunctions& data, double* par, ModelWorkspace& ws, double* chisq) {
   for (int i = 0; i <= kMaxFunc; ++i) chisq[i] = 0.0;
-  for (int i = 1; i <= nfunc; ++i)
-    if (is_fitted(run.data.opfit(i))) data_set_term(run, ws, i, chisq);
-  mean_over_sets(run, chisq);
-  keep_evaluated(run, ws);
+  for (int i = 1; i <= s.nfunc; ++i)
+    if (is_fitted(data.opfit(i))) data_set_term(s, data, par, ws, i, chisq);
+  mean_over_sets(s, chisq);
 }
 
-void compara_moved(Run& run, ModelWorkspace& ws) {
+void compara(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+             ModelWorkspace& ws) {
+  compara_at(settings, data, params.par.base(), ws, chain.chisq.base());
+  keep_evaluated(settings, params, ws);
+}
+
+void compara_moved(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+                   ModelWorkspace& ws) {
   if (!ws.chisq_par_valid) {
-    compara(run, ws);
+    compara(settings, data, params, chain, ws);
     return;
   }
-  const double* par = run.params.par.base();
+  double* par = params.par.base();
   ParamSet moved;
-  for (int k = 1; k <= run.settings.npar; ++k)
+  for (int k = 1; k <= settings.npar; ++k)
     if (!(par[k] == ws.chisq_par[static_cast<size_t>(k)])) moved.set(static_cast<size_t>(k));
-  double* chisq = run.chain.chisq.base();
-  for (int i = 1; i <= run.settings.nfunc; ++i) {
-    const int model = run.data.opfit(i);
+  double* chisq = chain.chisq.base();
+  for (int i = 1; i <= settings.nfunc; ++i) {
+    const int model = data.opfit(i);
     if (!is_fitted(model)) continue;
     const size_t u = static_cast<size_t>(i);
     if (ws.reads_model[u] != model) {
       ws.reads[u] = model_reads(model, i);
       ws.reads_model[u] = model;
     }
-    if ((ws.reads[u] & moved).any()) data_set_term(run, ws, i, chisq);
+    if ((ws.reads[u] & moved).any()) data_set_term(settings, data, par, ws, i, chisq);
   }
-  mean_over_sets(run, chisq);
+  mean_over_sets(settings, chisq);
 }
 
 }  // namespace zorvik

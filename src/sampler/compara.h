@@ -34,21 +34,32 @@ inline double point_chisq(double y, double m, double sigma) {
   return sigma < 0.0 ? poisson_deviance(y, m) : 0.0;
 }
 
-// Rewrites run.chain.chisq: slot i the chi-square of data set i (Gaussian term
+// Rewrites chain.chisq: slot i the chi-square of data set i (Gaussian term
 // (y − ycalc)²/σ² for σ > 0, Poisson deviance for σ < 0, nothing for σ = 0),
-// slot 0 their mean over the fitted data sets, slots above nfunc 0.
-void compara(Run& run, ModelWorkspace& ws);
+// slot 0 their mean over the fitted data sets, slots above nfunc 0. Nothing else
+// of the chain changes; params is mutable only because the models are evaluated
+// on params.par, into which the broken-line model writes its intercept.
+void compara(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+             ModelWorkspace& ws);
+
+// The same chi-squares at the parameter vector par (par[k], k = 0 … kMaxPar)
+// into chisq[0 … kMaxFunc], touching no table of the run and not recording the
+// state in ws.chisq_par. A model may write into par (the broken line stores its
+// intercept there).
+void compara_at(const RunSettings& settings, const FitFunctions& data, double* par, ModelWorkspace& ws,
+                double* chisq);
 
 // The same chi-squares after a proposal: only the data sets whose model reads a
 // parameter that differs from the state the chi-squares were last computed at
 // (ws.chisq_par) are evaluated again; the others keep their value, which is the
 // one a full evaluation would give. Falls back to compara when there is no such
-// state.
-void compara_moved(Run& run, ModelWorkspace& ws);
+// state. Writes what compara writes.
+void compara_moved(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+                   ModelWorkspace& ws);
 
 // Records that the chi-squares now stand for the current parameters (a proposal
 // was accepted).
-void keep_evaluated(const Run& run, ModelWorkspace& ws);
+void keep_evaluated(const RunSettings& settings, const FitParameters& params, ModelWorkspace& ws);
 
 // Marks the data sets whose fit range has only positive sigmas (data.gaussian_only),
 // for the chi-square's fast path. Call after the data are read and interpolated.

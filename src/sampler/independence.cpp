@@ -104,11 +104,11 @@ bool independence_allowed(const Run& run) {
   return run.settings.varpar == 3 && run.params.ngroups == 0 && run.params.nrel == 0;
 }
 
-bool independence_step(Run& run, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,
+bool independence_step(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
+                       ChainState& ch, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,
                        double accept_uniform) {
-  ChainState& ch = run.chain;
-  const int npar = run.settings.npar, d = am.d;
-  double* par = run.params.par.base();
+  const int npar = settings.npar, d = am.d;
+  double* par = params.par.base();
   ch.keep_old(par, npar);
 
   // ln of [π(u′)·q(u)] / [π(u)·q(u′)], the likelihood not yet included: the
@@ -126,16 +126,16 @@ bool independence_step(Run& run, ModelWorkspace& ws, const AdaptiveMetropolis& a
     const int i = am.index[kk];
     par[i] = am.logscale[kk] ? (par[i] < 0.0 ? -std::exp(q.unew[kk]) : std::exp(q.unew[kk])) : q.unew[kk];
   }
-  compara_moved(run, ws);
+  compara_moved(settings, data, params, ch, ws);
   const double chi_old = ch.chisqold(0), chi_new = ch.chisq(0);
-  const double t = run.settings.temp;
+  const double t = settings.temp;
   bool accept = false;
   if (std::isfinite(chi_new)) {
     const double lr = (std::isfinite(t) ? -(chi_new - chi_old) / (2.0 * t) : 0.0) + log_ratio;
     accept = lr >= 0.0 || accept_uniform < std::exp(lr);
   }
   if (accept) {
-    keep_evaluated(run, ws);
+    keep_evaluated(settings, params, ws);
     return true;
   }
   ch.back_to_old(par, npar);

@@ -71,9 +71,11 @@ struct IndependenceProposal {
 bool independence_allowed(const Run& run);
 
 // The independence step to the last draw of q, from the current state (chisq
-// evaluated at par), at the rung's temperature; accepted when accept_uniform is
+// evaluated at par), at the rung's temperature settings.temp; it changes par and
+// the chain's chi-squares and state before the step; accepted when accept_uniform is
 // below the Metropolis–Hastings ratio. Returns whether it was accepted.
-bool independence_step(Run& run, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,
+bool independence_step(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
+                       ChainState& ch, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,
                        double accept_uniform);
 
 }  // namespace zorvik

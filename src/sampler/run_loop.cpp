@@ -103,11 +103,11 @@ void open_traces(const Run& run, TraceFiles& t) {
   }
 }
 
-void write_chain_record(const Run& run, Records& rec, std::ostream& out) {
-  const RunSettings& s = run.settings;
-  rec.clear().add(run.chain.icycle).add(run.chain.chisq(0));
-  for (int i = 1; i <= s.npar; ++i) rec.add(run.params.par(i));
-  for (int k = 1; k <= s.nfunc; ++k) rec.add(run.chain.chisq(k));
+void write_chain_record(const RunSettings& s, const FitParameters& p, const ChainState& ch, Records& rec,
+                        std::ostream& out) {
+  rec.clear().add(ch.icycle).add(ch.chisq(0));
+  for (int i = 1; i <= s.npar; ++i) rec.add(p.par(i));
+  for (int k = 1; k <= s.nfunc; ++k) rec.add(ch.chisq(k));
   rec.write(out);
 }
 
@@ -123,13 +123,16 @@ std::string infinite_term_reason(double y, double m, double sigma) {
 }
 
 // The starting state must have a finite chi-square: name the data set and the
-// first point whose model value or chi-square term is not finite.
-void check_finite_start(Run& run, ModelWorkspace& ws) {
+// first point whose model value or chi-square term is not finite. The models are
+// evaluated again on a copy of the parameters.
+void check_finite_start(const Run& run, ModelWorkspace& ws) {
   if (std::isfinite(run.chain.chisq(0))) return;
   const FitFunctions& d = run.data;
+  double par[kMaxPar + 1];
+  for (int k = 0; k <= kMaxPar; ++k) par[k] = run.params.par.base()[k];
   for (int i = 1; i <= run.settings.nfunc; ++i) {
     if (!is_fitted(d.opfit(i)) || std::isfinite(run.chain.chisq(i))) continue;
-    evaluate_data_set(i, d, run.settings.npar, run.params.par.base(), ws);
+    evaluate_data_set(i, d, run.settings.npar, par, ws);
     for (int j = d.imin(i); j < d.imin(i) + d.ndatin(i); ++j) {
       const double m = ws.ycalc(j);
       const double y = d.yi(i, j);
@@ -154,10 +157,7 @@ void print_asterisks(Console& con, int n, int lines) {
 // Step adaptation toward the target acceptance: a parameter accepted more often
 // than convfactor/nfit per proposal gets a longer step, one accepted less often a
 // shorter one, by at most a factor 10 per interval.
-void adapt_steps(Run& run) {
-  const RunSettings& s = run.settings;
-  FitParameters& p = run.params;
-  ChainState& ch = run.chain;
+void adapt_steps(const RunSettings& s, FitParameters& p, ChainState& ch) {
   for (int i = 1; i <= s.npar; ++i) {
     if (!(p.move(i) > 0.0)) continue;
     // The adaptive mode moves every parameter at every step and learns its
@@ -198,7 +198,9 @@ struct RunRecords {
 
 // The start of a run: the generator seeded, the models checked, the initial
 // curves and the trace files written, the starting chi-square evaluated (and
-// required to be finite), the first block of uniform numbers drawn.
+// required to be finite), the first block of uniform numbers drawn. Changes the
+// chain (chi-squares, the start as best state) and, through the models'
+// write-back, params.par.
 void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, TraceFiles& traces, Console& con) {
   const RunSettings& s = run.settings;
   const int npar = s.npar;
@@ -208,9 +210,9 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
     if (is_fitted(run.data.opfit(i))) check_model_ready(run.data.opfit(i), npar, con);
-  outputs.initial_curves(run, ws);
+  outputs.initial_curves(s, run.data, run.params, ws);
   open_traces(run, traces);
-  compara(run, ws);
+  compara(s, run.data, run.params, run.chain, ws);
   check_finite_start(run, ws);
   // Until a step lowers the chi-square, the start is the best state seen.
   run.chain.note_run_start(run.params.par.base(), npar);
@@ -226,10 +228,8 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
 
 // What a step leaves besides the state itself: the best state, the whole-chain
 // record, the chain file (gparmode 2) and the histograms of accepted values.
-void record_step(Run& run, RunLoop& loop, RunRecords& rec, TraceFiles& traces) {
-  const RunSettings& s = run.settings;
-  FitParameters& p = run.params;
-  ChainState& ch = run.chain;
+void record_step(const RunSettings& s, const FitParameters& p, ChainState& ch, HistogramStore& hist, RunLoop& loop,
+                 RunRecords& rec, TraceFiles& traces) {
   const double* par = p.par.base();
   const int ip = ch.ipchanged;
   if (ip > 0) ++ch.npardown(ch.stepresult, ip);
@@ -241,7 +241,7 @@ void record_step(Run& run, RunLoop& loop, RunRecords& rec, TraceFiles& traces) {
     ch.minimum_is_start = false;
   }
   loop.recorder.record(par, ch.chisq(0));
-  if (s.gparmode == 2) write_chain_record(run, rec.chain, traces.chain);
+  if (s.gparmode == 2) write_chain_record(s, p, ch, rec.chain, traces.chain);
   if (s.varpar == 3) {
     // Every state of the adaptive chain, a refused step repeating the
     // state, so that the histograms are the posterior's. The chi-square
@@ -251,15 +251,15 @@ void record_step(Run& run, RunLoop& loop, RunRecords& rec, TraceFiles& traces) {
       for (int k = 1; k <= p.nfit; ++k) {
         const int i = p.parfit(k);
         if (p.move(i) > 0.0) {
-          gparameter(i, s, p, ch, run.hist);
-          gparameter(0, s, p, ch, run.hist);
+          gparameter(i, s, p, ch, hist);
+          gparameter(0, s, p, ch, hist);
         }
         ch.parmed(i) += par[i];
       }
     }
   } else if (ch.stepresult > 0 && s.gparmode != 0 && ip != 0) {
-    if (p.move(ip) > 0.0) gparameter(ip, s, p, ch, run.hist);
-    gparameter(0, s, p, ch, run.hist);
+    if (p.move(ip) > 0.0) gparameter(ip, s, p, ch, hist);
+    gparameter(0, s, p, ch, hist);
     ch.parmed(ip) += par[ip];
   }
 }
@@ -353,6 +353,7 @@ void write_trace_records(const Run& run, std::int64_t icycle, const std::array<d
 
 // The write interval: report, adapt, anneal, write the traces, the result
 // files and the parameter file. True when the convergence test ends the run.
+// Changes settings.temp (annealing), the steps params.move, and the chain.
 bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, RunRecords& rec,
                     TraceFiles& traces, bool& estimate_ready, Console& con) {
   RunSettings& s = run.settings;
@@ -360,10 +361,10 @@ bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& out
   const std::int64_t icycle = ch.icycle;
   report_run_time(s, ch, loop, icycle, estimate_ready, con);
   anneal(s, ch, con);
-  if (s.gparmode == 3) write_chain_record(run, rec.chain, traces.chain);
-  compara(run, ws);
+  if (s.gparmode == 3) write_chain_record(s, run.params, ch, rec.chain, traces.chain);
+  compara(s, run.data, run.params, run.chain, ws);
   const std::array<double, 3> pct = report_progress(s, ch, icycle, estimate_ready, rec, con);
-  adapt_steps(run);
+  adapt_steps(s, run.params, ch);
   write_trace_records(run, icycle, pct, rec, traces);
 
   ch.npardown.fill(0);
@@ -412,8 +413,8 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
       loop.ranlux.rluxut(loop.saved_state);
     }
     const StepUniforms rnums(loop.rvec.data() + static_cast<size_t>(o) * stride);  // rnums[1 … npar+2]
-    changepar(run, ws, rnums, con, &loop.adaptive);
-    record_step(run, loop, rec, traces);
+    changepar(s, run.data, run.params, ch, ws, rnums, con, &loop.adaptive);
+    record_step(s, run.params, ch, run.hist, loop, rec, traces);
     if (in_interval != 0) continue;
     if (write_interval(run, ws, loop, outputs, rec, traces, estimate_ready, con)) break;
   }

@@ -38,15 +38,20 @@ struct RunLoop {
 
 // What a run writes besides its own trace files and the parameter file, handed
 // in by the caller so that the sampler knows no result formats: the curves at
-// the start of every run and the result files at every write interval.
+// the start of every run and the result files at every write interval. The
+// initial curves may change params.par (a model's write-back, see
+// write_initial_curves); the write interval's files only read the run.
 class RunOutputs {
  public:
   virtual ~RunOutputs() = default;
-  virtual void initial_curves(Run& run, ModelWorkspace& ws) = 0;
-  virtual void write_interval(Run& run, ModelWorkspace& ws, Console& con) = 0;
+  virtual void initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
+                              ModelWorkspace& ws) = 0;
+  virtual void write_interval(const Run& run, ModelWorkspace& ws, Console& con) = 0;
 };
 
-// One run of the chain from the current state (program start, "c").
+// One run of the chain from the current state (program start, "c"). Changes
+// params (the state and, at every write interval, the steps), the chain, the
+// histograms and settings.temp when annealing; data is only read, dist untouched.
 void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con);
 
 }  // namespace zorvik

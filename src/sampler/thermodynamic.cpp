@@ -68,9 +68,9 @@ double step_range(const FitParameters& p, int i) {
 // One adaptation round: each free parameter's step is scaled by its accepted
 // fraction over the target, within [kMinFactor, kMaxFactor], and kept within its
 // range. With all parameters moving, the one fraction of all steps scales them all.
-void adapt_steps(Run& run, const std::vector<int>& proposed, const std::vector<int>& accepted, double target) {
-  FitParameters& p = run.params;
-  const bool all = run.settings.varpar == 1;
+void adapt_steps(const RunSettings& s, FitParameters& p, const std::vector<int>& proposed,
+                 const std::vector<int>& accepted, double target) {
+  const bool all = s.varpar == 1;
   for (int k = 1; k <= p.nfit; ++k) {
     const int i = p.parfit(k);
     const int n = all ? proposed[0] : proposed[static_cast<size_t>(i)];
@@ -220,13 +220,13 @@ void adapt_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, i
   AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
   if (am != nullptr) am->restart(adapt);
   for (int j = 1; j <= adapt; ++j) {
-    changepar(run, ws, rng.uniforms(s.npar), con, am);
+    changepar(s, run.data, run.params, run.chain, ws, rng.uniforms(s.npar), con, am);
     if (am != nullptr) continue;
     const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(run.chain.ipchanged);
     ++proposed[slot];
     if (moved_from_old(run)) ++accepted[slot];
     if (j % round == 0) {
-      adapt_steps(run, proposed, accepted, target);
+      adapt_steps(s, run.params, proposed, accepted, target);
       std::fill(proposed.begin(), proposed.end(), 0);
       std::fill(accepted.begin(), accepted.end(), 0);
     }
@@ -245,7 +245,8 @@ void independent_move(Run& run, ModelWorkspace& ws, LadderStream& rng) {
     inside = rng.independent.draw(rng.adaptive, run.params, npar, block);
   }
   if (inside) {
-    independence_step(run, ws, rng.adaptive, rng.independent, static_cast<double>(block[1]));
+    independence_step(run.settings, run.data, run.params, run.chain, ws, rng.adaptive, rng.independent,
+                      static_cast<double>(block[1]));
     return;
   }
   run.chain.keep_old(run.params.par.base(), npar);  // the state stays
@@ -285,7 +286,7 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
     if (independent && j % 2 == 1)
       independent_move(run, ws, rng);
     else
-      changepar(run, ws, rng.uniforms(s.npar), con, am);
+      changepar(s, run.data, run.params, run.chain, ws, rng.uniforms(s.npar), con, am);
     if (j % thin == 0)
       for (size_t k = 0; k < d; ++k)
         states[static_cast<size_t>(j / thin) * d + k] = am->coordinate(static_cast<int>(k), par[am->index[k]]);
@@ -367,7 +368,7 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
   if (!problem.empty()) throw FatalError(problem);
   RunSettings& s = run.settings;
 
-  compara(run, ws);
+  compara(run.settings, run.data, run.params, run.chain, ws);
   if (!std::isfinite(run.chain.chisq(0)))
     throw FatalError("The chi-square of the starting parameters is not a finite number. Change the start values.");
 

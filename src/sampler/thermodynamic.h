@@ -96,13 +96,16 @@ double log_likelihood(const Run& run);
 // kind l), or with varpar 3 learning the covariance of the adaptive proposal
 // afresh (starting from the one learned on the rung below), then samples with
 // the steps fixed. Prints one line per rung. Leaves
-// the run at the last state of the β = 1 rung, with the adapted steps.
+// the run at the last state of the β = 1 rung, with the adapted steps: of the run
+// it changes params (values and steps) and chain, and settings.temp only while a
+// rung runs.
 EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con,
                                            const LadderSink& sink = nullptr);
 
 // One rung at inverse temperature `beta`, `steps` steps, continuing the current
 // state; `next_beta` gives the stepping-stone factor. `rvec` supplies the uniform
 // numbers (refilled from the generator as it runs out). Exposed for the tests.
+// It changes what the ladder does (above).
 struct LadderStream {
   Ranlux& ranlux;
   std::vector<float> rvec;

@@ -525,9 +525,7 @@ void take_logarithms(FitFunctions& d, int i, RunSettings& settings, Console& con
 
 }  // namespace
 
-ReadOutcome dataread(Run& run, Console& con) {
-  FitFunctions& d = run.data;
-  RunSettings& settings = run.settings;
+ReadOutcome dataread(RunSettings& settings, FitFunctions& d, Console& con) {
   const int nfunc = settings.nfunc;
   clear_data_tables(d, nfunc);
   // The number of z values each file gives in its "zvalues" header (0 without

@@ -12,6 +12,8 @@ namespace zorvik {
 // "convf.dat", and takes decimal logarithms for the whole-curve dielectric models
 // 50 to 52. Returns Reread when the user chose to edit the parameter file after a
 // missing data file. Stops with InputError / ProgramStop on fatal input.
-ReadOutcome dataread(Run& run, Console& con);
+// Fills the data tables; of the settings it changes only plotaxes (linear axes
+// for the logarithms of the whole-curve models).
+ReadOutcome dataread(RunSettings& settings, FitFunctions& data, Console& con);
 
 }  // namespace zorvik

@@ -71,13 +71,11 @@ void check_outputs(const FreeReader& rd, const std::vector<NamedFile>& inputs, c
   }
 }
 
-void clear_accumulators(Run& run) {
-  ChainState& ch = run.chain;
+void clear_accumulators(ChainState& ch, HistogramStore& h) {
   ch.npardown.fill(0);
   ch.paracc.fill(0.0);
   ch.stepcount.fill(0);
   ch.forget_minimum();
-  HistogramStore& h = run.hist;
   h.ngpar.fill(0);
   h.maxigpar.fill(0);
   h.minigpar.fill(1000000);
@@ -89,8 +87,7 @@ void clear_accumulators(Run& run) {
 
 // Every table the file fills starts from scratch at each reading, so an
 // edit-and-reread cycle or a reload sees nothing of the previous file.
-void reset_tables(Run& run) {
-  FitFunctions& d = run.data;
+void reset_tables(FitFunctions& d, FitParameters& p) {
   for (int i = 1; i <= kMaxFunc; ++i) {
     d.nomin(i) = "";
     d.fileop(i) = "";
@@ -108,7 +105,7 @@ void reset_tables(Run& run) {
   // A parameter that the new file no longer defines must not keep its old
   // value, step, limits, name or kind: the parameter tables start as in a
   // fresh process.
-  run.params = FitParameters{};
+  p = FitParameters{};
 }
 
 // The out-of-limits dialog; true when the user wants to edit the file.
@@ -485,8 +482,8 @@ ReadOutcome parread(Run& run, Console& con) {
   FitFunctions& d = run.data;
   FitParameters& p = run.params;
 
-  clear_accumulators(run);
-  reset_tables(run);
+  clear_accumulators(run.chain, run.hist);
+  reset_tables(d, p);
   s.nfitfunc = 0;
   s.printmode = 0;
 

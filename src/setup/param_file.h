@@ -16,6 +16,8 @@ namespace zorvik {
 // accumulators, applies groups and relations and writes the starting copy
 // "pini.par". Returns Reread when the user chose to edit the file after an
 // out-of-limits start value (the editor has run by then).
+// Rewrites settings, data (what the file names), params, and clears the chain's
+// counters and best state and the histograms; dist is left alone.
 ReadOutcome parread(Run& run, Console& con);
 
 // Writes the parameter file `path` from the tables (atomically: a temporary

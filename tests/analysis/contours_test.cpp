@@ -78,7 +78,7 @@ constexpr double kPolynomialOrderTol = 1e-12;
 
 TEST(Contorn, MapsTheChiSquareOnAGridToTheUpperLimits) {
   MapFixture f;
-  contorn(1, *f.run, f.ws, f.con);
+  contorn(1, f.run->settings, f.run->data, f.run->params, f.run->chain, f.ws, f.con);
   // The chain state as it was (before the checks below evaluate chi-squares of their own).
   for (int k = 1; k <= 10; ++k) EXPECT_EQ(f.run->params.par(k), 0.01 * k) << "par " << k;
   for (int k = 0; k <= kMaxFunc; ++k) EXPECT_EQ(f.run->chain.chisq(k), 100.0 + k) << "chisq " << k;

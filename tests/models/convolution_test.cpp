@@ -100,7 +100,7 @@ class ConvolvedDataSets : public testing::Test {
     d.sigmae(i, 0) = 1.0, d.nameconv(i) = "r.dat", d.xmaxconv(i) = xmaxconv, d.zeroconv(i) = 0.0;
     run_->settings.nfunc = std::max(run_->settings.nfunc, i);
   }
-  void read() { ASSERT_EQ(dataread(*run_, screen_.con), ReadOutcome::Done); }
+  void read() { ASSERT_EQ(dataread(run_->settings, run_->data, screen_.con), ReadOutcome::Done); }
   FitFunctions& d() { return run_->data; }
 
   testing_support::ScratchDir scratch_;

@@ -69,7 +69,7 @@ TEST(AdaptiveMetropolis, SamplesTheAnalyticStraightLinePosterior) {
   auto ws = std::make_unique<ModelWorkspace>();
   run->settings.parfile = "line.par";
   ASSERT_EQ(parread(*run, screen.con), ReadOutcome::Done);
-  ASSERT_EQ(dataread(*run, screen.con), ReadOutcome::Done);
+  ASSERT_EQ(dataread(run->settings, run->data, screen.con), ReadOutcome::Done);
   RunLoop loop(screen.con);
   ResultFiles files;
   run_chain(*run, *ws, loop, files, screen.con);

@@ -39,7 +39,7 @@ struct Fixture {
     p.par(1) = p1, p.move(1) = move, p.parmin(1) = lo, p.parmax(1) = hi;
     p.nfit = 1, p.parfit(1) = 1;
   }
-  void compara() { zorvik::compara(*run, ws); }
+  void compara() { zorvik::compara(run->settings, run->data, run->params, run->chain, ws); }
   double chisq(int i) const { return run->chain.chisq(i); }
 };
 
@@ -75,11 +75,12 @@ struct Step : Fixture {
   Step() {
     add_set(1, 100, {2.0, 2.0}, {1.0, 1.0});
     parameters(1.0, 0.4, 0.0, 10.0);
-    zorvik::compara(*run, ws);  // chi-square of the start, as the run loop provides
+    // The chi-square of the start, as the run loop provides it.
+    zorvik::compara(run->settings, run->data, run->params, run->chain, ws);
   }
   void step(float accept, float pick, float draw) {
     r[1] = accept, r[2] = pick, r[3] = draw;
-    changepar(*run, ws, StepUniforms(r + 1), con);
+    changepar(run->settings, run->data, run->params, run->chain, ws, StepUniforms(r + 1), con);
   }
   double par(int k) const { return run->params.par(k); }
 };
@@ -168,7 +169,7 @@ TEST(Changepar, ProposalsOfEveryKind) {
     p.move(2) = 0.2, p.ngroups = 1, p.ign(1) = 2, p.parig(1, 1) = 1, p.parig(1, 2) = 6;
     for (int k = 2; k <= 12; ++k) s.r[k] = 0.5f + static_cast<float>(k) / 64.0f;
     s.r[1] = 0.0f;
-    changepar(*s.run, s.ws, StepUniforms(s.r + 1), s.con);
+    changepar(s.run->settings, s.run->data, s.run->params, s.run->chain, s.ws, StepUniforms(s.r + 1), s.con);
     EXPECT_DOUBLE_EQ(s.par(1), 1.0125);    // 1 + (2/64)·0.4
     EXPECT_DOUBLE_EQ(s.par(2), 0.009375);  // (3/64)·0.2
     EXPECT_DOUBLE_EQ(s.par(6), s.par(1));

@@ -74,17 +74,17 @@ TEST(ComparaMoved, KeepsExactlyTheChiSquaresOfAFullEvaluationAlongAChain) {
   classify_sigmas(d, 5);
   testing_support::Screen screen;
   Console& con = screen.con;
-  compara(*run, *ws);
+  compara(run->settings, run->data, run->params, run->chain, *ws);
   std::uniform_real_distribution<float> u(0.0f, 1.0f);
   std::vector<float> r(64);
   int kept = 0;
   for (int step = 0; step < 400; ++step) {
     for (float& v : r) v = u(rng);
-    changepar(*run, *ws, StepUniforms(r.data()), con);
+    changepar(run->settings, run->data, run->params, run->chain, *ws, StepUniforms(r.data()), con);
     // A full evaluation (with a workspace of its own) gives the same numbers.
     double kept_chisq[6];
     for (int i = 0; i <= 5; ++i) kept_chisq[i] = run->chain.chisq(i);
-    compara(*run, *check);
+    compara(run->settings, run->data, run->params, run->chain, *check);
     for (int i = 0; i <= 5; ++i) ASSERT_EQ(kept_chisq[i], run->chain.chisq(i)) << "step " << step << ", set " << i;
     kept += run->chain.stepresult != kNoChange;
   }

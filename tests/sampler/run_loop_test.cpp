@@ -49,7 +49,7 @@ struct Chain {
     write_text("short.par", par);
     run->settings.parfile = "short.par";
     EXPECT_EQ(parread(*run, con), ReadOutcome::Done);
-    EXPECT_EQ(dataread(*run, con), ReadOutcome::Done);
+    EXPECT_EQ(dataread(run->settings, run->data, con), ReadOutcome::Done);
     classify_sigmas(run->data, run->settings.nfunc);
   }
   void go(long long first_icycle = 1) {

@@ -44,7 +44,7 @@ class DataRead : public testing::Test {
     d.nameconv(i) = conv, d.xmaxconv(i) = xmax, d.zeroconv(i) = zero;
     run_->settings.nfunc = std::max(run_->settings.nfunc, i);
   }
-  ReadOutcome read() { return dataread(*run_, s_.con); }
+  ReadOutcome read() { return dataread(run_->settings, run_->data, s_.con); }
   // The reading, which must fail; the error (none, and a failure, otherwise).
   std::optional<InputError> failure() {
     try {

@@ -29,7 +29,7 @@ void edit(const std::string& file, const std::string& from, const std::string& t
 std::string read_all(zorvik::Run& run, Screen& s, const std::string& par) {
   run.settings.parfile = par;
   try {
-    if (parread(run, s.con) == ReadOutcome::Done && dataread(run, s.con) == ReadOutcome::Done)
+    if (parread(run, s.con) == ReadOutcome::Done && dataread(run.settings, run.data, s.con) == ReadOutcome::Done)
       interp(run.data, run.settings, s.con);
   } catch (const FatalError& e) {
     return e.what();
