@@ -100,9 +100,7 @@ bool IndependenceProposal::draw(const AdaptiveMetropolis& am, const FitParameter
   return true;
 }
 
-bool independence_allowed(const Run& run) {
-  return run.settings.varpar == 3 && run.params.ngroups == 0 && run.params.nrel == 0;
-}
+bool independence_allowed(const Run& run) { return run.params.ngroups == 0 && run.params.nrel == 0; }
 
 bool independence_step(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
                        ChainState& ch, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,

@@ -1,12 +1,13 @@
-// Independence proposals for the evidence ladder with the adaptive proposal
-// (varpar 3): every other sampled step of a rung draws the whole state afresh
-// from a multivariate Student t fitted to the rung below, instead of moving a
-// little from the current one.
+// Independence proposals for the evidence ladder: every other sampled step of a
+// rung draws the whole state afresh from a multivariate Student t fitted to the
+// rung below, instead of moving a little from the current one; the other steps
+// are those of the run's proposal mode (one parameter, all, or adaptive).
 //
 // Why: the error of thermodynamic integration is set by how fast each rung's
 // chain forgets its state. A random walk in d dimensions needs of the order of
 // d/0.3 steps per independent state even with the best scale (Roberts, Gelman &
-// Gilks 1997), about 50 steps for the dozen parameters of three peaks. The
+// Gilks 1997), about 50 steps for the dozen parameters of three peaks, and
+// one-parameter steps on correlated parameters need hundreds. The
 // rungs of the ladder are close: p_k ∝ L^(β_k)·π is p_(k−1) reweighted by
 // L^(β_k − β_(k−1)). The states of the rung below, weighted so, have the mean
 // and covariance of rung k, and a t with 4 degrees of freedom of those moments
@@ -20,12 +21,15 @@
 // (1994) 1701): from u to u′ ~ q, accepted with probability
 //     min(1, [p(u′)·q(u)] / [p(u)·q(u′)]),
 // in the coordinates of the adaptive proposal (ln|v| for the kinds l and al,
-// v otherwise), where p carries the tempered likelihood, the prior and, for the
-// kind al, the Jacobian |v| of its prior uniform in v. A draw outside the limits
-// is refused without being evaluated (the prior is zero there). Alternating it
-// with the random-walk step keeps each rung a Markov chain with the rung's
-// distribution as its invariant one (each kernel keeps it); the random walk
-// keeps the chain moving where the Gaussian fits badly, as on the lowest rungs.
+// v otherwise; the value keeps its sign), where p carries the tempered
+// likelihood, the prior and, for the kind al, the Jacobian |v| of its prior
+// uniform in v. A draw outside the limits is refused without being evaluated
+// (the prior is zero there). Alternating it with the random-walk step keeps each
+// rung a Markov chain with the rung's distribution as its invariant one (each
+// kernel keeps it); the random walk keeps the chain moving where the t fits
+// badly, as on the lowest rungs. A parameter the coordinates leave out (a step
+// of 0 at the start) keeps its value in the independence step, which is then
+// the same sampler for the others given it.
 //
 // Not used with equality groups or order relations: they overwrite values
 // after the draw, and the density of the result is then not q.

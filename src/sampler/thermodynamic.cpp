@@ -274,11 +274,12 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   std::vector<double> lnl(static_cast<size_t>(r.sampled));
   int naccepted = 0;
   AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
-  // With the adaptive proposal, every other sampled step is an independence
-  // draw fitted to the rung below, when there is one (independence.h); the
-  // states are kept in its coordinates to fit the next rung's.
-  const bool independent = am != nullptr && rng.independent.ready && independence_allowed(run);
-  const size_t d = am != nullptr ? static_cast<size_t>(am->d) : 0;
+  // Every other sampled step is an independence draw fitted to the rung below,
+  // when there is one (independence.h); the states are kept in the coordinates
+  // of the adaptive proposal to fit the next rung's.
+  const AdaptiveMetropolis& coords = rng.adaptive;
+  const bool independent = rng.independent.ready && independence_allowed(run);
+  const size_t d = static_cast<size_t>(coords.d);
   const int thin = std::max(1, r.sampled / kFitStates);
   std::vector<double> states(d * static_cast<size_t>(r.sampled / thin + 1));
   const double* par = run.params.par.base();
@@ -289,7 +290,7 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
       changepar(s, run.data, run.params, run.chain, ws, rng.uniforms(s.npar), con, am);
     if (j % thin == 0)
       for (size_t k = 0; k < d; ++k)
-        states[static_cast<size_t>(j / thin) * d + k] = am->coordinate(static_cast<int>(k), par[am->index[k]]);
+        states[static_cast<size_t>(j / thin) * d + k] = coords.coordinate(static_cast<int>(k), par[coords.index[k]]);
     if (moved_from_old(run)) ++naccepted;
     lnl[static_cast<size_t>(j)] = log_likelihood(run);
     if (sink) sink(run, rung_index);
@@ -300,11 +301,9 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   summarise_rung(lnl, naccepted, next_beta, r);
   // The next rung's proposal: the kept states reweighted by L^(β_next − β) (what
   // summarise_rung left in lnl), which gives them the moments of the next rung.
-  if (am != nullptr) {
-    const int kept = (r.sampled - 1) / thin + 1;
-    for (int m = 0; m < kept; ++m) lnl[static_cast<size_t>(m)] = lnl[static_cast<size_t>(m) * thin];
-    rng.independent.fit(static_cast<int>(d), states, lnl, kept);
-  }
+  const int kept = (r.sampled - 1) / thin + 1;
+  for (int m = 0; m < kept; ++m) lnl[static_cast<size_t>(m)] = lnl[static_cast<size_t>(m) * thin];
+  rng.independent.fit(static_cast<int>(d), states, lnl, kept);
   return r;
 }
 
@@ -377,10 +376,10 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
   // different seeds give independent estimates.
   ranlux.rluxgo(kLuxury, s.seed > 0 ? static_cast<int>(s.seed) : kSeed, 0, 0);
   LadderStream rng{ranlux, {}, 0, {}, {}};
-  if (s.varpar == 3) {
-    rng.adaptive.start(run);
-    rng.adaptive.refuse_outside = true;
-  }
+  // The adaptive proposal's coordinates serve the independence steps in every
+  // mode; with varpar 3 it is also the random walk.
+  rng.adaptive.start(run);
+  rng.adaptive.refuse_outside = true;
 
   const std::vector<double> betas = ladder_betas(kLadderRungs);
   const int nrungs = kLadderRungs + 1;

@@ -95,7 +95,8 @@ double log_likelihood(const Run& run);
 // the acceptance factor (each step at most the parameter's range, in log v for
 // kind l), or with varpar 3 learning the covariance of the adaptive proposal
 // afresh (starting from the one learned on the rung below), then samples with
-// the steps fixed. Prints one line per rung. Leaves
+// the steps fixed, every other sampled step an independence draw fitted to the
+// rung below (independence.h). Prints one line per rung. Leaves
 // the run at the last state of the β = 1 rung, with the adapted steps: of the run
 // it changes params (values and steps) and chain, and settings.temp only while a
 // rung runs.
@@ -110,8 +111,10 @@ struct LadderStream {
   Ranlux& ranlux;
   std::vector<float> rvec;
   size_t next = 0;
-  AdaptiveMetropolis adaptive;  // varpar 3: the proposal, carried from rung to rung
-  // varpar 3: the independence proposal fitted to the rung below (independence.h).
+  // varpar 3: the proposal, carried from rung to rung; in every mode, the
+  // coordinates of the independence steps.
+  AdaptiveMetropolis adaptive;
+  // The independence proposal fitted to the rung below (independence.h).
   IndependenceProposal independent;
 
   // The next `blocks` steps' uniform numbers in a row, r[1 … blocks·(npar+2)],

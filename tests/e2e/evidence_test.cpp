@@ -66,37 +66,32 @@ void edit(const std::string& file, const std::string& from, const std::string& t
   write_text(file, par.replace(par.find(from), from.size(), to));
 }
 
-// One-parameter steps, and the adaptive proposal (a tenth of the steps: it mixes
-// the correlated intercept and slope far better). The adaptive ladder refuses
-// steps that leave the box: mirroring a correlated step is not symmetric, and at
-// the prior's width it gives values outside the limits. Every other of its steps
-// is an independence draw whose acceptance carries the ratio of proposal
-// densities; with the kind al the intercept moves in its logarithm, and the
-// Jacobian |v| keeps its prior uniform in v, on [0.5, 50] (a positive value
-// keeps its sign).
+// One-parameter steps, and the adaptive proposal (it mixes the correlated
+// intercept and slope far better). The adaptive ladder refuses steps that leave
+// the box: mirroring a correlated step is not symmetric, and at the prior's width
+// it gives values outside the limits. In both modes every other step is an
+// independence draw whose acceptance carries the ratio of proposal densities,
+// in ln|v| for the kind al, whose Jacobian |v| keeps the prior uniform in v on
+// [0.5, 50] (a positive value keeps its sign there).
 TEST(Evidence, StraightLineMatchesTheAnalyticEvidence) {
+  const char* al = "al  2.0000000E+00  3.0000E-01   5.0000E-01";
   const struct {
-    bool adaptive;
+    const char* varpar;
     const char* a0_kind;
     double a0_range;
-  } cases[] = {{false, nullptr, 100.0},
-               {true, nullptr, 100.0},
-               {true, "al  2.0000000E+00  3.0000E-01   5.0000E-01", 49.5}};
+  } cases[] = {{"0", nullptr, 100.0}, {"0", al, 49.5}, {"3", nullptr, 100.0}, {"3", al, 49.5}};
   for (const auto& c : cases) {
-    const bool adaptive = c.adaptive;
     ScratchDir dir;
     copy_case("evidence");
-    if (adaptive) {
-      edit("line.par", "   0    1     4.0", "   3    1     4.0");
-      edit("line.par", " 3300000 ", "  330000 ");
-    }
+    edit("line.par", "   0    1     4.0", std::string("   ") + c.varpar + "    1     4.0");
     if (c.a0_kind != nullptr) edit("line.par", "n   2.0000000E+00  3.0000E-01  -5.0000E+01", c.a0_kind);
     const auto [lnz, error] = run_evidence("line.par");
     const double exact = line_evidence("line.dat", c.a0_range);
     // 0.1 nats is the accuracy asked of the method; twice the printed error checks
     // that the error is honest.
-    EXPECT_NEAR(lnz, exact, 0.1) << "printed error " << error << (adaptive ? ", varpar 3" : "");
-    EXPECT_NEAR(lnz, exact, 2.0 * error) << (adaptive ? "varpar 3" : "");
+    const std::string which = std::string("varpar ") + c.varpar + (c.a0_kind != nullptr ? ", al" : "");
+    EXPECT_NEAR(lnz, exact, 0.1) << "printed error " << error << ", " << which;
+    EXPECT_NEAR(lnz, exact, 2.0 * error) << which;
   }
 }
 
@@ -124,7 +119,7 @@ TEST(Evidence, RefusesRunsWithoutAStatedPrior) {
       {"   0    1     4.0", "   2    1     4.0", "The evidence needs varpar 0"},
       {"a1         n   5.0000000E-01  1.0000E-02  -5", "a1         l   5.0000000E-01  1.0000E-02  -5",
        "needs a positive minimum"},
-      {" 3300000 ", "    3000 ", "The evidence needs at least 13200 cycles"},
+      {"  330000 ", "    3000 ", "The evidence needs at least 13200 cycles"},
       {"a0         n ", "a0         al", "limits on both sides of 0", "   0    1     4.0", "   3    1     4.0"},
   };
   for (const auto& c : cases) {
