@@ -96,11 +96,6 @@ TEST(Evidence, StraightLineMatchesTheAnalyticEvidence) {
 }
 
 TEST(Evidence, PeaksPreferTheNumberOfLinesTheDataWereMadeWith) {
-#ifdef __SANITIZE_ADDRESS__
-  // Four ladders of 400,000 adaptive steps each: minutes under the sanitizers,
-  // whose findings the straight-line ladders above already cover.
-  GTEST_SKIP() << "statistical run too long for the sanitizer build";
-#endif
   ScratchDir dir;
   copy_case("evidence");
   // Made with three lines (the third weak): three win by the margin of importance
