@@ -53,7 +53,7 @@ inline constexpr double kNarrowPeakWidth = 0.001;
 
 // dquot0(a, b) = a / b, and 0 when b = 0. Keeps the normalised shapes finite
 // (and zero) when a width is zero. A not-a-number b fails the comparison and
-// the plain quotient is taken. Test: GuardedQuotient.
+// the plain quotient is taken. Test: ShapeReductions.
 inline double dquot0(double a, double b) {
   if (b == 0.0) return 0.0;
   return a / b;

@@ -12,7 +12,8 @@
 // last bit; the vector ones are chosen for a run by the command-line option
 // --vector (ModelWorkspace::vector_shapes).
 //
-// Test: tests/models/vector_shapes_test.cpp.
+// Test: tests/models/functions_test.cpp (VectorShapes: every vector shape against
+// its per-point routine).
 #pragma once
 
 #include "models/model_api.h"

@@ -27,10 +27,9 @@
 // itself scores the mean), without the constants Σ ln(σ√(2π)), which cancel
 // between models fitted to the same data. The prior π is what the chain samples at
 // β = 0: uniform between the limits for the additive kinds n, a, al, uniform in
-// log v for the kind l. Tests: tests/sampler/thermodynamic_test.cpp (the β = 0
-// rung samples that prior; the integration rules on a known integrand) and
-// tests/e2e/evidence_test.cpp (a linear model against its analytic evidence, the
-// peaks models against importance sampling).
+// log v for the kind l. Tests: tests/e2e/evidence_test.cpp (a linear model
+// against its analytic evidence, in two proposal modes and two step kinds; the
+// peaks models against importance sampling; the refusals).
 #pragma once
 
 #include <functional>

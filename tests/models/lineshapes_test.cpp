@@ -164,5 +164,58 @@ TEST(StretchedExponentialAndBrokenLine, ReadTheBlockOfTheirDataSet) {
   EXPECT_EQ(y, -4.0 + 99.0);
 }
 
+// Zero widths and the guarded quotient: the shapes vanish or fall back to the pure
+// shape; the narrow peak is a tent of zero at its centre.
+TEST(ShapeReductions, ZeroWidthsVanishOrFallBackToThePureShape) {
+  EXPECT_EQ(dquot0(3.0, 0.0), 0.0);
+  EXPECT_EQ(dquot0(3.0, 2.0), 1.5);
+  for (double x : {0.4, 1.4, -7.0}) {
+    EXPECT_EQ(dlorentz(0.4, 0.0, x), 0.0);
+    EXPECT_EQ(dgauss(0.4, 0.0, x), 0.0);
+    EXPECT_EQ(dvoigt(0.4, 0.0, 0.7, x), dlorentz(0.4, 0.7, x));
+    EXPECT_EQ(dvoigt(0.4, 0.3, 0.0, x), dgauss(0.4, 0.3, x));
+  }
+  const double w = kNarrowPeakWidth;
+  EXPECT_EQ(ddelta(0.4, w, 0.4), 0.0);
+  EXPECT_NEAR(ddelta(0.4, w, 0.4 - 0.5 * w), 0.5, 1e-12);
+  EXPECT_EQ(ddelta(0.4, w, 0.4 + w), 0.0);
+  EXPECT_EQ(ddelta(0.4, w, 0.5), 0.0);
+}
+
+// The quasi-elastic sums: each term with its own width, weight and centre, the
+// models taking |p| of signed values. The two-motion models at the four corners
+// of their elastic fractions (a, b) ∈ {0, 1}², where one term remains; their
+// weights are bilinear in a and b, so the corners fix them.
+TEST(QuasielasticCombinations, EachTermCarriesItsOwnWidthWeightAndCentre) {
+  const double c = 0.2;
+  double y = 0;
+  for (double x : {0.2, 0.2005, 0.9, -3.0}) {
+    SCOPED_TRACE(x);
+    const Params p = make_params({-0.3, 0.8, -2.0, 1.5, -2.5, 3.5, c});
+    const double l2 = 2.5 * dlorentz(c, 0.8, x) + 3.5 * dlorentz(c, 2.0, x);
+    EXPECT_TRUE(lll(1, x, p.data(), y));
+    EXPECT_NEAR(y, 1.5 * dlorentz(c, 0.3, x) + l2, kFormulaTol * y);
+    EXPECT_TRUE(gll(1, x, p.data(), y));
+    EXPECT_NEAR(y, 1.5 * dgauss(c, 0.3, x) + l2, kFormulaTol * y);
+    const Params q = make_params({-0.3, 0.8, 1.5, -2.5, 3.5, c});
+    EXPECT_TRUE(dll(1, x, q.data(), y));
+    EXPECT_NEAR(y, 1.5 * ddelta(c, kNarrowPeakWidth, x) + 2.5 * dlorentz(c, 0.3, x) + 3.5 * dlorentz(c, 0.8, x),
+                kFormulaTol * y);
+    const double g1 = 0.5, g2 = 1.2;
+    const struct {
+      double a, b, width;  // the one remaining term's motion width
+    } corners[] = {{1, 1, 0}, {0, 1, g1}, {1, 0, g2}, {0, 0, g1 + g2}};
+    for (const auto& k : corners) {
+      const Params t = make_params({-0.3, g1, -g2, -2.0, k.a, k.b, c});
+      EXPECT_TRUE(gvv(1, x, t.data(), y));
+      EXPECT_NEAR(y, 2.0 * dvoigt(c, 0.3, k.width, x), kFormulaTol * y) << "[123] a=" << k.a << " b=" << k.b;
+      EXPECT_TRUE(lxlxl(1, x, t.data(), y));
+      EXPECT_NEAR(y, 2.0 * dlorentz(c, 0.3 + k.width, x), kFormulaTol * y) << "[125] a=" << k.a << " b=" << k.b;
+    }
+  }
+  EXPECT_TRUE(sebtest(1, 0.9, make_params({-0.3, -0.5, c}).data(), y));
+  EXPECT_EQ(y, dvoigt(c, 0.3, 0.5, 0.9));
+}
+
 }  // namespace
 }  // namespace zorvik
