@@ -28,13 +28,11 @@ TotalChisqAt compara_total(const RunSettings& settings, const FitFunctions& data
     const int npar = settings.npar;
     // The chain's parameter vector with p in slots 1 … npar: the slots above npar
     // hold what the models see in a step.
-    double at[kMaxPar + 1];
-    const double* par = params.par.base();
-    for (int k = 0; k <= kMaxPar; ++k) at[k] = par[k];
-    for (int k = 1; k <= npar; ++k) at[k] = p[k];
+    ParameterCopy at(params);
+    for (int k = 1; k <= npar; ++k) at.v[k] = p[k];
     double chisq[kMaxFunc + 1];
-    compara_at(settings, data, at, ws, chisq);
-    for (int k = 1; k <= npar; ++k) p[k] = at[k];  // a model may have written into it
+    compara_at(settings, data, at.v, ws, chisq);
+    for (int k = 1; k <= npar; ++k) p[k] = at.v[k];  // a model may have written into it
     return chisq[0];
   };
 }

@@ -116,6 +116,17 @@ struct FitParameters {
   Table2<double, 1, kMaxPeaks, 1, kMaxPeakEntries> valpeak{"valpeak"};
 };
 
+// A copy of the parameter vector, slots 0 … kMaxPar, for evaluating the models
+// without touching the chain's (a model may write into what it is given: the
+// broken line stores its intercept).
+struct ParameterCopy {
+  explicit ParameterCopy(const FitParameters& p) {
+    const double* par = p.par.base();
+    for (int k = 0; k <= kMaxPar; ++k) v[k] = par[k];
+  }
+  double v[kMaxPar + 1];
+};
+
 // Step outcomes.
 inline constexpr int kNoChange = 0;  // no change, or rejected
 inline constexpr int kChiDown = 1;   // the chi-square went down

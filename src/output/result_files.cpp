@@ -52,14 +52,6 @@ FitRange fit_range(const FitFunctions& d, int k) {
 
 // The parameters the curves are evaluated at: a copy of the chain's vector
 // (slots 0 … kMaxPar, as the models see it in a step).
-struct ParameterCopy {
-  explicit ParameterCopy(const FitParameters& p) {
-    const double* par = p.par.base();
-    for (int k = 0; k <= kMaxPar; ++k) v[k] = par[k];
-  }
-  double v[kMaxPar + 1];
-};
-
 // The model of data set k over its fit range at the parameters par, left in
 // ws.ycalc (indexed like xi). Where the model has no value for this data set the
 // values are 0. A model may write into par (the broken line stores its intercept).

@@ -128,11 +128,10 @@ std::string infinite_term_reason(double y, double m, double sigma) {
 void check_finite_start(const Run& run, ModelWorkspace& ws) {
   if (std::isfinite(run.chain.chisq(0))) return;
   const FitFunctions& d = run.data;
-  double par[kMaxPar + 1];
-  for (int k = 0; k <= kMaxPar; ++k) par[k] = run.params.par.base()[k];
+  ParameterCopy par(run.params);
   for (int i = 1; i <= run.settings.nfunc; ++i) {
     if (!is_fitted(d.opfit(i)) || std::isfinite(run.chain.chisq(i))) continue;
-    evaluate_data_set(i, d, run.settings.npar, par, ws);
+    evaluate_data_set(i, d, run.settings.npar, par.v, ws);
     for (int j = d.imin(i); j < d.imin(i) + d.ndatin(i); ++j) {
       const double m = ws.ycalc(j);
       const double y = d.yi(i, j);
