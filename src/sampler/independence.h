@@ -37,7 +37,6 @@
 
 #include <vector>
 
-#include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
 #include "sampler/adaptive.h"
