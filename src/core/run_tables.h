@@ -90,6 +90,26 @@ struct FitFunctions {
 };
 
 // The parameter slots and the relations between parameters.
+// The step kinds of the parameter file: "n" additive, "a" additive with
+// adaptation, "al" the same with its step kept between 1 % and 50 % of the
+// value, "p" proportional, "l" logarithmic (a factor 10^d); any other text
+// leaves the parameter unmoved.
+enum class StepKind { Normal, Adaptive, AdaptiveLog, Proportional, Logarithmic, Unmoved };
+
+inline StepKind step_kind(const Word3& w) {
+  if (w[2] != ' ') return StepKind::Unmoved;
+  if (w[1] == ' ') {
+    switch (w[0]) {
+      case 'n': return StepKind::Normal;
+      case 'a': return StepKind::Adaptive;
+      case 'p': return StepKind::Proportional;
+      case 'l': return StepKind::Logarithmic;
+      default: return StepKind::Unmoved;
+    }
+  }
+  return w[0] == 'a' && w[1] == 'l' ? StepKind::AdaptiveLog : StepKind::Unmoved;
+}
+
 struct FitParameters {
   Table<Name15, 1, kMaxPar> namepar{"namepar"};
   Table<Word3, 1, kMaxPar> logpar{"logpar"};
@@ -114,6 +134,8 @@ struct FitParameters {
   Table<int, 1, kMaxPeaks> nparpeak{"nparpeak"};
   Table2<int, 1, kMaxPeaks, 1, kMaxPeakEntries> parpeak{"parpeak"};
   Table2<double, 1, kMaxPeaks, 1, kMaxPeakEntries> valpeak{"valpeak"};
+
+  StepKind kind(int i) const { return step_kind(logpar(i)); }
 };
 
 // A copy of the parameter vector, slots 0 … kMaxPar, for evaluating the models

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "sampler/changepar.h"
+
 namespace zorvik {
 
 namespace {
@@ -14,6 +16,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // The acceptance the burn-in's scale search aims at (Roberts, Gelman and Gilks,
 // Ann. Appl. Probab. 7 (1997) 110: optimal for a random walk in many dimensions).
 constexpr double kTargetAcceptance = 0.234;
+// The smallest scale λ of the warm-up: a step 1e-12 of the learned one.
+constexpr double kMinLogLambda = -55.262042231857095;  // ln 1e-24
 
 enum class Scale { None, Additive, Relative, Log10Step, LogAbsolute };
 
@@ -25,12 +29,6 @@ Scale scale_of(const Word3& kind) {
   if (kind == "l") return Scale::Log10Step;
   if (kind == "al") return Scale::LogAbsolute;
   return Scale::None;
-}
-
-// The mirror of the other modes: first at the upper limit, then at the lower.
-void mirror(double& u, double lo, double hi) {
-  if (u > hi) u = 2.0 * hi - u;
-  if (u < lo) u = 2.0 * lo - u;
 }
 
 }  // namespace
@@ -66,6 +64,10 @@ double AdaptiveMetropolis::coordinate(int k, double v) const {
   return logscale[static_cast<size_t>(k)] ? std::log(std::fabs(v)) : v;
 }
 
+bool AdaptiveMetropolis::inside(const FitParameters& p, int i, double v) {
+  return std::isfinite(v) && v >= p.parmin(i) && v <= p.parmax(i);
+}
+
 void AdaptiveMetropolis::start(const Run& run) {
   const RunSettings& s = run.settings;
   const FitParameters& p = run.params;
@@ -73,18 +75,27 @@ void AdaptiveMetropolis::start(const Run& run) {
   logscale.clear();
   hastings.clear();
   sd0.clear();
+  width.clear();
   for (int k = 1; k <= p.nfit; ++k) {
     const int i = p.parfit(k);
     const double step = std::fabs(p.move(i));
     const double v = p.par(i);
     const Scale sc = scale_of(p.logpar(i));
-    if (sc == Scale::None || !(step > 0.0)) continue;
+    // A parameter whose limits are equal is fixed.
+    if (sc == Scale::None || !(step > 0.0) || !(p.parmax(i) > p.parmin(i))) continue;
     const bool log = sc == Scale::Log10Step || sc == Scale::LogAbsolute;
     // A value of 0 has no logarithm and does not move by a relative step.
     if ((log || sc == Scale::Relative) && !(std::isfinite(v) && v != 0.0)) continue;
     index.push_back(i);
     logscale.push_back(log ? 1 : 0);
     hastings.push_back(sc == Scale::LogAbsolute ? 1 : 0);
+    if (log) {
+      double ulo, uhi;
+      log_limits(v < 0.0 ? -1.0 : 1.0, p.parmin(i), p.parmax(i), ulo, uhi);
+      width.push_back(std::isfinite(ulo) && std::isfinite(uhi) ? uhi - ulo : kMaxLogWidth);
+    } else {
+      width.push_back(p.parmax(i) - p.parmin(i));
+    }
     switch (sc) {
       case Scale::Relative: sd0.push_back(step * std::fabs(v)); break;
       case Scale::Log10Step: sd0.push_back(step * kLn10); break;
@@ -102,13 +113,14 @@ void AdaptiveMetropolis::start(const Run& run) {
   z.assign(static_cast<size_t>(d), 0.0);
   u.assign(static_cast<size_t>(d), 0.0);
   n = 0;
-  t0 = std::max(10L * d, 100L);
-  burn = static_cast<long>(s.burn_fraction * static_cast<double>(s.ncycles));
-  frozen = burn <= 0;
-  log_lambda = 0.0;
+  t0 = std::max(kLearnPerDim * d, kLearnMin);
+  burn = std::max({static_cast<long>(kWarmupShare * static_cast<double>(s.ncycles)), kWarmupPerDim * d, kWarmupMin});
+  frozen = d == 0;
   // C_0 = s_d·diag(σ0²).
-  const double sd = d > 0 ? 2.38 / std::sqrt(static_cast<double>(d)) : 0.0;
+  const double sd = d > 0 ? kOptimalScale / std::sqrt(static_cast<double>(d)) : 0.0;
   for (int k = 0; k < d; ++k) factor[static_cast<size_t>(k * d + k)] = sd * sd0[static_cast<size_t>(k)];
+  bound_scale();
+  log_lambda = std::min(0.0, max_log_lambda);
 }
 
 void AdaptiveMetropolis::restart(long burn_steps) {
@@ -117,58 +129,51 @@ void AdaptiveMetropolis::restart(long burn_steps) {
   n = 0;
   burn = burn_steps;
   frozen = burn <= 0;
-  log_lambda = 0.0;
+  log_lambda = std::min(0.0, max_log_lambda);
 }
 
-double AdaptiveMetropolis::propose(FitParameters& p, const ChainState& chain, StepUniforms rnums, Console& con) {
-  double* par = p.par.base();
-  const double* parold = chain.parold.base();
+void AdaptiveMetropolis::gaussians(StepUniforms r, int first) {
   for (int k = 0; k < d; k += 2) {
-    const double u1 = static_cast<double>(rnums[2 + k]);
-    const double u2 = static_cast<double>(rnums[3 + k]);
-    const double r = std::sqrt(-2.0 * std::log(u1));
-    z[static_cast<size_t>(k)] = r * std::cos(kTwoPi * u2);
-    if (k + 1 < d) z[static_cast<size_t>(k + 1)] = r * std::sin(kTwoPi * u2);
+    const double u1 = static_cast<double>(r[first + k]);
+    const double u2 = static_cast<double>(r[first + k + 1]);
+    const double rad = std::sqrt(-2.0 * std::log(u1));
+    z[static_cast<size_t>(k)] = rad * std::cos(kTwoPi * u2);
+    if (k + 1 < d) z[static_cast<size_t>(k + 1)] = rad * std::sin(kTwoPi * u2);
   }
-  for (int k = 0; k < d; ++k) u[static_cast<size_t>(k)] = coordinate(k, par[index[static_cast<size_t>(k)]]);
+}
+
+double AdaptiveMetropolis::propose(const RunSettings&, FitParameters& p, ChainState& chain, StepDraw& draw, Console&) {
+  chain.ipchanged = 0;
+  double* par = p.par.base();
+  gaussians(draw.rnums, 2);
   double log_hastings = 0.0;
-  bool refused = false;
   const double scale = std::exp(0.5 * log_lambda);
   for (int r = 0; r < d; ++r) {
     const size_t kr = static_cast<size_t>(r);
-    const double* lr = factor.data() + static_cast<size_t>(r) * static_cast<size_t>(d);
+    const double* lr = factor.data() + kr * static_cast<size_t>(d);
     double step = 0.0;
     for (int c = 0; c <= r; ++c) step += lr[c] * z[static_cast<size_t>(c)];
-    step *= scale;
     const int i = index[kr];
-    const double lo = p.parmin(i), hi = p.parmax(i);
     const double old = par[i];
-    double unew = u[kr] + step;
+    const double unew = coordinate(r, old) + step * scale;
+    double v = unew;
     if (logscale[kr]) {
-      const double sign = old < 0.0 ? -1.0 : 1.0;
-      double ulo, uhi;
-      log_limits(sign, lo, hi, ulo, uhi);
-      if (refuse_outside) refused |= unew < ulo || unew > uhi;
-      else mirror(unew, ulo, uhi);
-      par[i] = sign * std::exp(unew);
-      if (hastings[kr]) log_hastings += unew - u[kr];
-    } else {
-      if (refuse_outside) refused |= unew < lo || unew > hi;
-      else mirror(unew, lo, hi);
-      par[i] = unew;
+      v = old < 0.0 ? -std::exp(unew) : std::exp(unew);
+      if (v == 0.0) return -kInf;  // below the smallest double: no logarithm to come back to
+      if (hastings[kr]) log_hastings += unew - coordinate(r, old);
     }
-    if (refuse_outside) continue;
-    if (par[i] > hi || par[i] < lo)
-      con.record("(a20,i4,a,4f12.6)", "DANGER: step for par", i, " too big. Parold,par,parmin,parmax ", parold[i],
-                 par[i], lo, hi);
+    if (!inside(p, i, v)) return -kInf;
+    par[i] = v;
   }
-  return refused ? -kInf : log_hastings;
+  groups_master_wins(p);
+  return log_hastings;
 }
 
 void AdaptiveMetropolis::observe(const FitParameters& params, double alpha) {
   if (frozen) return;
   ++n;
-  log_lambda += std::pow(static_cast<double>(n), -0.6) * (alpha - kTargetAcceptance);
+  log_lambda += std::pow(static_cast<double>(n), -kGainExponent) * (alpha - kTargetAcceptance);
+  log_lambda = std::clamp(log_lambda, kMinLogLambda, max_log_lambda);
   const double* par = params.par.base();
   const double inv_n = 1.0 / static_cast<double>(n);
   // Welford: mean_n = mean_{n−1} + δ/n, M2_n = M2_{n−1} + δ·(x − mean_n)ᵀ, δ = x − mean_{n−1}.
@@ -188,13 +193,24 @@ void AdaptiveMetropolis::observe(const FitParameters& params, double alpha) {
   if (n > t0 && (end || (n - t0) % kRefactorSteps == 0)) refactor();
   if (end) {
     frozen = true;
-    log_lambda = 0.0;
+    log_lambda = std::min(0.0, max_log_lambda);
   }
+}
+
+void AdaptiveMetropolis::bound_scale() {
+  // λ·C_kk ≤ width_k² for every coordinate k.
+  max_log_lambda = kInf;
+  for (int k = 0; k < d; ++k) {
+    const double ckk = covariance(k, k);
+    const double w = width[static_cast<size_t>(k)];
+    if (ckk > 0.0) max_log_lambda = std::min(max_log_lambda, std::log(w * w / ckk));
+  }
+  if (!std::isfinite(max_log_lambda)) max_log_lambda = 0.0;
 }
 
 void AdaptiveMetropolis::refactor() {
   if (d == 0 || n < 2) return;
-  const double sd = 2.38 * 2.38 / static_cast<double>(d);
+  const double sd = kOptimalScale * kOptimalScale / static_cast<double>(d);
   const double inv = 1.0 / static_cast<double>(n - 1);
   for (int r = 0; r < d; ++r)
     for (int c = 0; c <= r; ++c) {
@@ -205,6 +221,8 @@ void AdaptiveMetropolis::refactor() {
     }
   // A covariance that rounding made indefinite keeps the previous factor.
   if (cholesky(work.data(), trial.data(), d)) factor.swap(trial);
+  bound_scale();
+  log_lambda = std::clamp(log_lambda, kMinLogLambda, max_log_lambda);
 }
 
 double AdaptiveMetropolis::covariance(int r, int c) const {

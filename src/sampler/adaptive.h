@@ -15,12 +15,14 @@
 // chain has not yet moved in some direction, or when two parameters move
 // together (an equality group). C_0 = s_d·D_0.
 //
-// The adaptation runs during the burn-in only, the first burn_fraction of the
-// steps of a run; at its end the covariance is frozen, so that the rest of the
-// run is a true Markov chain whose states sample the posterior. Σ_t is kept as
-// a running mean and sum of squared deviations (B. P. Welford, Technometrics 4
-// (1962) 419), O(d²) per step; its Cholesky factor is recomputed every
-// kRefactorSteps steps and once at the freeze.
+// The adaptation runs during a warm-up of its own, the first
+// max(kWarmupShare·ncycles, kWarmupPerDim·d, kWarmupMin) steps of a run (at
+// least what the covariance needs: it is used from t0 = max(10·d, 100) states
+// on), whatever the statistics discard; at its end the covariance is frozen, so
+// that the rest of the run is a true Markov chain whose states sample the
+// posterior. Σ_t is kept as a running mean and sum of squared deviations (B. P.
+// Welford, Technometrics 4 (1962) 419), O(d²) per step; its Cholesky factor is
+// recomputed every kRefactorSteps steps and once at the freeze.
 //
 // Coordinates: each parameter moves in its own scale. Kinds "l" and "al" move
 // in u = ln|v| (v keeps its sign); every other movable kind ("n", "a", "p") in
@@ -34,9 +36,14 @@
 //   - an "al" parameter, additive in the other modes, keeps its flat prior in v
 //     through the Hastings factor |v′/v| of the change of variable, returned
 //     as log_hastings.
-// A value that leaves its limits is mirrored back in its own coordinate (for
-// a log-scale one, at the logarithms of the limits), which keeps the proposal
-// symmetric.
+// Limits: a proposal that takes any value outside its limits is refused (ln h
+// = −∞: the prior is zero there) and the chain stays. Mirroring one coordinate
+// of a correlated Gaussian step is not a symmetric move: the reverse move needs
+// the other coordinates' steps with their signs flipped, which a correlated
+// Gaussian does not give with the same density, and the chain then samples a
+// distorted posterior near the limits. Refusal keeps the proposal symmetric and
+// the prior exactly uniform in the box (in ln|v| for kind l). A parameter whose
+// two limits are equal does not move.
 //
 // Random numbers: of the step's npar + 2 uniforms, rnums(1) decides the
 // acceptance; the d Gaussian numbers come from rnums(2) … rnums(2·⌈d/2⌉ + 1)
@@ -45,59 +52,67 @@
 // d ≤ npar there are always enough. The uniforms are single-precision values
 // strictly inside (0, 1), so |z| < 5.8.
 //
-// Scale during the burn-in: while the covariance is still being learned the
+// Scale during the warm-up: while the covariance is still being learned the
 // step is further multiplied by √λ, with ln λ moved after every step by
 // n^(−0.6)·(α − 0.234), α the step's acceptance probability: a Robbins–Monro
 // search for the acceptance 0.234 of the optimal scaling (C. Andrieu and
 // J. Thoms, "A tutorial on adaptive MCMC", Stat. Comput. 18 (2008) 343,
 // Algorithm 4). It lets the chain cross a posterior much wider than the start
-// steps in a few hundred steps, so that Σ_t is learned from the whole of it. At
-// the freeze λ returns to 1: the rest of the run uses s_d·(Σ + ε·D_0) exactly.
+// steps in a few hundred steps, so that Σ_t is learned from the whole of it. λ
+// is bounded: no coordinate's step may exceed the width of its range (a wider
+// step would be refused almost always), nor fall below 1e-12 of its start. At
+// the freeze λ returns to 1: the rest of the run uses s_d·(Σ + ε·D_0) exactly,
+// whose diagonal the states inside the limits bound by the ranges.
 //
 // Nothing is allocated in a step: the tables are sized at the start of a run.
-//
-// Test: tests/sampler/adaptive_test.cpp.
 #pragma once
 
 #include <vector>
 
 #include "core/console.h"
 #include "core/run_tables.h"
-#include "sampler/changepar.h"
+#include "sampler/proposal.h"
 
 namespace zorvik {
 
-struct AdaptiveMetropolis {
+struct AdaptiveMetropolis final : public Proposal {
   static constexpr double kRegularisation = 1e-6;  // ε
   static constexpr int kRefactorSteps = 50;
+  // The optimal scale of a random-walk step in d dimensions is 2.38²/d times the
+  // target's covariance (Roberts & Rosenthal 2009, above).
+  static constexpr double kOptimalScale = 2.38;
+  // The Robbins–Monro gain n^(−kGainExponent) of the scale search.
+  static constexpr double kGainExponent = 0.6;
+  // The covariance is used from max(kLearnPerDim·d, kLearnMin) states on.
+  static constexpr long kLearnPerDim = 10, kLearnMin = 100;
+  // The warm-up: max(kWarmupShare·ncycles, kWarmupPerDim·d, kWarmupMin) steps.
+  static constexpr double kWarmupShare = 0.2;
+  static constexpr long kWarmupPerDim = 100, kWarmupMin = 2000;
 
   int d = 0;                   // the moving coordinates
   std::vector<int> index;      // index[k]: the parameter of coordinate k (k = 0 … d−1)
   std::vector<char> logscale;  // 1: u = ln|v|
   std::vector<char> hastings;  // 1: the Hastings factor |v′/v| applies ("al")
   std::vector<double> sd0;     // start step of each coordinate
+  std::vector<double> width;   // the width of each coordinate's range (kMaxLogWidth without a bound)
   long t0 = 0;                 // steps before the learned covariance is used
   long burn = 0;               // steps of adaptation; then the covariance is frozen
   long n = 0;                  // states observed in this run
   bool frozen = false;
-  // The evidence ladder's rule at the limits: a step that takes any value
-  // outside its limits is refused (propose returns −∞) instead of mirrored.
-  // Mirroring one coordinate of a correlated Gaussian step is not a symmetric
-  // map: the reverse move needs the other coordinates' steps with their signs
-  // flipped, which a correlated Gaussian does not give with the same density.
-  // The bias is small where the chain rarely meets a limit, but the ladder's low
-  // rungs sample the whole box. Refusal keeps the proposal symmetric and the
-  // prior exactly uniform in the box. The ordinary run keeps its mirror.
-  bool refuse_outside = false;
-  double log_lambda = 0.0;       // ln λ, the burn-in's extra scale of the step (below)
+  double log_lambda = 0.0;       // ln λ, the warm-up's extra scale of the step (below)
+  double max_log_lambda = 0.0;   // its bound: no coordinate's step wider than its range
   std::vector<double> mean, m2;  // running mean and d×d sum of squared deviations (lower triangle used)
   std::vector<double> factor;    // lower Cholesky factor of the proposal covariance, d×d row-major
   std::vector<double> work, trial;  // scratch: the matrix being factorised, its factor
   std::vector<double> z, u;      // scratch: the Gaussian numbers, the coordinates
 
+  // The width given to a log-scale coordinate whose limits leave it unbounded
+  // (a limit at 0): 50 in ln|v|, a factor e^50.
+  static constexpr double kMaxLogWidth = 50.0;
+
   // Sets the run up from the current parameters: the coordinates, the start
-  // steps, C_0, and the length of the adaptation (burn_fraction · ncycles).
-  void start(const Run& run);
+  // steps, C_0, and the warm-up (above).
+  void start(const Run& run) override;
 
   // Starts a new adaptation of `burn_steps` steps from the current proposal: the
   // running covariance is emptied and λ returns to 1, but the factor learned so
@@ -106,16 +121,19 @@ struct AdaptiveMetropolis {
   // from the one below.
   void restart(long burn_steps);
 
-  // Proposes new values of every coordinate into params.par (mirrored at the
-  // limits, with the mode's one-line warning, which shows chain.parold, when
-  // still outside) and returns the logarithm of the Hastings factor.
-  // rnums[1 … npar+2]. Nothing else of the run changes.
-  double propose(FitParameters& params, const ChainState& chain, StepUniforms rnums, Console& con);
+  // Proposes new values of every coordinate into params.par, the masters of the
+  // equality groups winning, and returns the logarithm of the Hastings factor,
+  // −∞ when a value would leave its limits. Uses rnums[2 …] of the step's block.
+  double propose(const RunSettings& settings, FitParameters& params, ChainState& chain, StepDraw& draw,
+                 Console& con) override;
 
   // Adds the state the step ended in to the running covariance while adapting,
   // and moves the scale λ by the step's acceptance probability `alpha`;
-  // refactors periodically and freezes at the end of the burn-in.
-  void observe(const FitParameters& params, double alpha);
+  // refactors periodically and freezes at the end of the warm-up.
+  void observe(const FitParameters& params, double alpha) override;
+
+  bool whole_state() const override { return true; }
+  long warmup() const override { return burn; }
 
   // The current proposal covariance C = L·Lᵀ, element (r, c).
   double covariance(int r, int c) const;
@@ -123,8 +141,17 @@ struct AdaptiveMetropolis {
   // The coordinate in which coordinate k moves, for its value v: ln|v| or v.
   double coordinate(int k, double v) const;
 
+  // Fills z[0 … d−1] with standard Gaussian numbers from r[first …] (pairs of
+  // uniforms by the Box–Muller transform).
+  void gaussians(StepUniforms r, int first);
+
+  // Whether value v of coordinate k lies inside the limits of parameter i (for
+  // a log-scale coordinate: non-zero, finite and of the start's sign).
+  static bool inside(const FitParameters& p, int i, double v);
+
  private:
   void refactor();
+  void bound_scale();
 };
 
 // Lower Cholesky factor L of the symmetric d×d matrix a (row-major; only the

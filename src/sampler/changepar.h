@@ -1,36 +1,36 @@
-// One Metropolis step: propose, reflect at the limits, apply equality groups and
-// order relations, score with compara and accept or restore.
+// One Metropolis step: keep the state, let a proposal move it, apply the order
+// relations, score with compara and accept or restore. The one driver of every
+// kind of step (proposal.h).
 #pragma once
 
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/proposal.h"
 
 namespace zorvik {
 
-struct AdaptiveMetropolis;
-
-// The uniform numbers of one step, numbered from 1 as the step's formulas number
-// them: rnums[k] is the k-th number of the block that starts at `first`.
-class StepUniforms {
- public:
-  explicit StepUniforms(const float* first) : first_(first) {}
-  float operator[](int k) const { return first_[k - 1]; }
-
- private:
-  const float* first_;
-};
-
-// rnums[1 … npar+2] are the step's uniform numbers (rnums[1] acceptance,
-// rnums[2] the parameter, rnums[3] the step in one-parameter mode; rnums[i+1]
-// the step of parameter i when all parameters move). On entry chain.chisq
-// holds the chi-square of the current parameters.
-// Writes params.par (the state moved to, or restored) and, of the chain, chisq,
-// parold and chisqold, stepresult, ipchanged (one-parameter mode) and the step
-// counters; settings and data are only read.
-// With varpar 3 the adaptive proposal `am` moves every free parameter
-// (adaptive.h); without one, varpar 3 moves nothing.
+// One step with the given proposal: keep the state, propose, apply the order
+// relations, evaluate the data sets that moved, accept with probability
+// min(1, exp(−Δχ²/(2T))·h) or restore, and count the outcome: chidown when the
+// chi-square went down, nochange when it stayed or the step was rejected, chiup
+// when it went up and was accepted. A proposal whose chi-square is not a finite
+// number is rejected. On entry chain.chisq holds the chi-square of params.par.
+// Writes params.par and, of the chain, chisq, parold, chisqold, stepresult and
+// the step counters (and ipchanged through the proposal); settings and data are
+// only read. `prop` nullptr is the mode that moves nothing.
 void changepar(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
-               ModelWorkspace& ws, StepUniforms rnums, Console& con, AdaptiveMetropolis* am = nullptr);
+               ModelWorkspace& ws, Proposal* prop, StepDraw& draw, Console& con);
+
+// The step of the parameter file's own modes, which need no state and no more
+// numbers than their block rnums[1 … npar+2] (rnums[1] acceptance, rnums[2] the
+// parameter, rnums[3] the step in one-parameter mode; rnums[i+1] the step of
+// parameter i when all parameters move): varpar 0 one parameter, 1 all
+// parameters, any other value nothing.
+void changepar(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
+               ModelWorkspace& ws, StepUniforms rnums, Console& con);
+
+// Equality groups, the master's value wins (the modes that move every parameter).
+void groups_master_wins(FitParameters& p);
 
 }  // namespace zorvik

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "sampler/compara.h"
 
 namespace zorvik {
 
@@ -71,9 +70,9 @@ double IndependenceProposal::mahalanobis2(const double* x) {
   return sum;
 }
 
-bool IndependenceProposal::draw(const AdaptiveMetropolis& am, const FitParameters& p, int npar, StepUniforms r) {
+bool IndependenceProposal::draw(const FitParameters& p, StepUniforms g, StepUniforms c) {
   for (int k = 0; k < d; k += 2) {
-    const double u1 = static_cast<double>(r[2 + k]), u2 = static_cast<double>(r[3 + k]);
+    const double u1 = static_cast<double>(g[2 + k]), u2 = static_cast<double>(g[3 + k]);
     const double rad = std::sqrt(-2.0 * std::log(u1));
     z[static_cast<size_t>(k)] = rad * std::cos(kTwoPi * u2);
     if (k + 1 < d) z[static_cast<size_t>(k + 1)] = rad * std::sin(kTwoPi * u2);
@@ -81,7 +80,7 @@ bool IndependenceProposal::draw(const AdaptiveMetropolis& am, const FitParameter
   double m2 = 0.0;
   for (int k = 0; k < d; ++k) m2 += z[static_cast<size_t>(k)] * z[static_cast<size_t>(k)];
   // The t: z·√(ν/χ²_ν), χ²_4 = −2 ln(u1·u2) (the sum of two exponentials of mean 2).
-  const double chi2 = -2.0 * std::log(static_cast<double>(r[npar + 3]) * static_cast<double>(r[npar + 4]));
+  const double chi2 = -2.0 * std::log(static_cast<double>(c[1]) * static_cast<double>(c[2]));
   const double w = std::sqrt(kDegrees / chi2);
   for (int k = 0; k < d; ++k) z[static_cast<size_t>(k)] *= w;
   m2 *= w * w;
@@ -89,7 +88,7 @@ bool IndependenceProposal::draw(const AdaptiveMetropolis& am, const FitParameter
     const size_t kr = static_cast<size_t>(row);
     const double* lr = factor.data() + kr * static_cast<size_t>(d);
     double v = mean[kr];
-    for (int c = 0; c <= row; ++c) v += lr[c] * z[static_cast<size_t>(c)];
+    for (int col = 0; col <= row; ++col) v += lr[col] * z[static_cast<size_t>(col)];
     unew[kr] = v;
     const int i = am.index[kr];
     double lo = p.parmin(i), hi = p.parmax(i);
@@ -102,42 +101,27 @@ bool IndependenceProposal::draw(const AdaptiveMetropolis& am, const FitParameter
 
 bool independence_allowed(const Run& run) { return run.params.ngroups == 0 && run.params.nrel == 0; }
 
-bool independence_step(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
-                       ChainState& ch, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,
-                       double accept_uniform) {
-  const int npar = settings.npar, d = am.d;
+double IndependenceProposal::propose(const RunSettings&, FitParameters& params, ChainState&, StepDraw& step,
+                                     Console&) {
+  bool in = draw(params, step.rnums, step.more());
+  for (int t = 1; t < kMaxDraws && !in; ++t) in = draw(params, step.more(), step.more());
+  if (!in) return -HUGE_VAL;
   double* par = params.par.base();
-  ch.keep_old(par, npar);
-
-  // ln of [π(u′)·q(u)] / [π(u)·q(u′)], the likelihood not yet included: the
+  // ln of [π(u′)·q(u)] / [π(u)·q(u′)], the likelihood not included: the
   // Jacobian of the kind al, and the proposal densities.
   double log_ratio = 0.0;
   for (int k = 0; k < d; ++k) {
     const size_t kk = static_cast<size_t>(k);
-    q.u[kk] = am.coordinate(k, par[am.index[kk]]);
-    if (am.hastings[kk]) log_ratio += q.unew[kk] - q.u[kk];
+    u[kk] = am.coordinate(k, par[am.index[kk]]);
+    if (am.hastings[kk]) log_ratio += unew[kk] - u[kk];
   }
-  log_ratio += q.log_q_neg(q.m2new) - q.log_q_neg(q.mahalanobis2(q.u.data()));
-
+  log_ratio += log_q_neg(m2new) - log_q_neg(mahalanobis2(u.data()));
   for (int k = 0; k < d; ++k) {
     const size_t kk = static_cast<size_t>(k);
     const int i = am.index[kk];
-    par[i] = am.logscale[kk] ? (par[i] < 0.0 ? -std::exp(q.unew[kk]) : std::exp(q.unew[kk])) : q.unew[kk];
+    par[i] = am.logscale[kk] ? (par[i] < 0.0 ? -std::exp(unew[kk]) : std::exp(unew[kk])) : unew[kk];
   }
-  compara_moved(settings, data, params, ch, ws);
-  const double chi_old = ch.chisqold(0), chi_new = ch.chisq(0);
-  const double t = settings.temp;
-  bool accept = false;
-  if (std::isfinite(chi_new)) {
-    const double lr = (std::isfinite(t) ? -(chi_new - chi_old) / (2.0 * t) : 0.0) + log_ratio;
-    accept = lr >= 0.0 || accept_uniform < std::exp(lr);
-  }
-  if (accept) {
-    keep_evaluated(settings, params, ws);
-    return true;
-  }
-  ch.back_to_old(par, npar);
-  return false;
+  return log_ratio;
 }
 
 }  // namespace zorvik

@@ -40,11 +40,17 @@
 #include "core/run_tables.h"
 #include "models/workspace.h"
 #include "sampler/adaptive.h"
-#include "sampler/changepar.h"
+#include "sampler/proposal.h"
 
 namespace zorvik {
 
-struct IndependenceProposal {
+struct IndependenceProposal final : public Proposal {
+  // Draws outside the limits are repeated, at most this many times (each costs
+  // random numbers only, no model evaluation); then the step is refused.
+  static constexpr int kMaxDraws = 100;
+
+  explicit IndependenceProposal(const AdaptiveMetropolis& coordinates) : am(coordinates) {}
+  const AdaptiveMetropolis& am;  // the coordinates (ln|v| for the kinds l and al)
   bool ready = false;
   int d = 0;
   std::vector<double> mean, factor, work;  // factor: lower Cholesky factor of the covariance, d×d
@@ -57,12 +63,16 @@ struct IndependenceProposal {
   // states (Kish: (Σw)²/Σw²) or the covariance is not positive definite.
   void fit(int dim, const std::vector<double>& states, const std::vector<double>& log_w, int n);
 
-  // Draws unew from r[2 …] (Gaussian numbers by pairs, Box–Muller) and
-  // r[npar+3], r[npar+4] (the chi-square of the t); false when it falls outside
-  // the limits. The prior is zero there and the caller draws again: the
-  // proposal is then q truncated to the box, whose normalisation is a constant
-  // that cancels in the ratio.
-  bool draw(const AdaptiveMetropolis& am, const FitParameters& p, int npar, StepUniforms r);
+  // Draws unew from the Gaussian numbers of g[2 …] (pairs, Box–Muller) and the
+  // chi-square of the t from c[1], c[2]; false when it falls outside the limits.
+  bool draw(const FitParameters& p, StepUniforms g, StepUniforms c);
+
+  // Draws until a draw falls inside the limits (the proposal is then q
+  // truncated to the box, whose normalisation is a constant that cancels in
+  // the ratio) and moves there; ln h = ln [π(u′)·q(u)] / [π(u)·q(u′)], with the
+  // Jacobian of the kind al in π. −∞ when no draw fell inside.
+  double propose(const RunSettings& settings, FitParameters& params, ChainState& chain, StepDraw& draw,
+                 Console& con) override;
 
   // −ln q up to a constant, for a squared Mahalanobis distance m2.
   double log_q_neg(double m2) const;
@@ -72,13 +82,5 @@ struct IndependenceProposal {
 
 // Whether the run allows independence steps on the ladder.
 bool independence_allowed(const Run& run);
-
-// The independence step to the last draw of q, from the current state (chisq
-// evaluated at par), at the rung's temperature settings.temp; it changes par and
-// the chain's chi-squares and state before the step; accepted when accept_uniform is
-// below the Metropolis–Hastings ratio. Returns whether it was accepted.
-bool independence_step(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
-                       ChainState& ch, ModelWorkspace& ws, const AdaptiveMetropolis& am, IndependenceProposal& q,
-                       double accept_uniform);
 
 }  // namespace zorvik

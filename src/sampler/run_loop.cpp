@@ -156,12 +156,12 @@ void print_asterisks(Console& con, int n, int lines) {
 // Step adaptation toward the target acceptance: a parameter accepted more often
 // than convfactor/nfit per proposal gets a longer step, one accepted less often a
 // shorter one, by at most a factor 10 per interval.
-void adapt_steps(const RunSettings& s, FitParameters& p, ChainState& ch) {
+void adapt_steps(const RunSettings& s, FitParameters& p, ChainState& ch, bool whole_state) {
   for (int i = 1; i <= s.npar; ++i) {
     if (!(p.move(i) > 0.0)) continue;
-    // The adaptive mode moves every parameter at every step and learns its
-    // own steps: the accepted fraction is that of all steps, and move stays.
-    if (s.varpar == 3) {
+    // The proposals that move several parameters at a time learn their own
+    // steps: the accepted fraction is that of all steps, and move stays.
+    if (whole_state) {
       ch.paracc(i) = static_cast<double>(ch.stepcount(2) + ch.stepcount(3)) / s.nwrite;
       continue;
     }
@@ -195,6 +195,54 @@ struct RunRecords {
   Records progress_tail{"(9x,21(es9.3,2x))"};
 };
 
+// The run's uniform numbers: the numbers of nblock = 1,000,000/(npar + 2) steps
+// generated at a time, so that a step costs no generator call. The step at
+// icycle = k·nblock (slot nblock − 1) generates the next block, continuing the
+// generator from the state saved after the previous one (numbers drawn at the
+// prompt in between do not shift the chain's sequence), and takes its last slot;
+// the steps after it take slots 0, 1, … of the same block. A proposal that needs
+// more numbers than its step's slot takes the following slots.
+class RunBlocks final : public UniformSource {
+ public:
+  RunBlocks(RunLoop& loop, int stride, std::int64_t first_icycle)
+      : loop_(loop), stride_(stride), nblock_(kRandomBlock / stride) {
+    o_ = static_cast<int>(((first_icycle - 2) % nblock_ + nblock_) % nblock_);  // the slot before the first step
+  }
+  StepUniforms next_block() override {
+    o_ = o_ + 1 == nblock_ ? 0 : o_ + 1;
+    if (o_ == nblock_ - 1) {
+      loop_.ranlux.rluxin(loop_.saved_state);
+      loop_.ranlux.ranlux(loop_.rvec.data(), stride_ * nblock_);
+      loop_.ranlux.rluxut(loop_.saved_state);
+    }
+    return StepUniforms(loop_.rvec.data() + static_cast<size_t>(o_) * static_cast<size_t>(stride_));
+  }
+
+ private:
+  RunLoop& loop_;
+  int stride_, nblock_, o_;
+};
+
+// A proposal that adapts during a warm-up of its own: the statistics of the
+// whole chain discard at least the warm-up (its states are not yet those of a
+// Markov chain with the posterior as its invariant distribution), whatever
+// --burn asked; say so when the burn-in is raised.
+void discard_warmup(RunSettings& s, long warmup, Console& con) {
+  if (warmup <= 0 || s.ncycles <= 0) return;
+  const double n = static_cast<double>(s.ncycles);
+  if (warmup >= s.ncycles) {
+    con.line("The proposal adapts during its warm-up of", warmup, "steps, longer than the run's", s.ncycles,
+             "cycles: the whole chain adapts and its statistics have no sample. Ask for more cycles.");
+    s.burn_fraction = std::nextafter(1.0, 0.0);
+    return;
+  }
+  if (s.burn_fraction * n >= static_cast<double>(warmup)) return;
+  const double raised = (static_cast<double>(warmup) + 0.5) / n;
+  con.line("The statistics of the whole chain discard the proposal's warm-up of", warmup,
+           "steps: the burn-in fraction is raised from", s.burn_fraction, "to", raised);
+  s.burn_fraction = raised;
+}
+
 // The start of a run: the generator seeded, the models checked, the initial
 // curves and the trace files written, the starting chi-square evaluated (and
 // required to be finite), the first block of uniform numbers drawn. Changes the
@@ -215,11 +263,21 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   check_finite_start(run, ws);
   // Until a step lowers the chi-square, the start is the best state seen.
   run.chain.note_run_start(run.params.par.base(), npar);
-  if (s.varpar == 3) loop.adaptive.start(run);
+  if (loop.proposal_varpar != s.varpar) {
+    loop.proposal = make_proposal(s.varpar);
+    loop.proposal_varpar = s.varpar;
+  }
+  if (loop.proposal) {
+    loop.proposal->start(run);
+    discard_warmup(run.settings, loop.proposal->warmup(), con);
+  }
 
   const int nblock = kRandomBlock / stride;
   loop.rvec.assign(static_cast<size_t>(nblock) * stride, 0.0f);
-  const int first_block = std::min(nblock, s.ncycles);
+  // The first block holds the run's steps; a proposal that takes more numbers
+  // than its slot may need all of it.
+  const bool takes_more = loop.proposal && loop.proposal->whole_state();
+  const int first_block = takes_more ? nblock : std::min(nblock, s.ncycles);
   if (first_block > 0) loop.ranlux.ranlux(loop.rvec.data(), first_block * stride);
   loop.ranlux.rluxut(loop.saved_state);
   loop.recorder.begin_run(run.params, s.ncycles);
@@ -228,7 +286,7 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
 // What a step leaves besides the state itself: the best state, the whole-chain
 // record, the chain file (gparmode 2) and the histograms of accepted values.
 void record_step(const RunSettings& s, const FitParameters& p, ChainState& ch, HistogramStore& hist, RunLoop& loop,
-                 RunRecords& rec, TraceFiles& traces) {
+                 RunRecords& rec, TraceFiles& traces, bool whole_state) {
   const double* par = p.par.base();
   const int ip = ch.ipchanged;
   if (ip > 0) ++ch.npardown(ch.stepresult, ip);
@@ -241,8 +299,8 @@ void record_step(const RunSettings& s, const FitParameters& p, ChainState& ch, H
   }
   loop.recorder.record(par, ch.chisq(0));
   if (s.gparmode == 2) write_chain_record(s, p, ch, rec.chain, traces.chain);
-  if (s.varpar == 3) {
-    // Every state of the adaptive chain, a refused step repeating the
+  if (whole_state) {
+    // Every state of the chain, a refused step repeating the
     // state, so that the histograms are the posterior's. The chi-square
     // histogram takes one entry per parameter entry, as in the one-parameter
     // mode, which is what its normalisation counts.
@@ -363,7 +421,7 @@ bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& out
   if (s.gparmode == 3) write_chain_record(s, run.params, ch, rec.chain, traces.chain);
   compara(s, run.data, run.params, run.chain, ws);
   const std::array<double, 3> pct = report_progress(s, ch, icycle, estimate_ready, rec, con);
-  adapt_steps(s, run.params, ch);
+  adapt_steps(s, run.params, ch, loop.proposal && loop.proposal->whole_state());
   write_trace_records(run, icycle, pct, rec, traces);
 
   ch.npardown.fill(0);
@@ -393,27 +451,19 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
 
   // The step counter is 64 bits wide, so that a run of ncycles up to the
   // largest 32-bit count ends (a 32-bit counter would overflow after its last
-  // step). Step numbers are only ever compared and printed; the block slot
-  // o = (icycle − 1) mod nblock and the position in the write interval,
-  // icycle mod nwrite, are kept as small counters that wrap, so a step does no
-  // division.
-  const int nblock = kRandomBlock / stride;
+  // step). Step numbers are only ever compared and printed; the block slot and
+  // the position in the write interval, icycle mod nwrite, are kept as small
+  // counters that wrap, so a step does no division.
   const std::int64_t first = loop.first_icycle;
-  int o = static_cast<int>(((first - 2) % nblock + nblock) % nblock);  // slot of the step before
-  int in_interval = static_cast<int>((first - 1) % s.nwrite);          // the step before, mod nwrite
+  RunBlocks blocks(loop, stride, first);
+  Proposal* prop = loop.proposal.get();
+  const bool whole_state = prop != nullptr && prop->whole_state();
+  int in_interval = static_cast<int>((first - 1) % s.nwrite);  // the step before, mod nwrite
   for (ch.icycle = first; ch.icycle <= s.ncycles; ++ch.icycle) {
-    o = o + 1 == nblock ? 0 : o + 1;
     in_interval = in_interval + 1 == s.nwrite ? 0 : in_interval + 1;
-    // A new block of numbers (icycle a multiple of nblock), continuing the
-    // generator's own sequence.
-    if (o == nblock - 1) {
-      loop.ranlux.rluxin(loop.saved_state);
-      loop.ranlux.ranlux(loop.rvec.data(), stride * nblock);
-      loop.ranlux.rluxut(loop.saved_state);
-    }
-    const StepUniforms rnums(loop.rvec.data() + static_cast<size_t>(o) * stride);  // rnums[1 … npar+2]
-    changepar(s, run.data, run.params, ch, ws, rnums, con, &loop.adaptive);
-    record_step(s, run.params, ch, run.hist, loop, rec, traces);
+    StepDraw draw{blocks.next_block(), &blocks};
+    changepar(s, run.data, run.params, ch, ws, prop, draw, con);
+    record_step(s, run.params, ch, run.hist, loop, rec, traces, whole_state);
     if (in_interval != 0) continue;
     if (write_interval(run, ws, loop, outputs, rec, traces, estimate_ready, con)) break;
   }

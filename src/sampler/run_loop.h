@@ -5,13 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
-#include "sampler/adaptive.h"
 #include "sampler/chain_recorder.h"
+#include "sampler/proposal.h"
 #include "sampler/ranlux.h"
 
 namespace zorvik {
@@ -32,7 +33,10 @@ struct RunLoop {
   // of the step counter's range, to make the last steps of a very long chain
   // without the others.)
   std::int64_t first_icycle = 1;
-  AdaptiveMetropolis adaptive;  // the proposal of varpar 3, set up at every run start
+  // The proposal of the parameter file's varpar (nullptr: the mode moves
+  // nothing), made at the first run and set up again at every run start.
+  std::unique_ptr<Proposal> proposal;
+  int proposal_varpar = -1;  // the varpar it was made for
   ChainRecorder recorder;
 };
 

@@ -38,9 +38,6 @@ constexpr double kAllParametersTarget = 0.234;
 // Acceptance aimed at in one-parameter steps when the parameter file's factor is
 // not a fraction (the one-dimensional optimum is about 0.44; the examples use 0.4).
 constexpr double kDefaultTarget = 0.4;
-// Draws of the independence proposal outside the limits are repeated, at most
-// this many times (each costs random numbers only, no model evaluation).
-constexpr int kMaxDraws = 100;
 // States of a rung kept (evenly spaced) to fit the next rung's independence
 // proposal: enough for a covariance of 100 parameters, few enough that a rung of
 // a hundred million steps does not hold them all.
@@ -182,18 +179,18 @@ void summarise_rung(std::vector<double>& lnl, int naccepted, double next_beta, L
 
 }  // namespace
 
-StepUniforms LadderStream::uniforms(int npar, int blocks) {
-  const size_t stride = static_cast<size_t>(npar) + 2, need = static_cast<size_t>(blocks) * stride;
-  if (rvec.size() < need) {
+StepUniforms LadderStream::next_block() {
+  const size_t stride = static_cast<size_t>(npar) + 2;
+  if (rvec.empty()) {
     rvec.assign(stride * (kRandomBlock / stride), 0.0f);
     next = rvec.size();  // the first step fills the block
   }
-  if (next + need > rvec.size()) {
+  if (next + stride > rvec.size()) {
     ranlux.ranlux(rvec.data(), static_cast<int>(rvec.size()));
     next = 0;
   }
   const StepUniforms r(rvec.data() + next);
-  next += need;
+  next += stride;
   return r;
 }
 
@@ -217,11 +214,12 @@ void adapt_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, i
   const double target = s.varpar == 1 ? kAllParametersTarget
                         : (s.convfactor > 0.0 && s.convfactor < 1.0 ? s.convfactor : kDefaultTarget);
   std::vector<int> proposed(static_cast<size_t>(kMaxPar) + 1), accepted(static_cast<size_t>(kMaxPar) + 1);
-  AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
-  if (am != nullptr) am->restart(adapt);
+  const bool adaptive = s.varpar == 3;
+  if (adaptive) rng.adaptive.restart(adapt);
   for (int j = 1; j <= adapt; ++j) {
-    changepar(s, run.data, run.params, run.chain, ws, rng.uniforms(s.npar), con, am);
-    if (am != nullptr) continue;
+    StepDraw draw{rng.next_block(), &rng};
+    changepar(s, run.data, run.params, run.chain, ws, rng.walk, draw, con);
+    if (adaptive) continue;
     const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(run.chain.ipchanged);
     ++proposed[slot];
     if (moved_from_old(run)) ++accepted[slot];
@@ -231,25 +229,6 @@ void adapt_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, i
       std::fill(accepted.begin(), accepted.end(), 0);
     }
   }
-}
-
-// One independence step (independence.h): draws outside the limits are
-// repeated, at most kMaxDraws times, since they cost random numbers only; when
-// none falls inside, the chain stays.
-void independent_move(Run& run, ModelWorkspace& ws, LadderStream& rng) {
-  const int npar = run.settings.npar;
-  StepUniforms block = rng.uniforms(npar, 2);
-  bool inside = rng.independent.draw(rng.adaptive, run.params, npar, block);
-  for (int t = 1; t < kMaxDraws && !inside; ++t) {
-    block = rng.uniforms(npar, 2);
-    inside = rng.independent.draw(rng.adaptive, run.params, npar, block);
-  }
-  if (inside) {
-    independence_step(run.settings, run.data, run.params, run.chain, ws, rng.adaptive, rng.independent,
-                      static_cast<double>(block[1]));
-    return;
-  }
-  run.chain.keep_old(run.params.par.base(), npar);  // the state stays
 }
 
 }  // namespace
@@ -262,7 +241,6 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   // every finite proposal is accepted.
   const double saved_temp = s.temp;
   s.temp = beta > 0.0 ? 1.0 / (beta * s.nfitfunc) : std::numeric_limits<double>::infinity();
-  run.chain.mirror_log = true;
 
   LadderRung r;
   r.beta = beta;
@@ -273,7 +251,6 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   r.sampled = steps - adapt;
   std::vector<double> lnl(static_cast<size_t>(r.sampled));
   int naccepted = 0;
-  AdaptiveMetropolis* am = s.varpar == 3 ? &rng.adaptive : nullptr;
   // Every other sampled step is an independence draw fitted to the rung below,
   // when there is one (independence.h); the states are kept in the coordinates
   // of the adaptive proposal to fit the next rung's.
@@ -284,10 +261,9 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
   std::vector<double> states(d * static_cast<size_t>(r.sampled / thin + 1));
   const double* par = run.params.par.base();
   for (int j = 0; j < r.sampled; ++j) {
-    if (independent && j % 2 == 1)
-      independent_move(run, ws, rng);
-    else
-      changepar(s, run.data, run.params, run.chain, ws, rng.uniforms(s.npar), con, am);
+    Proposal* prop = independent && j % 2 == 1 ? &rng.independent : rng.walk;
+    StepDraw draw{rng.next_block(), &rng};
+    changepar(s, run.data, run.params, run.chain, ws, prop, draw, con);
     if (j % thin == 0)
       for (size_t k = 0; k < d; ++k)
         states[static_cast<size_t>(j / thin) * d + k] = coords.coordinate(static_cast<int>(k), par[coords.index[k]]);
@@ -296,7 +272,6 @@ LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rn
     if (sink) sink(run, rung_index);
   }
   s.temp = saved_temp;
-  run.chain.mirror_log = false;
 
   summarise_rung(lnl, naccepted, next_beta, r);
   // The next rung's proposal: the kept states reweighted by L^(β_next − β) (what
@@ -375,11 +350,16 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
   // --seed N starts the generator from N, as in the ordinary run: ladders with
   // different seeds give independent estimates.
   ranlux.rluxgo(kLuxury, s.seed > 0 ? static_cast<int>(s.seed) : kSeed, 0, 0);
-  LadderStream rng{ranlux, {}, 0, {}, {}};
+  LadderStream rng(ranlux, s.npar);
   // The adaptive proposal's coordinates serve the independence steps in every
   // mode; with varpar 3 it is also the random walk.
   rng.adaptive.start(run);
-  rng.adaptive.refuse_outside = true;
+  if (s.varpar == 3) {
+    rng.walk = &rng.adaptive;
+  } else {
+    rng.own_walk = make_proposal(s.varpar);
+    rng.walk = rng.own_walk.get();
+  }
 
   const std::vector<double> betas = ladder_betas(kLadderRungs);
   const int nrungs = kLadderRungs + 1;

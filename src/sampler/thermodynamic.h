@@ -33,6 +33,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -106,8 +107,10 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
 // state; `next_beta` gives the stepping-stone factor. `rvec` supplies the uniform
 // numbers (refilled from the generator as it runs out). Exposed for the tests.
 // It changes what the ladder does (above).
-struct LadderStream {
+struct LadderStream final : public UniformSource {
+  LadderStream(Ranlux& r, int npar_in_use) : ranlux(r), npar(npar_in_use), independent(adaptive) {}
   Ranlux& ranlux;
+  int npar;
   std::vector<float> rvec;
   size_t next = 0;
   // varpar 3: the proposal, carried from rung to rung; in every mode, the
@@ -115,10 +118,14 @@ struct LadderStream {
   AdaptiveMetropolis adaptive;
   // The independence proposal fitted to the rung below (independence.h).
   IndependenceProposal independent;
+  // The random walk of the mode: the adaptive proposal above for varpar 3,
+  // otherwise the mode's own step, held in own_walk.
+  Proposal* walk = nullptr;
+  std::unique_ptr<Proposal> own_walk;
 
-  // The next `blocks` steps' uniform numbers in a row, r[1 … blocks·(npar+2)],
-  // refilling the block from the generator when it runs out.
-  StepUniforms uniforms(int npar, int blocks = 1);
+  // The next step's uniform numbers r[1 … npar+2], refilling the block from the
+  // generator when it runs out.
+  StepUniforms next_block() override;
 };
 LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
                     int steps, int rung_index, const LadderSink& sink);

@@ -99,7 +99,7 @@ TEST(AdaptiveMetropolis, SamplesTheAnalyticStraightLinePosterior) {
   // The frozen proposal: 2.38²/d times the posterior covariance of the
   // coordinates (ln a, b), learned in the burn-in from some 4 000 independent
   // states (a few per cent), so within 15 %, with the correlation of (a, b).
-  const AdaptiveMetropolis& am = loop.adaptive;
+  const auto& am = dynamic_cast<const AdaptiveMetropolis&>(*loop.proposal);
   ASSERT_EQ(am.d, 2);
   EXPECT_TRUE(am.frozen);
   const double sd2 = 2.38 * 2.38 / 2;
