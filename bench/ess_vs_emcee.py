@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Effective samples per second: the program's adaptive chain (varpar 3) against
 emcee's affine-invariant ensemble (24 walkers) on the same likelihood.
 
@@ -27,7 +27,8 @@ benchmark program of this folder, one process that reads parameter vectors on
 standard input and answers chi-squares), a C++ likelihood that is if anything
 faster than numpy, so emcee's figure is not understated.
 
-Usage: bench/ess_vs_emcee.py [B1 B2 B3 B4a B5] [--cycles N] [--emcee-steps N] [--repeat N]
+Usage: bench/ess_vs_emcee.py [B1 B2 B3 B4a B4b B5] [--cycles N] [--emcee-steps N] [--repeat N]
+                             [--modes 3,3v,4] [--cycles-for PROBLEM:MODE=N ...]
 Needs build/zorvik and, for B2-B5, build/chisq_server (make bench builds it).
 """
 import argparse
@@ -48,7 +49,8 @@ ROOT = os.path.dirname(HERE)
 BENCH = os.path.join(ROOT, "..", "shared", "bench")
 PROGRAM = os.path.join(ROOT, "build", "zorvik")
 SERVER = os.path.join(ROOT, "build", "chisq_server")
-FOLDERS = {"B1": "B1_gauss3", "B2": "B2_qens", "B3": "B3_qens_rot", "B4a": "B4a_diel52", "B5": "B5_diel_T"}
+FOLDERS = {"B1": "B1_gauss3", "B2": "B2_qens", "B3": "B3_qens_rot", "B4a": "B4a_diel52", "B4b": "B4b_diel51",
+           "B5": "B5_diel_T"}
 BURN = 0.2
 WALKERS = 24
 
@@ -92,6 +94,28 @@ def tau_of(samples):
     return emcee.autocorr.integrated_time(samples, c=5, tol=0, quiet=True)
 
 
+def walkers_of(varpar, free):
+    """The program's ensemble (varpar 4) interleaves max(24, 2d + d mod 2) walkers."""
+    d = len(free)
+    return max(24, 2 * d + d % 2) if varpar == 4 else 1
+
+
+def program_tau(chain, varpar, free):
+    """Steps per independent sample of the program's chain after the burn-in.
+
+    A single chain (varpar 0-3): emcee's estimator on the chain itself. The
+    ensemble (varpar 4): step t moves walker t mod L, so the records split into
+    L walkers' series; emcee's estimator on them gives tau in sweeps of L steps,
+    and L walkers with tau sweeps give one independent sample per tau steps."""
+    x = chain[:, [2 + i for i in free]]
+    L = walkers_of(varpar, free)
+    if L == 1:
+        return tau_of(x[int(BURN * len(x)):, None, :]), len(x) - int(BURN * len(x))
+    sweeps = (len(x) - (L - 1)) // L
+    y = x[L - 1:L - 1 + sweeps * L].reshape(sweeps, L, len(free))[int(BURN * sweeps):]
+    return tau_of(y), y.shape[0] * L
+
+
 def run_program(folder, varpar, cycles, vector, repeat):
     scratch = tempfile.mkdtemp(prefix="zorvik_ess_")
     try:
@@ -116,9 +140,9 @@ def run_program(folder, varpar, cycles, vector, repeat):
             walls.append(time.perf_counter() - w0)
         cpu, wall = float(np.median(cpus)), float(np.median(walls))
         chain = np.loadtxt(os.path.join(scratch, "MMchain.dat"), comments="#")
-        x = chain[int(BURN * len(chain)):, [2 + i for i in free]]
-        tau = tau_of(x[:, None, :])
-        return dict(n=len(x), tau=tau, cpu=cpu, wall=wall, names=[pars[i][0] for i in free])
+        tau, n = program_tau(chain, varpar, free)
+        return dict(n=n, tau=tau, cpu=cpu, wall=wall, names=[pars[i][0] for i in free],
+                    length=n / max(tau) / walkers_of(varpar, free) if varpar == 4 else n / max(tau))
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 
@@ -200,7 +224,7 @@ def run_emcee(folder, steps, pid):
     discard = int(BURN * steps)
     tau = sampler.get_autocorr_time(discard=discard, c=5, tol=0, quiet=True)
     n = (steps - discard) * walkers
-    return dict(n=n, tau=tau, cpu=cpu, wall=wall, walkers=walkers)
+    return dict(n=n, tau=tau, cpu=cpu, wall=wall, walkers=walkers, length=(steps - discard) / max(tau))
 
 
 def children_cpu_of_server(s):
@@ -211,8 +235,9 @@ def children_cpu_of_server(s):
 
 def line(label, r):
     ess = r["n"] / max(r["tau"])
-    return (f"  {label:28s} N {r['n']:8d}  tau_max {max(r['tau']):8.1f}  ESS {ess:8.0f}  cpu {r['cpu']:7.2f} s"
-            f"  wall {r['wall']:7.2f} s  ESS/s(cpu) {ess / r['cpu']:8.1f}"), ess / r["cpu"]
+    return (f"  {label:28s} N {r['n']:8d}  tau_max {max(r['tau']):8.1f}  length/tau {r['length']:6.0f}"
+            f"  ESS {ess:8.0f}  cpu {r['cpu']:7.2f} s  wall {r['wall']:7.2f} s  ESS/s(cpu) {ess / r['cpu']:8.1f}"),
+            ess / r["cpu"])
 
 
 def main():
@@ -222,17 +247,26 @@ def main():
     ap.add_argument("--emcee-steps", type=int, default=4000)
     ap.add_argument("--repeat", type=int, default=3, help="runs of each program configuration (median time)")
     ap.add_argument("--no-reference", action="store_true", help="skip the one-parameter chain")
+    ap.add_argument("--modes", default="3,3v,4", help="program modes: varpar values, v for --vector (e.g. 3,3v,4)")
+    ap.add_argument("--cycles-for", action="append", default=[],
+                    help="PROBLEM:MODE=N, steps of one configuration (e.g. B5:4=1200000)")
+    ap.add_argument("--emcee-steps-for", action="append", default=[], help="PROBLEM=N, emcee's steps for one problem")
     a = ap.parse_args()
+    emcee_for = dict(kv.split("=") for kv in a.emcee_steps_for)
+    cycles_for = dict(kv.split("=") for kv in a.cycles_for)
     for pid in a.problems:
         folder = os.path.join(BENCH, FOLDERS[pid])
         print(f"{pid} ({FOLDERS[pid]})", flush=True)
         results = {}
-        for label, varpar, vector in (("program varpar 3", 3, False), ("program varpar 3 --vector", 3, True)) + \
-                (() if a.no_reference else (("program varpar 0", 0, False),)):
-            r = run_program(folder, varpar, a.cycles, vector, a.repeat)
+        modes = a.modes.split(",") + ([] if a.no_reference else ["0"])
+        for mode in modes:
+            varpar, vector = int(mode.rstrip("v")), mode.endswith("v")
+            label = f"program varpar {varpar}" + (" --vector" if vector else "")
+            cycles = int(cycles_for.get(f"{pid}:{mode}", a.cycles))
+            r = run_program(folder, varpar, cycles, vector, a.repeat)
             text, results[label] = line(label, r)
             print(text, flush=True)
-        r = run_emcee(folder, a.emcee_steps, pid)
+        r = run_emcee(folder, int(emcee_for.get(pid, a.emcee_steps)), pid)
         text, results["emcee"] = line(f"emcee {r['walkers']} walkers", r)
         print(text, flush=True)
         for label in results:

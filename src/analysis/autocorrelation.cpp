@@ -58,15 +58,36 @@ std::vector<double> autocovariance(std::span<const double> x) {
   return c;
 }
 
-double integrated_time(std::span<const double> x, double c) {
-  const std::vector<double> acov = autocovariance(x);
-  if (acov.size() < 2 || !(acov[0] > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+namespace {
+
+// Sokal's window on a normalised autocorrelation function ρ(0 … n−1).
+double windowed_time(const std::vector<double>& rho, double c) {
   double tau = 1.0;
-  for (size_t m = 1; m < acov.size(); ++m) {
-    tau += 2.0 * acov[m] / acov[0];
+  for (size_t m = 1; m < rho.size(); ++m) {
+    tau += 2.0 * rho[m];
     if (static_cast<double>(m) >= c * tau) return tau;
   }
   return tau;  // no window satisfied the condition: the whole series
+}
+
+}  // namespace
+
+double integrated_time(std::span<const double> x, double c) { return integrated_time(x, 1, c); }
+
+double integrated_time(std::span<const double> x, int walkers, double c) {
+  const size_t w = static_cast<size_t>(walkers), n = x.size() / w;
+  std::vector<double> rho(n, 0.0), series(n);
+  int used = 0;
+  for (size_t k = 0; k < w && n >= 2; ++k) {
+    for (size_t t = 0; t < n; ++t) series[t] = x[t * w + k];
+    const std::vector<double> acov = autocovariance(series);
+    if (!(acov[0] > 0.0)) continue;
+    for (size_t t = 0; t < n; ++t) rho[t] += acov[t] / acov[0];
+    ++used;
+  }
+  if (used == 0) return std::numeric_limits<double>::quiet_NaN();
+  for (double& r : rho) r /= used;
+  return windowed_time(rho, c);
 }
 
 }  // namespace zorvik

@@ -31,4 +31,10 @@ std::vector<double> autocovariance(std::span<const double> x);
 // Not a number for fewer than two values or a constant series.
 double integrated_time(std::span<const double> x, double c = 5.0);
 
+// τ_int of `walkers` series of one ensemble stored interleaved (value t of
+// series w at x[t·walkers + w]), in units of t: Sokal's window on the mean of
+// the series' normalised autocorrelation functions, as emcee's estimator takes
+// it (Foreman-Mackey et al. 2013, above). Constant series are left out.
+double integrated_time(std::span<const double> x, int walkers, double c = 5.0);
+
 }  // namespace zorvik

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numeric>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -68,6 +69,20 @@ ChainStatRow row_of(int index, const std::string& name, std::span<const double> 
   return r;
 }
 
+// Steps per independent state of kept states that follow every m-th step
+// (m = thinning). For an ensemble of L walkers that take one step each in turn,
+// the kept states split into L′ = L/gcd(m, L) walkers' series (state k belongs
+// to series k mod L′), whose states lie lcm(m, L)/L sweeps apart; an ensemble
+// of L walkers with autocorrelation time τ sweeps gives L·N/τ independent
+// states in N sweeps of L steps, τ steps each.
+double steps_per_sample(const std::vector<double>& kept, long long thin, int walkers) {
+  if (walkers <= 1) return static_cast<double>(thin) * integrated_time(kept);
+  const long long l = walkers, series = l / std::gcd(thin, l);
+  const double sweeps_apart = static_cast<double>(std::lcm(thin, l) / l);
+  const size_t n = kept.size() / static_cast<size_t>(series) * static_cast<size_t>(series);
+  return sweeps_apart * integrated_time(std::span<const double>(kept.data(), n), static_cast<int>(series));
+}
+
 // Rows in the order parameters …, chisq from the columns (0 = chisq).
 template <class Fill>
 void add_rows(ChainStatTable& t, const std::vector<int>& index, const std::vector<std::string>& names, Fill fill) {
@@ -95,10 +110,8 @@ ChainStatTable whole_chain_statistics(const ChainRecorder& chain, const FitParam
     draws.clear();
     for (long long k = first; k < chain.kept(); ++k) draws.push_back(chain.value(k, column));
     ChainStatRow r = row_of(i, name, draws);
-    if (!draws.empty()) {
-      r.tau = static_cast<double>(chain.thin()) * integrated_time(draws);
-      r.ess = static_cast<double>(t.retained_steps) / r.tau;
-    }
+    if (!draws.empty()) r.tau = steps_per_sample(draws, chain.thin(), chain.walkers());
+    if (!draws.empty()) r.ess = static_cast<double>(t.retained_steps) / r.tau;
     return r;
   });
   return t;

@@ -60,17 +60,20 @@ bool cholesky(const double* a, double* l, int d) {
   return true;
 }
 
-double AdaptiveMetropolis::coordinate(int k, double v) const {
+double Coordinates::coordinate(int k, double v) const {
   return logscale[static_cast<size_t>(k)] ? std::log(std::fabs(v)) : v;
 }
 
-bool AdaptiveMetropolis::inside(const FitParameters& p, int i, double v) {
+double Coordinates::value(int k, double u, double old) const {
+  if (!logscale[static_cast<size_t>(k)]) return u;
+  return old < 0.0 ? -std::exp(u) : std::exp(u);
+}
+
+bool Coordinates::inside(const FitParameters& p, int i, double v) {
   return std::isfinite(v) && v >= p.parmin(i) && v <= p.parmax(i);
 }
 
-void AdaptiveMetropolis::start(const Run& run) {
-  const RunSettings& s = run.settings;
-  const FitParameters& p = run.params;
+void Coordinates::set(const FitParameters& p) {
   index.clear();
   logscale.clear();
   hastings.clear();
@@ -104,6 +107,11 @@ void AdaptiveMetropolis::start(const Run& run) {
     }
   }
   d = static_cast<int>(index.size());
+}
+
+void AdaptiveMetropolis::start(const Run& run) {
+  const RunSettings& s = run.settings;
+  set(run.params);
   const size_t dd = static_cast<size_t>(d) * static_cast<size_t>(d);
   mean.assign(static_cast<size_t>(d), 0.0);
   m2.assign(dd, 0.0);
@@ -169,7 +177,7 @@ double AdaptiveMetropolis::propose(const RunSettings&, FitParameters& p, ChainSt
   return log_hastings;
 }
 
-void AdaptiveMetropolis::observe(const FitParameters& params, double alpha) {
+void AdaptiveMetropolis::observe(const FitParameters& params, const ChainState&, double alpha) {
   if (frozen) return;
   ++n;
   log_lambda += std::pow(static_cast<double>(n), -kGainExponent) * (alpha - kTargetAcceptance);

@@ -75,7 +75,32 @@
 
 namespace zorvik {
 
-struct AdaptiveMetropolis final : public Proposal {
+// The coordinates in which the project's own proposals move the free
+// parameters: ln|v| for the kinds l and al, v for n, a and p; a parameter of
+// another kind, with a step of 0, with equal limits, or at 0 with a log or
+// relative kind, does not move. Set from the run's parameters by set().
+struct Coordinates {
+  // The width given to a log-scale coordinate whose limits leave it unbounded
+  // (a limit at 0): 50 in ln|v|, a factor e^50.
+  static constexpr double kMaxLogWidth = 50.0;
+
+  int d = 0;                   // the moving coordinates
+  std::vector<int> index;      // index[k]: the parameter of coordinate k (k = 0 … d−1)
+  std::vector<char> logscale;  // 1: u = ln|v|
+  std::vector<char> hastings;  // 1: the prior uniform in v needs the Jacobian |v| ("al")
+  std::vector<double> sd0;     // start step of each coordinate
+  std::vector<double> width;   // the width of each coordinate's range (kMaxLogWidth without a bound)
+
+  void set(const FitParameters& p);
+  // The coordinate in which coordinate k moves, for its value v: ln|v| or v.
+  double coordinate(int k, double v) const;
+  // The value of coordinate k at u, of the sign of `old` for a log scale.
+  double value(int k, double u, double old) const;
+  // Whether value v of parameter i lies inside its limits (and is finite).
+  static bool inside(const FitParameters& p, int i, double v);
+};
+
+struct AdaptiveMetropolis final : public Proposal, public Coordinates {
   static constexpr double kRegularisation = 1e-6;  // ε
   static constexpr int kRefactorSteps = 50;
   // The optimal scale of a random-walk step in d dimensions is 2.38²/d times the
@@ -89,12 +114,6 @@ struct AdaptiveMetropolis final : public Proposal {
   static constexpr double kWarmupShare = 0.2;
   static constexpr long kWarmupPerDim = 100, kWarmupMin = 2000;
 
-  int d = 0;                   // the moving coordinates
-  std::vector<int> index;      // index[k]: the parameter of coordinate k (k = 0 … d−1)
-  std::vector<char> logscale;  // 1: u = ln|v|
-  std::vector<char> hastings;  // 1: the Hastings factor |v′/v| applies ("al")
-  std::vector<double> sd0;     // start step of each coordinate
-  std::vector<double> width;   // the width of each coordinate's range (kMaxLogWidth without a bound)
   long t0 = 0;                 // steps before the learned covariance is used
   long burn = 0;               // steps of adaptation; then the covariance is frozen
   long n = 0;                  // states observed in this run
@@ -105,10 +124,6 @@ struct AdaptiveMetropolis final : public Proposal {
   std::vector<double> factor;    // lower Cholesky factor of the proposal covariance, d×d row-major
   std::vector<double> work, trial;  // scratch: the matrix being factorised, its factor
   std::vector<double> z, u;      // scratch: the Gaussian numbers, the coordinates
-
-  // The width given to a log-scale coordinate whose limits leave it unbounded
-  // (a limit at 0): 50 in ln|v|, a factor e^50.
-  static constexpr double kMaxLogWidth = 50.0;
 
   // Sets the run up from the current parameters: the coordinates, the start
   // steps, C_0, and the warm-up (above).
@@ -130,7 +145,7 @@ struct AdaptiveMetropolis final : public Proposal {
   // Adds the state the step ended in to the running covariance while adapting,
   // and moves the scale λ by the step's acceptance probability `alpha`;
   // refactors periodically and freezes at the end of the warm-up.
-  void observe(const FitParameters& params, double alpha) override;
+  void observe(const FitParameters& params, const ChainState& chain, double alpha) override;
 
   bool whole_state() const override { return true; }
   long warmup() const override { return burn; }
@@ -138,16 +153,9 @@ struct AdaptiveMetropolis final : public Proposal {
   // The current proposal covariance C = L·Lᵀ, element (r, c).
   double covariance(int r, int c) const;
 
-  // The coordinate in which coordinate k moves, for its value v: ln|v| or v.
-  double coordinate(int k, double v) const;
-
   // Fills z[0 … d−1] with standard Gaussian numbers from r[first …] (pairs of
   // uniforms by the Box–Muller transform).
   void gaussians(StepUniforms r, int first);
-
-  // Whether value v of coordinate k lies inside the limits of parameter i (for
-  // a log-scale coordinate: non-zero, finite and of the start's sign).
-  static bool inside(const FitParameters& p, int i, double v);
 
  private:
   void refactor();

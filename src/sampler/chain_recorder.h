@@ -44,6 +44,11 @@ class ChainRecorder {
     ++kept_;
   }
 
+  // The chain interleaves the walkers of an ensemble, one step each in turn
+  // (1: a single chain). Set at every run start.
+  void set_walkers(int walkers) { walkers_ = walkers; }
+  int walkers() const { return walkers_; }
+
   long long steps() const { return steps_; }  // steps recorded
   long long thin() const { return thin_; }    // m: state k (0 …) is that after step (k + 1)·m
   long long kept() const { return kept_; }
@@ -61,6 +66,7 @@ class ChainRecorder {
   std::vector<int> index_{0};  // parameter number of each column, index_[0] unused
   std::vector<double> values_;
   int width_ = 1;
+  int walkers_ = 1;
   long long capacity_ = 0, kept_ = 0, steps_ = 0, thin_ = 1, until_next_ = 1;
 };
 

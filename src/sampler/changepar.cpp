@@ -33,6 +33,7 @@ void changepar(const RunSettings& s, const FitFunctions& data, FitParameters& p,
                Proposal* prop, StepDraw& draw, Console& con) {
   const int npar = s.npar;
   double* par = p.par.base();
+  if (prop != nullptr && prop->begin_step(p, ch)) keep_evaluated(s, p, ws);
   ch.keep_old(par, npar);
 
   const double log_h = prop != nullptr ? prop->propose(s, p, ch, draw, con) : 0.0;
@@ -65,7 +66,7 @@ void changepar(const RunSettings& s, const FitFunctions& data, FitParameters& p,
     ch.stepresult = kNoChange;
   }
   ++ch.stepcount(ch.stepresult + 1);
-  if (prop != nullptr) prop->observe(p, alpha);
+  if (prop != nullptr) prop->observe(p, ch, alpha);
 }
 
 void changepar(const RunSettings& s, const FitFunctions& data, FitParameters& p, ChainState& ch, ModelWorkspace& ws,

@@ -49,8 +49,8 @@ struct IndependenceProposal final : public Proposal {
   // random numbers only, no model evaluation); then the step is refused.
   static constexpr int kMaxDraws = 100;
 
-  explicit IndependenceProposal(const AdaptiveMetropolis& coordinates) : am(coordinates) {}
-  const AdaptiveMetropolis& am;  // the coordinates (ln|v| for the kinds l and al)
+  explicit IndependenceProposal(const Coordinates& coordinates) : am(coordinates) {}
+  const Coordinates& am;  // the coordinates (ln|v| for the kinds l and al)
   bool ready = false;
   int d = 0;
   std::vector<double> mean, factor, work;  // factor: lower Cholesky factor of the covariance, d×d

@@ -61,18 +61,31 @@ class Proposal {
   virtual ~Proposal() = default;
   // Sets the proposal up from the current state at every run start.
   virtual void start(const Run& run) { (void)run; }
+  // An ensemble's turn to another of its states: may replace params.par and
+  // chain.chisq (all slots) by a state of its own, with its chi-squares, and
+  // then returns true. The step then starts from there.
+  virtual bool begin_step(FitParameters& params, ChainState& chain) {
+    (void)params;
+    (void)chain;
+    return false;
+  }
   // Moves params.par (equal to chain.parold on entry) and returns ln h (above).
   virtual double propose(const RunSettings& settings, FitParameters& params, ChainState& chain, StepDraw& draw,
                          Console& con) = 0;
-  // The step's acceptance probability, after the driver decided.
-  virtual void observe(const FitParameters& params, double alpha) {
+  // The state the step ended in and its acceptance probability, after the
+  // driver decided.
+  virtual void observe(const FitParameters& params, const ChainState& chain, double alpha) {
     (void)params;
+    (void)chain;
     (void)alpha;
   }
   // True for the proposals that move several parameters at once and learn their
   // own scale: every state of their chain is a sample of the posterior for the
   // histograms, and the write interval leaves their steps `move` as they are.
   virtual bool whole_state() const { return false; }
+  // The walkers whose states the chain interleaves, one step each in turn (an
+  // ensemble); 1 for a single chain.
+  virtual int walkers() const { return 1; }
   // Steps at the start of a run during which the proposal still adapts; the
   // statistics of the whole chain discard at least these.
   virtual long warmup() const { return 0; }

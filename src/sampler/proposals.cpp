@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "sampler/adaptive.h"
+#include "sampler/ensemble.h"
 #include "sampler/proposal.h"
 #include "sampler/uniform_steps.h"
 
@@ -24,6 +25,7 @@ constexpr ProposalRow kProposals[] = {
     {0, "one parameter per step", &make<OneParameterStep>},
     {1, "all parameters per step", &make<AllParametersStep>},
     {3, "adaptive Metropolis", &make<AdaptiveMetropolis>},
+    {4, "ensemble of walkers", &make<EnsembleMove>},
 };
 
 const ProposalRow* row_of(int varpar) {

@@ -281,6 +281,7 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   if (first_block > 0) loop.ranlux.ranlux(loop.rvec.data(), first_block * stride);
   loop.ranlux.rluxut(loop.saved_state);
   loop.recorder.begin_run(run.params, s.ncycles);
+  loop.recorder.set_walkers(loop.proposal ? loop.proposal->walkers() : 1);
 }
 
 // What a step leaves besides the state itself: the best state, the whole-chain

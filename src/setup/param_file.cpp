@@ -316,6 +316,11 @@ bool read_parameters(FreeReader& rd, const RunSettings& s, FitParameters& p, Con
     p.parmax(k) = hi;
     p.orden(l) = k;
     p.incgg(k) = m / s.incgpar;
+    // Equal limits leave the parameter no room: it is fixed, whatever its step.
+    if (m != 0 && lo == hi) {
+      con.line("Parameter", k, "(" + std::string(name.trimmed()) + ") has equal limits: it is fixed (step 0)");
+      p.move(k) = m = 0;
+    }
     if (m != 0) p.parfit(++p.nfit) = k;
     if ((v > hi || v < lo) && ask_change_parameter(con, p.namepar(k))) {
       con.line("edit ", s.parfile);
