@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "sampler/changepar.h"
+#include "models/catalogue.h"
+#include <cstdlib>
 
 namespace zorvik {
 
@@ -20,8 +22,49 @@ int other_walker(int k, int walkers, float r) {
 
 }  // namespace
 
+void EnsembleMove::find_blocks(const Run& run) {
+  blocks_.clear();
+  std::vector<int> readers(static_cast<size_t>(c_.d), 0), owner(static_cast<size_t>(c_.d), 0);
+  for (int i = 1; i <= run.settings.nfunc; ++i) {
+    if (!is_fitted(run.data.opfit(i))) continue;
+    const ParamSet reads = model_reads(run.data.opfit(i), i);
+    for (int c = 0; c < c_.d; ++c)
+      if (reads.test(static_cast<size_t>(c_.index[static_cast<size_t>(c)]))) ++readers[static_cast<size_t>(c)], owner[static_cast<size_t>(c)] = i;
+  }
+  for (int i = 1; i <= run.settings.nfunc; ++i) {
+    std::vector<int> b;
+    for (int c = 0; c < c_.d; ++c)
+      if (readers[static_cast<size_t>(c)] == 1 && owner[static_cast<size_t>(c)] == i) b.push_back(c);
+    if (!b.empty() && static_cast<int>(b.size()) < c_.d) blocks_.push_back(b);
+  }
+  block_share_ = blocks_.empty() ? 0.0 : (std::getenv("ZK_BLOCK") ? std::atof(std::getenv("ZK_BLOCK")) : 0.0);
+}
+
+double EnsembleMove::evolve_block(FitParameters& p, StepDraw& draw) {
+  const int k = current_;
+  const StepUniforms g = draw.more();
+  const std::vector<int>& b = blocks_[std::min(static_cast<size_t>(static_cast<double>(g[1]) * blocks_.size()), blocks_.size() - 1)];
+  const int a = other_walker(k, walkers_, draw.rnums[3]);
+  int w = other_walker(k, walkers_, draw.rnums[4]);
+  if (w == a) w = other_walker(k, walkers_, draw.rnums[5]);
+  if (w == a) return -HUGE_VAL;
+  const double gamma = 2.38 / std::sqrt(2.0 * static_cast<double>(b.size()));
+  const double* uk = u_of(k);
+  const double* ua = u_of(a);
+  const double* ub = u_of(w);
+  double log_h = 0.0;
+  for (int c = 0; c < c_.d; ++c) unew_[static_cast<size_t>(c)] = uk[c];
+  for (const int c : b) {
+    const size_t cc = static_cast<size_t>(c);
+    unew_[cc] = uk[c] + gamma * (ua[c] - ub[c]);
+    if (c_.hastings[cc]) log_h += unew_[cc] - uk[c];
+  }
+  return place(p, unew_.data()) ? log_h : -HUGE_VAL;
+}
+
 void EnsembleMove::start(const Run& run) {
   c_.set(run.params);
+  find_blocks(run);
   npar_ = run.settings.npar;
   walkers_ = std::max(kMinWalkers, 2 * c_.d + (c_.d % 2));
   const size_t np = static_cast<size_t>(npar_) + 1, d = static_cast<size_t>(c_.d), w = static_cast<size_t>(walkers_);
@@ -130,7 +173,10 @@ double EnsembleMove::propose(const RunSettings&, FitParameters& p, ChainState& c
     }
     return -HUGE_VAL;
   }
-  return static_cast<double>(draw.rnums[2]) < kStretchShare ? stretch(p, draw) : evolve(p, draw);
+  const double r = static_cast<double>(draw.rnums[2]);
+  if (r < block_share_) return evolve_block(p, draw);
+  const double rr = (r - block_share_) / (1.0 - block_share_);
+  return rr < kStretchShare ? stretch(p, draw) : evolve(p, draw);
 }
 
 void EnsembleMove::observe(const FitParameters& params, const ChainState& chain, double) {

@@ -48,6 +48,7 @@ class EnsembleMove final : public Proposal {
   static constexpr double kStretchShare = 0.5;      // the share of stretch moves
   static constexpr double kJumpShare = 0.1;         // DE steps with γ = 1
   static constexpr double kNoise = 1e-6;            // e of the DE move, in units of the range
+  double block_share_ = 0.0;                        // the share of block moves
 
   void start(const Run& run) override;
   bool begin_step(FitParameters& params, ChainState& chain) override;
@@ -67,7 +68,12 @@ class EnsembleMove final : public Proposal {
   bool place(FitParameters& params, const double* unew);
   double* u_of(int w) { return u_.data() + static_cast<size_t>(w) * static_cast<size_t>(c_.d); }
 
+  // The coordinates that only one data set reads, one block per such set.
+  void find_blocks(const Run& run);
+  double evolve_block(FitParameters& params, StepDraw& draw);
+
   Coordinates c_;
+  std::vector<std::vector<int>> blocks_;
   int npar_ = 0;
   int walkers_ = 0;
   int current_ = 0;   // the walker of the step under way

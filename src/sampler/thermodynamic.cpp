@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include "core/errors.h"
 #include "models/catalogue.h"
@@ -337,6 +338,21 @@ void integrate_ladder(EvidenceEstimate& e) {
   e.error = std::hypot(e.ti_mc_error, e.ti - e.stepping_stone);
 }
 
+std::string rung_problem(const LadderRung& r, int k, long long ncycles) {
+  // Independent states of the rung's ln L: Var(ln L) over the squared error of
+  // its mean (batch means); none when the chain never moved.
+  const double effective = r.se_lnl > 0.0 ? r.var_lnl / (r.se_lnl * r.se_lnl) : (r.var_lnl > 0.0 ? 0.0 : 1.0);
+  if (r.acceptance >= kMinRungAcceptance && effective >= kMinRungStates) return "";
+  const double more = std::max(2.0, kMinRungStates / std::max(effective, 1.0));
+  std::ostringstream why;
+  why << "The evidence ladder stops at rung " << k << " (beta = " << r.beta << "): its chain accepted "
+      << 100.0 * r.acceptance << " % of its steps and gave about " << static_cast<long long>(effective)
+      << " independent values of ln L, too few for an honest error (at least " << kMinRungStates
+      << " are needed, with " << 100.0 * kMinRungAcceptance << " % accepted). Run the ladder with more cycles (about "
+      << static_cast<long long>(std::ceil(more * static_cast<double>(ncycles) / 1000.0)) * 1000 << ").";
+  return why.str();
+}
+
 EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con, const LadderSink& sink) {
   const std::string problem = ladder_problem(run);
   if (!problem.empty()) throw FatalError(problem);
@@ -373,6 +389,11 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
     const int steps = k == nrungs - 1 ? s.ncycles - per * (nrungs - 1) : per;
     const double next = k + 1 < nrungs ? betas[static_cast<size_t>(k) + 1] : betas[static_cast<size_t>(k)];
     const LadderRung r = run_rung(run, ws, con, rng, betas[static_cast<size_t>(k)], next, steps, k, sink);
+    const std::string weak = rung_problem(r, k, s.ncycles);
+    if (!weak.empty()) {
+      con.record("(i6,es14.5,es18.8,es12.3,f10.4)", k, r.beta, r.mean_lnl, r.se_lnl, r.acceptance);
+      throw FatalError(weak);
+    }
     con.record("(i6,es14.5,es18.8,es12.3,f10.4)", k, r.beta, r.mean_lnl, r.se_lnl, r.acceptance);
     e.rungs.push_back(r);
     e.steps += steps;

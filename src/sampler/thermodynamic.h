@@ -50,6 +50,12 @@ namespace zorvik {
 inline constexpr int kLadderRungs = 32;
 // Fewest steps a rung may have: below that the batch means say nothing.
 inline constexpr int kMinRungSteps = 400;
+// A rung whose chain accepted less than this share of its sampled steps, or
+// gave fewer independent values of ln L than kMinRungStates (by its batch
+// means), stops the ladder: its mean would carry a bias that its error does not
+// show (a chain that has not left where the rung below ended).
+inline constexpr double kMinRungAcceptance = 0.01;
+inline constexpr double kMinRungStates = 50.0;
 
 // What one rung measured over its sampled steps (the first tenth of a rung
 // adapts the steps and is not sampled).
@@ -85,6 +91,10 @@ std::string ladder_problem(const Run& run);
 
 // Called after every sampled step of a rung with the rung's index.
 using LadderSink = std::function<void(const Run&, int rung)>;
+
+// Why a rung's values cannot be trusted (empty when they can), with the cycles
+// to ask for.
+std::string rung_problem(const LadderRung& rung, int k, long long ncycles);
 
 // Ln L of the current chi-squares: −½ Σ over the fitted data sets.
 double log_likelihood(const Run& run);
