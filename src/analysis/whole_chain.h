@@ -45,6 +45,9 @@ struct ChainStatRow {
 struct ChainStatTable {
   int chains = 1;
   long long retained_steps = 0, burn_in = 0, thinning = 1;
+  // Pooled chains: the steps after the burn-in dropped from the longer chains
+  // to bring them to the length of the shortest (0: none).
+  long long shortened = 0;
   std::vector<ChainStatRow> rows;  // free parameters in the order of parfit, then chisq
 };
 
