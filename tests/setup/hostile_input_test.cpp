@@ -6,9 +6,7 @@
 
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "core/errors.h"
 #include "setup/data_file.h"
@@ -108,14 +106,10 @@ TEST(HostileInput, ANegativeContourPairWritesOneBlockOverTheParameterLimits) {
     EXPECT_NE(read_text("outpeaks.dat").find(sign ? "\n -5  6  map " : "\n  5  6  map "), std::string::npos);
   }
   const std::vector<std::string> rows = lines_of(maps[1]);
-  // The corners are the limits of the parameter table of peaks.par: cent1
-  // 25 ... 35, sdev1 0.5 ... 8.
   ASSERT_EQ(rows.size(), 1u + 21 * 31);  // the header, (10/0.5 + 1) x (7.5/0.25 + 1) points
-  double x = 0, y = 0;
-  std::istringstream(rows[1]) >> x >> y;
-  EXPECT_EQ(std::vector({x, y}), std::vector({25.0, 0.5}));
-  std::istringstream(rows.back()) >> x >> y;
-  EXPECT_EQ(std::vector({x, y}), std::vector({35.0, 8.0}));
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // the corners: the limits of cent1 and sdev1 in peaks.par
+  std::istringstream(rows[1]) >> x0 >> y0, std::istringstream(rows.back()) >> x1 >> y1;
+  EXPECT_EQ(std::vector({x0, y0, x1, y1}), std::vector({25.0, 0.5, 35.0, 8.0}));
   EXPECT_EQ(std::regex_replace(maps[0], std::regex("\n\n"), "\n"), maps[1]);
 }
 
