@@ -1,8 +1,10 @@
 #include "analysis/chain_folder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <vector>
 
