@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Retained states per second of wall-clock time: one chain, against K chains run
-# at once by scripts/run_chains.sh (GNU parallel, one job per chain) and pooled
+# at once by scripts/run_chains.sh (xargs -P, one job per chain) and pooled
 # by --combine. Each figure is the median of R repetitions.
 #
 #   bench/chains_throughput.sh [K] [STEPS] [R]      # defaults: 4 chains, 1200000 steps, 3

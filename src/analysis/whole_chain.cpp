@@ -49,7 +49,9 @@ long long burn_steps(long long steps, double fraction) {
 // A chain read back from chain.dat, or taken from the recorder.
 struct StoredChain {
   std::string file;
-  long long steps = 0, thinning = 1;
+  long long steps = -1, thinning = 1;  // steps −1: no header read yet
+  long long seed = -1;                 // from the header; −1 when it names none
+  std::string parfile;
   std::vector<int> index;          // column j ≥ 1: parameter number
   std::vector<std::string> names;  // column 0: "chisq"
   std::vector<long long> step;     // step of each state
@@ -123,7 +125,9 @@ void write_chainstat(const std::string& path, const ChainStatTable& t) {
   std::ostream& out = file.stream();
   out << "# i name mean sd q025 q16 q50 q84 q975 tau ess" << (pooled ? " rhat" : "") << " | ";
   if (pooled) out << "chains " << t.chains << ' ';
-  out << "retained_steps " << t.retained_steps << " burn_in " << t.burn_in << " thinning " << t.thinning << '\n';
+  out << "retained_steps " << t.retained_steps << " burn_in " << t.burn_in << " thinning " << t.thinning;
+  if (t.shortened > 0) out << " shortened " << t.shortened;
+  out << '\n';
   for (const ChainStatRow& r : t.rows) {
     const DrawSummary& d = r.draws;
     out << r.index << ' ' << r.name;
@@ -222,6 +226,43 @@ bool parse_numbers(std::string_view line, std::vector<double>& out) {
   }
 }
 
+// The header "# steps N thinning m seed s parfile f" as words after a key.
+void read_run_header(StoredChain& c, std::istringstream& words, int number) {
+  std::string key;
+  bool steps = false, thinning = false;
+  while (words >> key) {
+    if (key == "steps") steps = static_cast<bool>(words >> c.steps) && c.steps >= 0;
+    else if (key == "thinning") thinning = static_cast<bool>(words >> c.thinning) && c.thinning > 0;
+    else if (key == "seed") words >> c.seed;
+    else if (key == "parfile") words >> c.parfile;
+    if (!words) break;
+  }
+  if (!steps || !thinning) throw InputError(c.file, number, "expected \"# steps N thinning m ...\"");
+}
+
+// One line of states: finite numbers, and the state after the next step of the
+// file's grid (m, 2m, 3m, ...), so that a line dropped in the middle shows.
+void add_state(StoredChain& c, const std::vector<double>& values, int number) {
+  if (c.steps < 0 || c.columns.empty())
+    throw InputError(c.file, number, "expected the header lines \"# steps\", \"# parameters\" and \"# step\" first");
+  if (values.size() != c.columns.size() + 1)
+    throw InputError(c.file, number,
+                     "expected a step and " + std::to_string(c.columns.size()) + " numbers (chisq and the parameters)");
+  for (size_t j = 0; j < values.size(); ++j)
+    if (!std::isfinite(values[j]))
+      throw InputError(c.file, number,
+                       "expected finite numbers, found " + shortest(values[j]) + " for " +
+                           (j == 0 ? std::string("the step") : c.names[j - 1]) + ": the chain is not usable");
+  const long long expected = static_cast<long long>(c.step.size() + 1) * c.thinning;
+  if (values[0] != static_cast<double>(expected))
+    throw InputError(c.file, number,
+                     "expected the state after step " + std::to_string(expected) + " (the states are " +
+                         std::to_string(c.thinning) + " steps apart), found step " + shortest(values[0]) +
+                         ": states are missing or the file was edited");
+  c.step.push_back(expected);
+  for (size_t j = 0; j < c.columns.size(); ++j) c.columns[j].push_back(values[j + 1]);
+}
+
 StoredChain read_chain(const std::string& where) {
   StoredChain c;
   c.file = directory_exists(where) ? where + "/chain.dat" : where;
@@ -229,7 +270,6 @@ StoredChain read_chain(const std::string& where) {
   std::ifstream in(c.file);
   if (!in) throw InputError(c.file, 0, "cannot be opened for reading");
   int number = 0;
-  bool have_steps = false;
   std::vector<double> values;
   for (std::string text; std::getline(in, text);) {
     const std::string_view line(text);
@@ -239,9 +279,8 @@ StoredChain read_chain(const std::string& where) {
       std::string key;
       words >> key;
       if (key == "steps") {
-        std::string k2;
-        have_steps = static_cast<bool>(words >> c.steps >> k2 >> c.thinning) && k2 == "thinning" && c.thinning > 0;
-        if (!have_steps) throw InputError(c.file, number, "expected \"# steps N thinning m ...\"");
+        words.seekg(0);
+        read_run_header(c, words, number);
       } else if (key == "parameters") {
         c.index = {0};
         for (int i; words >> i;) c.index.push_back(i);
@@ -256,17 +295,37 @@ StoredChain read_chain(const std::string& where) {
     }
     if (!parse_numbers(line, values))
       throw InputError(c.file, number, "expected numbers, found \"" + std::string(line) + "\"");
-    if (values.empty()) continue;
-    if (!have_steps || c.columns.empty())
-      throw InputError(c.file, number, "expected the header lines \"# steps\", \"# parameters\" and \"# step\" first");
-    if (values.size() != c.columns.size() + 1)
-      throw InputError(c.file, number,
-                       "expected a step and " + std::to_string(c.columns.size()) + " numbers (chisq and the parameters)");
-    c.step.push_back(static_cast<long long>(values[0]));
-    for (size_t j = 0; j < c.columns.size(); ++j) c.columns[j].push_back(values[j + 1]);
+    if (!values.empty()) add_state(c, values, number);
   }
-  if (!have_steps || c.columns.empty()) throw InputError(c.file, 0, "expected the header lines of a chain file");
+  if (c.steps < 0 || c.columns.empty()) throw InputError(c.file, 0, "expected the header lines of a chain file");
+  // The run writes the state after every m-th of its steps: a file with fewer
+  // lost its end (a copy cut short, a full disc); its missing states are not burn-in.
+  const long long last = c.step.empty() ? 0 : c.step.back();
+  if (last / c.thinning != c.steps / c.thinning)
+    throw InputError(c.file, number,
+                     "the states end at step " + std::to_string(last) + " but the header says the run made " +
+                         std::to_string(c.steps) + " steps: the file was cut short (copy it again or run the chain again)");
   return c;
+}
+
+// A copy is not a second chain: the same file named twice, two runs of one
+// parameter file with the same seed (they repeat each other state for state),
+// or two files holding the same states.
+void refuse_copies(const std::vector<StoredChain>& chains) {
+  for (size_t a = 0; a < chains.size(); ++a)
+    for (size_t b = 0; b < a; ++b) {
+      const StoredChain& x = chains[a];
+      const StoredChain& y = chains[b];
+      std::string why;
+      if (same_file(x.file, y.file))
+        why = "is the same file as " + y.file + ", named twice";
+      else if (x.seed > 0 && x.seed == y.seed && x.parfile == y.parfile)
+        why = "comes from the same parameter file (" + x.parfile + ") and seed (" + std::to_string(x.seed) + ") as " +
+              y.file + ", so it repeats that chain; run each chain with its own --seed";
+      else if (x.step == y.step && x.columns == y.columns)
+        why = "holds the same states as " + y.file + ": a copy of one chain is not a second chain";
+      if (!why.empty()) throw InputError(x.file, 0, why);
+    }
 }
 
 }  // namespace
@@ -282,6 +341,7 @@ void combine_chains(const std::vector<std::string>& folders, double burn_fractio
                                       ": combine chains of the same parameter file");
     thinning = std::max(thinning, c.thinning);
   }
+  refuse_copies(chains);
   // Each chain after its burn-in at the coarsest thinning (the recorder's
   // thinnings are powers of two, so every coarser grid lies on a finer one).
   std::vector<std::vector<size_t>> keep(chains.size());
@@ -292,12 +352,20 @@ void combine_chains(const std::vector<std::string>& folders, double burn_fractio
     for (size_t k = 0; k < c.step.size(); ++k)
       if (c.step[k] > b && c.step[k] % thinning == 0) keep[m].push_back(k);
     n = std::min(n, keep[m].size());
+    // The states before the first one kept are the burn-in.
+    if (!keep[m].empty()) burn += c.step[keep[m].front()] - thinning;
   }
   if (n < 4) throw FatalError("Too few states after the burn-in to combine the chains (" + std::to_string(n) + " in the shortest)");
-  // The last n states of each: the same number from every chain.
-  for (auto& k : keep) k.erase(k.begin(), k.end() - static_cast<long>(n));
+  // The last n states of each: the same number from every chain. What a longer
+  // chain loses here, just after its burn-in, is said, and not called burn-in.
+  std::string cut;
+  long long shortened = 0;
   for (size_t m = 0; m < chains.size(); ++m) {
-    burn += chains[m].step[keep[m].front()] - thinning;
+    std::vector<size_t>& k = keep[m];
+    const long long dropped = static_cast<long long>(k.size() - n) * thinning;
+    if (dropped > 0) cut += " " + chains[m].file + " by " + std::to_string(dropped) + ",";
+    shortened += dropped;
+    k.erase(k.begin(), k.end() - static_cast<long>(n));
     retained += static_cast<long long>(n) * thinning;
   }
 
@@ -306,6 +374,7 @@ void combine_chains(const std::vector<std::string>& folders, double burn_fractio
   t.thinning = thinning;
   t.retained_steps = retained;
   t.burn_in = burn;
+  t.shortened = shortened;
   std::vector<std::vector<double>> per_chain(chains.size());
   std::vector<double> pooled;
   add_rows(t, first.index, first.names, [&](int column, int i, const std::string& name) {
@@ -326,6 +395,11 @@ void combine_chains(const std::vector<std::string>& folders, double burn_fractio
   });
   write_chainstat("chainstat.dat", t);
   print_chainstat(con, t);
+  if (!cut.empty()) {
+    cut.pop_back();
+    con.line("The chains were cut to the " + std::to_string(static_cast<long long>(n) * thinning) +
+             " steps after the burn-in of the shortest; steps dropped after the burn-in:" + cut);
+  }
 }
 
 }  // namespace zorvik

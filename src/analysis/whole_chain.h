@@ -1,7 +1,8 @@
 // Statistics of the whole chain after a run, and of several chains pooled.
 //
 // chainstat.dat: one header line (the columns, the steps retained, the burn-in,
-// the thinning), then per free parameter and last for the chi-square (index 0,
+// the thinning, and for pooled chains cut to a common length the steps cut),
+// then per free parameter and last for the chi-square (index 0,
 // name "chisq") the row
 //   i name mean sd q025 q16 q50 q84 q975 tau ess          (one chain)
 //   i name mean sd q025 q16 q50 q84 q975 tau ess rhat     (--combine)
@@ -45,6 +46,9 @@ struct ChainStatRow {
 struct ChainStatTable {
   int chains = 1;
   long long retained_steps = 0, burn_in = 0, thinning = 1;
+  // Pooled chains: the steps after the burn-in dropped from the longer chains
+  // to bring them to the length of the shortest (0: none).
+  long long shortened = 0;
   std::vector<ChainStatRow> rows;  // free parameters in the order of parfit, then chisq
 };
 
@@ -68,8 +72,13 @@ void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Conso
 // --combine: reads DIR/chain.dat of every folder (or the file itself when a
 // name is a file), discards the first ⌊burn_fraction·steps⌋ steps of each,
 // brings them to the coarsest thinning and to the length of the shortest (its
-// last states), writes chainstat.dat in the current folder with rhat and the
-// bulk ESS, and prints the table.
+// last states; the console names the chains cut and by how much, the header
+// sums it as "shortened"), writes chainstat.dat in the current folder with rhat
+// and the bulk ESS, and prints the table. Refused, naming the file (and line):
+// the same file twice, two files of one parameter file and seed or with the
+// same states (a copy is not a second chain), a value that is not finite, states
+// off the file's grid, or fewer states than the steps of the header (a file cut
+// short).
 void combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con);
 
 }  // namespace zorvik

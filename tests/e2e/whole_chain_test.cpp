@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <regex>
 #include <sstream>
 
 #include "support/program.h"
@@ -18,6 +19,7 @@ using testing_support::mask_clock;
 using testing_support::read_text;
 using testing_support::run_program;
 using testing_support::ScratchDir;
+using testing_support::write_text;
 
 // mean, sd and ess of the row of `name` in chainstat.dat.
 std::vector<double> chainstat_row(const std::string& name) {
@@ -84,6 +86,35 @@ TEST(WholeChain, SeededRunsCombineAsTheGoldenFiles) {
   EXPECT_EQ(o.status, 0) << o.err;
   expect_golden("tests/e2e/golden/whole_chain/combined_console.txt", o.out);
   expect_golden("tests/e2e/golden/whole_chain/combined_chainstat.dat", read_text("chainstat.dat"));
+
+  // Copies, and files not whole, are refused with the file and the line. The
+  // 3000 states of s2 are on lines 4 ... 3003; x.dat is s2's file edited.
+  const struct {
+    const char *from, *to, *args, *message;
+  } refused[] = {
+      {"", "", "s1 ./s1/", "\"./s1//chain.dat\": is the same file as s1/chain.dat, named twice"},
+      {"", "", "s1 again", "\"again/chain.dat\": comes from the same parameter file (short.par) and seed (1) as s1/chain.dat"},
+      {"seed 2", "seed 7", "s2 x.dat", "\"x.dat\": holds the same states as s2/chain.dat"},
+      {"\n(1000 [^ ]*) [^ ]*", "\n$1 nan", "x.dat", "\"x.dat\", line 1003: expected finite numbers, found NaN for bg0"},
+      {"\n1000 [^\n]*", "", "x.dat", "line 1003: expected the state after step 1000 (the states are 1 steps apart), found step 1001"},
+      {"\n2990 (.|\n)*", "\n", "x.dat", "line 2992: the states end at step 2989 but the header says the run made 3000 steps"},
+  };
+  for (const auto& r : refused) {
+    write_text("x.dat", std::regex_replace(read_text("s2/chain.dat"), std::regex(r.from), r.to));
+    const testing_support::Outcome bad = run_program(std::string("--combine ") + r.args, "");
+    EXPECT_EQ(bad.status, 1) << r.args;
+    EXPECT_NE(bad.err.find(r.message), std::string::npos) << r.args << ": " << bad.err;
+  }
+  // A shorter s2: s1 is cut after its burn-in to s2's length, said, and not burn-in (300 + 200).
+  ASSERT_EQ(chdir("s2"), 0);
+  write_text("short.par", std::regex_replace(read_text("short.par"), std::regex("3000 +1000"), "2000 1000"));
+  ASSERT_EQ(run_program("--seed 2 short.par", "").status, 0);
+  ASSERT_EQ(chdir(".."), 0);
+  const testing_support::Outcome cut = run_program("--burn 0.1 --combine s1 s2", "");
+  EXPECT_NE(cut.out.find("Pooled chains: 2 chains, 3600 steps after a burn-in of 500 (thinning 1)"), std::string::npos);
+  EXPECT_NE(cut.out.find("cut to the 1800 steps after the burn-in of the shortest; steps dropped after the burn-in: "
+                         "s1/chain.dat by 900\n"), std::string::npos) << cut.out;
+  EXPECT_NE(read_text("chainstat.dat").find("burn_in 500 thinning 1 shortened 900\n"), std::string::npos);
 }
 
 TEST(WholeChain, BadOptionsStopWithAMessage) {

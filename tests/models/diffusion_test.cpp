@@ -85,7 +85,7 @@ TEST(DiffusionModels, ConfinedMotionSplitsTheLineByItsElasticFraction) {
   }
 }
 
-TEST(RotationModels, DifrotIsAnElasticPlusOneRotationalLine) {
+TEST(RotationModels, DifrotAndDifrotaAreAnElasticPlusRotationalLines) {
   Params p{};
   p[1] = 0.01, p[2] = 0.003, p[3] = -0.002;
   p[4] = 1.8, p[5] = 0.06, p[6] = 0.05;  // R, Dr, D
@@ -106,6 +106,12 @@ TEST(RotationModels, DifrotIsAnElasticPlusOneRotationalLine) {
     const double jumps = e * lorentzian(x, 0.07, gd) + r * lorentzian(x, 0.07, w1);
     EXPECT_NEAR(eval(difrot, z, 4, p, x), background(p, x) + 1.3 * jumps, kBesselTol * std::fabs(1.3 * jumps) + 1e-15)
         << x;
+    // Model 113, a symmetric top of axial ratio r = 2.5: the l = 1 line splits by
+    // m = −1, 0, 1 into widths 2·Dr + m²·(r − 1)·Dr + Γ_D, each of weight j1².
+    p[25] = 2.5;
+    double top = e * lorentzian(x, 0.07, gd);
+    for (int m = -1; m <= 1; ++m) top += jlsq(1, q, 1.8) * lorentzian(x, 0.07, 0.12 + m * m * 1.5 * 0.06 + gd);
+    EXPECT_NEAR(eval(difrota, z, 4, p, x), background(p, x) + 1.3 * top, kBesselTol * 1.3 * top) << x;
   }
 }
 

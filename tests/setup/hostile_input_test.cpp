@@ -92,23 +92,24 @@ TEST(HostileInput, ReadingAgainStartsFromFreshTables) {
 }
 
 // The map of a negative pair "-5 6" is the map of "5 6" without the empty lines
-// between its rows, over the limits of parameter 5 where the file says 666;
-// the written parameter file keeps the sign.
+// between its rows, over the limits of parameters 5 and 6 where the file says
+// 666; the written parameter file keeps the sign.
 TEST(HostileInput, ANegativeContourPairWritesOneBlockOverTheParameterLimits) {
   std::string maps[2];
   for (int sign = 0; sign < 2; ++sign) {
     ScratchDir dir;
     copy_example("peaks");
     edit("peaks.par", "  120000    5000", "200 100");
-    edit("peaks.par", "  5  6  cent1-sdev1\n[^\n]*", std::string(sign ? " -5" : "  5") + "  6  map\n 666 666 2 3 0.5 0.25");
+    edit("peaks.par", "  5  6  cent1-sdev1\n[^\n]*", std::string(sign ? " -5" : "  5") + "  6  map\n 666 666 666 666 0.5 0.25");
     ASSERT_EQ(run_program("peaks.par", "").status, 0);
     maps[sign] = read_text("map");
     EXPECT_NE(read_text("outpeaks.dat").find(sign ? "\n -5  6  map " : "\n  5  6  map "), std::string::npos);
   }
   const std::vector<std::string> rows = lines_of(maps[1]);
-  ASSERT_EQ(rows.size(), 1u + 21 * 5);  // the header, (10/0.5 + 1) x ((3 - 2)/0.25 + 1) points
-  EXPECT_EQ(rows[1].substr(0, 6), " 25.0 ");
-  EXPECT_EQ(rows.back().substr(0, 6), " 35.0 ");
+  ASSERT_EQ(rows.size(), 1u + 21 * 31);  // the header, (10/0.5 + 1) x (7.5/0.25 + 1) points
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // the corners: the limits of cent1 and sdev1 in peaks.par
+  std::istringstream(rows[1]) >> x0 >> y0, std::istringstream(rows.back()) >> x1 >> y1;
+  EXPECT_EQ(std::vector({x0, y0, x1, y1}), std::vector({25.0, 0.5, 35.0, 8.0}));
   EXPECT_EQ(std::regex_replace(maps[0], std::regex("\n\n"), "\n"), maps[1]);
 }
 
