@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "sampler/changepar.h"
 #include "models/catalogue.h"
-#include <cstdlib>
+#include "sampler/changepar.h"
 
 namespace zorvik {
 
@@ -14,10 +13,19 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr size_t kChisqSlots = static_cast<size_t>(kMaxFunc) + 1;
 
-// A walker other than k from a uniform number r in (0, 1).
+// A walker other than k from a uniform number r in (0, 1), all equally likely.
 int other_walker(int k, int walkers, float r) {
   const int j = std::min(static_cast<int>(static_cast<double>(r) * (walkers - 1)), walkers - 2);
   return j >= k ? j + 1 : j;
+}
+
+// A walker other than k and a (a ≠ k), all equally likely.
+int third_walker(int k, int a, int walkers, float r) {
+  int j = std::min(static_cast<int>(static_cast<double>(r) * (walkers - 2)), walkers - 3);
+  const int lo = std::min(k, a), hi = std::max(k, a);
+  if (j >= lo) ++j;
+  if (j >= hi) ++j;
+  return j;
 }
 
 }  // namespace
@@ -37,17 +45,16 @@ void EnsembleMove::find_blocks(const Run& run) {
       if (readers[static_cast<size_t>(c)] == 1 && owner[static_cast<size_t>(c)] == i) b.push_back(c);
     if (!b.empty() && static_cast<int>(b.size()) < c_.d) blocks_.push_back(b);
   }
-  block_share_ = blocks_.empty() ? 0.0 : (std::getenv("ZK_BLOCK") ? std::atof(std::getenv("ZK_BLOCK")) : 0.0);
+  block_share_ = blocks_.empty() ? 0.0 : kBlockShare;
 }
 
 double EnsembleMove::evolve_block(FitParameters& p, StepDraw& draw) {
   const int k = current_;
-  const StepUniforms g = draw.more();
-  const std::vector<int>& b = blocks_[std::min(static_cast<size_t>(static_cast<double>(g[1]) * blocks_.size()), blocks_.size() - 1)];
-  const int a = other_walker(k, walkers_, draw.rnums[3]);
-  int w = other_walker(k, walkers_, draw.rnums[4]);
-  if (w == a) w = other_walker(k, walkers_, draw.rnums[5]);
-  if (w == a) return -HUGE_VAL;
+  const StepUniforms g = draw.more();  // g[1] the block, g[2], g[3] the walkers
+  const size_t nb = blocks_.size();
+  const std::vector<int>& b = blocks_[std::min(static_cast<size_t>(static_cast<double>(g[1]) * static_cast<double>(nb)), nb - 1)];
+  const int a = other_walker(k, walkers_, g[2]);
+  const int w = third_walker(k, a, walkers_, g[3]);
   const double gamma = 2.38 / std::sqrt(2.0 * static_cast<double>(b.size()));
   const double* uk = u_of(k);
   const double* ua = u_of(a);
@@ -112,9 +119,10 @@ bool EnsembleMove::place(FitParameters& p, const double* unew) {
 
 double EnsembleMove::stretch(FitParameters& p, StepDraw& draw) {
   const int k = current_;
-  const int j = other_walker(k, walkers_, draw.rnums[3]);
+  const StepUniforms g = draw.more();  // g[1] the walker, g[2] the stretch
+  const int j = other_walker(k, walkers_, g[1]);
   // z = ((a − 1)·r + 1)²/a has the density ∝ 1/√z on [1/a, a].
-  const double r = static_cast<double>(draw.rnums[4]);
+  const double r = static_cast<double>(g[2]);
   const double z = ((kStretch - 1.0) * r + 1.0) * ((kStretch - 1.0) * r + 1.0) / kStretch;
   const double* uk = u_of(k);
   const double* uj = u_of(j);
@@ -128,14 +136,12 @@ double EnsembleMove::stretch(FitParameters& p, StepDraw& draw) {
 
 double EnsembleMove::evolve(FitParameters& p, StepDraw& draw) {
   const int k = current_;
-  const int a = other_walker(k, walkers_, draw.rnums[3]);
-  int b = other_walker(k, walkers_, draw.rnums[4]);
-  if (b == a) b = other_walker(k, walkers_, draw.rnums[5]);
-  if (b == a) return -HUGE_VAL;  // no second walker drawn: the chain stays
-  const double gamma = static_cast<double>(draw.rnums[2]) < kStretchShare + (1.0 - kStretchShare) * kJumpShare
-                           ? 1.0
-                           : 2.38 / std::sqrt(2.0 * c_.d);
-  const StepUniforms g = draw.more();
+  const StepUniforms pick = draw.more();  // pick[1], pick[2] the walkers
+  const int a = other_walker(k, walkers_, pick[1]);
+  const int b = third_walker(k, a, walkers_, pick[2]);
+  const StepUniforms g = draw.more();  // g[1 … d+1] the noise, g[d+2] the choice of γ
+  const double gamma =
+      static_cast<double>(g[c_.d + 2]) < kJumpShare ? 1.0 : 2.38 / std::sqrt(2.0 * static_cast<double>(c_.d));
   for (int c = 0; c < c_.d; c += 2) {
     const double rad = std::sqrt(-2.0 * std::log(static_cast<double>(g[c + 1])));
     z_[static_cast<size_t>(c)] = rad * std::cos(kTwoPi * static_cast<double>(g[c + 2]));

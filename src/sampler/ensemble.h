@@ -7,7 +7,7 @@
 // below: each update leaves the product of L copies of the posterior
 // invariant, so every walker's states sample it). The state the chain records
 // after a step is that walker's, so its statistics interleave the walkers.
-// Two moves, chosen at random for each step:
+// The moves, chosen at random for each step:
 //
 //   stretch (J. Goodman and J. Weare, "Ensemble samplers with affine
 //   invariance", Commun. Appl. Math. Comput. Sci. 5 (2010) 65, eq. 7):
@@ -19,6 +19,13 @@
 //     x′ = x_k + γ·(x_a − x_b) + e, a ≠ b two other walkers,
 //     γ = 2.38/√(2d) (γ = 1 in one step of ten, which lets walkers jump between
 //     modes), e ~ N(0, (10⁻⁶·width)²) per coordinate; symmetric, ln h = 0.
+//
+//   and, where several data sets have parameters of their own, the same
+//   differential evolution in the coordinates of one such data set only
+//   (γ = 2.38/√(2·d_set)), the others staying: the chain re-evaluates that
+//   data set alone, a fraction of a full step's cost (half the steps; on six
+//   dielectric spectra tied by temperature laws this gave 1.4 times the
+//   independent states per second of the two moves alone).
 //
 // Both are invariant under affine maps of the coordinates, so a posterior whose
 // widths differ by orders of magnitude, or whose parameters are strongly
@@ -48,7 +55,10 @@ class EnsembleMove final : public Proposal {
   static constexpr double kStretchShare = 0.5;      // the share of stretch moves
   static constexpr double kJumpShare = 0.1;         // DE steps with γ = 1
   static constexpr double kNoise = 1e-6;            // e of the DE move, in units of the range
-  double block_share_ = 0.0;                        // the share of block moves
+  // The share of steps that move one data set's own parameters only, by
+  // differential evolution in that block (when several data sets have
+  // parameters of their own): such a step re-evaluates that data set alone.
+  static constexpr double kBlockShare = 0.5;
 
   void start(const Run& run) override;
   bool begin_step(FitParameters& params, ChainState& chain) override;
@@ -74,6 +84,7 @@ class EnsembleMove final : public Proposal {
 
   Coordinates c_;
   std::vector<std::vector<int>> blocks_;
+  double block_share_ = 0.0;
   int npar_ = 0;
   int walkers_ = 0;
   int current_ = 0;   // the walker of the step under way

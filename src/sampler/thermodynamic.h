@@ -55,7 +55,7 @@ inline constexpr int kMinRungSteps = 400;
 // means), stops the ladder: its mean would carry a bias that its error does not
 // show (a chain that has not left where the rung below ended).
 inline constexpr double kMinRungAcceptance = 0.01;
-inline constexpr double kMinRungStates = 50.0;
+inline constexpr double kMinRungStates = 100.0;
 
 // What one rung measured over its sampled steps (the first tenth of a rung
 // adapts the steps and is not sampled).

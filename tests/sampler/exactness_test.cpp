@@ -1,21 +1,27 @@
 // Every proposal on posteriors whose moments are known by construction.
 //
-// A straight line y = a + b·x (x = 1 … 40, Gaussian noise of σ = 1) with flat
-// priors: the posterior of (a, b) is the bivariate Gaussian of least squares,
-// correlation −0.87. The intercept is cut at a ≥ c, half a standard deviation
-// below its mean: a's marginal is then a normal truncated at c and b given a
-// stays Gaussian (the truncated-normal moments: N. L. Johnson, S. Kotz and
+// Two data sets (x = −20 … 19, Gaussian noise of σ = 1) of a shared straight
+// line p1 + p2·x under a Lorentzian of fixed shape whose area is each set's
+// own (p4, p5): model 110 with its widths, weights and centres fixed. The model
+// is linear in the free parameters, so with flat priors (and T = 1/2, the
+// likelihood of both sets) the posterior is the Gaussian of least squares, the
+// intercept correlated with the slope. The intercept is cut at p1 ≥ c, half a
+// standard deviation below its mean: p1's marginal is then a normal truncated
+// at c and the others given p1 stay Gaussian, so their moments follow by
+// regression on p1 (the truncated-normal moments: N. L. Johnson, S. Kotz and
 // N. Balakrishnan, Continuous Univariate Distributions, vol. 1, 2nd ed., Wiley
 // 1994, sec. 10.1). A mirror of one coordinate of a correlated step shifts
-// a's mean by some 0.02 sd here; refusal gives it exactly.
-// Two more parameters no model reads: their posterior is their prior over two
-// decades, [0.1, 10], uniform in v for the additive kinds (mean 5.05) and
-// uniform in ln v for kind l (mean 9.9/ln 100).
-// The check: each mean and sd within 4 Monte-Carlo standard errors, the errors
-// by 20 batch means of the kept states (independent of the program's own
-// autocorrelation estimate).
+// the intercept's mean by several of the errors below; refusal gives it exactly.
+// Two more parameters no model reads (p6, p7): their posterior is their prior
+// over two decades, [0.1, 10], uniform in v for the additive kinds (mean 5.05)
+// and uniform in ln v for kind l (mean 9.9/ln 100). The areas are a block of
+// one data set each, which the ensemble also moves alone.
+// The check: each mean and variance within 4 Monte-Carlo standard errors, the
+// errors by 20 batch means of the kept states (independent of the program's
+// own autocorrelation estimate).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -36,7 +42,6 @@ namespace {
 using testing_support::ScratchDir;
 using testing_support::write_text;
 
-constexpr int kPoints = 40;
 constexpr int kBatches = 20;
 
 // Mean and variance with their standard errors from batch means.
@@ -61,24 +66,51 @@ Moments moments(const std::vector<double>& x, double centre) {
   return {sm, std::sqrt(em / (kBatches - 1) / kBatches), sv, std::sqrt(ev / (kBatches - 1) / kBatches)};
 }
 
-struct Line {
-  double mu_a, mu_b, sd_a, sd_b, rho;
+constexpr int kFree = 4;  // p1, p2, p4, p5
+
+// The data of both sets, written to line1.dat and line2.dat, and the posterior
+// of (p1, p2, p4, p5): mean and covariance (AᵀA)⁻¹ of least squares.
+struct Posterior {
+  double mean[kFree], cov[kFree][kFree];
 };
 
-// The data, written to line.dat, and the least-squares posterior.
-Line write_line_data() {
+double lorentzian(double x) { return 3.0 / M_PI / (x * x + 9.0); }
+
+Posterior write_data() {
   std::mt19937 rng(20261207);
   std::normal_distribution<double> noise(0.0, 1.0);
-  std::ostringstream data;
-  double sx = 0, sy = 0, sxx = 0, sxy = 0;
-  for (int k = 1; k <= kPoints; ++k) {
-    const double x = k, y = 2.0 + 0.5 * x + noise(rng);
-    data << x << " " << y << "\n";
-    sx += x, sy += y, sxx += x * x, sxy += x * y;
+  double ata[kFree][2 * kFree] = {}, aty[kFree] = {};
+  for (int set = 1; set <= 2; ++set) {
+    std::ostringstream data;
+    for (int k = -20; k < 20; ++k) {
+      const double x = k, y = 2.0 + 0.5 * x + (set == 1 ? 30.0 : 50.0) * lorentzian(x) + noise(rng);
+      data << x << " " << y << "\n";
+      const double row[kFree] = {1.0, x, set == 1 ? lorentzian(x) : 0.0, set == 2 ? lorentzian(x) : 0.0};
+      for (int r = 0; r < kFree; ++r) {
+        aty[r] += row[r] * y;
+        for (int c = 0; c < kFree; ++c) ata[r][c] += row[r] * row[c];
+      }
+    }
+    write_text("line" + std::to_string(set) + ".dat", data.str());
   }
-  write_text("line.dat", data.str());
-  const double det = kPoints * sxx - sx * sx, b = (kPoints * sxy - sx * sy) / det;
-  return {(sy - b * sx) / kPoints, b, std::sqrt(sxx / det), std::sqrt(kPoints / det), -sx / std::sqrt(kPoints * sxx)};
+  // Gauss–Jordan on [AᵀA | I] (symmetric positive definite: no pivoting needed).
+  for (int r = 0; r < kFree; ++r) ata[r][kFree + r] = 1.0;
+  for (int r = 0; r < kFree; ++r) {
+    const double d = ata[r][r];
+    for (double& v : ata[r]) v /= d;
+    for (int o = 0; o < kFree; ++o)
+      if (o != r) {
+        const double f = ata[o][r];
+        for (int c = 0; c < 2 * kFree; ++c) ata[o][c] -= f * ata[r][c];
+      }
+  }
+  Posterior post{};
+  for (int r = 0; r < kFree; ++r)
+    for (int c = 0; c < kFree; ++c) {
+      post.cov[r][c] = ata[r][kFree + c];
+      post.mean[r] += post.cov[r][c] * aty[c];
+    }
+  return post;
 }
 
 struct Case {
@@ -91,56 +123,70 @@ struct Case {
 
 class Exactness : public ::testing::TestWithParam<Case> {};
 
-TEST_P(Exactness, MomentsOfACutCorrelatedLineAndOfFlatPriorsOverTwoDecades) {
+TEST_P(Exactness, MomentsOfACutCorrelatedLinearPosteriorAndOfFlatPriorsOverTwoDecades) {
   const Case c = GetParam();
   ScratchDir dir;
-  const Line L = write_line_data();
-  const double cut = L.mu_a - 0.5 * L.sd_a;
+  const Posterior post = write_data();
+  const double sd1 = std::sqrt(post.cov[0][0]), cut = post.mean[0] - 0.5 * sd1;
   std::ostringstream par;
-  par << "line 0 0 1\nnomin\nline.dat n 0 fit.dat 0.0 100.0 100\nout.dat chi.dat\n1.0\n1.0\n12\n"
-      << c.cycles << " 10000\n" << c.varpar << " 0 1.0 1.0 0.0\n0\n1 1.0 1.0 1.0\n0.4\n"
-      << "1 a " << c.kind_a << " " << L.mu_a << " " << c.step_scale * L.sd_a << " " << cut << " 50.0\n"
-      << "2 b n " << L.mu_b << " " << c.step_scale * L.sd_b << " -2.0 2.0\n";
-  for (int k = 3; k <= 10; ++k) par << k << " p" << k << " n 0.0 0.0 -1.0 1.0\n";
-  par << "11 v " << c.kind_v << " 1.0 3.0 0.1 10.0\n12 w l 1.0 0.5 0.1 10.0\n0\n0\n0\n";
-  write_text("line.par", par.str());
+  par << "lines 0 0 2\nnomin\nline1.dat n 0 fit1.dat -100.0 100.0 110\nline2.dat n 0 fit2.dat -100.0 100.0 110\n"
+      << "out.dat chi.dat\n0.5\n1.0 1.0\n25\n" << c.cycles << " 10000\n" << c.varpar << " 0 1.0 1.0 0.0\n0\n"
+      << "1 1.0 1.0 1.0\n0.4\n";
+  const int free_index[kFree] = {1, 2, 4, 5};
+  for (int i = 1; i <= 25; ++i) {
+    const int f = static_cast<int>(std::find(free_index, free_index + kFree, i) - free_index);
+    if (f < kFree) {
+      par << i << " p" << i << " " << (i == 1 ? c.kind_a : "n") << " " << post.mean[f] << " "
+          << c.step_scale * std::sqrt(post.cov[f][f]) << " " << (i == 1 ? cut : -1000.0) << " 1000.0\n";
+    } else if (i == 6 || i == 7) {
+      par << i << (i == 6 ? " v " : " w ") << (i == 6 ? c.kind_v : "l") << " 1.0 " << (i == 6 ? 3.0 : 0.5)
+          << " 0.1 10.0\n";
+    } else {
+      const double fixed = (i == 9 || i == 10 || i == 19 || i == 20) ? 1.0 : (i == 14 || i == 15) ? 3.0 : 0.0;
+      par << i << " q" << i << " n " << fixed << " 0.0 -10.0 10.0\n";
+    }
+  }
+  par << "0\n0\n0\n";
+  write_text("lines.par", par.str());
 
   testing_support::Screen screen;
   auto run = std::make_unique<zorvik::Run>();
   auto ws = std::make_unique<ModelWorkspace>();
-  run->settings.parfile = "line.par";
+  run->settings.parfile = "lines.par";
   ASSERT_EQ(parread(*run, screen.con), ReadOutcome::Done);
   ASSERT_EQ(dataread(run->settings, run->data, screen.con), ReadOutcome::Done);
   RunLoop loop(screen.con);
   ResultFiles files;
   run_chain(*run, *ws, loop, files, screen.con);
 
-  // The kept states after the burn-in (at least the warm-up): columns 1 … 4 are
-  // a, b, v, w (the free parameters in file order).
+  // The kept states after the burn-in (at least the warm-up): columns 1 … 6 are
+  // p1, p2, p4, p5, v, w (the free parameters in file order).
   const ChainRecorder& rec = loop.recorder;
-  const long long first = static_cast<long long>(run->settings.burn_fraction * static_cast<double>(rec.steps())) / rec.thin();
-  std::vector<double> col[4];
+  const long long first =
+      static_cast<long long>(run->settings.burn_fraction * static_cast<double>(rec.steps())) / rec.thin();
+  std::vector<double> col[kFree + 2];
   for (long long k = first; k < rec.kept(); ++k)
-    for (int j = 0; j < 4; ++j) col[j].push_back(rec.value(k, j + 1));
+    for (int j = 0; j < kFree + 2; ++j) col[j].push_back(rec.value(k, j + 1));
 
-  // Truncated normal: α = (c − μ)/σ, λ = φ(α)/(1 − Φ(α)); E a = μ + σλ,
-  // Var a = σ²(1 + αλ − λ²); b | a Gaussian with slope ρσ_b/σ_a.
-  const double alpha = (cut - L.mu_a) / L.sd_a;
+  // Truncated normal: α = (c − μ)/σ, λ = φ(α)/(1 − Φ(α)); E p1 = μ + σλ,
+  // Var p1 = σ²(1 + αλ − λ²); the others by regression on p1.
+  const double alpha = (cut - post.mean[0]) / sd1;
   const double lambda = std::exp(-0.5 * alpha * alpha) / std::sqrt(2 * M_PI) / (0.5 * std::erfc(alpha / std::sqrt(2.0)));
-  const double mean_a = L.mu_a + L.sd_a * lambda, var_a = L.sd_a * L.sd_a * (1 + alpha * lambda - lambda * lambda);
-  const double slope = L.rho * L.sd_b / L.sd_a;
-  const double mean_b = L.mu_b + slope * (mean_a - L.mu_a);
-  const double var_b = L.sd_b * L.sd_b * (1 - L.rho * L.rho) + slope * slope * var_a;
+  const double mean1 = post.mean[0] + sd1 * lambda, var1 = post.cov[0][0] * (1 + alpha * lambda - lambda * lambda);
+  double mean[kFree + 2], var[kFree + 2];
+  for (int j = 0; j < kFree; ++j) {
+    const double slope = post.cov[j][0] / post.cov[0][0];
+    mean[j] = post.mean[j] + slope * (mean1 - post.mean[0]);
+    var[j] = post.cov[j][j] - slope * post.cov[j][0] + slope * slope * var1;
+  }
   const double ln100 = std::log(100.0);
-  const double mean_w = 9.9 / ln100, var_w = (100.0 - 0.01) / (2 * ln100) - mean_w * mean_w;
-  const struct {
-    const char* name;
-    double mean, var;
-  } exact[4] = {{"a", mean_a, var_a}, {"b", mean_b, var_b}, {"v", 5.05, 9.9 * 9.9 / 12}, {"w", mean_w, var_w}};
-  for (int j = 0; j < 4; ++j) {
-    const Moments m = moments(col[j], exact[j].mean);
-    EXPECT_NEAR(m.mean, exact[j].mean, 4 * m.mean_se) << "varpar " << c.varpar << ", mean of " << exact[j].name;
-    EXPECT_NEAR(m.var, exact[j].var, 4 * m.var_se) << "varpar " << c.varpar << ", variance of " << exact[j].name;
+  mean[4] = 5.05, var[4] = 9.9 * 9.9 / 12;
+  mean[5] = 9.9 / ln100, var[5] = (100.0 - 0.01) / (2 * ln100) - mean[5] * mean[5];
+  const char* names[kFree + 2] = {"p1", "p2", "p4", "p5", "v", "w"};
+  for (int j = 0; j < kFree + 2; ++j) {
+    const Moments m = moments(col[j], mean[j]);
+    EXPECT_NEAR(m.mean, mean[j], 4 * m.mean_se) << "varpar " << c.varpar << ", mean of " << names[j];
+    EXPECT_NEAR(m.var, var[j], 4 * m.var_se) << "varpar " << c.varpar << ", variance of " << names[j];
   }
 }
 
