@@ -96,8 +96,10 @@ bool decimal_comma_word(std::string_view w) {
 // format takes a comma for a separator, so the line would read as other
 // numbers (0, 25, 12) and be fitted as such. Such a line has blank-separated
 // words of the form digits,digits; a line of comma-separated values ("0.25,12.3"
-// or "1,5") is one word and is read as the values it lists.
-void refuse_decimal_comma(const std::string& file, int line, std::string_view text) {
+// or "1,5") is one word and is read as the values it lists. Only the first
+// `read` words are looked at: they hold every value the read takes (each word
+// gives at least one), and what follows them is never read.
+void refuse_decimal_comma(const std::string& file, int line, std::string_view text, size_t read) {
   std::vector<std::string_view> words;
   size_t k = 0;
   while (k < text.size()) {
@@ -107,10 +109,10 @@ void refuse_decimal_comma(const std::string& file, int line, std::string_view te
     if (k > start) words.push_back(text.substr(start, k - start));
   }
   if (words.size() < 2) return;
-  for (std::string_view w : words)
-    if (decimal_comma_word(w))
+  for (size_t k = 0; k < words.size() && k < read; ++k)
+    if (decimal_comma_word(words[k]))
       throw InputError(file, line,
-                       "expected numbers with a decimal point, found " + shown_token(w) +
+                       "expected numbers with a decimal point, found " + shown_token(words[k]) +
                            ", which reads as two values (a comma separates values): write the decimal comma as a point");
 }
 
@@ -187,12 +189,12 @@ bool read_first_line(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToke
   const bool numeric_value = !tokens.empty() && !tokens[0].null && !tokens[0].quoted &&
                              parse_real(tokens[0].text, first_value);
   if (numeric_value || (!tokens.empty() && !tokens[0].quoted && is_nonfinite_word(tokens[0].text))) {
-    refuse_decimal_comma(file, first, *text);
+    refuse_decimal_comma(file, first, *text, static_cast<size_t>(layout.columns));
     if (numeric_value) con.line(first_value);
     return true;
   }
   if (!tokens.empty() && tokens[0].text == "zvalues") {
-    refuse_decimal_comma(file, first, *text);
+    refuse_decimal_comma(file, first, *text, kMaxZ + 2);
     read_zvalues(d, i, r, first, tokens, whole);
     con.empty_line();
     // The label, the file and its z values on one line.
@@ -234,7 +236,7 @@ void read_points(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToken>& 
     const int line = first_is_point ? first : next_nonblank(r, tokens, whole, &text);
     first_is_point = false;
     if (line == 0) break;  // end of the file: the normal end
-    if (text != nullptr) refuse_decimal_comma(file, line, *text);
+    if (text != nullptr) refuse_decimal_comma(file, line, *text, static_cast<size_t>(layout.columns));
     double v[4] = {0.0, 0.0, 0.0, 0.0};
     std::string found;
     if (!parse_numbers(tokens, whole, layout.columns, v, found))
@@ -453,7 +455,7 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
     const std::string* text = nullptr;
     const int line = next_nonblank(r, tokens, whole, &text);
     if (line == 0) break;
-    refuse_decimal_comma(file, line, *text);
+    refuse_decimal_comma(file, line, *text, 2);
     double v[2];
     std::string found;
     if (!parse_numbers(tokens, whole, 2, v, found))

@@ -67,9 +67,10 @@ TEST(HostileInput, TableOfEditedExamples) {
       {"peaks", "lines.dat", "sigma\n", "sigma\n" + many_points, "file \"lines.dat\", line 5001: point 5000 (x = -5.001) does not lie beyond the fit range (xmax = 100.0): a data set holds at most 4999 points up to xmax"},
       {"peaks", "peaks.par", "0.0000E\\+00   1.0000E\\+02", "5.0000E+00   1.0000E+00", "file \"peaks.par\", line 13: record 13 (parameter 1, bg0): the lower limit 5.0 is above the upper limit 1.0: expected min <= max"},
       {"peaks", "peaks.par", "sdev1      a", "sdev1      x", "line 18: record 13 (parameter 6, sdev1): unknown step kind \"x\": expected n, a, al, p or l"},
-      // Accepted: comma-separated values with decimal points; a fixed
-      // parameter of any kind; a free one with equal limits.
+      // Accepted: comma-separated values with decimal points, a comma beyond the
+      // values read; a fixed parameter of any kind; a free one with equal limits.
       {"peaks", "lines.dat", "\n0.25 45 6.3305", "\n0.25,45,6.3305", "   2.500000E-01   4.500000E+01   6.330500E+00"},
+      {"peaks", "lines.dat", "\n0.25 45 6.3305", "\n0.25 45 6.3305 (run 3,5)", "   2.500000E-01   4.500000E+01   6.330500E+00"},
       {"peaks", "peaks.par", "sdev1      a   2.6000000E\\+00  1.0000E-01", "sdev1      x   2.6000000E+00  0.0", "Parameters to fit: 11"},
       {"peaks", "peaks.par", "2.5000E\\+01   3.5000E\\+01", "3.0100E+01   3.0100E+01", "Parameters to fit: 12"},
       // Accepted: the title's escape sequence shown escaped, a negative contour
