@@ -29,13 +29,16 @@
 
 namespace {
 
-// Reading: the parameter file, then the data; an edit asked for in either
-// starts the reading again from the parameter file. Then the interpolation, and
-// a check that every fitted data set has a model this version evaluates.
-void read_input(zorvik::Run& run, zorvik::Console& con) {
+// Reading: the parameter file (and the temperature warning after its echo),
+// then the data; an edit asked for in either starts the reading again from
+// the parameter file. Then the interpolation, and a check that every fitted
+// data set has a model this version evaluates.
+void read_input(zorvik::Run& run, zorvik::Console& con, bool evidence) {
   using namespace zorvik;
   while (true) {
     if (parread(run, con) == ReadOutcome::Reread) continue;
+    // The evidence ladder sets its own temperatures.
+    if (!evidence) warn_joint_temperature(run.settings, con);
     if (dataread(run.settings, run.data, con) == ReadOutcome::Reread) continue;
     break;
   }
@@ -67,7 +70,7 @@ int run_program(const zorvik::CommandLine& cl) {
 
   print_banner(con);
   choose_parameter_file(con, cl.rest, run->settings);
-  read_input(*run, con);
+  read_input(*run, con, cl.evidence);
 
   auto ws = std::make_unique<ModelWorkspace>();
   ws->con = &con;
@@ -87,7 +90,7 @@ int run_program(const zorvik::CommandLine& cl) {
     const PromptExit next = interpreter(*run, *ws, loop, con);
     if (next == PromptExit::End) break;
     if (next == PromptExit::Reload) {
-      read_input(*run, con);
+      read_input(*run, con, cl.evidence);
       loop.recorder.reset();  // a new chain, as the histograms are new
     }
     run_chain(*run, *ws, loop, result_files, con);
@@ -100,10 +103,10 @@ int run_program(const zorvik::CommandLine& cl) {
   return 0;
 }
 
-constexpr const char* kUsage = R"(Usage: zorvik [--seed N] [--burn F] [--vector] [--evidence] [PARAMETER-FILE]
-       zorvik [--burn F] --combine DIR...
-       zorvik --help | --version
-
+// The text of --help: the usage lines and the options come from the option
+// table of the command line.
+std::string usage_text() {
+  return zorvik::usage_lines() + R"(
 Bayesian fitting of experimental curves by Markov-chain Monte Carlo: the
 parameter file names the data files, the model of each, the parameters with
 their start values, steps and limits, and the chain settings.
@@ -111,40 +114,18 @@ their start values, steps and limits, and the chain settings.
 Without a file name the program asks "Enter Parameter file:"; there "hf" lists
 the models, "p" stands for pfin.par, "r" for prot.par and "ra" for prota.par.
 A parameter file whose name begins with "t" (t123.par) writes its results into
-the folder of its first four characters (t123/).
+the folder of its first four characters (t123/). Options and the file may come
+in any order; "--opt=value" is "--opt value", and "--" ends the options (for a
+file whose name begins with "-").
 
 The run is a batch run or ends at the prompt "ZoRvIk> " ("h" lists the
 commands), as the parameter file's interactive option says.
 
 Every run also writes chainstat.dat: mean, sd, quantiles, autocorrelation time
-and effective sample size of each free parameter over the whole chain.
-  --seed N     start the generator from seed N (1 ... 2147483647) instead of the
-               usual one; the run also writes its thinned chain to chain.dat
-  --burn F     discard the first fraction F of the steps (default 0.2)
-  --combine DIR...  pool the chain.dat of runs of one parameter file with
-               different seeds: chainstat.dat here, with R-hat and bulk ESS
-With --seed or --burn the statistics are also printed at the end of the run.
-  --vector     evaluate the line shapes with exponentials by vector routines
-               (differences in the last bits only; the default reproduces runs)
-  --evidence   estimate the model evidence by thermodynamic integration over a
-               ladder of tempered chains instead of the ordinary run (batch);
-               writes evidence.dat
-See README.md.
-)";
+and effective sample size of each free parameter over the whole chain; with
+--seed or --burn the statistics are also printed at the end of the run.
 
-// "--help" and "--version" answer and end the program, unless a file of that
-// name exists: then it is read as the parameter file, like any other name.
-bool answered_option(const std::vector<std::string>& args) {
-  if (args.size() != 1 || zorvik::file_exists(args[0])) return false;
-  if (args[0] == "--help") {
-    std::cout << kUsage;
-    return true;
-  }
-  if (args[0] == "--version") {
-    std::cout << "zorvik " << ZORVIK_VERSION << '\n';
-    return true;
-  }
-  return false;
+)" + zorvik::option_help() + "See README.md.\n";
 }
 
 // The console is the record of the run: when it could not be written (a full
@@ -159,9 +140,22 @@ int checked_console(int status) {
 }
 
 int run_main(const std::vector<std::string>& args) {
-  if (answered_option(args)) return 0;
   try {
-    return run_program(zorvik::parse_command_line(args));
+    const zorvik::CommandLine cl = zorvik::parse_command_line(args);
+    if (cl.help) {
+      std::cout << usage_text();
+      return 0;
+    }
+    if (cl.version) {
+      std::cout << "zorvik " << ZORVIK_VERSION << '\n';
+      return 0;
+    }
+    return run_program(cl);
+  } catch (const zorvik::UsageError& e) {
+    // Nothing was printed yet: the message, the usage lines, exit status 2.
+    std::cerr << zorvik::visible_text(e.what()) << '\n'
+              << zorvik::usage_lines() << "Try \"zorvik --help\" for more." << std::endl;
+    return e.status();
   } catch (const zorvik::FatalError& e) {
     std::cout.flush();
     // Names and tokens from the input files are shown with their control

@@ -185,6 +185,12 @@ bool plot_distribution(const Run& run, Console& con) {
     con.line("Parameter not allowed to move!");
     return true;
   }
+  // The estimates and the files plotted (Gp<i>.dat, Glk.dat) come from "cgpar"
+  // over the chain as it stands.
+  if (!run.dist.pdfready) {
+    con.line("you should first calculate gpar (cgpar)");
+    return true;
+  }
   const DistributionResults& r = run.dist;
   if (i >= 1)
     con.line("media, highest probability values", r.pmed(i), r.pmax(i));
@@ -275,6 +281,11 @@ bool grid_contour(const Run& run, Console& con, int kind) {
       con.pause("No such contour!");
     else
       con.line("No such contour!");
+    return true;
+  }
+  // The map is the file "cc" writes.
+  if (!file_exists(p.namecont(c).str())) {
+    con.line("No file " + p.namecont(c).str() + " yet: you should first calculate the contours (cc)");
     return true;
   }
   PlotRequest q = request(kind);

@@ -287,6 +287,9 @@ StoredChain read_chain(const std::string& where) {
       } else if (key == "step") {
         std::string name;
         while (words >> name) c.names.push_back(name);
+        // A run with every step 0 writes a valid chain of chisq alone.
+        if (c.names.size() == 1 && c.index.size() == 1)
+          throw InputError(c.file, number, "its run has no free parameter (every step is 0): there is nothing to combine");
         if (c.names.size() != c.index.size() || c.names.size() < 2)
           throw InputError(c.file, number, "expected the names of chisq and of the parameters of \"# parameters\"");
         c.columns.assign(c.names.size(), {});  // chisq, then the parameters

@@ -19,7 +19,9 @@ inline constexpr int kMaxPeaks = 100;        // peak definitions
 inline constexpr int kMaxPeakEntries = 100;  // entries per peak definition
 inline constexpr int kMaxBins = 10000;       // histogram bins per distribution
 
-// The banner and one overflow message speak of 10 000 points; the tables hold 5000.
-inline constexpr int kAdvertisedPoints = 10000;
+// The banner speaks of 10 000 points; the tables hold 5000. The reading of a
+// data set stores every point up to the first one beyond its fit range, so
+// at most kMaxPoints - 1 points may lie up to the end of the fit range.
+inline constexpr int kMaxPointsInRange = kMaxPoints - 1;
 
 }  // namespace zorvik

@@ -1,10 +1,11 @@
 #include "setup/command_line.h"
 
 #include <charconv>
+#include <initializer_list>
 #include <string_view>
 #include <system_error>
 
-#include "core/errors.h"
+#include "core/files.h"
 
 namespace zorvik {
 
@@ -13,10 +14,9 @@ namespace {
 // The largest seed the generator takes: its seed is a positive 32-bit integer.
 constexpr long long kMaxSeed = 2147483647;
 
-[[noreturn]] void bad_value(std::string_view option, std::string_view expected, std::string_view found) {
-  throw FatalError("Command line: " + std::string(option) + " needs " + std::string(expected) + ", found \"" +
-                   std::string(found) + "\"");
-}
+// The kinds of run an option means something in. --combine and --evidence
+// choose the kind; without them the run is an ordinary one.
+enum Mode : unsigned { kRun = 1, kEvidence = 2, kCombine = 4, kAnyMode = kRun | kEvidence | kCombine };
 
 template <class T>
 bool parse_whole(std::string_view text, T& value) {
@@ -41,60 +41,180 @@ bool set_burn(CommandLine& cl, std::string_view value) {
   return true;
 }
 
-// One row per option that takes a value; a new option is one more row.
-struct ValueOption {
-  std::string_view name;
-  std::string_view expected;
-  bool (*apply)(CommandLine&, std::string_view);  // false: the value is malformed
+template <bool CommandLine::*Flag>
+bool set_flag(CommandLine& cl, std::string_view) {
+  cl.*Flag = true;
+  return true;
+}
+
+// One row per option. `value` names the value in the usage lines (empty: the
+// option takes none) and `expected` says what it must be; `apply` stores it
+// and returns false when it is malformed. `help` is the option's text for
+// --help, its lines after the first indented by the formatter.
+struct Option {
+  std::string_view name, value, expected;
+  unsigned modes;
+  bool (*apply)(CommandLine&, std::string_view);
+  std::string_view help;
 };
 
-constexpr ValueOption kValueOptions[] = {
-    {"--seed", "an integer from 1 to 2147483647", &set_seed},
-    {"--burn", "a fraction F with 0 <= F < 1", &set_burn},
+constexpr Option kOptions[] = {
+    {"--seed", "N", "an integer from 1 to 2147483647", kRun | kEvidence, &set_seed,
+     "start the generator from seed N (1 ... 2147483647) instead of the\n"
+     "usual one; the run also writes its thinned chain to chain.dat"},
+    {"--burn", "F", "a fraction F with 0 <= F < 1", kRun | kCombine, &set_burn,
+     "discard the first fraction F of the steps (default 0.2)"},
+    {"--vector", "", "", kRun | kEvidence, &set_flag<&CommandLine::vector_shapes>,
+     "evaluate the line shapes with exponentials by vector routines\n"
+     "(differences in the last bits only; the default reproduces runs)"},
+    {"--evidence", "", "", kEvidence, &set_flag<&CommandLine::evidence>,
+     "estimate the model evidence by thermodynamic integration over a\n"
+     "ladder of tempered chains instead of the ordinary run (batch);\n"
+     "writes evidence.dat"},
+    {"--combine", "", "", kCombine, &set_flag<&CommandLine::combine>,
+     "pool the chain.dat of the folders DIR... (runs of one\n"
+     "parameter file with different seeds): chainstat.dat here, with\n"
+     "R-hat and bulk ESS"},
+    {"--help", "", "", kAnyMode, &set_flag<&CommandLine::help>, "this text"},
+    {"--version", "", "", kAnyMode, &set_flag<&CommandLine::version>, "the version of the program"},
 };
 
-// One row per option without a value.
-struct FlagOption {
-  std::string_view name;
-  bool CommandLine::*flag;
-};
+constexpr size_t kOptionCount = std::size(kOptions);
 
-constexpr FlagOption kFlagOptions[] = {
-    {"--evidence", &CommandLine::evidence},
-    {"--vector", &CommandLine::vector_shapes},
-};
+// Text joined by appending (GCC 12 warns falsely about "literal" + string).
+std::string join(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view p : parts) out.append(p);
+  return out;
+}
+
+std::string quoted(std::string_view s) { return join({"\"", s, "\""}); }
+
+const Option* find_option(std::string_view name) {
+  for (const Option& o : kOptions)
+    if (o.name == name) return &o;
+  return nullptr;
+}
+
+// What the options given ask for: the folders of --combine, the ladder of
+// --evidence, or an ordinary run.
+Mode mode_of(const CommandLine& cl) {
+  if (cl.combine) return kCombine;
+  if (cl.evidence) return kEvidence;
+  return kRun;
+}
+
+std::string mode_words(unsigned modes) {
+  std::string words;
+  for (const auto& [mode, word] : {std::pair{kRun, "an ordinary run"}, std::pair{kEvidence, "--evidence"},
+                                   std::pair{kCombine, "--combine"}}) {
+    if ((modes & mode) == 0) continue;
+    if (!words.empty()) words += " or ";
+    words += word;
+  }
+  return words;
+}
+
+// Every option given must mean something in the run the options choose.
+void check_modes(const CommandLine& cl, const bool (&given)[kOptionCount]) {
+  const Mode mode = mode_of(cl);
+  for (size_t k = 0; k < kOptionCount; ++k) {
+    const Option& o = kOptions[k];
+    if (!given[k] || (o.modes & mode) != 0) continue;
+    throw UsageError(join({o.name, " cannot be used with ", mode == kCombine ? "--combine" : "--evidence", ": ", o.name,
+                           " goes with ", mode_words(o.modes)}));
+  }
+}
+
+// The parameter file or the folders: what is left once the options are taken.
+void place_operands(CommandLine& cl, std::vector<std::string> operands) {
+  if (cl.combine) {
+    if (operands.empty()) throw UsageError("--combine needs at least one folder");
+    cl.folders = std::move(operands);
+    return;
+  }
+  if (operands.size() > 1) {
+    std::string names;
+    for (const std::string& a : operands) names.append(" ").append(quoted(a));
+    throw UsageError(join({"expected at most one parameter file, found ", std::to_string(operands.size()), ":", names}));
+  }
+  cl.rest = std::move(operands);
+}
 
 }  // namespace
 
 CommandLine parse_command_line(const std::vector<std::string>& args) {
   CommandLine cl;
-  size_t k = 0;
-  while (k < args.size()) {
+  // A file named "--help" or "--version", named alone, is read as it always was.
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version") && file_exists(args[0])) {
+    cl.rest = args;
+    return cl;
+  }
+  bool given[kOptionCount] = {};
+  std::vector<std::string> operands;
+  for (size_t k = 0; k < args.size(); ++k) {
     const std::string_view a = args[k];
-    if (a == "--combine") {
-      cl.combine = true;
-      cl.folders.assign(args.begin() + static_cast<long>(k) + 1, args.end());
-      if (cl.folders.empty()) throw FatalError("Command line: --combine needs at least one folder");
-      return cl;
+    if (a == "--") {
+      operands.insert(operands.end(), args.begin() + static_cast<long>(k) + 1, args.end());
+      break;
     }
-    const FlagOption* flag = nullptr;
-    for (const FlagOption& f : kFlagOptions)
-      if (a == f.name) flag = &f;
-    if (flag != nullptr) {
-      cl.*(flag->flag) = true;
-      ++k;
+    if (a.size() < 2 || a[0] != '-') {  // "-" alone is a name, as is everything not starting with "-"
+      operands.emplace_back(a);
       continue;
     }
-    const ValueOption* option = nullptr;
-    for (const ValueOption& o : kValueOptions)
-      if (a == o.name) option = &o;
-    if (option == nullptr) break;
-    const std::string_view value = k + 1 < args.size() ? std::string_view(args[k + 1]) : std::string_view();
-    if (!option->apply(cl, value)) bad_value(option->name, option->expected, value);
-    k += 2;
+    const size_t eq = a.starts_with("--") ? a.find('=') : std::string_view::npos;
+    const Option* o = find_option(a.substr(0, eq));
+    if (o == nullptr) throw UsageError(join({"unknown option ", quoted(a)}));
+    const size_t row = static_cast<size_t>(o - kOptions);
+    if (given[row]) throw UsageError(join({o->name, " is given twice"}));
+    given[row] = true;
+    if (o->value.empty()) {
+      if (eq != std::string_view::npos) throw UsageError(join({o->name, " takes no value, found ", quoted(a)}));
+      o->apply(cl, {});
+      continue;
+    }
+    std::string_view value;
+    if (eq != std::string_view::npos) {
+      value = a.substr(eq + 1);
+    } else if (k + 1 < args.size()) {
+      value = args[++k];
+    } else {
+      throw UsageError(join({o->name, " needs ", o->expected, ", found nothing"}));
+    }
+    if (!o->apply(cl, value)) throw UsageError(join({o->name, " needs ", o->expected, ", found ", quoted(value)}));
   }
-  cl.rest.assign(args.begin() + static_cast<long>(k), args.end());
+  if (cl.help || cl.version) return cl;
+  check_modes(cl, given);
+  place_operands(cl, std::move(operands));
   return cl;
+}
+
+std::string usage_lines() {
+  std::string run, combine;
+  for (const Option& o : kOptions) {
+    if (o.modes == kAnyMode || o.name == "--combine") continue;
+    const std::string word = join({" [", o.name, o.value.empty() ? "" : " ", o.value, "]"});
+    if ((o.modes & (kRun | kEvidence)) != 0) run += word;
+    if ((o.modes & kCombine) != 0) combine += word;
+  }
+  return join({"Usage: zorvik", run, " [PARAMETER-FILE]\n       zorvik", combine,
+               " --combine DIR...\n       zorvik --help | --version\n"});
+}
+
+std::string option_help() {
+  constexpr size_t kColumn = 15;  // the help texts start here
+  std::string out;
+  for (const Option& o : kOptions) {
+    std::string head = join({"  ", o.name, o.value.empty() ? "" : " ", o.value});
+    head.append(head.size() < kColumn ? kColumn - head.size() : 1, ' ');
+    out += head;
+    for (char c : o.help) {
+      out += c;
+      if (c == '\n') out.append(kColumn, ' ');
+    }
+    out += '\n';
+  }
+  return out;
 }
 
 }  // namespace zorvik

@@ -1,16 +1,26 @@
-// The command line: the options that come before the parameter file.
+// The command line:
 //
 //   zorvik [--seed N] [--burn F] [--vector] [--evidence] [PARAMETER-FILE]
 //   zorvik [--burn F] --combine DIR...
+//   zorvik --help | --version
 //
-// Only the options of the table in command_line.cpp are taken, and only in front
-// of the other arguments; any other argument (a file name that happens to start
-// with "--" included) is left as it was, so every command line that worked
-// before these options existed means what it meant.
+// Options and the other arguments may come in any order; a value follows its
+// option as the next argument or after "=" (--seed 5, --seed=5), and "--" ends
+// the options, so that a file whose name begins with "-" can be named. Every
+// option is one row of the table in command_line.cpp. Anything the table does
+// not know, a missing or malformed value, an option given twice, an option
+// that means nothing in the run it is given to (--seed with --combine, --burn
+// with --evidence) and a second parameter file are usage errors: the program
+// stops with the message, the usage lines and exit status 2, before it prints
+// anything else. The one exception is kept from before the options were
+// checked: a lone "--help" or "--version" that names an existing file is that
+// file.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "core/errors.h"
 
 namespace zorvik {
 
@@ -21,13 +31,23 @@ struct CommandLine {
   bool evidence = false;       // --evidence: the evidence ladder instead of the ordinary run
   bool vector_shapes = false;  // --vector: the vector routines of the line shapes
   bool combine = false;               // --combine: pool the chains of the folders
-  std::vector<std::string> folders;   // the folders after --combine
-  std::vector<std::string> rest;      // the arguments after the options
+  bool help = false, version = false;  // --help, --version: answer and end
+  std::vector<std::string> folders;   // the folders of --combine
+  std::vector<std::string> rest;      // the parameter file, when one is named (at most one)
 };
 
-// Parses the options in front of the arguments (those after the program name).
-// A missing or malformed value throws FatalError naming the option and what it
-// takes.
+// A command line that means nothing: exit status 2, as usage errors have.
+class UsageError : public FatalError {
+ public:
+  explicit UsageError(const std::string& message) : FatalError("Command line: " + message, 2) {}
+};
+
+// Parses the arguments after the program name. Throws UsageError.
 CommandLine parse_command_line(const std::vector<std::string>& args);
+
+// The usage lines built from the option table ("Usage: zorvik ..." and the
+// --combine form), and the description of every option, one block a row.
+std::string usage_lines();
+std::string option_help();
 
 }  // namespace zorvik

@@ -60,13 +60,60 @@ PointLayout point_layout(bool option_c, double s0) {
 
 // The next line of the reader that holds something; blank lines are skipped as
 // a list-directed read skips them. Returns its number, or 0 at the end of the
-// file. `whole` is false when the line has a quote that is not closed.
-int next_nonblank(FreeReader& r, std::vector<FreeToken>& tokens, bool& whole) {
-  while (const std::string* text = r.next_raw_line()) {
-    whole = split_free(*text, tokens);
+// file. `whole` is false when the line has a quote that is not closed; `text`
+// is the line as read.
+int next_nonblank(FreeReader& r, std::vector<FreeToken>& tokens, bool& whole, const std::string** text = nullptr) {
+  while (const std::string* line = r.next_raw_line()) {
+    whole = split_free(*line, tokens);
+    if (text != nullptr) *text = line;
     if (!tokens.empty() || !whole) return r.line();
   }
   return 0;
+}
+
+// Whether a word is a number written with a decimal comma: digits, one comma,
+// digits, and perhaps an exponent ("0,25", "-1,5e3").
+bool decimal_comma_word(std::string_view w) {
+  size_t k = 0;
+  if (k < w.size() && (w[k] == '+' || w[k] == '-')) ++k;
+  auto digits = [&] {
+    const size_t start = k;
+    while (k < w.size() && std::isdigit(static_cast<unsigned char>(w[k]))) ++k;
+    return k > start;
+  };
+  if (!digits() || k >= w.size() || w[k] != ',') return false;
+  ++k;
+  if (!digits()) return false;
+  if (k < w.size() && (w[k] == 'e' || w[k] == 'E' || w[k] == 'd' || w[k] == 'D')) {
+    ++k;
+    if (k < w.size() && (w[k] == '+' || w[k] == '-')) ++k;
+    if (!digits()) return false;
+  }
+  return k == w.size();
+}
+
+// A line of numbers written with decimal commas ("0,25  12,3"): the free
+// format takes a comma for a separator, so the line would read as other
+// numbers (0, 25, 12) and be fitted as such. Such a line has blank-separated
+// words of the form digits,digits; a line of comma-separated values ("0.25,12.3"
+// or "1,5") is one word and is read as the values it lists. Only the first
+// `read` words are looked at: they hold every value the read takes (each word
+// gives at least one), and what follows them is never read.
+void refuse_decimal_comma(const std::string& file, int line, std::string_view text, size_t read) {
+  std::vector<std::string_view> words;
+  size_t k = 0;
+  while (k < text.size()) {
+    while (k < text.size() && (text[k] == ' ' || text[k] == '\t' || text[k] == '\r')) ++k;
+    const size_t start = k;
+    while (k < text.size() && text[k] != ' ' && text[k] != '\t' && text[k] != '\r') ++k;
+    if (k > start) words.push_back(text.substr(start, k - start));
+  }
+  if (words.size() < 2) return;
+  for (size_t k = 0; k < words.size() && k < read; ++k)
+    if (decimal_comma_word(words[k]))
+      throw InputError(file, line,
+                       "expected numbers with a decimal point, found " + shown_token(words[k]) +
+                           ", which reads as two values (a comma separates values): write the decimal comma as a point");
 }
 
 // Converts the first `count` tokens to finite reals. On failure, `found`
@@ -135,16 +182,19 @@ void read_zvalues(FitFunctions& d, int i, const FreeReader& r, int line, const s
 bool read_first_line(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToken>& tokens, bool& whole, int& first,
                      const PointLayout& layout, Console& con) {
   const std::string file = d.nomin(i).str();
-  first = next_nonblank(r, tokens, whole);
+  const std::string* text = nullptr;
+  first = next_nonblank(r, tokens, whole, &text);
   if (first == 0) throw InputError(file, 0, "the data file is empty: expected points " + std::string(layout.expected));
   double first_value = 0.0;
   const bool numeric_value = !tokens.empty() && !tokens[0].null && !tokens[0].quoted &&
                              parse_real(tokens[0].text, first_value);
   if (numeric_value || (!tokens.empty() && !tokens[0].quoted && is_nonfinite_word(tokens[0].text))) {
+    refuse_decimal_comma(file, first, *text, static_cast<size_t>(layout.columns));
     if (numeric_value) con.line(first_value);
     return true;
   }
   if (!tokens.empty() && tokens[0].text == "zvalues") {
+    refuse_decimal_comma(file, first, *text, kMaxZ + 2);
     read_zvalues(d, i, r, first, tokens, whole);
     con.empty_line();
     // The label, the file and its z values on one line.
@@ -155,6 +205,17 @@ bool read_first_line(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToke
   }
   return false;
 }
+
+// The points of the fit range as read: how many, how many with a weight
+// (sigma not 0), and the lines of the first and the last.
+struct RangeWeights {
+  int points = 0, weighted = 0, first_line = 0, last_line = 0;
+  void note(int line, double sigma) {
+    if (points++ == 0) first_line = line;
+    last_line = line;
+    if (sigma != 0.0) ++weighted;
+  }
+};
 
 // The points of data set i, up to the first x beyond the fit range, with the
 // fit range imin … imin + ndatin − 1 and the running sum of the sigmas.
@@ -167,12 +228,15 @@ void read_points(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToken>& 
   double* sig = d.sigmae.row(i);
   double* mi = d.mi.row(i);
   int previous_line = 0;
+  RangeWeights range;
   for (int j = 1; j <= kMaxPoints; ++j) {
     sig[j] = s0;
     mi[j] = kNoThirdColumn;
-    const int line = first_is_point ? first : next_nonblank(r, tokens, whole);
+    const std::string* text = nullptr;
+    const int line = first_is_point ? first : next_nonblank(r, tokens, whole, &text);
     first_is_point = false;
     if (line == 0) break;  // end of the file: the normal end
+    if (text != nullptr) refuse_decimal_comma(file, line, *text, static_cast<size_t>(layout.columns));
     double v[4] = {0.0, 0.0, 0.0, 0.0};
     std::string found;
     if (!parse_numbers(tokens, whole, layout.columns, v, found))
@@ -197,18 +261,29 @@ void read_points(FitFunctions& d, int i, FreeReader& r, std::vector<FreeToken>& 
     if (xi[j] > d.kin(i)) {
       if (d.ndatin(i) == 0) d.imin(i) = j;
       ++d.ndatin(i);
+      range.note(line, sig[j]);
     }
     if (j == kMaxPoints) {
       con.line("ERROR: Final del fichero!!!!");
-      con.line("kfin too big or more then 10000 points");
+      con.line("kfin too big or more than " + std::to_string(kMaxPointsInRange) + " points up to kfin in " + file);
       con.line("Points read: ", d.ndatin(i));
       // The last point of the range counted from the first point read; when no
       // point was in range, the last point read.
       con.line("kmax=", xi[d.ndatin(i) > 0 ? d.ndatin(i) : kMaxPoints]);
-      throw ProgramStop(1);
+      throw InputError(file, line,
+                       "point " + std::to_string(kMaxPoints) + " (x = " + shortest(xi[j]) +
+                           ") does not lie beyond the fit range (xmax = " + shortest(d.kfin(i)) + "): a data set holds at most " +
+                           std::to_string(kMaxPointsInRange) + " points up to xmax; lower xmax or thin the file");
     }
   }
-
+  // A point with sigma 0 carries no weight (the warning above); a fitted data
+  // set none of whose points carries weight would add chi-square 0 whatever
+  // the model, and every number of the run would be wrong without a sign.
+  if (range.points > 0 && range.weighted == 0)
+    throw InputError(file, range.first_line,
+                     "every point of the fit range (lines " + std::to_string(range.first_line) + " to " +
+                         std::to_string(range.last_line) +
+                         ") has sigma 0, so none carries weight: expected a sigma other than 0 on some of them");
 }
 
 // Option "c" takes the resolution from the data grid, whose origin must then be
@@ -377,8 +452,10 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
   std::vector<FreeToken> tokens;
   bool whole = true;
   for (int j = 1; j <= kMaxResLines; ++j) {
-    const int line = next_nonblank(r, tokens, whole);
+    const std::string* text = nullptr;
+    const int line = next_nonblank(r, tokens, whole, &text);
     if (line == 0) break;
+    refuse_decimal_comma(file, line, *text, 2);
     double v[2];
     std::string found;
     if (!parse_numbers(tokens, whole, 2, v, found))

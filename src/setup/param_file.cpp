@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -287,6 +288,30 @@ void read_chain_settings(FreeReader& rd, RunSettings& s, Console& con) {
   con.line("Factor convergencia  ", s.convfactor);
 }
 
+// The step kinds a free parameter may have, as the chain step applies them:
+// additive ("n"; "a" and "al" also adapt their step), proportional ("p") and
+// logarithmic ("l"). Any other kind would never move the parameter.
+constexpr std::string_view kStepKinds[] = {"n", "a", "al", "p", "l"};
+
+// A parameter line that cannot give a chain: limits the wrong way round (no
+// value lies between them; equal limits are a parameter held at one value),
+// or a free parameter whose step kind the chain step does not know. A fixed
+// parameter's kind is never used and is left as written.
+void check_parameter_line(const FreeReader& rd, int k, const Name15& name, const Word3& kind, double m, double lo,
+                          double hi) {
+  const std::string who = "record 13 (parameter " + std::to_string(k) + ", " + name.str() + "): ";
+  if (lo > hi)
+    throw InputError(rd.name(), rd.line(),
+                     who + "the lower limit " + shortest(lo) + " is above the upper limit " + shortest(hi) +
+                         ": expected min <= max");
+  if (m == 0.0) return;
+  for (std::string_view known : kStepKinds)
+    if (kind == known) return;
+  throw InputError(rd.name(), rd.line(),
+                   who + "unknown step kind " + shown_token(kind.trimmed()) +
+                       ": expected n, a, al, p or l (a parameter with step 0 is fixed and may have any kind)");
+}
+
 // Records 13: the parameters. False when a start value lies outside its limits
 // and the user chose to edit the file.
 bool read_parameters(FreeReader& rd, const RunSettings& s, FitParameters& p, Console& con) {
@@ -302,6 +327,7 @@ bool read_parameters(FreeReader& rd, const RunSettings& s, FitParameters& p, Con
             {k, name, kind, v, m, lo, hi});
     con.record("(i4,a10,a3,4es15.6)", k, name, kind, v, m, lo, hi);
     check_index_at(file, rd.line(), "namepar", 1, 1, kMaxPar, k);
+    check_parameter_line(rd, k, name, kind, m, lo, hi);
     check_script_name(rd, rd.line(), "record 13 (parameter " + std::to_string(k) + "): the name", name.trimmed());
     if (line_of[k] != 0)
       throw InputError(file, rd.line(),
@@ -509,6 +535,17 @@ ReadOutcome parread(Run& run, Console& con) {
   apply_groups_and_relations(p);
   write_starting_copy(s, d, p, con);
   return ReadOutcome::Done;
+}
+
+void warn_joint_temperature(const RunSettings& s, Console& con) {
+  if (s.annealing == 1 || s.temp != 1.0 || s.nfitfunc < 2) return;
+  const int n = s.nfitfunc;
+  char t[32];
+  std::snprintf(t, sizeof t, "%.6g", 1.0 / n);
+  std::string m = "WARNING: ";
+  m += std::to_string(n) + " data sets fitted at T = 1 (chi-square is their mean): their joint likelihood needs T = 1/";
+  m += std::to_string(n) + " = " + t;
+  con.line(m);
 }
 
 // ---- writing ---------------------------------------------------------------

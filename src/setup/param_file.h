@@ -20,6 +20,12 @@ namespace zorvik {
 // counters and best state and the histograms; dist is left alone.
 ReadOutcome parread(Run& run, Console& con);
 
+// The chain's chi-square is the mean over the fitted data sets, so with n > 1
+// of them temperature 1 samples exp(-mean/2), not their joint likelihood,
+// which T = 1/n samples. One warning line when a run without annealing has
+// n > 1 fitted data sets at T = 1 (nothing otherwise).
+void warn_joint_temperature(const RunSettings& settings, Console& con);
+
 // Writes the parameter file `path` from the tables (atomically: a temporary
 // beside it, then rename).
 void pfinwrite(const std::string& path, const RunSettings& settings, const FitFunctions& data,

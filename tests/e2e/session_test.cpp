@@ -59,9 +59,11 @@ TEST(Session, EndOfKeyboardInputEndsTheSession) {
 
 // Numbers out of range and steps that would not be finite: each is refused
 // with the allowed range, the prompt comes back, and "par" shows the steps
-// unchanged; the session then ends as usual.
+// unchanged; plots of files that "cgpar" and "cc" write, asked for before
+// them, say what to run first; the session then ends as usual.
 constexpr const char* kSlips = "pgpar\n101\n1\n13\npparchi\n101\ncgparpar\n13 1\ncgparpar\n0 5\npcg\n-4 0\n"
-                               "getpar\n1 25\nsetpar\na 0.5\n0 2\nreset\nr 1e308\nsp\nr 1e308\n1 1\npar\nend\n";
+                               "getpar\n1 25\nsetpar\na 0.5\n0 2\nreset\nr 1e308\nsp\nr 1e308\n1 1\npar\n"
+                               "pgpar\n4\npc\n1\npcs\n1\nend\n";  // plots asked for before cgpar and cc
 
 TEST(Session, TypingSlipsAtThePromptAreRefused) {
   ScratchDir dir;

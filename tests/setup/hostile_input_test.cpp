@@ -39,6 +39,8 @@ std::string read_all(zorvik::Run& run, Screen& s, const std::string& par) {
 
 TEST(HostileInput, TableOfEditedExamples) {
   const std::string long_name = "results_of_the_first_scan_of_the_long_series_2026.dat";
+  std::string many_points;  // 5000 points below the fit range, before those of the file
+  for (int k = 0; k < 5000; ++k) many_points += std::to_string(-10.0 + 0.001 * k) + " 1 1\n";
   struct Case { const char *example, *file, *from; std::string to, expected; };
   const Case cases[] = {
       {"peaks", "peaks.par", "fit1.dat  ", "./lines.dat", "line 3: record 3 (data set 1): the result file \"./lines.dat\" is the same file as the data file of data set 1 (record 3, line 3)"},
@@ -59,6 +61,18 @@ TEST(HostileInput, TableOfEditedExamples) {
       {"qens", "res.dat", "\n-0.010 ", "\n-0.013 ", "file \"res.dat\", line 31: the step from x = -0.02 (line 30) to x = -0.013 is 0.00"},
       {"qens", "res.dat", "\n-0.010 [^\n]*\n", "\n", "file \"res.dat\", line 31: the step from x = -0.02 (line 30) to x = 0.0 is 0.02"},
       {"qens", "res.dat", "\n-0.010 ", "\n-0.030 ", "file \"res.dat\", line 31: x = -0.03 is not above x = -0.02 of line 30"},
+      {"peaks", "lines.dat", "\n0.25 45 6.3305", "\n0,25 45 6,3305", "file \"lines.dat\", line 2: expected numbers with a decimal point, found \"0,25\""},
+      {"qens", "res.dat", "\n-0.290 ", "\n-0,290 ", "file \"res.dat\", line 3: expected numbers with a decimal point, found \"-0,290\""},
+      {"peaks", "lines.dat", "(\n[^ \n]+ [^ \n]+) [^ \n]+", "$1 0", "file \"lines.dat\", line 2: every point of the fit range (lines 2 to 401) has sigma 0"},
+      {"peaks", "lines.dat", "sigma\n", "sigma\n" + many_points, "file \"lines.dat\", line 5001: point 5000 (x = -5.001) does not lie beyond the fit range (xmax = 100.0): a data set holds at most 4999 points up to xmax"},
+      {"peaks", "peaks.par", "0.0000E\\+00   1.0000E\\+02", "5.0000E+00   1.0000E+00", "file \"peaks.par\", line 13: record 13 (parameter 1, bg0): the lower limit 5.0 is above the upper limit 1.0: expected min <= max"},
+      {"peaks", "peaks.par", "sdev1      a", "sdev1      x", "line 18: record 13 (parameter 6, sdev1): unknown step kind \"x\": expected n, a, al, p or l"},
+      // Accepted: comma-separated values with decimal points, a comma beyond the
+      // values read; a fixed parameter of any kind; a free one with equal limits.
+      {"peaks", "lines.dat", "\n0.25 45 6.3305", "\n0.25,45,6.3305", "   2.500000E-01   4.500000E+01   6.330500E+00"},
+      {"peaks", "lines.dat", "\n0.25 45 6.3305", "\n0.25 45 6.3305 (run 3,5)", "   2.500000E-01   4.500000E+01   6.330500E+00"},
+      {"peaks", "peaks.par", "sdev1      a   2.6000000E\\+00  1.0000E-01", "sdev1      x   2.6000000E+00  0.0", "Parameters to fit: 11"},
+      {"peaks", "peaks.par", "2.5000E\\+01   3.5000E\\+01", "3.0100E+01   3.0100E+01", "Parameters to fit: 12"},
       // Accepted: the title's escape sequence shown escaped, a negative contour
       // pair with the limits of parameter 5 for 666, a long name kept whole.
       {"peaks", "peaks.par", "'Three peaks'", "'Three\x1b[2Jpeaks'", "Titulo:  Three\\x1b[2Jpeaks"},
