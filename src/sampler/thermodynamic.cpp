@@ -328,6 +328,7 @@ void integrate_ladder(EvidenceEstimate& e) {
     a[j] += w01;
   }
   double mc2 = 0.0, ss = 0.0;
+  for (size_t j = 0; j <= k; ++j) e.rungs[j].weight = a[j];
   for (size_t j = 0; j <= k; ++j) {
     mc2 += a[j] * a[j] * g[j].se_lnl * g[j].se_lnl;
     if (j < k) ss += g[j].log_ratio;
@@ -343,6 +344,10 @@ std::string rung_problem(const LadderRung& r, int k, long long ncycles) {
   // its mean (batch means); none when the chain never moved.
   const double effective = r.se_lnl > 0.0 ? r.var_lnl / (r.se_lnl * r.se_lnl) : (r.var_lnl > 0.0 ? 0.0 : 1.0);
   if (r.acceptance >= kMinRungAcceptance && effective >= kMinRungStates) return "";
+  // A rung whose mean could move the estimate by no more than kNegligibleNats
+  // even if it were a whole standard deviation of ln L off (the lowest rungs,
+  // whose weight in the integral is of the order of β₁ ≈ 3·10⁻⁸) does not matter.
+  if (std::fabs(r.weight) * std::sqrt(r.var_lnl) < kNegligibleNats) return "";
   const double more = std::max(2.0, kMinRungStates / std::max(effective, 1.0));
   std::ostringstream why;
   why << "The evidence ladder stops at rung " << k << " (beta = " << r.beta << "): its chain accepted "
@@ -389,16 +394,15 @@ EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console
     const int steps = k == nrungs - 1 ? s.ncycles - per * (nrungs - 1) : per;
     const double next = k + 1 < nrungs ? betas[static_cast<size_t>(k) + 1] : betas[static_cast<size_t>(k)];
     const LadderRung r = run_rung(run, ws, con, rng, betas[static_cast<size_t>(k)], next, steps, k, sink);
-    const std::string weak = rung_problem(r, k, s.ncycles);
-    if (!weak.empty()) {
-      con.record("(i6,es14.5,es18.8,es12.3,f10.4)", k, r.beta, r.mean_lnl, r.se_lnl, r.acceptance);
-      throw FatalError(weak);
-    }
     con.record("(i6,es14.5,es18.8,es12.3,f10.4)", k, r.beta, r.mean_lnl, r.se_lnl, r.acceptance);
     e.rungs.push_back(r);
     e.steps += steps;
   }
   integrate_ladder(e);
+  for (int k = 0; k < nrungs; ++k) {
+    const std::string weak = rung_problem(e.rungs[static_cast<size_t>(k)], k, s.ncycles);
+    if (!weak.empty()) throw FatalError(weak);
+  }
   return e;
 }
 

@@ -56,6 +56,9 @@ inline constexpr int kMinRungSteps = 400;
 // show (a chain that has not left where the rung below ended).
 inline constexpr double kMinRungAcceptance = 0.01;
 inline constexpr double kMinRungStates = 100.0;
+// ... unless its weight in the integral keeps it from moving the estimate by more
+// than this, even a standard deviation of ln L off.
+inline constexpr double kNegligibleNats = 0.01;
 
 // What one rung measured over its sampled steps (the first tenth of a rung
 // adapts the steps and is not sampled).
@@ -70,6 +73,8 @@ struct LadderRung {
   // ln of the mean of exp((β_next − β)·ln L) over the samples: the stepping-stone
   // factor toward the next rung (0 for the last rung).
   double log_ratio = 0.0;
+  // The weight of mean_lnl in the estimate (set by integrate_ladder).
+  double weight = 0.0;
 };
 
 struct EvidenceEstimate {
@@ -93,7 +98,7 @@ std::string ladder_problem(const Run& run);
 using LadderSink = std::function<void(const Run&, int rung)>;
 
 // Why a rung's values cannot be trusted (empty when they can), with the cycles
-// to ask for.
+// to ask for; after integrate_ladder, which gives the rung its weight.
 std::string rung_problem(const LadderRung& rung, int k, long long ncycles);
 
 // Ln L of the current chi-squares: −½ Σ over the fitted data sets.

@@ -72,7 +72,7 @@ TEST(HostileInput, TableOfEditedExamples) {
       {"peaks", "lines.dat", "\n0.25 45 6.3305", "\n0.25,45,6.3305", "   2.500000E-01   4.500000E+01   6.330500E+00"},
       {"peaks", "lines.dat", "\n0.25 45 6.3305", "\n0.25 45 6.3305 (run 3,5)", "   2.500000E-01   4.500000E+01   6.330500E+00"},
       {"peaks", "peaks.par", "sdev1      a   2.6000000E\\+00  1.0000E-01", "sdev1      x   2.6000000E+00  0.0", "Parameters to fit: 11"},
-      {"peaks", "peaks.par", "2.5000E\\+01   3.5000E\\+01", "3.0100E+01   3.0100E+01", "Parameters to fit: 12"},
+      {"peaks", "peaks.par", "2.5000E\\+01   3.5000E\\+01", "3.0100E+01   3.0100E+01", "(cent1) has equal limits: it is fixed"},
       // Accepted: the title's escape sequence shown escaped, a negative contour
       // pair with the limits of parameter 5 for 666, a long name kept whole.
       {"peaks", "peaks.par", "'Three peaks'", "'Three\x1b[2Jpeaks'", "Titulo:  Three\\x1b[2Jpeaks"},
