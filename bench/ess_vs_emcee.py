@@ -47,8 +47,8 @@ import numpy as np
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 BENCH = os.path.join(ROOT, "..", "shared", "bench")
-PROGRAM = os.path.join(ROOT, "build", "zorvik")
-SERVER = os.path.join(ROOT, "build", "chisq_server")
+PROGRAM = os.environ.get("ZORVIK", os.path.join(ROOT, "build", "zorvik"))
+SERVER = os.environ.get("ZORVIK_SERVER", os.path.join(ROOT, "build", "chisq_server"))
 FOLDERS = {"B1": "B1_gauss3", "B2": "B2_qens", "B3": "B3_qens_rot", "B4a": "B4a_diel52", "B4b": "B4b_diel51",
            "B5": "B5_diel_T"}
 BURN = 0.2
@@ -235,9 +235,9 @@ def children_cpu_of_server(s):
 
 def line(label, r):
     ess = r["n"] / max(r["tau"])
-    return (f"  {label:28s} N {r['n']:8d}  tau_max {max(r['tau']):8.1f}  length/tau {r['length']:6.0f}"
-            f"  ESS {ess:8.0f}  cpu {r['cpu']:7.2f} s  wall {r['wall']:7.2f} s  ESS/s(cpu) {ess / r['cpu']:8.1f}"),
-            ess / r["cpu"])
+    text = (f"  {label:28s} N {r['n']:8d}  tau_max {max(r['tau']):8.1f}  length/tau {r['length']:6.0f}"
+            f"  ESS {ess:8.0f}  cpu {r['cpu']:7.2f} s  wall {r['wall']:7.2f} s  ESS/s(cpu) {ess / r['cpu']:8.1f}")
+    return text, ess / r["cpu"]
 
 
 def main():

@@ -123,12 +123,24 @@ std::string ladder_problem(const Run& run) {
       return who + " has the step kind l: the evidence needs a positive minimum (the prior is uniform in the "
                    "logarithm between the limits).";
   }
-  const long long need = static_cast<long long>(kLadderRungs + 1) * kMinRungSteps;
+  const long long per_rung = min_rung_steps(run);
+  const long long need = static_cast<long long>(kLadderRungs + 1) * per_rung;
   if (s.ncycles < need)
-    return "The evidence needs at least " + std::to_string(need) + " cycles (" + std::to_string(kMinRungSteps) +
-           " for each of the " + std::to_string(kLadderRungs + 1) + " rungs of the ladder); the parameter file has " +
-           std::to_string(s.ncycles) + ".";
+    return "The evidence needs at least " + std::to_string(need) + " cycles (" + std::to_string(per_rung) +
+           " for each of the " + std::to_string(kLadderRungs + 1) + " rungs of the ladder" +
+           (s.varpar == 3 ? ": a tenth of a rung must hold twice the states the adaptive covariance needs"
+                          : s.varpar == 0 ? ": 200 one-parameter steps per free parameter" : "") +
+           "); the parameter file has " + std::to_string(s.ncycles) + ".";
   return "";
+}
+
+long long min_rung_steps(const Run& run) {
+  const long long d = run.params.nfit;
+  switch (run.settings.varpar) {
+    case 0: return std::max<long long>(kMinRungSteps, kRungStepsPerParameter * d);
+    case 3: return std::max<long long>(kMinRungSteps, kAdaptShare * 2 * std::max(10 * d, 100LL));
+    default: return kMinRungSteps;
+  }
 }
 
 double log_likelihood(const Run& run) {

@@ -50,12 +50,16 @@ namespace zorvik {
 inline constexpr int kLadderRungs = 32;
 // Fewest steps a rung may have: below that the batch means say nothing.
 inline constexpr int kMinRungSteps = 400;
+// One-parameter steps per free parameter in a rung, at least: with fewer, the
+// ladder's error came out too small (the peaks example at 60,000 cycles, 16
+// seeds: 13 within two printed errors).
+inline constexpr int kRungStepsPerParameter = 200;
 // A rung whose chain accepted less than this share of its sampled steps, or
 // gave fewer independent values of ln L than kMinRungStates (by its batch
 // means), stops the ladder: its mean would carry a bias that its error does not
 // show (a chain that has not left where the rung below ended).
 inline constexpr double kMinRungAcceptance = 0.01;
-inline constexpr double kMinRungStates = 100.0;
+inline constexpr double kMinRungStates = 50.0;
 // ... unless its weight in the integral keeps it from moving the estimate by more
 // than this, even a standard deviation of ln L off.
 inline constexpr double kNegligibleNats = 0.01;
@@ -96,6 +100,12 @@ std::string ladder_problem(const Run& run);
 
 // Called after every sampled step of a rung with the rung's index.
 using LadderSink = std::function<void(const Run&, int rung)>;
+
+// The fewest steps a rung of the run's proposal mode may have: kMinRungSteps;
+// with one-parameter steps kRungStepsPerParameter per free parameter; with the
+// adaptive proposal a tenth (its adaptation) of twice the max(10·d, 100) states
+// its covariance needs.
+long long min_rung_steps(const Run& run);
 
 // Why a rung's values cannot be trusted (empty when they can), with the cycles
 // to ask for; after integrate_ladder, which gives the rung its weight.

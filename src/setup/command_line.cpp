@@ -63,7 +63,10 @@ constexpr Option kOptions[] = {
      "start the generator from seed N (1 ... 2147483647) instead of the\n"
      "usual one; the run also writes its thinned chain to chain.dat"},
     {"--burn", "F", "a fraction F with 0 <= F < 1", kRun | kCombine, &set_burn,
-     "discard the first fraction F of the steps (default 0.2)"},
+     "the statistics of the whole chain (chainstat.dat) discard the first\n"
+     "fraction F of the steps (default 0.2), and always at least the warm-up\n"
+     "of the adaptive modes (varpar 3, 4), which adapt over their own length\n"
+     "whatever F is (a shorter F is raised, with a message)"},
     {"--vector", "", "", kRun | kEvidence, &set_flag<&CommandLine::vector_shapes>,
      "evaluate the line shapes with exponentials by vector routines\n"
      "(differences in the last bits only; the default reproduces runs)"},

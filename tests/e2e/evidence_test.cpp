@@ -114,7 +114,7 @@ TEST(Evidence, RefusesRunsWithoutAStatedPrior) {
       {"   0    1     4.0", "   2    1     4.0", "The evidence needs varpar 0"},
       {"a1         n   5.0000000E-01  1.0000E-02  -5", "a1         l   5.0000000E-01  1.0000E-02  -5",
        "needs a positive minimum"},
-      {"  330000 ", "    3000 ", "The evidence needs at least 13200 cycles"},
+      {"  330000 ", "    3000 ", "The evidence needs at least 13200 cycles (400 for each"},
       {"a0         n ", "a0         al", "limits on both sides of 0", "   0    1     4.0", "   3    1     4.0"},
   };
   for (const auto& c : cases) {
