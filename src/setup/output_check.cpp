@@ -41,11 +41,16 @@ std::string output_words(const CheckedOutput& o) {
 void check_regular(const std::string& parfile, const CheckedOutput& o) {
   const std::string kind = non_regular_kind(o.entry.path);
   if (kind.empty()) return;
+  // The end of its links, when that is a name (a pipe of the shell's "<(…)"
+  // leads to "pipe:[…]", which is not).
   const std::string target = rewrite_target(o.entry.path);
-  const std::string leads = target == o.entry.path ? " is " : " leads to " + shown_token(target) + ", ";
+  const bool named = target != o.entry.path && (file_exists(target) || directory_exists(target));
+  const std::string leads = named ? " leads to " + shown_token(target) + ", " : " is ";
+  const bool parameters = o.entry.origin == OutputOrigin::parameter_file;
   throw InputError(parfile, o.line,
-                   output_words(o) + leads + kind + ", not a regular file: the program writes only regular files;"
-                                                    " remove it or choose another name");
+                   output_words(o) + leads + kind + ", not a regular file: the program writes only regular files; " +
+                       (parameters ? "the run rewrites the parameter file, so copy it to a regular file first"
+                                   : "remove it or choose another name"));
 }
 
 // A name from the parameter file must be creatable: a folder that does not
