@@ -9,6 +9,7 @@
 #include "core/console.h"
 #include "core/errors.h"
 #include "core/files.h"
+#include "core/output_paths.h"
 #include "core/run_tables.h"
 #include "core/visible_text.h"
 #include "analysis/end_of_run.h"
@@ -77,12 +78,14 @@ int run_program(const zorvik::CommandLine& cl) {
   ws->vector_shapes = cl.vector_shapes;
   if (cl.evidence) {
     // The evidence ladder instead of the ordinary run, always in batch.
-    write_evidence("evidence.dat", thermodynamic_integration(*run, *ws, con), con);
+    write_evidence(kEvidenceFile, thermodynamic_integration(*run, *ws, con), con);
     return 0;
   }
   RunLoop loop(con);
   ResultFiles result_files;
+  const bool report = cl.seed_given || cl.burn_given;
   run_chain(*run, *ws, loop, result_files, con);
+  stop_if_signalled(*run, loop.recorder, con, report);
 
   // The prompt follows every run in the dialog modes: "c" runs the chain again
   // from the current state, "cp" reads everything again first.
@@ -94,12 +97,13 @@ int run_program(const zorvik::CommandLine& cl) {
       loop.recorder.reset();  // a new chain, as the histograms are new
     }
     run_chain(*run, *ws, loop, result_files, con);
+    stop_if_signalled(*run, loop.recorder, con, report);
   }
   end_of_run(*run, *ws, con);
   // The whole-chain statistics: chainstat.dat always; the console block only
   // when one of the chain options asks for it, so that a plain run's transcript
   // stays as it always was.
-  write_whole_chain_results(*run, loop.recorder, con, cl.seed_given || cl.burn_given);
+  write_whole_chain_results(*run, loop.recorder, con, report);
   return 0;
 }
 

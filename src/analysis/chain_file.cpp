@@ -12,12 +12,6 @@
 
 namespace zorvik {
 
-std::string chain_file_path(const RunSettings& settings) {
-  // The same path the run loop opens for writing.
-  if (settings.folder == kNoFolder) return "MMchain.dat";
-  return folder_dir(settings.folder) + "/MMchain.dat";
-}
-
 namespace {
 
 bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; }

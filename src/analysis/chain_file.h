@@ -12,10 +12,7 @@
 
 namespace zorvik {
 
-// Where the run writes its chain: "MMchain.dat" in the working directory, or
-// inside the output folder (its first four characters) when one is in use.
-std::string chain_file_path(const RunSettings& settings);
-
+// (The run writes it at chain_trace_path of core/output_paths.h.)
 class ChainFileReader {
  public:
   // Opens the chain file and skips its column header. Throws FatalError naming

@@ -12,6 +12,7 @@
 #include "analysis/distributions.h"
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "core/record_format.h"
 #include "core/table.h"
 
@@ -71,8 +72,6 @@ int grid_intervals(double lo, double hi, double step, bool& unusable) {
 }
 
 }  // namespace
-
-std::string gparpar_file_name(int i, int j) { return format_record("('gparpar',i2,i2,'.dat')", {i, j}); }
 
 namespace {
 
@@ -140,7 +139,7 @@ void contornmcmc(int& i, int j, const Run& run, Console& con) {
   const double x0 = fp.parmin(i) + (run.hist.minigpar(i) - 1 + 0.5) * dx;
   const double y0 = fp.parmin(j) + (run.hist.minigpar(j) - 1 + 0.5) * dy;
 
-  const std::string chain = chain_file_path(run.settings);
+  const std::string chain = chain_trace_path(run.settings.folder);
   if (!file_exists(chain)) {
     con.line("MMchain not generated: no file found");
     return;
@@ -153,7 +152,7 @@ void contornmcmc(int& i, int j, const Run& run, Console& con) {
   con.line("igmin,igmax,jgmin,jgmax", pc.igmin, pc.igmax, pc.jgmin, pc.jgmax);
   if (pc.beyond > 0) con.line("Samples beyond bin 5000, left out of the map:", pc.beyond);
 
-  AtomicFile file(gparpar_file_name(i, j));
+  AtomicFile file(bivariate_path(i, j));
   std::ostream& out = file.stream();
   write_record(out, "('# par ',i2,5x,'par ',i2,' probability')", i, j);
   con.line("writing bivariate");

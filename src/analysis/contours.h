@@ -18,11 +18,8 @@ void contorn(int k, const RunSettings& settings, const FitFunctions& data, FitPa
              const ChainState& chain, ModelWorkspace& ws, Console& con);
 
 // The bivariate probability density of parameters (i, j) from the chain file
-// "MMchain.dat"; writes the file gparpar_file_name(i, j). A negative i asks for
+// "MMchain.dat"; writes the file bivariate_path(i, j) (core/output_paths.h). A negative i asks for
 // no empty line between grid rows and is replaced by its absolute value.
 void contornmcmc(int& i, int j, const Run& run, Console& con);
-
-// ('gparpar',i2,i2,'.dat'): always 15 characters ("gparpar 1 2.dat").
-std::string gparpar_file_name(int i, int j);
 
 }  // namespace zorvik

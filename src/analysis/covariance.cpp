@@ -7,6 +7,7 @@
 
 #include "analysis/chain_file.h"
 #include "core/files.h"
+#include "core/output_paths.h"
 #include "core/record_format.h"
 #include "core/table.h"
 
@@ -29,7 +30,7 @@ double signed_root(double c) {
 }  // namespace
 
 void covar(const Run& run, Console& con) {
-  const std::string path = chain_file_path(run.settings);
+  const std::string path = chain_trace_path(run.settings.folder);
   if (!file_exists(path)) {
     con.line("The file does not exist!");
     return;

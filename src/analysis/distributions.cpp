@@ -7,18 +7,11 @@
 
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "core/record_format.h"
 #include "sampler/compara.h"
 
 namespace zorvik {
-
-// ---- file names ------------------------------------------------------------------
-
-std::string distribution_file_path(const Name15& folder, int i) {
-  // Parameter numbers take as many digits as they need ("Gp7.dat", "Gp42.dat",
-  // "Gp100.dat"), so the hundredth parameter gets a name of its own.
-  return t_folder_file_path(folder, "Gp" + std::to_string(i) + ".dat");
-}
 
 // ---- the distribution calculation --------------------------------------------------
 
@@ -60,7 +53,7 @@ void parameter_distribution(const Run& run, DistributionResults& res, const Tota
   // A parameter with no sample has no filled bin (lo > hi), so n is never 0 below.
   auto prob = [n](int count) { return static_cast<double>(count) / n; };
 
-  AtomicFile file(distribution_file_path(s.folder, i));
+  AtomicFile file(distribution_path(s.folder, i));
   std::ostream& out = file.stream();
   write_free(out, "#par  prob  chi  chimin");
 
@@ -123,7 +116,7 @@ void chisq_distribution(const Run& run, DistributionResults& res, Console& con, 
                         int nfree) {
   const RunSettings& s = run.settings;
   const HistogramStore& h = run.hist;
-  const std::string path = folder_file_path(s.folder, "Glk.dat");
+  const std::string path = likelihood_distribution_path(s.folder);
   con.line("Writing chisquare distribution in:", path);
   AtomicFile file(path);
   std::ostream& out = file.stream();
@@ -162,7 +155,7 @@ void write_parstat(const Run& run, const DistributionResults& res) {
   const RunSettings& s = run.settings;
   const FitParameters& fp = run.params;
   const ChainState& c = run.chain;
-  AtomicFile file(folder_file_path(s.folder, "parstat.dat"));
+  AtomicFile file(parstat_path(s.folder));
   std::ostream& out = file.stream();
   write_free(out, "#Nfunctions:", s.nfunc);
   write_record(out, "(i3,2x,2es20.8,a)", 0, res.chimedia, c.chisq(0), "  !averaged chisq (from gpar, last value)");

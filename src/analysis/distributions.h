@@ -73,14 +73,6 @@ bool cgpar_if_enabled(const Run& run, ModelWorkspace& ws, DistributionResults& r
 // ncycles is 0).
 void mean_accepted_values(const RunSettings& settings, ChainState& chain);
 
-// ---- file names --------------------------------------------------------------
-
-// Distribution file of parameter i: "Gp<i>.dat", inside the output folder (its
-// first four characters) when the folder's first character is "t", otherwise
-// in the working directory.
-// (Glk.dat and parstat.dat go by folder_file_path of core/output_paths.h.)
-std::string distribution_file_path(const Name15& folder, int i);
-
 // ---- evidence summary ----------------------------------------------------------
 
 struct EvidenceValues {

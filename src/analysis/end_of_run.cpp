@@ -2,6 +2,10 @@
 
 #include "analysis/contours.h"
 #include "analysis/distributions.h"
+#include "analysis/whole_chain.h"
+#include "core/errors.h"
+#include "core/interrupt.h"
+#include "core/output_paths.h"
 #include "output/result_files.h"
 #include "sampler/compara.h"
 #include "setup/param_file.h"
@@ -35,6 +39,20 @@ void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
   append_evidence_summary(run, run.dist);
   outwrite(1, run, ws, con);
   outwrite(10, run, ws, con);
+}
+
+void stop_if_signalled(const Run& run, const ChainRecorder& chain, Console& con, bool report) {
+  const int sig = stop_signal();
+  if (sig == 0) return;
+  const RunSettings& s = run.settings;
+  write_whole_chain_results(run, chain, con, report);
+  std::string files = chainstat_path(s.folder) + " holds the statistics of the " + std::to_string(chain.steps()) +
+                      " steps of the chain so far";
+  if (s.seed > 0) files += ", " + seeded_chain_path(s.folder) + " its states";
+  throw FatalError("The run was stopped by " + std::string(signal_name(sig)) + " after step " +
+                       std::to_string(run.chain.icycle) + " of " + std::to_string(s.ncycles) + ": " + files +
+                       "; the parameter file holds the state of the last write interval",
+                   128 + sig);
 }
 
 }  // namespace zorvik

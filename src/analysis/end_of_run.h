@@ -5,6 +5,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "sampler/chain_recorder.h"
 
 namespace zorvik {
 
@@ -13,5 +14,12 @@ namespace zorvik {
 // steps), dist (the distributions and estimates). Settings, data and histograms
 // are only read.
 void end_of_run(Run& run, ModelWorkspace& ws, Console& con);
+
+// After a run that an interrupt or a termination signal stopped
+// (core/interrupt.h): writes chainstat.dat for the chain recorded so far (and
+// the console block when `report` is set; chain.dat has its states already)
+// and ends the program with FatalError of status 128 + the signal's number,
+// naming the signal, the step and the files. Nothing when no signal came.
+void stop_if_signalled(const Run& run, const ChainRecorder& chain, Console& con, bool report);
 
 }  // namespace zorvik

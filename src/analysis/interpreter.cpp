@@ -17,6 +17,7 @@
 #include "analysis/distributions.h"
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "core/table.h"
 #include "models/catalogue.h"
 #include "output/peaks_file.h"
@@ -234,7 +235,7 @@ bool chain_contour(const Run& run, Console& con, bool compute, int kind) {
   PlotRequest q = request(kind);
   q.i = i;
   q.j = j;
-  q.cname = gparpar_file_name(i, j);
+  q.cname = bivariate_path(i, j);
   plot(q, run, con);
   return true;
 }
@@ -263,7 +264,7 @@ bool extract_parameters(const Run& run, Console& con) {
     text += '\n';
     if (run.params.move(k) != 0.0) con.line(zj, pk);
   }
-  AtomicFile file("getpar.dat");
+  AtomicFile file(kGetparFile);
   file.stream() << text;
   file.commit();
   plot(request(16), run, con);

@@ -16,6 +16,8 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
+#include "output/chain_file_writer.h"
 
 namespace zorvik {
 
@@ -34,12 +36,6 @@ std::string number(double v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.8g", v);
   return buf;
-}
-
-std::string column_name(std::string_view name) {
-  std::string s(name);
-  std::replace(s.begin(), s.end(), ' ', '_');
-  return s.empty() ? "_" : s;
 }
 
 long long burn_steps(long long steps, double fraction) {
@@ -172,36 +168,7 @@ void print_chainstat(Console& con, const ChainStatTable& t) {
 void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report) {
   const RunSettings& s = run.settings;
   const ChainStatTable t = whole_chain_statistics(chain, run.params, s.burn_fraction);
-  write_chainstat(folder_file_path(s.folder, "chainstat.dat"), t);
-  if (s.seed > 0) {
-    // The file keeps at most kMaxChainFileStates states, thinned further by a
-    // power of two so that its grid stays on those of other chains. R-hat and
-    // the bulk ESS of the pooled chains need the states about one τ apart, not
-    // every one the recorder holds; a file ten times shorter is written and read
-    // back ten times faster, which is most of the cost of running chains side
-    // by side and combining them.
-    long long extra = 1;
-    while (chain.kept() / extra > kMaxChainFileStates) extra *= 2;
-    AtomicFile file(folder_file_path(s.folder, "chain.dat"));
-    std::ostream& out = file.stream();
-    out << "# steps " << chain.steps() << " thinning " << chain.thin() * extra << " seed " << s.seed << " parfile "
-        << column_name(s.parfile.trimmed()) << "\n# parameters";
-    for (int j = 1; j <= chain.nfit(); ++j) out << ' ' << chain.parameter(j);
-    out << "\n# step chisq";
-    for (int j = 1; j <= chain.nfit(); ++j) out << ' ' << column_name(run.params.namepar(chain.parameter(j)).trimmed());
-    out << '\n';
-    std::string line;
-    for (long long k = extra - 1; k < chain.kept(); k += extra) {
-      line = std::to_string((k + 1) * chain.thin());
-      for (int j = 0; j <= chain.nfit(); ++j) {
-        line += ' ';
-        line += shortest(chain.value(k, j));
-      }
-      line += '\n';
-      out << line;
-    }
-    file.commit();
-  }
+  write_chainstat(chainstat_path(s.folder), t);
   if (report) print_chainstat(con, t);
 }
 
@@ -396,13 +363,15 @@ void combine_chains(const std::vector<std::string>& folders, double burn_fractio
     r.tau = static_cast<double>(retained) / v.ess_bulk;  // steps per effective sample
     return r;
   });
-  write_chainstat("chainstat.dat", t);
+  // The table first: a folder that cannot take the file must not lose it.
   print_chainstat(con, t);
   if (!cut.empty()) {
     cut.pop_back();
     con.line("The chains were cut to the " + std::to_string(static_cast<long long>(n) * thinning) +
              " steps after the burn-in of the shortest; steps dropped after the burn-in:" + cut);
   }
+  con.out().flush();
+  write_chainstat(combined_chainstat_path(), t);
 }
 
 }  // namespace zorvik

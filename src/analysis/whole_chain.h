@@ -17,10 +17,11 @@
 // is only an upper bound: the thinning hides any correlation shorter than m
 // steps. ess = retained steps / tau.
 //
-// chain.dat (written with --seed, for --combine): the thinned states of the whole
-// chain, burn-in included, at most kMaxChainFileStates of them; the header lines "# steps N thinning m seed s
-// parfile f", "# parameters i1 i2 …" and "# step chisq name1 name2 …", then one
-// line per state: the step after which it was taken, χ², the free parameters.
+// chain.dat (written with --seed as the chain grows, output/chain_file_writer.h,
+// read here by --combine): the thinned states of the whole chain, burn-in
+// included; the header lines "# steps N thinning m seed s parfile f",
+// "# parameters i1 i2 …" and "# step chisq name1 name2 …", then one line per
+// state: the step after which it was taken, χ², the free parameters.
 #pragma once
 
 #include <string>
@@ -32,9 +33,6 @@
 #include "sampler/chain_recorder.h"
 
 namespace zorvik {
-
-// The most states chain.dat holds (its thinning is then coarser than the recorder's).
-inline constexpr long long kMaxChainFileStates = 20000;
 
 struct ChainStatRow {
   int index = 0;     // parameter number; 0 the chi-square
@@ -65,8 +63,7 @@ void write_chainstat(const std::string& path, const ChainStatTable& table);
 void print_chainstat(Console& con, const ChainStatTable& table);
 
 // The end of a run: chainstat.dat (in the output folder whenever one is in use,
-// like parstat.dat), chain.dat beside it when the run has a --seed, and the
-// console block when `report` is set.
+// like parstat.dat) and the console block when `report` is set.
 void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report);
 
 // --combine: reads DIR/chain.dat of every folder (or the file itself when a

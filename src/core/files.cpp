@@ -25,15 +25,43 @@ bool directory_exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+FileIdentity file_identity(const std::string& path) {
+  FileIdentity id;
+  if (path.empty()) return id;
+  // Made absolute first: the resolution of a bare name of a file that does
+  // not exist yet ("chainstat.dat") would otherwise stay relative, and
+  // differ from that of "./chainstat.dat".
+  std::error_code e;
+  const std::filesystem::path r = std::filesystem::weakly_canonical(std::filesystem::absolute(path, e), e);
+  if (!e) id.resolved = r.string();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    id.exists = true;
+    id.device = static_cast<unsigned long long>(st.st_dev);
+    id.inode = static_cast<unsigned long long>(st.st_ino);
+  }
+  return id;
+}
+
+bool same_file(const FileIdentity& a, const FileIdentity& b) {
+  if (!a.resolved.empty() && a.resolved == b.resolved) return true;
+  return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
+
 bool same_file(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
-  std::error_code ea, eb;
-  const std::filesystem::path ra = std::filesystem::weakly_canonical(a, ea);
-  const std::filesystem::path rb = std::filesystem::weakly_canonical(b, eb);
-  if (!ea && !eb && ra == rb) return true;
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  return same_file(file_identity(a), file_identity(b));
+}
+
+std::string non_regular_kind(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (S_ISCHR(st.st_mode)) return "a character device";
+  if (S_ISBLK(st.st_mode)) return "a block device";
+  if (S_ISFIFO(st.st_mode)) return "a named pipe";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  return "a special file";
 }
 
 std::string folder_of(const std::string& path) {
@@ -68,8 +96,8 @@ namespace {
 constexpr int kCleanupSignals[] = {SIGHUP, SIGINT, SIGTERM};
 
 // The temporary file in progress, for the signal handler, which may only call
-// async-signal-safe functions: a fixed buffer and a flag. These two are the one
-// piece of file-scope mutable state of the program: a handler installed with
+// async-signal-safe functions: a fixed buffer and a flag. These two, with the
+// stop flag of interrupt.cpp, are the file-scope mutable state of the program: a handler installed with
 // sigaction receives only the signal number, so what it must remove can reach
 // it in no other way.
 char pending_path[4096];
@@ -188,6 +216,18 @@ bool TemporaryFile::rename_to(const std::string& target) {
 
 // ---- the atomic replace -------------------------------------------------------------
 
+namespace {
+
+// The reading refuses such outputs; a folder, a device or a pipe put in place of
+// one while the run goes on is still not replaced, nor written into.
+void refuse_non_regular(const std::string& path) {
+  const std::string kind = non_regular_kind(path);
+  if (!kind.empty())
+    throw FatalError("Cannot write file \"" + path + "\": it leads to " + kind + ", not a regular file");
+}
+
+}  // namespace
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
 
 AtomicFile::~AtomicFile() = default;
@@ -195,6 +235,7 @@ AtomicFile::~AtomicFile() = default;
 void AtomicFile::commit() {
   if (committed_) return;
   const std::string target = rewrite_target(path_);
+  refuse_non_regular(path_);
   struct stat st {};
   const unsigned mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~current_umask());
   // Beside the target, so that the rename stays on one file system.
@@ -211,6 +252,7 @@ void AtomicFile::commit() {
 }
 
 std::ofstream open_output(const std::string& path, bool append) {
+  refuse_non_regular(path);
   std::ofstream out(path, append ? std::ios::app : std::ios::trunc);
   if (!out) throw FatalError("Cannot open file \"" + path + "\" for writing: " + std::strerror(errno));
   return out;

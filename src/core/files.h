@@ -19,6 +19,21 @@ bool directory_exists(const std::string& path);
 // do not exist yet are compared by their resolved paths.
 bool same_file(const std::string& a, const std::string& b);
 
+// What same_file compares, taken once per name (the check of every output
+// against every input resolves each name once).
+struct FileIdentity {
+  std::string resolved;  // the path with ".", "..", links and the working directory resolved
+  bool exists = false;
+  unsigned long long device = 0, inode = 0;
+};
+FileIdentity file_identity(const std::string& path);
+bool same_file(const FileIdentity& a, const FileIdentity& b);
+
+// What a path leads to (through its links), when that exists and is not a
+// regular file: "a folder", "a character device", "a block device", "a named
+// pipe", "a socket"; empty for a regular file or a name that does not exist.
+std::string non_regular_kind(const std::string& path);
+
 // The folder part of a file name ("." for a name without one).
 std::string folder_of(const std::string& path);
 

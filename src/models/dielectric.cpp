@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 
 namespace zorvik {
 
@@ -323,7 +324,7 @@ bool WholeCurve::gtau(const double* eps, double* g, Console* con) {
     con->line("PROBLEM IN gTAU!!!!!!!!");
     con->line(imax + 1, logf_[static_cast<size_t>(imax)], eps[imax], calc[imax]);
   }
-  AtomicFile file("Problemeps.dat");
+  AtomicFile file(kProblemFile);
   file.stream() << free_record({"f eps epscalc"}) << '\n';
   for (int j = 0; j < n; ++j) file.stream() << free_record({logf_[static_cast<size_t>(j)], eps[j], calc[j]}) << '\n';
   file.commit();

@@ -1,9 +1,7 @@
 #include "output/evidence_file.h"
 
 #include <cstdio>
-#include <fstream>
 
-#include "core/errors.h"
 #include "core/files.h"
 
 namespace zorvik {
@@ -27,7 +25,17 @@ std::string evidence_line(const EvidenceEstimate& e) {
 }
 
 void write_evidence(const std::string& path, const EvidenceEstimate& e, Console& con) {
-  std::ofstream out = open_output(path);
+  // The result on the console first: a file that cannot be written must not
+  // take the result of the whole ladder with it.
+  con.empty_line();
+  con.out() << ' ' << kConstantsNote << '\n';
+  con.out() << " log(evidence) by stepping stone: " << fixed4(e.stepping_stone)
+            << "; Monte-Carlo error of the integral: " << fixed4(e.ti_mc_error) << '\n';
+  con.out() << evidence_line(e) << '\n';
+  con.out().flush();
+
+  AtomicFile file(path);
+  std::ostream& out = file.stream();
   out << "# " << kConstantsNote << '\n';
   out << "# prior: uniform between the limits (step kinds n, a, al), uniform in the logarithm (kind l)\n";
   out << "# beta mean_lnL stderr_lnL steps acceptance\n";
@@ -41,14 +49,7 @@ void write_evidence(const std::string& path, const EvidenceEstimate& e, Console&
   out << "# stepping stone: " << fixed4(e.stepping_stone) << '\n';
   out << "# steps: " << e.steps << '\n';
   out << evidence_line(e) << '\n';
-  out.flush();
-  if (!out) throw FatalError("Cannot write file \"" + path + "\" (is the disk full?)");
-
-  con.empty_line();
-  con.out() << ' ' << kConstantsNote << '\n';
-  con.out() << " log(evidence) by stepping stone: " << fixed4(e.stepping_stone)
-            << "; Monte-Carlo error of the integral: " << fixed4(e.ti_mc_error) << '\n';
-  con.out() << evidence_line(e) << '\n';
+  file.commit();
 }
 
 }  // namespace zorvik

@@ -13,10 +13,12 @@ namespace zorvik {
 // "log(evidence) by thermodynamic integration: <value> +- <error>".
 std::string evidence_line(const EvidenceEstimate& e);
 
-// Writes `path` (header lines starting with "#", then per rung β, ⟨ln L⟩, its
-// standard error, steps, accepted fraction; the stepping-stone and Monte-Carlo
-// figures as comments; the evidence line last) and prints the note on the
-// likelihood's constants, the stepping-stone estimate and the evidence line.
+// Prints the note on the likelihood's constants, the stepping-stone estimate
+// and the evidence line, then replaces `path` atomically (header lines starting
+// with "#", then per rung β, ⟨ln L⟩, its standard error, steps, accepted
+// fraction; the stepping-stone and Monte-Carlo figures as comments; the
+// evidence line last): a file that cannot be written leaves the previous one
+// whole, and the result is on the console already.
 void write_evidence(const std::string& path, const EvidenceEstimate& e, Console& con);
 
 }  // namespace zorvik

@@ -9,6 +9,7 @@
 
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "models/molecular.h"
 #include "output/result_files.h"
 
@@ -27,9 +28,6 @@ double atom_distance(const Structure& s, const PairTerm& t) {
   const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
-
-// "d.dat", inside the output folder when its name begins with "t".
-std::string distance_path(const Name15& folder) { return folder[0] == 't' ? folder_dir(folder) + "/d.dat" : "d.dat"; }
 
 // One XYZ file: the atom count, a comment line, then element and coordinates (Å).
 void write_xyz(const std::string& path, const Structure& s, int first, int count) {
@@ -67,7 +65,7 @@ void write_distances(int model, const Structure& s, const Run& run, Console& con
     for (int k = 0; k < s.npairs; ++k)
       add(std::string(s.pairs[k].name) + (s.conformers == 1 ? "" : k < per ? "_t" : "_g"), s.pairs[k]);
   }
-  AtomicFile file(distance_path(run.settings.folder));
+  AtomicFile file(distances_path(run.settings.folder));
   file.stream() << text;
   file.commit();
 }
@@ -77,10 +75,10 @@ void write_molecule(int model, int writemode, const Run& run, Console& con) {
   build_structure(model, run.params.par.base(), s);
   if (writemode == 10) write_distances(model, s, run, con);
   if (s.conformers == 2) {
-    write_xyz("molect.xyz", s, 0, s.atoms_per_conformer);
-    write_xyz("molecg.xyz", s, s.atoms_per_conformer, s.atoms_per_conformer);
+    write_xyz(kTransFile, s, 0, s.atoms_per_conformer);
+    write_xyz(kGaucheFile, s, s.atoms_per_conformer, s.atoms_per_conformer);
   } else {
-    write_xyz("molec.xyz", s, 0, s.natoms);
+    write_xyz(kMoleculeFile, s, 0, s.natoms);
   }
 }
 

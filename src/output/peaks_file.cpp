@@ -38,10 +38,6 @@ std::string peaks_header(int opfit, int npeaks) {
   return h;
 }
 
-// "peaks.dat" in the working directory, or inside the output folder (its first
-// four characters) when the folder's name begins with "t".
-std::string peaks_path(const Name15& folder) { return t_folder_file_path(folder, "peaks.dat"); }
-
 // The model of data set nf over its fit range at the parameters p, copied into
 // `out` (0 where the model has no value for the data set).
 void curve(int nf, int first, int count, const Run& run, double* p, ModelWorkspace& ws, std::vector<double>& out) {

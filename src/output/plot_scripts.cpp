@@ -61,19 +61,19 @@ void axis_lines(std::ostream& s, const RunSettings& st) {
 // distribution Glk.dat for 0 (in any output folder); gchi.dat for -1, which no
 // routine writes, from the working directory. Nothing for other ip.
 std::optional<std::string> distribution_file(int ip, const Name15& folder) {
-  if (ip >= 1) return t_folder_file_path(folder, "Gp" + std::to_string(ip) + ".dat");
-  if (ip == 0) return folder_file_path(folder, "Glk.dat");
+  if (ip >= 1) return distribution_path(folder, ip);
+  if (ip == 0) return likelihood_distribution_path(folder);
   if (ip == -1) return std::string("gchi.dat");
   return std::nullopt;
 }
 
 // The peak decomposition, where the peak writer put it (in a "t" output folder).
-std::string peaks_file(const Run& run) { return t_folder_file_path(run.settings.folder, "peaks.dat"); }
+std::string peaks_file(const Run& run) { return peaks_path(run.settings.folder); }
 
 // Kind 1: calculated, initial and measured curve of data set nf.
 void result_script(std::ostream& s, const Run& run, int nf) {
   const std::string out(run.data.nomout(nf).trimmed());
-  const std::string initial = "inicif" + std::to_string(nf) + ".dat";
+  const std::string initial = initial_curve_path(nf);
   print_head(s, run.settings, "f");
   line(s, " set title \"RESULTS ON F\"");
   line(s, " set ylabel \"F\"");

@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "core/record_format.h"
 #include "models/functions.h"
 
@@ -198,7 +199,7 @@ void write_initial_curves(const RunSettings& settings, const FitFunctions& d, Fi
         text += '\n';
       }
     }
-    AtomicFile file("inicif" + std::to_string(i) + ".dat");
+    AtomicFile file(initial_curve_path(i));
     file.stream() << text;
     file.commit();
   }

@@ -7,6 +7,7 @@
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
+#include "output/chain_file_writer.h"
 #include "sampler/run_loop.h"
 
 namespace zorvik {
@@ -53,7 +54,7 @@ void write_initial_curves(const RunSettings& settings, const FitFunctions& data,
                           ModelWorkspace& ws);
 
 // The result files as the chain writes them: the initial curves at the start of
-// a run, outwrite(0, …) at every write interval.
+// a run, outwrite(0, …) at every write interval, and chain.dat as the chain grows.
 class ResultFiles final : public RunOutputs {
  public:
   void initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
@@ -61,6 +62,12 @@ class ResultFiles final : public RunOutputs {
     write_initial_curves(settings, data, params, ws);
   }
   void write_interval(const Run& run, ModelWorkspace& ws, Console& con) override { outwrite(0, run, ws, con); }
+  void chain_recorded(const Run& run, const ChainRecorder& chain, ChainMoment moment) override {
+    chain_file_.update(run, chain, moment);
+  }
+
+ private:
+  ChainFileWriter chain_file_;
 };
 
 }  // namespace zorvik

@@ -9,6 +9,8 @@
 
 #include "core/errors.h"
 #include "core/files.h"
+#include "core/interrupt.h"
+#include "core/output_paths.h"
 #include "core/record_format.h"
 #include "models/functions.h"
 #include "sampler/changepar.h"
@@ -67,13 +69,8 @@ struct TraceFiles {
       if (!*f) throw FatalError("Cannot write file \"" + *name + "\" (is the disk full?)");
     }
   }
-  static inline const std::string kJump = "jump.dat", kMove = "move.dat";
+  static inline const std::string kJump = kJumpFile, kMove = kMoveFile;
 };
-
-std::string folder_path(const RunSettings& s, const std::string& name) {
-  if (s.folder == kNoFolder) return name;
-  return folder_dir(s.folder) + "/" + name;
-}
 
 void open_traces(const Run& run, TraceFiles& t) {
   const RunSettings& s = run.settings;
@@ -94,7 +91,7 @@ void open_traces(const Run& run, TraceFiles& t) {
 
   t.has_chain = s.gparmode == 2 || s.gparmode == 3;
   if (t.has_chain) {
-    t.chain_name = folder_path(s, "MMchain.dat");
+    t.chain_name = chain_trace_path(s.folder);
     t.chain = open_output(t.chain_name);
     Records chead("(a,100a10)");
     chead.add("#step chi ");
@@ -282,6 +279,7 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   loop.ranlux.rluxut(loop.saved_state);
   loop.recorder.begin_run(run.params, s.ncycles);
   loop.recorder.set_walkers(loop.proposal ? loop.proposal->walkers() : 1);
+  outputs.chain_recorded(run, loop.recorder, ChainMoment::run_start);
 }
 
 // What a step leaves besides the state itself: the best state, the whole-chain
@@ -429,6 +427,7 @@ bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& out
   ch.stepcount.fill(0);
 
   outputs.write_interval(run, ws, con);
+  outputs.chain_recorded(run, loop.recorder, ChainMoment::write_interval);
   pfinwrite(s.parfile.str(), s, run.data, run.params);
 
   if (s.interactive == 2 || s.interactive == 3) {
@@ -446,6 +445,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   ChainState& ch = run.chain;
   const int stride = s.npar + 2;
   TraceFiles traces;
+  const StopOnSignal stop_on_signal;
   start_run(run, ws, loop, outputs, traces, con);
   RunRecords rec;
   bool estimate_ready = false;
@@ -465,10 +465,12 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
     StepDraw draw{blocks.next_block(), &blocks};
     changepar(s, run.data, run.params, ch, ws, prop, draw, con);
     record_step(s, run.params, ch, run.hist, loop, rec, traces, whole_state);
+    if (stop_signal() != 0) break;
     if (in_interval != 0) continue;
     if (write_interval(run, ws, loop, outputs, rec, traces, estimate_ready, con)) break;
   }
   traces.flush();
+  outputs.chain_recorded(run, loop.recorder, ChainMoment::run_end);
 }
 
 }  // namespace zorvik

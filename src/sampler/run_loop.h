@@ -40,22 +40,32 @@ struct RunLoop {
   ChainRecorder recorder;
 };
 
+// When the whole chain recorded so far is handed out: after the start of a run,
+// at every write interval, and after the run's last step (the last of ncycles,
+// the convergence test's, or the step in progress when a signal asked the run
+// to stop).
+enum class ChainMoment { run_start, write_interval, run_end };
+
 // What a run writes besides its own trace files and the parameter file, handed
 // in by the caller so that the sampler knows no result formats: the curves at
-// the start of every run and the result files at every write interval. The
-// initial curves may change params.par (a model's write-back, see
-// write_initial_curves); the write interval's files only read the run.
+// the start of every run, the result files at every write interval, and the
+// files that grow with the recorded chain. The initial curves may change
+// params.par (a model's write-back, see write_initial_curves); the other files
+// only read the run.
 class RunOutputs {
  public:
   virtual ~RunOutputs() = default;
   virtual void initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
                               ModelWorkspace& ws) = 0;
   virtual void write_interval(const Run& run, ModelWorkspace& ws, Console& con) = 0;
+  virtual void chain_recorded(const Run& /*run*/, const ChainRecorder& /*chain*/, ChainMoment /*moment*/) {}
 };
 
 // One run of the chain from the current state (program start, "c"). Changes
 // params (the state and, at every write interval, the steps), the chain, the
 // histograms and settings.temp when annealing; data is only read, dist untouched.
+// An interrupt or a termination signal during the run ends it after the step
+// in progress (core/interrupt.h: stop_signal() then tells the caller).
 void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con);
 
 }  // namespace zorvik

@@ -22,6 +22,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/free_format.h"
+#include "core/output_paths.h"
 #include "core/table.h"
 #include "models/catalogue.h"
 #include "models/diffusion.h"
@@ -506,7 +507,7 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
 // "convf.dat": the centred resolution of data set i, one line k, xc, mi per
 // kernel index.
 void write_convf(const FitFunctions& d, int i) {
-  AtomicFile f("convf.dat");
+  AtomicFile f(kConvolutionFile);
   const int half = d.imaxconv(i);
   for (int k = -half; k <= half; ++k) write_free(f.stream(), k, d.xc(i, k), d.mi(i, k));
   f.commit();

@@ -13,6 +13,7 @@
 #include "core/record_format.h"
 #include "models/catalogue.h"
 #include "output/shell_commands.h"
+#include "setup/output_check.h"
 
 namespace zorvik {
 
@@ -42,34 +43,6 @@ void check_script_name(const FreeReader& rd, int line, const std::string& what, 
   throw InputError(rd.name(), line,
                    what + " " + shown_token(name) +
                        " holds a double quote or a line end, which the gnuplot scripts cannot take in a name");
-}
-
-// One file the parameter file names, and where.
-struct NamedFile {
-  std::string path;
-  std::string role;  // "the data file of data set 1 (record 3, line 3)"
-  int line;
-};
-
-// The files a run writes must not be files it reads: a result file, the
-// output file, the chi-square trace or a contour map named like a data file,
-// a resolution file or the parameter file would overwrite the measurement (and
-// the next run would fit the fitted curve). And each must be creatable: a
-// folder that does not exist would otherwise stop the run only at its end,
-// after the whole chain, without its final output.
-void check_outputs(const FreeReader& rd, const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
-  for (const NamedFile& out : outputs) {
-    for (const NamedFile& in : inputs)
-      if (same_file(out.path, in.path))
-        throw InputError(rd.name(), out.line,
-                         out.role + " " + shown_token(out.path) + " is the same file as " + in.role +
-                             ": the run would overwrite it; choose another name");
-    const std::string folder = folder_of(out.path);
-    if (!directory_exists(folder))
-      throw InputError(rd.name(), out.line,
-                       out.role + ": cannot create " + shown_token(out.path) +
-                           ": No such file or directory (its folder " + shown_token(folder) + " does not exist)");
-  }
 }
 
 void clear_accumulators(ChainState& ch, HistogramStore& h) {
@@ -459,28 +432,46 @@ void read_peaks(FreeReader& rd, FitParameters& p, Console& con) {
   }
 }
 
-// No output file may overwrite an input file or another output file.
-void check_file_names(const FreeReader& rd, const RunSettings& s, const FitFunctions& d, const FitParameters& p,
+// The files the reading names for reading, and every file the run may write
+// (core/output_paths.h), each with the record and line that names it.
+void check_file_names(const RunSettings& s, const FitFunctions& d, const FitParameters& p,
                       const RecordLines& lines) {
-  std::vector<NamedFile> inputs{{s.parfile.str(), "the parameter file itself", 0}}, outputs;
+  std::vector<InputFile> inputs;
+  bool molecules = false;
   for (int i = 1; i <= s.nfunc; ++i) {
     const std::string set = "data set " + std::to_string(i);
     const std::string at = "line " + std::to_string(d.parline(i));
     inputs.push_back({d.nomin(i).str(), "the data file of " + set + " (record 3, " + at + ")", d.parline(i)});
+    const int res = lines.resolution[static_cast<size_t>(i)];
     if (d.fileop(i) == "cf")
       inputs.push_back({d.nameconv(i).str(),
-                        "the resolution file of " + set + " (record 3a, line " +
-                            std::to_string(lines.resolution[static_cast<size_t>(i)]) + ")",
-                        lines.resolution[static_cast<size_t>(i)]});
-    if (is_fitted(d.opfit(i)))
-      outputs.push_back({d.nomout(i).str(), "record 3 (" + set + "): the result file", d.parline(i)});
+                        "the resolution file of " + set + " (record 3a, line " + std::to_string(res) + ")", res});
+    molecules = molecules || in_family(d.opfit(i), ModelFamily::molecular);
   }
-  outputs.push_back({d.nomout(0).str(), "record 4: the output file", lines.output});
-  outputs.push_back({s.chifile.str(), "record 4: the chi-square file", lines.output});
-  for (int c = 1; c <= p.ncont; ++c)
-    outputs.push_back({p.namecont(c).str(), "record 19 (contour " + std::to_string(c) + "): the contour file",
-                       lines.contour[static_cast<size_t>(c)]});
-  check_outputs(rd, inputs, outputs);
+  std::vector<CheckedOutput> outputs;
+  for (OutputEntry& e : output_catalogue(s, d, p, molecules)) {
+    CheckedOutput o{std::move(e), "", 0};
+    const int n = o.entry.number;
+    switch (o.entry.origin) {
+      case OutputOrigin::result_file:
+        o.record = "record 3 (data set " + std::to_string(n) + ")";
+        o.line = d.parline(n);
+        break;
+      case OutputOrigin::output_file:
+      case OutputOrigin::chi_file:
+        o.record = "record 4";
+        o.line = lines.output;
+        break;
+      case OutputOrigin::contour_file:
+        o.record = "record 19 (contour " + std::to_string(n) + ")";
+        o.line = lines.contour[static_cast<size_t>(n)];
+        break;
+      default:
+        break;
+    }
+    outputs.push_back(std::move(o));
+  }
+  check_output_files(s.parfile.str(), inputs, outputs);
 }
 
 // Equality groups and order relations applied to the values read.
@@ -495,15 +486,8 @@ void apply_groups_and_relations(FitParameters& p) {
 }
 
 // The starting copy "pini.par", into the output folder when its name starts with "t".
-void write_starting_copy(const RunSettings& s, const FitFunctions& d, const FitParameters& p, Console& con) {
-  std::string pini = "pini.par";
-  if (s.folder[0] == 't') {
-    std::string out(40, ' ');
-    compose(con, out, 40, s.folder.padded(), "pini.par");
-    pini = out;
-    while (!pini.empty() && pini.back() == ' ') pini.pop_back();
-  }
-  pfinwrite(pini, s, d, p);
+void write_starting_copy(const RunSettings& s, const FitFunctions& d, const FitParameters& p) {
+  pfinwrite(starting_copy_path(s.folder), s, d, p);
 }
 
 }  // namespace
@@ -531,9 +515,9 @@ ReadOutcome parread(Run& run, Console& con) {
   read_groups_and_relations(rd, p, con);
   read_contours(rd, s, p, lines, con);
   read_peaks(rd, p, con);
-  check_file_names(rd, s, d, p, lines);
+  check_file_names(s, d, p, lines);
   apply_groups_and_relations(p);
-  write_starting_copy(s, d, p, con);
+  write_starting_copy(s, d, p);
   return ReadOutcome::Done;
 }
 

@@ -1,5 +1,5 @@
 // The program under hostile conditions: killed at any moment of a run, and
-// writing to a full disk or into a folder that does not exist.
+// writing to a full disk.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -22,7 +22,6 @@ namespace {
 
 using testing_support::copy_example;
 using testing_support::read_text;
-using testing_support::run_program;
 using testing_support::ScratchDir;
 using testing_support::Screen;
 using testing_support::write_text;
@@ -85,18 +84,14 @@ TEST(Robustness, KillingARunNeverLeavesABrokenParameterFile) {
 TEST(Robustness, AFileThatCannotBeWrittenStopsNamingIt) {
   ScratchDir dir;
   copy_example("peaks");
-  set_cycles("2000 100");
-  const std::string par = read_text("peaks.par");
-  // The chi-square trace on a device that is always full.
-  write_text("peaks.par", std::regex_replace(par, std::regex("chi.dat  "), "/dev/full"));
-  testing_support::Outcome o = run_program("peaks.par", "");
-  EXPECT_NE(o.status, 0);
-  EXPECT_NE(o.err.find("Cannot write file \"/dev/full\""), std::string::npos) << o.err;
-  // A result file in a folder that does not exist.
-  write_text("peaks.par", std::regex_replace(par, std::regex("fit1.dat   "), "nodir/f.dat"));
-  o = run_program("peaks.par", "");
-  EXPECT_NE(o.status, 0);
-  EXPECT_NE(o.err.find("\"nodir/f.dat\": No such file or directory"), std::string::npos) << o.err;
+  // A disk that fills up: files limited to 32 kB, which the chi-square trace
+  // (236 bytes an interval) passes first. The limit holds in the subshell only.
+  set_cycles("20000 100");
+  std::string out;
+  testing_support::shell(std::string("(ulimit -f 64; trap '' XFSZ; ") + ZORVIK_BINARY +
+                             " peaks.par </dev/null >/dev/null; echo \"exit status $?\") 2>&1 | cat",
+                         out);
+  EXPECT_NE(out.find("Cannot write file \"chi.dat\" (is the disk full?)\nexit status 1\n"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
 
+#include "core/output_paths.h"
+#include "setup/param_file.h"
 #include "support/program.h"
 
 namespace zorvik {
@@ -43,6 +48,17 @@ TEST(Session, EveryCommandAsTheGoldenTranscript) {
   EXPECT_NE(o.out.find(" Parameters to fit: 6\n"), std::string::npos);
   // After a dialog run the contour requests are left to "cc".
   EXPECT_EQ(o.out.find("Calculando contorno:"), std::string::npos);
+
+  // Every file the session wrote is in the catalogue that the reading checks
+  // against the inputs (the case's own files and the stand-ins' log aside).
+  auto run = std::make_unique<zorvik::Run>();
+  run->settings.parfile = "session.par";
+  testing_support::Screen screen;
+  ASSERT_EQ(parread(*run, screen.con), ReadOutcome::Done);
+  std::set<std::string> known{"session.par", "peak.dat", "commands.txt", "fake.log"};
+  for (const OutputEntry& e : output_catalogue(run->settings, run->data, run->params, false)) known.insert(e.path);
+  for (const auto& f : std::filesystem::directory_iterator("."))
+    EXPECT_EQ(known.count(f.path().filename().string()), 1u) << f.path();
 }
 
 TEST(Session, EndOfKeyboardInputEndsTheSession) {

@@ -4,6 +4,7 @@
 // the error, the console and the starting copy pini.par.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <regex>
 #include <string>
@@ -47,6 +48,11 @@ TEST(HostileInput, TableOfEditedExamples) {
       {"peaks", "peaks.par", "chi.dat ", "peaks.par", "line 4: record 4: the chi-square file \"peaks.par\" is the same file as the parameter file itself"},
       {"peaks", "peaks.par", "cent1-sdev1", "lines.dat", "line 28: record 19 (contour 1): the contour file \"lines.dat\" is the same"},
       {"qens", "qens.par", "outqens.dat", "res.dat", "record 4: the output file \"res.dat\" is the same file as the resolution file of data set 1 (record 3a, line 4)"},
+      {"peaks", "peaks.par", "lines.dat  ", "./chainstat.dat", "line 3: the data file of data set 1 (record 3, line 3) \"./chainstat.dat\" is the file \"chainstat.dat\" that the program writes (the whole-chain statistics, written by every run): the run would overwrite it"},
+      {"qens", "qens.par", "res.dat", "pini.par", "line 4: the resolution file of data set 1 (record 3a, line 4) \"pini.par\" is the file \"pini.par\" that"},
+      {"peaks", "peaks.par", "lines.dat  ", "'gparpar 2 1.dat'", "\"gparpar 2 1.dat\" is the file \"gparpar 2 1.dat\" that"},
+      {"peaks", "peaks.par", "lines.dat  ", "peaks.par", "line 3: the data file of data set 1 (record 3, line 3) \"peaks.par\" is the parameter file, which the run rewrites"},
+      {"peaks", "peaks.par", "chi.dat ", "/dev/null", "line 4: record 4: the chi-square file \"/dev/null\" is a character device, not a regular file"},
       {"peaks", "peaks.par", "outpeaks.dat", "nodir/o.dat", "line 4: record 4: the output file: cannot create \"nodir/o.dat\": No such file or directory (its folder \"nodir\" does not exist)"},
       {"peaks", "peaks.par", "  5  6  cent1", " -5 13  cent1", "line 28: record 19 (contour 1): parameter 13 is not one of the parameters 1 to npar = 12"},
       {"peaks", "peaks.par", "  120000 ", " -5 ", "line 8: record 8: the number of steps ncycles must not be negative, found -5"},
@@ -88,6 +94,34 @@ TEST(HostileInput, TableOfEditedExamples) {
     Screen s;
     const std::string error = read_all(*run, s, std::string(c.example) + ".par");
     EXPECT_NE((error + s.out.str() + read_text("pini.par")).find(c.expected), std::string::npos) << error;
+  }
+}
+
+// Files the program writes under fixed names, where the output-folder rule puts
+// them, reached directly or through a link; and outputs that are not regular
+// files. A refused reading has written nothing.
+TEST(HostileInput, FilesTheProgramWritesAreNeitherInputsNorSpecialFiles) {
+  const struct { const char *setup, *par, *expected; } cases[] = {
+      {"ln -s lines.dat chainstat.dat", "peaks.par", "(record 3, line 3) \"lines.dat\" is the file \"chainstat.dat\" that"},
+      {"mv peaks.par jump.dat", "jump.dat", "\"jump.dat\": the parameter file itself \"jump.dat\" is the file \"jump.dat\""},
+      {"mkdir tout && mv lines.dat tout/Gp12.dat && sed -i s#lines.dat#tout/Gp12.dat# peaks.par", "peaks.par", "\"tout/Gp12.dat\" is the file \"tout/Gp12.dat\" that"},
+      {"mkdir Tout && mv lines.dat Tout/parstat.dat && sed -i s#lines.dat#Tout/parstat.dat# peaks.par", "peaks.par", "\"Tout/parstat.dat\" is the file \"Tout/parstat.dat\""},
+      {"mkdir Tout && mv lines.dat Tout/Gp12.dat && sed -i s#lines.dat#Tout/Gp12.dat# peaks.par", "peaks.par", ""},  // Gp files go to "t" folders only
+      {"mkfifo move.dat", "peaks.par", "the file \"move.dat\" that the program writes (a trace of the steps, written by every run) is a named pipe"},
+      {"ln -s /dev/zero f.eps", "peaks.par", "\"f.eps\" that the program writes (a figure of the plot commands in print mode) leads to \"/dev/zero\", a character device"},
+      {"mkdir Glk.dat", "peaks.par", "is a folder, not a regular file"},
+      {"touch kept && ln -s kept chainstat.dat", "peaks.par", ""},  // a link to a regular file is kept
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup);
+    ScratchDir dir;
+    copy_example("peaks");
+    ASSERT_EQ(std::system(c.setup), 0);
+    auto run = std::make_unique<zorvik::Run>();
+    Screen s;
+    const std::string error = read_all(*run, s, c.par);
+    EXPECT_TRUE(*c.expected ? error.find(c.expected) != std::string::npos : error.empty()) << error;
+    EXPECT_EQ(std::filesystem::exists("pini.par"), error.empty());
   }
 }
 
