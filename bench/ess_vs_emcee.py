@@ -116,7 +116,7 @@ def program_tau(chain, varpar, free):
     return tau_of(y), y.shape[0] * L
 
 
-def run_program(folder, varpar, cycles, vector, repeat):
+def run_program(folder, varpar, cycles, vector, repeat, program=PROGRAM):
     scratch = tempfile.mkdtemp(prefix="zorvik_ess_")
     try:
         for f in os.listdir(folder):
@@ -127,7 +127,7 @@ def run_program(folder, varpar, cycles, vector, repeat):
         set_chain(par, varpar, 2, cycles)
         temp, pars = read_problem(scratch)
         free = [i for i, p in enumerate(pars) if p[3] != 0.0]
-        args = [PROGRAM] + (["--vector"] if vector else []) + ["bench.par"]
+        args = [program] + (["--vector"] if vector else []) + ["bench.par"]
         # The same run `repeat` times from the same file (the program rewrites it
         # at every write interval), so the same chain each time: the median times.
         text = open(par).read()
@@ -251,19 +251,23 @@ def main():
     ap.add_argument("--cycles-for", action="append", default=[],
                     help="PROBLEM:MODE=N, steps of one configuration (e.g. B5:4=1200000)")
     ap.add_argument("--emcee-steps-for", action="append", default=[], help="PROBLEM=N, emcee's steps for one problem")
+    ap.add_argument("--program", action="append", default=[],
+                    help="LABEL=PATH, another build of the program; a mode MODE@LABEL runs it (e.g. 3@before)")
     a = ap.parse_args()
     emcee_for = dict(kv.split("=") for kv in a.emcee_steps_for)
     cycles_for = dict(kv.split("=") for kv in a.cycles_for)
+    programs = dict(kv.split("=", 1) for kv in a.program)
     for pid in a.problems:
         folder = os.path.join(BENCH, FOLDERS[pid])
         print(f"{pid} ({FOLDERS[pid]})", flush=True)
         results = {}
         modes = a.modes.split(",") + ([] if a.no_reference else ["0"])
         for mode in modes:
+            mode, _, build = mode.partition("@")
             varpar, vector = int(mode.rstrip("v")), mode.endswith("v")
-            label = f"program varpar {varpar}" + (" --vector" if vector else "")
+            label = f"program varpar {varpar}" + (" --vector" if vector else "") + (f" ({build})" if build else "")
             cycles = int(cycles_for.get(f"{pid}:{mode}", a.cycles))
-            r = run_program(folder, varpar, cycles, vector, a.repeat)
+            r = run_program(folder, varpar, cycles, vector, a.repeat, programs.get(build, PROGRAM))
             text, results[label] = line(label, r)
             print(text, flush=True)
         r = run_emcee(folder, int(emcee_for.get(pid, a.emcee_steps)), pid)
