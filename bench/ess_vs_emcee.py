@@ -1,31 +1,29 @@
 #!/usr/bin/python3
-"""Effective samples per second: the program's adaptive chain (varpar 3) against
-emcee's affine-invariant ensemble (24 walkers) on the same likelihood.
+"""Effective samples per second: the program's adaptive chain (varpar 3) and its
+ensemble (varpar 4) against emcee's affine-invariant ensemble on the same
+likelihood.
 
 For each reference problem (../shared/bench/<folder>) the script
 
-  1. runs the program in a scratch copy of the problem with varpar 3 and
-     gparmode 2 (a chain record every step), with and without --vector, and
-     for reference the problem as shipped (one parameter per step, varpar 0);
-  2. reads MMchain.dat, drops the burn-in (the first 20 % of the steps, the
-     adaptation), and estimates the integrated autocorrelation time tau of
-     every free parameter as emcee does (emcee.autocorr.integrated_time:
-     Sokal's automatic window with c = 5);
-  3. runs emcee with 24 walkers (2d when the d free parameters need more) on the same log-likelihood, -chi^2/(2T) with
-     the chi-square of the program (the mean over the data sets) and flat
-     priors inside the parameter limits, and takes tau from its chain with
-     get_autocorr_time (the same estimator on the walker-averaged
+  1. runs the program in a scratch copy of the problem with each mode asked
+     for (--modes: varpar values, "v" for --vector, "@label" for another build
+     given by --program label=path) and gparmode 2 (a chain record every step),
+     and for reference the problem as shipped (one parameter per step, varpar 0);
+  2. reads MMchain.dat, drops the burn-in (the first 20 % of the steps, at least
+     the adaptation), and estimates every free parameter's integrated
+     autocorrelation time tau as emcee does (emcee.autocorr.integrated_time:
+     Sokal's automatic window with c = 5); for the ensemble, whose step t moves
+     walker t mod L, on the walkers' own series (tau in sweeps of L steps, which
+     is the steps per independent sample);
+  3. runs emcee with max(24, 2d) walkers on the same log-likelihood,
+     -chi^2/(2T) with the chi-square of the program (the mean over the data
+     sets) and flat priors inside the parameter limits, and takes tau from its
+     chain with get_autocorr_time (the same estimator on the walker-averaged
      autocorrelation function), after the same 20 % burn-in;
-  4. prints ESS = (samples after burn-in) / max tau and ESS per second of CPU
+  4. prints ESS = (samples after burn-in) / max tau, the chain's length in
+     units of tau (50 or more for a trustworthy tau), and ESS per second of CPU
      time (the machine is shared, so CPU time is the fairer clock; wall time
      is printed too) and the ratio program / emcee.
-
-emcee's likelihood for B1 (model 101) is a vectorised numpy chi-square. For the
-other problems the numpy form of their models would be a program of its own;
-there emcee calls the program's own chi-square through `chisq_server` (a
-benchmark program of this folder, one process that reads parameter vectors on
-standard input and answers chi-squares), a C++ likelihood that is if anything
-faster than numpy, so emcee's figure is not understated.
 
 Usage: bench/ess_vs_emcee.py [B1 B2 B3 B4a B4b B5] [--cycles N] [--emcee-steps N] [--repeat N]
                              [--modes 3,3v,4] [--cycles-for PROBLEM:MODE=N ...]

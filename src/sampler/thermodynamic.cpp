@@ -356,10 +356,11 @@ std::string rung_problem(const LadderRung& r, int k, long long ncycles) {
   // its mean (batch means); none when the chain never moved.
   const double effective = r.se_lnl > 0.0 ? r.var_lnl / (r.se_lnl * r.se_lnl) : (r.var_lnl > 0.0 ? 0.0 : 1.0);
   if (r.acceptance >= kMinRungAcceptance && effective >= kMinRungStates) return "";
-  // A rung whose mean could move the estimate by no more than kNegligibleNats
-  // even if it were a whole standard deviation of ln L off (the lowest rungs,
-  // whose weight in the integral is of the order of β₁ ≈ 3·10⁻⁸) does not matter.
-  if (std::fabs(r.weight) * std::sqrt(r.var_lnl) < kNegligibleNats) return "";
+  // A rung that moved but whose mean could move the estimate by no more than
+  // kNegligibleNats even if it were a whole standard deviation of ln L off (the
+  // lowest rungs, whose weight in the integral is of the order of β₁ ≈ 3·10⁻⁸)
+  // does not matter. A chain that hardly moved has no variance to go by.
+  if (r.acceptance >= kMinRungAcceptance && std::fabs(r.weight) * std::sqrt(r.var_lnl) < kNegligibleNats) return "";
   const double more = std::max(2.0, kMinRungStates / std::max(effective, 1.0));
   std::ostringstream why;
   why << "The evidence ladder stops at rung " << k << " (beta = " << r.beta << "): its chain accepted "

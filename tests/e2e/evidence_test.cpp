@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "sampler/thermodynamic.h"
 #include "support/program.h"
 
 namespace zorvik {
@@ -126,6 +127,33 @@ TEST(Evidence, RefusesRunsWithoutAStatedPrior) {
     EXPECT_NE(o.status, 0) << c.to;
     EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
     EXPECT_FALSE(std::ifstream("evidence.dat").good()) << c.to;
+  }
+}
+
+}  // namespace
+}  // namespace zorvik
+
+namespace zorvik {
+namespace {
+
+// A rung whose chain did not move, or gave too few independent values of ln L,
+// stops the ladder when its weight in the integral matters; the lowest rungs,
+// whose weight is of the order of 1e-8, never do.
+TEST(Evidence, RungsThatCannotBeTrustedStopTheLadderWhenTheyMatter) {
+  const struct {
+    double acceptance, var, se, weight;
+    bool stops;
+  } cases[] = {
+      {0.40, 4.0, 0.20, 0.01, false},  // 100 independent values
+      {0.40, 4.0, 0.40, 0.01, true},   // 25
+      {0.00, 0.0, 0.00, 0.01, true},   // a chain that never moved
+      {0.005, 4.0, 0.10, 0.01, true},  // accepted below 1 %
+      {0.40, 4.0, 0.40, 1e-8, false},  // too light to matter
+  };
+  for (const auto& c : cases) {
+    LadderRung r;
+    r.acceptance = c.acceptance, r.var_lnl = c.var, r.se_lnl = c.se, r.weight = c.weight;
+    EXPECT_EQ(!rung_problem(r, 7, 100000).empty(), c.stops) << c.acceptance << " " << c.se << " " << c.weight;
   }
 }
 
