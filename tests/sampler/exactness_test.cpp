@@ -44,6 +44,14 @@ using testing_support::ScratchDir;
 using testing_support::write_text;
 
 constexpr int kBatches = 20;
+// The sanitizer build, ten times slower, runs a quarter of the steps: the
+// bounds are Monte-Carlo errors measured on the chain itself, so they widen
+// with it.
+#ifdef __SANITIZE_ADDRESS__
+constexpr int kShare = 4;
+#else
+constexpr int kShare = 1;
+#endif
 
 // Mean and variance with their standard errors from batch means.
 struct Moments {
@@ -131,7 +139,7 @@ TEST_P(Exactness, MomentsOfACutCorrelatedLinearPosteriorAndOfFlatPriorsOverTwoDe
   const double sd1 = std::sqrt(post.cov[0][0]), cut = post.mean[0] - 0.5 * sd1;
   std::ostringstream par;
   par << "lines 0 0 2\nnomin\nline1.dat n 0 fit1.dat -100.0 100.0 110\nline2.dat n 0 fit2.dat -100.0 100.0 110\n"
-      << "out.dat chi.dat\n0.5\n1.0 1.0\n25\n" << c.cycles << " 10000\n" << c.varpar << " 0 1.0 1.0 0.0\n0\n"
+      << "out.dat chi.dat\n0.5\n1.0 1.0\n25\n" << c.cycles / kShare << " 10000\n" << c.varpar << " 0 1.0 1.0 0.0\n0\n"
       << "1 1.0 1.0 1.0\n0.4\n";
   const int free_index[kFree] = {1, 2, 4, 5};
   for (int i = 1; i <= 25; ++i) {
@@ -161,7 +169,8 @@ TEST_P(Exactness, MomentsOfACutCorrelatedLinearPosteriorAndOfFlatPriorsOverTwoDe
   ResultFiles files;
   run_chain(*run, *ws, loop, files, screen.con);
   if (c.varpar == 3) {
-    EXPECT_GE(run->settings.burn_fraction * c.cycles, static_cast<double>(loop.proposal->warmup())) << screen.out.str();
+    EXPECT_GE(run->settings.burn_fraction * c.cycles / kShare, static_cast<double>(loop.proposal->warmup()))
+        << screen.out.str();
   }
 
   // The kept states after the burn-in (at least the warm-up): columns 1 … 6 are
