@@ -48,13 +48,14 @@ void changepar(const RunSettings& s, const FitFunctions& data, FitParameters& p,
 
   // Metropolis–Hastings at temperature temp, the likelihood exp(−χ²/2): taken
   // when ln r = −Δχ²/(2T) + ln h ≥ 0, otherwise when rnums[1] < r. At T ≤ 0 only
-  // a step that does not raise the chi-square is taken. A chi-square that is not
+  // a step that does not raise the chi-square is taken. A refused proposal
+  // (ln h = −∞) is never taken. A chi-square that is not
   // a finite number is never accepted.
   bool accept = false;
   double alpha = 0.0;
   if (std::isfinite(chi_new)) {
     const double log_r = s.temp > 0.0 ? -(chi_new - chi_old) / (2.0 * s.temp) + log_h
-                                      : (chi_new <= chi_old ? 0.0 : -HUGE_VAL);
+                                      : (chi_new <= chi_old && log_h != -HUGE_VAL ? 0.0 : -HUGE_VAL);
     alpha = log_r >= 0.0 ? 1.0 : std::exp(log_r);
     accept = log_r >= 0.0 || static_cast<double>(draw.rnums[1]) < alpha;
   }

@@ -32,6 +32,7 @@
 #include "models/workspace.h"
 #include "analysis/whole_chain.h"
 #include "output/result_files.h"
+#include "sampler/adaptive.h"
 #include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
@@ -197,6 +198,19 @@ TEST_P(Exactness, MomentsOfACutCorrelatedLinearPosteriorAndOfFlatPriorsOverTwoDe
   mean[4] = 5.05, var[4] = 9.9 * 9.9 / 12;
   mean[5] = 9.9 / ln100, var[5] = (100.0 - 0.01) / (2 * ln100) - mean[5] * mean[5];
   const char* names[kFree + 2] = {"p1", "p2", "p4", "p5", "v", "w"};
+  // The adaptive proposal's frozen covariance: 2.38²/d times the posterior's,
+  // in its coordinates (ln v for p1, v and w), within the 30 % to which a
+  // warm-up of some thousand independent states learns it.
+  if (c.varpar == 3) {
+    const auto& am = dynamic_cast<const AdaptiveMetropolis&>(*loop.proposal);
+    ASSERT_EQ(am.d, kFree + 2);
+    for (int k = 0; k < am.d; ++k) {
+      double sum = 0, sum2 = 0;
+      for (const double v : col[k]) sum += am.coordinate(k, v), sum2 += am.coordinate(k, v) * am.coordinate(k, v);
+      const double n = static_cast<double>(col[k].size()), var = (sum2 - sum * sum / n) / (n - 1);
+      EXPECT_NEAR(am.covariance(k, k), 2.38 * 2.38 / am.d * var, 0.3 * 2.38 * 2.38 / am.d * var) << names[k];
+    }
+  }
   // The whole-chain statistics' autocorrelation times against those the batch
   // means imply, τ = n·se²/Var (each within a factor 3: the batch means' se²
   // alone scatters by 32 % with 20 batches, and Sokal's estimate as much again).
