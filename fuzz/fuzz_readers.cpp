@@ -16,6 +16,7 @@
 #include "core/console.h"
 #include "core/errors.h"
 #include "core/run_tables.h"
+#include "output/param_file_writer.h"
 #include "setup/data_file.h"
 #include "setup/interp.h"
 #include "setup/param_file.h"

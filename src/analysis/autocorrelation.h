@@ -13,8 +13,7 @@
 // Foreman-Mackey, D. W. Hogg, D. Lang and J. Goodman, "emcee: The MCMC Hammer",
 // PASP 125, 306 (2013). The window balances the bias of a truncated sum against
 // the variance of a long one; the estimate is trustworthy when the series is
-// longer than about 50 τ. Held to an independent estimate in
-// tests/analysis/chain_stats_test.cpp.
+// longer than about 50 τ. The tests hold it to an independent estimate.
 #pragma once
 
 #include <span>

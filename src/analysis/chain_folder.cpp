@@ -11,6 +11,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/output_paths.h"
+#include "output/param_file_writer.h"
 #include "setup/param_file.h"
 
 namespace zorvik {

@@ -6,8 +6,7 @@
 //   "Rank-normalization, folding, and localization: an improved R̂ for
 //   assessing convergence of MCMC", Bayesian Analysis 16, 667 (2021).
 //
-// Held to an independent implementation of the published formulas
-// (tests/data/rank_rhat_reference.py) in tests/analysis/chain_stats_test.cpp.
+// The tests hold it to an independent implementation of the published formulas.
 #pragma once
 
 #include <span>

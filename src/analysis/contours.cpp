@@ -22,9 +22,10 @@ namespace {
 
 // Bins per axis of the bivariate histogram.
 constexpr int kPairBins = 5000;
-// The bin numbers the chain test admits; bins above kPairBins are counted in
-// the normalisation but have no counter of their own (see contornmcmc).
-constexpr int kPairBinTest = 9999;
+// The bin numbers the chain test admits (those of the chi-square histogram);
+// bins above kPairBins are counted in the normalisation but have no counter of
+// their own (see contornmcmc).
+constexpr int kPairBinTest = kMaxBins - 1;
 // At most this many chain records are binned.
 constexpr long long kMaxPairRecords = 1000000000LL;
 

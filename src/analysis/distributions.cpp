@@ -45,7 +45,7 @@ void parameter_distribution(const Run& run, DistributionResults& res, const Tota
   const HistogramStore& h = run.hist;
   const int npar = s.npar;
   const double parmin = fp.parmin(i), width = fp.incgg(i);
-  // Bins outside 1 … 10000 are never filled; the clamp only guards a store that
+  // Bins outside 1 … kMaxBins are never filled; the clamp only guards a store that
   // was not cleared before sampling (whose lowest-bin mark would be 0).
   const int n = h.ngpar(i), lo = std::max(h.minigpar(i), 1), hi = std::min(h.maxigpar(i), kMaxBins);
   const int* g = h.gpar.row(i);
@@ -204,7 +204,7 @@ void cgpar(const Run& run, DistributionResults& res, Console& con, const TotalCh
       con.record("(i3,1x,a5,i5,1x,6f12.6)", i, fp.namepar(i), run.hist.ngpar(i), pmed, pmax, res.errdown(i),
                  res.errup(i), relative_difference(pmed, pmax));
     } else {
-      con.line("ERROR out of binning boxes: Nbins=10000");
+      con.line("ERROR out of binning boxes: Nbins=" + std::to_string(kMaxBins));
     }
   }
 

@@ -6,9 +6,9 @@
 #include "core/errors.h"
 #include "core/interrupt.h"
 #include "core/output_paths.h"
+#include "output/param_file_writer.h"
 #include "output/result_files.h"
 #include "sampler/compara.h"
-#include "setup/param_file.h"
 
 namespace zorvik {
 

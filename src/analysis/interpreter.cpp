@@ -20,12 +20,12 @@
 #include "core/output_paths.h"
 #include "core/table.h"
 #include "models/catalogue.h"
+#include "output/param_file_writer.h"
 #include "output/peaks_file.h"
 #include "output/plot_scripts.h"
 #include "output/result_files.h"
 #include "output/shell_commands.h"
 #include "sampler/compara.h"
-#include "setup/param_file.h"
 
 namespace zorvik {
 

@@ -19,8 +19,6 @@
 // converge) is reported on the console with a wait for the Enter key, and the
 // computation goes on with the values as they stand; with no console nothing
 // is printed and nothing waits. Nothing is allocated.
-//
-// Tests: tests/models/bessel_test.cpp (std::sph_bessel, and 50-digit values).
 #pragma once
 
 namespace zorvik {

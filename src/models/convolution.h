@@ -19,9 +19,6 @@
 // (conv_range) vectorises across neighbouring points instead of across terms,
 // so each point's sum keeps exactly that order and both forms give the same
 // numbers to the last bit.
-//
-// Tests: tests/models/convolution_test.cpp (delta and unit-area kernels, the
-// Voigt profile against quadrature, per-point against whole-range form).
 #pragma once
 
 #include "core/capacity.h"

@@ -43,8 +43,6 @@
 // (the data reader converts them), so the models take x = log10 f, evaluate the
 // spectrum at f = 10^x, and return log10 ε''; the chi-square is then taken on
 // the logarithmic scale the data were converted to.
-//
-// Tests: tests/models/dielectric_test.cpp.
 #pragma once
 
 #include <array>

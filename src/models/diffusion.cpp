@@ -249,8 +249,7 @@ struct Difrotconf {
 // as π·G with G of unit area, so that under the common factor A/π it has the
 // area A·j0² like each Lorentzian line A·(2l+1)·j_l²: the weights then keep
 // the sum rule Σ (2l+1)·j_l²(s) = 1 of the spherical Bessel functions and the
-// spectrum without background has the area A·(j0² + 3·j1²) (quadrature in
-// flow_and_origin_test.cpp).
+// spectrum without background has the area A·(j0² + 3·j1²).
 struct Flowrot {
   struct Factors {
     Common m;

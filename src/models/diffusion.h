@@ -30,8 +30,6 @@
 //
 // Data-set index: i = 1 … 9 evaluates; 10 … 20 gives no value (false, y left
 // unchanged); an index outside 1 … 20 stops with the index-range message.
-//
-// Tests: tests/models/diffusion_test.cpp.
 #pragma once
 
 #include <string>

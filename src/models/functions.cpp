@@ -69,16 +69,6 @@ bool fill_model_grid(const DataSetModel& m, int i, const FitFunctions& d, double
 
 }  // namespace
 
-BatchModel plain_model(int opfit) {
-  const ModelInfo* m = find_model(opfit);
-  return m ? m->plain : nullptr;
-}
-
-BatchModel vector_model(int opfit) {
-  const ModelInfo* m = find_model(opfit);
-  return m ? m->vector : nullptr;
-}
-
 std::string evaluation_problem(int i, const FitFunctions& d) {
   const int m = d.opfit(i);
   if (!is_fitted(m)) return "";
@@ -99,39 +89,6 @@ void check_model_ready(int opfit, int npar, Console& con) {
     con.line(m->npar_message);
     throw ProgramStop(1);
   }
-}
-
-void functions(int j, int i, const FitFunctions& d, double& y, int /*npar*/, double* par, ModelWorkspace& ws) {
-  const DataSetModel& m = model_of(i, d, ws);
-  const BatchModel f = m.routine;
-  if (!f) return;
-  const ModelEnv env = env_of(i, d, ws);
-  if (m.info->whole_curve) {
-    // The spectrum of the whole fit range is computed at its first point; the
-    // later points return the values it left.
-    if (i != 1 || j < d.imin(i)) return;
-    if (j == d.imin(i)) {
-      if (evaluate_data_set(i, d, 0, par, ws)) y = ws.ycalc(j);
-      return;
-    }
-    check_index("epscalc", 1, 1, kMaxPoints, j - d.imin(i) + 1);
-    y = ws.curve.epscalc(j - d.imin(i) + 1);
-    return;
-  }
-  if (!convolved(d, i)) {
-    const double x = d.xi(i, j);
-    f(env, i, &x, &y, 1, par);
-    return;
-  }
-  // The grid is filled at the first point of the fit range and serves the
-  // later points of the same data set. A data set beyond the model's parameter
-  // blocks has no value at any point.
-  if (j == d.imin(i)) {
-    if (!fill_model_grid(m, i, d, par, ws)) return;
-  } else if (!m.info->evaluates_in(i)) {
-    return;
-  }
-  conv(i, ws.yconv, j, d, y, par, radial(m));
 }
 
 bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, ModelWorkspace& ws) {

@@ -21,8 +21,6 @@
 // The floating-point operations follow the formulas in the order written
 // (left to right; squares as products) so that values are reproducible to the
 // last bit. Nothing is cached between calls and nothing is allocated.
-//
-// Tests: tests/models/lineshapes_test.cpp.
 #pragma once
 
 #include <cmath>
@@ -53,7 +51,7 @@ inline constexpr double kNarrowPeakWidth = 0.001;
 
 // dquot0(a, b) = a / b, and 0 when b = 0. Keeps the normalised shapes finite
 // (and zero) when a width is zero. A not-a-number b fails the comparison and
-// the plain quotient is taken. Test: ShapeReductions.
+// the plain quotient is taken.
 inline double dquot0(double a, double b) {
   if (b == 0.0) return 0.0;
   return a / b;
@@ -66,8 +64,7 @@ inline double dquot0(double a, double b) {
 // Normalised Lorentzian (Cauchy) line, centre x0, half width at half maximum g:
 //     dlorentz = (1/π) · |g| / ((x − x0)² + g²)
 // Unit area; peak 1/(π|g|). With g = 0 it is 0 everywhere, the centre
-// included (the guarded quotient of 0 by 0). Tests: ShapeAreas,
-// ShapeReductions.
+// included (the guarded quotient of 0 by 0).
 inline double dlorentz(double x0, double g, double x) {
   const double d = x - x0;
   return (1.0 / mathconst::pi) * dquot0(std::fabs(g), d * d + g * g);
@@ -76,7 +73,7 @@ inline double dlorentz(double x0, double g, double x) {
 // Normalised Gaussian, centre x0, standard deviation s:
 //     dgauss = exp(−½ ((x − x0)/s)²) / (√(2π) · s)
 // Unit area for s > 0; s is used as given (callers pass |s|). With s = 0 it is
-// 0 everywhere. Tests: ShapeAreas, ShapeReductions.
+// 0 everywhere.
 inline double dgauss(double x0, double s, double x) {
   const double u = dquot0(x - x0, s);
   return dquot0(std::exp(-0.5 * (u * u)), kSqrtTwoPiStored * s);
@@ -97,8 +94,7 @@ inline double dgauss(double x0, double s, double x) {
 // √π·ΣC = 1.0000185 times that of the exact profile for every s and g, and
 // its far wings fall as 1/x², like the exact ones.
 // A zero width falls back to the pure shape: s = 0 gives dlorentz, g = 0 gives
-// dgauss (with s as given). Tests: ShapeAreas, VoigtAgainstExactProfile,
-// ShapeReductions.
+// dgauss (with s as given).
 inline double dvoigt(double x0, double s, double g, double x) {
   if (s == 0.0) return dlorentz(x0, g, x);
   if (g == 0.0) return dgauss(x0, s, x);
@@ -122,7 +118,7 @@ inline double dvoigt(double x0, double s, double g, double x) {
 //     ddelta = |x − x0| / w  for |x − x0| < w,  0 elsewhere.
 // It is 0 at the centre, rises linearly to 1 at the edges of the window and is
 // 0 outside it (area w). On a data grid coarser than w it is non-zero only at
-// the one or two grid points closest to x0. Test: ShapeReductions.
+// the one or two grid points closest to x0.
 inline double ddelta(double x0, double w, double x) {
   const double d = std::fabs(x - x0);
   if (d < w) return d / w;
@@ -135,7 +131,6 @@ inline double ddelta(double x0, double w, double x) {
 
 // [100] Polynomial of degree 9:  y = p1 + p2·x + p3·x² + … + p10·x⁹,
 // summed from the constant term up, the powers as running products.
-// Test: BackgroundModels.
 inline bool poli(int /*i*/, double x, const double* p, double& y) {
   double sum = p[1];
   double xk = 1.0;
@@ -185,7 +180,7 @@ inline double add_three_gaussians(double sum, double x, const double* p) {
 // [101] Three Gaussians on a quadratic background:
 //     y = p1 + p2·x + p3·x² + Σ_{m=1..3} p(3m+1)/(p(3m+3)·√(2π)) · exp(−(x − p(3m+2))²/(2·p(3m+3)²))
 // p4, p7, p10 areas; p5, p8, p11 centres; p6, p9, p12 standard deviations,
-// all used as given. Test: BackgroundModels.
+// all used as given.
 inline bool gauss(int /*i*/, double x, const double* p, double& y) {
   y = add_three_gaussians(p[1] + p[2] * x + p[3] * (x * x), x, p);
   return true;
@@ -194,7 +189,6 @@ inline bool gauss(int /*i*/, double x, const double* p, double& y) {
 // [102] The three Gaussians of [101] on a background with logarithmic
 // coefficients, which keeps them positive while the chain steps them:
 //     y = 10^p1 + 10^p2·x + 10^p3·x² + (the Gaussians of [101], p4 … p12)
-// Test: BackgroundModels.
 inline bool gaussl(int /*i*/, double x, const double* p, double& y) {
   const double background =
       std::pow(10.0, p[1]) + std::pow(10.0, p[2]) * x + std::pow(10.0, p[3]) * (x * x);
@@ -207,7 +201,6 @@ inline bool gaussl(int /*i*/, double x, const double* p, double& y) {
 // p4, p7, …, p16 areas; p5, p8, …, p17 centres; p6, p9, …, p18 half widths,
 // used as given (a zero width at the centre divides by zero). The model needs
 // exactly 18 parameters; the dispatcher checks that once per data set.
-// Test: BackgroundModels.
 inline bool lorentz(int /*i*/, double x, const double* p, double& y) {
   double sum = p[1] + p[2] * x + p[3] * (x * x);
   for (int m = 1; m <= 5; ++m) {
@@ -224,7 +217,6 @@ inline bool lorentz(int /*i*/, double x, const double* p, double& y) {
 //     y = p1 + p2·x + p3·x² + (a/π) · [w·Γ1/((x − c)² + Γ1²) + (1 − w)·Γ2/((x − c)² + Γ2²)]
 // with area a = p(3+i), weight w = p(8+i) of the first line, half widths
 // Γ1 = p(13+i), Γ2 = p(18+i) and centre c = p(23+i). No value for i > 5.
-// Test: BackgroundModels.
 inline bool l2(int i, double x, const double* p, double& y) {
   if (i < 1 || i > 5) return false;
   const double a = p[3 + i];
@@ -240,7 +232,7 @@ inline bool l2(int i, double x, const double* p, double& y) {
 // [114] Kohlrausch stretched exponential (the relaxation function of
 // G. Williams and D. C. Watts, Trans. Faraday Soc. 66 (1970) 80):
 //     y = exp(−(x/τ)^β),  τ = p1 shared (unit of x),  β = p(9+i) for data set i = 1 … 9.
-// No amplitude. No value for i > 9. Test: StretchedExponentialAndBrokenLine.
+// No amplitude. No value for i > 9.
 inline bool kww(int i, double x, const double* p, double& y) {
   if (i < 1 || i > 9) return false;
   y = std::exp(-std::pow(x / p[1], p[9 + i]));
@@ -249,7 +241,7 @@ inline bool kww(int i, double x, const double* p, double& y) {
 
 // [115] Three Lorentzians about a common centre:
 //     y = |p4|·L(p7, |p1|) + |p5|·L(p7, |p2|) + |p6|·L(p7, |p3|),  L = dlorentz
-// p1 … p3 half widths, p4 … p6 areas, p7 centre. Test: QuasielasticCombinations.
+// p1 … p3 half widths, p4 … p6 areas, p7 centre.
 inline bool lll(int /*i*/, double x, const double* p, double& y) {
   const double c = p[7];
   y = std::fabs(p[4]) * dlorentz(c, std::fabs(p[1]), x) +
@@ -261,7 +253,6 @@ inline bool lll(int /*i*/, double x, const double* p, double& y) {
 // [116] One Gaussian and two Lorentzians about a common centre:
 //     y = |p4|·G(p7, |p1|) + |p5|·L(p7, |p2|) + |p6|·L(p7, |p3|),  G = dgauss, L = dlorentz
 // p1 standard deviation, p2, p3 half widths, p4 … p6 areas, p7 centre.
-// Test: QuasielasticCombinations.
 inline bool gll(int /*i*/, double x, const double* p, double& y) {
   const double c = p[7];
   y = std::fabs(p[4]) * dgauss(c, std::fabs(p[1]), x) +
@@ -277,7 +268,6 @@ inline bool gll(int /*i*/, double x, const double* p, double& y) {
 // written back into p(4i+1) at every evaluation, whatever x is, so that the
 // sampler and the parameter file see the intercept actually used. Any other
 // p2 leaves c free. No value (and no write) for i > 5.
-// Test: StretchedExponentialAndBrokenLine.
 inline bool kink(int i, double x, double* p, double& y) {
   if (i < 1 || i > 5) return false;
   const double x0 = p[1];
@@ -293,7 +283,7 @@ inline bool kink(int i, double x, double* p, double& y) {
 
 // [122] Narrow peak and two Lorentzians about a common centre p6:
 //     y = |p3|·ddelta(p6, 0.001, x) + |p4|·L(p6, |p1|) + |p5|·L(p6, |p2|)
-// p1, p2 half widths, p3 … p5 amplitudes. Test: QuasielasticCombinations.
+// p1, p2 half widths, p3 … p5 amplitudes.
 inline bool dll(int /*i*/, double x, const double* p, double& y) {
   const double c = p[6];
   y = std::fabs(p[3]) * ddelta(c, kNarrowPeakWidth, x) +
@@ -310,7 +300,6 @@ inline bool dll(int /*i*/, double x, const double* p, double& y) {
 // one with the summed width:
 //     y = |p4|·[a·b·G(c, s) + |1−a|·b·V(c, s, g1) + |1−b|·a·V(c, s, g2)
 //               + |1−a|·|1−b|·V(c, s, g1+g2)],   c = p7, V = dvoigt
-// Test: QuasielasticCombinations.
 inline bool gvv(int /*i*/, double x, const double* p, double& y) {
   const double s = std::fabs(p[1]);
   const double g1 = std::fabs(p[2]);
@@ -327,7 +316,6 @@ inline bool gvv(int /*i*/, double x, const double* p, double& y) {
 
 // [124] One unit-area Voigt profile, for trying the line shape on its own:
 //     y = V(p3, |p1|, |p2|)   (p1 standard deviation, p2 half width, p3 centre)
-// Test: QuasielasticCombinations.
 inline bool sebtest(int /*i*/, double x, const double* p, double& y) {
   y = dvoigt(p[3], std::fabs(p[1]), std::fabs(p[2]), x);
   return true;
@@ -337,7 +325,7 @@ inline bool sebtest(int /*i*/, double x, const double* p, double& y) {
 // every convolution is again a Lorentzian with the summed half width:
 //     y = |p4|·[a·b·L(c, Γ0) + |1−a|·b·L(c, Γ0+g1) + |1−b|·a·L(c, Γ0+g2)
 //               + |1−a|·|1−b|·L(c, Γ0+g1+g2)]
-// g1 = |p2|, g2 = |p3|, a = |p5|, b = |p6|, c = p7. Test: QuasielasticCombinations.
+// g1 = |p2|, g2 = |p3|, a = |p5|, b = |p6|, c = p7.
 inline bool lxlxl(int /*i*/, double x, const double* p, double& y) {
   const double g0 = std::fabs(p[1]);
   const double g1 = std::fabs(p[2]);

@@ -63,8 +63,11 @@ struct ParamBlocks {
 // whole-curve spectra have none.
 enum class PeakScript { numbered, none, hn_cc1_cc2, hn_cc, pl_cc1_cc2 };
 
-// The descriptor of one model. Every question about a model number is
-// answered here; no other place tests ranges of model numbers.
+// The descriptor of one model. The reader, the dispatcher, the chain, the
+// writers and the help ask it about a model number. Only the molecules of
+// models 1 … 6 are also told apart by number: by the geometry built for them
+// (models/molecular.cpp), and by the files and the viewer of that geometry
+// (output/molecule_files.cpp, the command "showmol").
 struct ModelInfo {
   int number;
   const char* routine;  // name of the model routine (molecules: slot 1 / slot 2)

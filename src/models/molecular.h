@@ -47,8 +47,6 @@
 // Every routine builds its pairs once per call from the parameters and then
 // runs over the points. A geometry that admits no molecule (a negative number
 // under a square root) gives NaN values.
-//
-// Tests: tests/models/molecular_test.cpp.
 #pragma once
 
 #include "models/model_api.h"

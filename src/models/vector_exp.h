@@ -4,9 +4,6 @@
 // 4 or 8 doubles per call, at most 4 units in the last place from the exact
 // value by its documentation); elsewhere, or when the library is absent, the
 // scalar std::exp. The two may differ in the last bits of a result, never more.
-//
-// Test: tests/models/functions_test.cpp (VectorShapes: the vector line shapes,
-// which take their exponentials from here, within 1e-13 of the per-point ones).
 #pragma once
 
 namespace zorvik {

@@ -11,9 +11,6 @@
 // The per-point routines stay the default, so that a run is reproduced to the
 // last bit; the vector ones are chosen for a run by the command-line option
 // --vector (ModelWorkspace::vector_shapes).
-//
-// Test: tests/models/functions_test.cpp (VectorShapes: every vector shape against
-// its per-point routine).
 #pragma once
 
 #include "models/model_api.h"
@@ -21,7 +18,7 @@
 namespace zorvik {
 
 // The vector forms of models 101, 102, 114, 116 and 123 (the catalogue rows
-// name them; vector_model in functions.h finds them by number).
+// name them; the dispatcher takes them from there under --vector).
 bool gauss_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 bool gaussl_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
 bool kww_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);

@@ -51,8 +51,6 @@ FitRange fit_range(const FitFunctions& d, int k) {
   return r;
 }
 
-// The parameters the curves are evaluated at: a copy of the chain's vector
-// (slots 0 … kMaxPar, as the models see it in a step).
 // The model of data set k over its fit range at the parameters par, left in
 // ws.ycalc (indexed like xi). Where the model has no value for this data set the
 // values are 0. A model may write into par (the broken line stores its intercept).
@@ -174,8 +172,7 @@ void outwrite(int writemode, const Run& run, ModelWorkspace& ws, Console& con) {
     case 20:
       write_molecules(writemode, run, con);
       break;
-    default:
-      // The run loop asks for mode 11 right after mode 0; it writes nothing.
+    default:  // any other mode writes nothing
       break;
   }
 }

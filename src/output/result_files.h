@@ -8,6 +8,7 @@
 #include "core/run_tables.h"
 #include "models/workspace.h"
 #include "output/chain_file_writer.h"
+#include "output/param_file_writer.h"
 #include "sampler/run_loop.h"
 
 namespace zorvik {
@@ -54,7 +55,8 @@ void write_initial_curves(const RunSettings& settings, const FitFunctions& data,
                           ModelWorkspace& ws);
 
 // The result files as the chain writes them: the initial curves at the start of
-// a run, outwrite(0, …) at every write interval, and chain.dat as the chain grows.
+// a run, outwrite(0, …) and the parameter file at every write interval, and
+// chain.dat as the chain grows.
 class ResultFiles final : public RunOutputs {
  public:
   void initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
@@ -64,6 +66,9 @@ class ResultFiles final : public RunOutputs {
   void write_interval(const Run& run, ModelWorkspace& ws, Console& con) override { outwrite(0, run, ws, con); }
   void chain_recorded(const Run& run, const ChainRecorder& chain, ChainMoment moment) override {
     chain_file_.update(run, chain, moment);
+  }
+  void parameter_file(const Run& run) override {
+    pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
   }
 
  private:

@@ -19,8 +19,7 @@
 // recurrence always advances by whole turns of 24 steps (twelve words, held in
 // registers), ahead of the numbers taken; the last two turns are kept so that the
 // numbers delivered, their padding and the state at any position can be read back.
-// Held to published values by tests/sampler/ranlux_test.cpp (bit patterns of an
-// independent implementation, tests/data/ranlux_reference.txt).
+// The tests hold it to the bit patterns of an independent implementation.
 #include "sampler/ranlux.h"
 
 #include <algorithm>

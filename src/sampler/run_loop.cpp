@@ -16,7 +16,6 @@
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
 #include "sampler/histograms.h"
-#include "setup/param_file.h"
 
 namespace zorvik {
 
@@ -428,7 +427,7 @@ bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& out
 
   outputs.write_interval(run, ws, con);
   outputs.chain_recorded(run, loop.recorder, ChainMoment::write_interval);
-  pfinwrite(s.parfile.str(), s, run.data, run.params);
+  outputs.parameter_file(run);
 
   if (s.interactive == 2 || s.interactive == 3) {
     const double d = (ch.chisq(0) - ch.chiprev) / ch.chisq(0);

@@ -46,10 +46,10 @@ struct RunLoop {
 // to stop).
 enum class ChainMoment { run_start, write_interval, run_end };
 
-// What a run writes besides its own trace files and the parameter file, handed
-// in by the caller so that the sampler knows no result formats: the curves at
-// the start of every run, the result files at every write interval, and the
-// files that grow with the recorded chain. The initial curves may change
+// What a run writes besides its own trace files, handed in by the caller so
+// that the sampler knows no file formats: the curves at the start of every run,
+// the result files and the rewritten parameter file at every write interval,
+// and the files that grow with the recorded chain. The initial curves may change
 // params.par (a model's write-back, see write_initial_curves); the other files
 // only read the run.
 class RunOutputs {
@@ -59,6 +59,9 @@ class RunOutputs {
                               ModelWorkspace& ws) = 0;
   virtual void write_interval(const Run& run, ModelWorkspace& ws, Console& con) = 0;
   virtual void chain_recorded(const Run& /*run*/, const ChainRecorder& /*chain*/, ChainMoment /*moment*/) {}
+  // The parameter file settings.parfile rewritten with the state and the steps
+  // of this write interval (after the result files and the chain's).
+  virtual void parameter_file(const Run& run) = 0;
 };
 
 // One run of the chain from the current state (program start, "c"). Changes

@@ -1,7 +1,6 @@
-// The parameter file: reader `parread` (with its console echo, read-time
-// derivations, equality groups and order relations) and writer `pfinwrite`
-// (the fixed-column layout with a comment on every line). A file written by
-// pfinwrite reads back to the same tables.
+// The parameter file's reader `parread` (with its console echo, read-time
+// derivations, equality groups and order relations). Its writer, pfinwrite, is
+// in output/param_file_writer.h: a file it writes reads back to the same tables.
 #pragma once
 
 #include <string>
@@ -25,14 +24,5 @@ ReadOutcome parread(Run& run, Console& con);
 // which T = 1/n samples. One warning line when a run without annealing has
 // n > 1 fitted data sets at T = 1 (nothing otherwise).
 void warn_joint_temperature(const RunSettings& settings, Console& con);
-
-// Writes the parameter file `path` from the tables (atomically: a temporary
-// beside it, then rename).
-void pfinwrite(const std::string& path, const RunSettings& settings, const FitFunctions& data,
-               const FitParameters& params);
-
-// The text pfinwrite writes.
-std::string parameter_file_text(const RunSettings& settings, const FitFunctions& data,
-                                const FitParameters& params);
 
 }  // namespace zorvik

@@ -30,7 +30,7 @@ constexpr double kEps = std::numeric_limits<double>::epsilon();
 // The plain model at one x.
 double model_at(int opfit, int i, double x, double* par) {
   double y = std::nan("");
-  EXPECT_TRUE(plain_model(opfit)(ModelEnv{}, i, &x, &y, 1, par)) << opfit;
+  EXPECT_TRUE(find_model(opfit)->plain(ModelEnv{}, i, &x, &y, 1, par)) << opfit;
   return y;
 }
 
@@ -59,10 +59,7 @@ TEST(Convolution, DeltaKernelReturnsTheModelAtEveryPoint) {
     ASSERT_TRUE(evaluate_data_set(3, *d, 12, par, *ws));
     for (int j = kFirst; j < kFirst + kCount; ++j) {
       const double expected = model_at(101, 3, d->xc(3, j - shift), par);
-      double y = std::nan("");
-      functions(j, 3, *d, y, 12, par, *ws);
       EXPECT_NEAR(ws->ycalc(j), expected, kTol * std::fabs(expected)) << "point " << j << ", shift " << shift;
-      EXPECT_NEAR(y, expected, kTol * std::fabs(expected)) << "point " << j << ", shift " << shift;
     }
   }
 }
@@ -192,7 +189,7 @@ TEST_F(ConvolvedDataSets, WholeRangeEqualsPointByPointBitForBit) {
     ASSERT_TRUE(evaluate_data_set(1, d(), 7, par, *ws_));
     for (int j = d().imin(1); j < d().imin(1) + d().ndatin(1); ++j) {
       double y = 0.0;
-      functions(j, 1, d(), y, 7, par, *ws_);
+      conv(1, ws_->yconv, j, d(), y, par, false);
       ASSERT_EQ(ws_->ycalc(j), y) << "point " << j << ", trial " << trial;
     }
   }
@@ -237,7 +234,7 @@ TEST(MolecularConvolution, GridPointsAtTheOriginCountAsZero) {
   for (int j = 1; j <= count; ++j) {
     double g = background_polynomial(0.0, par);
     if (j > 1) {
-      ASSERT_TRUE(plain_model(4)(ModelEnv{}, 2, &d->xc(2, j), &g, 1, par));
+      ASSERT_TRUE(find_model(4)->plain(ModelEnv{}, 2, &d->xc(2, j), &g, 1, par));
     }
     // Undoing the transform rounds the division, the product and the sum with
     // B: a few ulps of g and B, both of order one.

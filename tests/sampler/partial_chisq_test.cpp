@@ -37,13 +37,13 @@ TEST(ModelReads, DeclaredParametersCoverEverythingTheModelsRead) {
       if (model == 4 && i == 3) continue;
       const std::vector<double> p = parameters(model, rng);
       std::vector<double> q = p, y0(x.size()), y1(x.size());
-      ASSERT_TRUE(plain_model(model)(ModelEnv{z}, i, x.data(), y0.data(), int(x.size()), q.data())) << model;
+      ASSERT_TRUE(find_model(model)->plain(ModelEnv{z}, i, x.data(), y0.data(), int(x.size()), q.data())) << model;
       const ParamSet reads = model_reads(model, i);
       for (int k = 1; k <= 100; ++k) {
         if (reads.test(size_t(k))) continue;
         q = p;
         q[size_t(k)] = 1.3 * p[size_t(k)] + 0.1;
-        plain_model(model)(ModelEnv{z}, i, x.data(), y1.data(), int(x.size()), q.data());
+        find_model(model)->plain(ModelEnv{z}, i, x.data(), y1.data(), int(x.size()), q.data());
         EXPECT_EQ(std::memcmp(y0.data(), y1.data(), sizeof(double) * x.size()), 0)
             << "model " << model << ", data set " << i << " reads p" << k;
       }
