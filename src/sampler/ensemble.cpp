@@ -13,6 +13,8 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr size_t kChisqSlots = static_cast<size_t>(kMaxFunc) + 1;
 
+}  // namespace
+
 // A walker other than k from a uniform number r in (0, 1), all equally likely.
 int other_walker(int k, int walkers, float r) {
   const int j = std::min(static_cast<int>(static_cast<double>(r) * (walkers - 1)), walkers - 2);
@@ -27,8 +29,6 @@ int third_walker(int k, int a, int walkers, float r) {
   if (j >= hi) ++j;
   return j;
 }
-
-}  // namespace
 
 void EnsembleMove::find_blocks(const Run& run) {
   blocks_.clear();

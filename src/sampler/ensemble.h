@@ -48,6 +48,11 @@
 
 namespace zorvik {
 
+// The walkers a move draws, all equally likely from a uniform number r in
+// (0, 1): one other than k, and one other than k and a (a ≠ k).
+int other_walker(int k, int walkers, float r);
+int third_walker(int k, int a, int walkers, float r);
+
 class EnsembleMove final : public Proposal {
  public:
   static constexpr int kMinWalkers = 24;

@@ -33,6 +33,7 @@
 #include "analysis/whole_chain.h"
 #include "output/result_files.h"
 #include "sampler/adaptive.h"
+#include "sampler/ensemble.h"
 #include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
@@ -232,6 +233,19 @@ INSTANTIATE_TEST_SUITE_P(EveryProposal, Exactness,
                                            Case{3, "al", "al", 0.1, 200000}, Case{4, "al", "al", 1.0, 200000}),
                          [](const auto& info) { return "varpar" + std::to_string(info.param.varpar); });
 
+
+// The walkers of a move: never the one moving (nor the first one drawn), every
+// other equally often over a fine grid of uniform numbers.
+TEST(EnsembleWalkers, EveryOtherWalkerEquallyLikely) {
+  constexpr int kWalkers = 24, kGrid = 22 * 1000;
+  for (int k = 0; k < kWalkers; ++k)
+    for (int a = 0; a < kWalkers; ++a) {
+      if (a == k) continue;
+      std::vector<int> count(kWalkers, 0);
+      for (int g = 0; g < kGrid; ++g) ++count[static_cast<size_t>(third_walker(k, a, kWalkers, (g + 0.5f) / kGrid))];
+      for (int w = 0; w < kWalkers; ++w) EXPECT_EQ(count[static_cast<size_t>(w)], w == k || w == a ? 0 : 1000) << k << a << w;
+    }
+}
 
 // The shipped peaks example at T = 10⁶, where nearly every step is accepted and
 // the adaptive scale is driven up: no value ever leaves its limits and nothing
