@@ -59,14 +59,17 @@ double EnsembleMove::evolve_block(FitParameters& p, StepDraw& draw) {
   const double* uk = u_of(k);
   const double* ua = u_of(a);
   const double* ub = u_of(w);
+  // Only the block's values are written: the others keep their bits, so that
+  // only its data set is evaluated again.
   double log_h = 0.0;
-  for (int c = 0; c < c_.d; ++c) unew_[static_cast<size_t>(c)] = uk[c];
   for (const int c : b) {
     const size_t cc = static_cast<size_t>(c);
-    unew_[cc] = uk[c] + gamma * (ua[c] - ub[c]);
-    if (c_.hastings[cc]) log_h += unew_[cc] - uk[c];
+    const double u = uk[c] + gamma * (ua[c] - ub[c]);
+    if (c_.hastings[cc]) log_h += u - uk[c];
+    if (!place_one(p, c, u)) return -HUGE_VAL;
   }
-  return place(p, unew_.data()) ? log_h : -HUGE_VAL;
+  groups_master_wins(p);
+  return log_h;
 }
 
 void EnsembleMove::start(const Run& run) {
@@ -105,15 +108,19 @@ bool EnsembleMove::begin_step(FitParameters& params, ChainState& chain) {
 }
 
 bool EnsembleMove::place(FitParameters& p, const double* unew) {
-  double* par = p.par.base();
-  for (int c = 0; c < c_.d; ++c) {
-    const int i = c_.index[static_cast<size_t>(c)];
-    const double v = c_.value(c, unew[c], par[i]);
-    if (v == 0.0 && c_.logscale[static_cast<size_t>(c)]) return false;
-    if (!Coordinates::inside(p, i, v)) return false;
-    par[i] = v;
-  }
+  for (int c = 0; c < c_.d; ++c)
+    if (!place_one(p, c, unew[c])) return false;
   groups_master_wins(p);
+  return true;
+}
+
+bool EnsembleMove::place_one(FitParameters& p, int c, double unew) {
+  double* par = p.par.base();
+  const int i = c_.index[static_cast<size_t>(c)];
+  const double v = c_.value(c, unew, par[i]);
+  if (v == 0.0 && c_.logscale[static_cast<size_t>(c)]) return false;
+  if (!Coordinates::inside(p, i, v)) return false;
+  par[i] = v;
   return true;
 }
 

@@ -81,6 +81,8 @@ class EnsembleMove final : public Proposal {
   // Writes coordinates u′ (of walker k's signs) into params.par; false when a
   // value leaves its limits.
   bool place(FitParameters& params, const double* unew);
+  // Writes coordinate c's value at u; false when it leaves its limits.
+  bool place_one(FitParameters& params, int c, double u);
   double* u_of(int w) { return u_.data() + static_cast<size_t>(w) * static_cast<size_t>(c_.d); }
 
   // The coordinates that only one data set reads, one block per such set.
