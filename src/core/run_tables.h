@@ -219,13 +219,6 @@ struct ChainState {
     for (int i = 1; i <= npar; ++i) parchimin(i) = par[i];
     minimum_is_start = true;
   }
-
-  // When set, a value of step kind "l" that leaves its limits is mirrored in the
-  // logarithm (v → max²/v, min²/v) instead of linearly, so that the step, which
-  // is symmetric in log v, stays symmetric at the limits and the chain keeps a
-  // prior uniform in log v. Only the evidence ladder sets it; the ordinary run
-  // mirrors linearly.
-  bool mirror_log = false;
 };
 
 // Histograms of accepted values (parameter distributions and chi-square).

@@ -13,7 +13,7 @@ namespace {
 constexpr double kLn10 = 2.302585092994046;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kInf = std::numeric_limits<double>::infinity();
-// The acceptance the burn-in's scale search aims at (Roberts, Gelman and Gilks,
+// The acceptance the warm-up's scale search aims at (Roberts, Gelman and Gilks,
 // Ann. Appl. Probab. 7 (1997) 110: optimal for a random walk in many dimensions).
 constexpr double kTargetAcceptance = 0.234;
 // The smallest scale λ of the warm-up: a step 1e-12 of the learned one.
