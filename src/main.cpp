@@ -53,7 +53,7 @@ void read_input(zorvik::Run& run, zorvik::Console& con, bool evidence) {
                        std::to_string(run.data.opfit(i)) + "): " + problem + ".");
   }
   // The convergence test starts afresh after every reading.
-  run.chain.chiprev = 1.0e10;
+  run.chain.chiprev = zorvik::kNoPreviousChisq;
 }
 
 bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }

@@ -37,8 +37,8 @@ void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
   pfinwrite(run.data.nomout(0).str(), s, run.data, run.params);
   show_evidence_summary(run, run.dist, con);
   append_evidence_summary(run, run.dist);
-  outwrite(1, run, ws, con);
-  outwrite(10, run, ws, con);
+  outwrite(WriteMode::listing, run, ws, con);
+  outwrite(WriteMode::molecules, run, ws, con);
 }
 
 void stop_if_signalled(const Run& run, const ChainRecorder& chain, Console& con, bool report) {

@@ -91,7 +91,7 @@ void show_chi(const Run& run, Console& con) {
 // "showmol": the molecule geometry, then the viewer on the file the models wrote
 // (one conformer for model 1, trans or gauche for model 2).
 void show_molecule(const Run& run, ModelWorkspace& ws, Console& con) {
-  outwrite(20, run, ws, con);
+  outwrite(WriteMode::molecule_views, run, ws, con);
   const FitFunctions& d = run.data;
   auto uses = [&d](int m) { return d.opfit(1) == m || d.opfit(2) == m; };
   // molec.xyz: C2F2Cl4 given by distances, or (without a C2F2Cl4 model) CCl4
@@ -342,7 +342,7 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
       for (int i = 1; i <= run.settings.npar; ++i) run.params.par(i) = run.chain.parchimin(i);
     compara(run.settings, run.data, run.params, run.chain, ws);
     pfinwrite(run.data.nomout(0).str(), run.settings, run.data, run.params);
-    outwrite(1, run, ws, con);
+    outwrite(WriteMode::listing, run, ws, con);
     plot(q, run, con);
     return;
   }
@@ -463,7 +463,7 @@ constexpr CommandEntry kCommands[] = {
     {Match::Word, {"glxy", "ll"}, set_axes<kLogLog>},
     {Match::FirstLetter, {"h", "H"}, show_help},
     {Match::Word, {"cp"}, [](Session&) { return Reply::Reload; }},
-    {Match::Word, {"showd"}, [](Session& x) { return outwrite(10, x.run, x.ws, x.con), Reply::Done; }},
+    {Match::Word, {"showd"}, [](Session& x) { return outwrite(WriteMode::molecules, x.run, x.ws, x.con), Reply::Done; }},
     {Match::Word, {"showmol"}, [](Session& x) { return show_molecule(x.run, x.ws, x.con), Reply::Done; }},
     {Match::Word, {"par"}, [](Session& x) { return list_parameters(x.run, x.con), Reply::Done; }},
     {Match::Word, {"zorvik", "ZoRvIk"}, [](Session& x) { return zorvik(x.con), Reply::Done; }},

@@ -158,6 +158,9 @@ inline constexpr int kChiUp = 2;     // the chi-square went up and the step was 
 // parameter file was read, and the chi-square a downhill step must go below to
 // become the first recorded minimum.
 inline constexpr double kNoMinimum = 1.0e10;
+// The chi-square of the "previous write interval" before the first one after a
+// reading of the parameter file: so large that the convergence test cannot fire.
+inline constexpr double kNoPreviousChisq = 1.0e10;
 
 // State of the chain that lives across runs.
 struct ChainState {
@@ -171,7 +174,7 @@ struct ChainState {
   Table<double, 1, kMaxPar> paracc{"paracc"};
   Table<double, 1, kMaxPar> parmed{"parmed"};
   Table<int, 1, 3> stepcount{"stepcount"};
-  double chiprev = 1.0e10;
+  double chiprev = kNoPreviousChisq;
   int stepresult = kNoChange;
   int ipchanged = 0;  // parameter moved by the last one-parameter step; 0 before any
   std::int64_t icycle = 0;  // the step counter, 64 bits so that ncycles = 2^31 − 1 ends

@@ -1,8 +1,8 @@
 // The molecule-geometry writers: the distances of the fitted molecule (on the
 // console and in "d.dat") and the molecule itself as XYZ files for a viewer.
 //
-// showd and the end of a run (writemode 10) write everything; showmol
-// (writemode 20) only the XYZ files the viewer opens. Only the model numbers of
+// showd and the end of a run (WriteMode::molecules) write everything; showmol
+// (WriteMode::molecule_views) only the XYZ files the viewer opens. Only the model numbers of
 // data sets 1 and 2 (the structure factor and the radial distribution) count.
 #include <cmath>
 #include <string>
@@ -70,10 +70,10 @@ void write_distances(int model, const Structure& s, const Run& run, Console& con
   file.commit();
 }
 
-void write_molecule(int model, int writemode, const Run& run, Console& con) {
+void write_molecule(int model, WriteMode writemode, const Run& run, Console& con) {
   Structure s;
   build_structure(model, run.params.par.base(), s);
-  if (writemode == 10) write_distances(model, s, run, con);
+  if (writemode == WriteMode::molecules) write_distances(model, s, run, con);
   if (s.conformers == 2) {
     write_xyz(kTransFile, s, 0, s.atoms_per_conformer);
     write_xyz(kGaucheFile, s, s.atoms_per_conformer, s.atoms_per_conformer);
@@ -84,7 +84,7 @@ void write_molecule(int model, int writemode, const Run& run, Console& con) {
 
 }  // namespace
 
-void write_molecules(int writemode, const Run& run, Console& con) {
+void write_molecules(WriteMode writemode, const Run& run, Console& con) {
   const int m1 = run.data.opfit(1), m2 = run.data.opfit(2);
   auto uses = [&](int m) { return m1 == m || m2 == m; };
   const bool freon = uses(1) || uses(2) || uses(3);

@@ -62,7 +62,7 @@ void model_values(int k, const FitRange& r, const FitFunctions& d, int npar, dou
   }
 }
 
-// One result file of writemode 0, the curves at the parameters par.
+// One result file of WriteMode::curves, the curves at the parameters par.
 void write_result_file(int k, const Run& run, double* par, ModelWorkspace& ws, std::vector<FmtValue>& items,
                        std::vector<double>& calc) {
   const FitFunctions& d = run.data;
@@ -111,7 +111,7 @@ void write_result_file(int k, const Run& run, double* par, ModelWorkspace& ws, s
   file.commit();
 }
 
-// writemode 0: one result file per fitted data set.
+// curves: one result file per fitted data set.
 void write_result_files(const Run& run, ModelWorkspace& ws) {
   std::vector<FmtValue> items;
   std::vector<double> calc;
@@ -122,7 +122,7 @@ void write_result_files(const Run& run, ModelWorkspace& ws) {
   }
 }
 
-// writemode 1: every data set appended to the run's output file.
+// listing: every data set appended to the run's output file.
 void append_listing(const Run& run, ModelWorkspace& ws) {
   const FitFunctions& d = run.data;
   ParameterCopy par(run.params);
@@ -160,19 +160,17 @@ void append_listing(const Run& run, ModelWorkspace& ws) {
 
 }  // namespace
 
-void outwrite(int writemode, const Run& run, ModelWorkspace& ws, Console& con) {
+void outwrite(WriteMode writemode, const Run& run, ModelWorkspace& ws, Console& con) {
   switch (writemode) {
-    case 0:
+    case WriteMode::curves:
       write_result_files(run, ws);
       break;
-    case 1:
+    case WriteMode::listing:
       append_listing(run, ws);
       break;
-    case 10:
-    case 20:
+    case WriteMode::molecules:
+    case WriteMode::molecule_views:
       write_molecules(writemode, run, con);
-      break;
-    default:  // any other mode writes nothing
       break;
   }
 }

@@ -13,12 +13,20 @@
 
 namespace zorvik {
 
+// What outwrite writes (the numbers are those of the program's tradition).
+enum class WriteMode {
+  curves = 0,         // one result file per fitted data set
+  listing = 1,        // every data set appended to the run's output file
+  molecules = 10,     // the pair table, "d.dat" and the XYZ files
+  molecule_views = 20  // the XYZ files only, for the viewer
+};
+
 // Writes the fitted curves at the current parameters `run.params.par`. The
 // run is only read: the models are evaluated on a copy of the parameters. (The
 // broken-line model writes its intercept into its parameters; the curves are
 // written right after compara has stored that same value in the chain's.)
 //
-// writemode 0: for each fitted data set k = 1 … nfunc, the file
+// curves: for each fitted data set k = 1 … nfunc, the file
 //   nomout(k) is replaced by " #x ydat ycalc diff" and one record
 //   "(4(e15.7,2x))" per point of the fit range: x, ydat, ycalc, diff = ydat − ycalc.
 //   Data sets on the molecular models get the header
@@ -26,23 +34,22 @@ namespace zorvik {
 //   the molecular term alone: the model evaluated again with the background
 //   polynomial p2 … p7 set to zero.
 //   Two data sets with the same result name leave the later one in the file.
-// writemode 1: appends to nomout(0), for every data set k = 1 … nfunc, fitted or
+// listing: appends to nomout(0), for every data set k = 1 … nfunc, fitted or
 //   not: " Function:" + nomout(k), " #x ydat ycalc diff", and one record
 //   "(6(es15.7,2x))" per point: x, ydat, ycalc, diff.
-// writemode 10, 20: the molecule-geometry writers (write_molecules).
-// any other writemode: nothing.
+// molecules, molecule_views: the molecule-geometry writers (write_molecules).
 //
 // Where the model has no value for a data set (model number 0, or a number
 // that selects no routine in that slot) ycalc is written as 0.
-void outwrite(int writemode, const Run& run, ModelWorkspace& ws, Console& con);
+void outwrite(WriteMode writemode, const Run& run, ModelWorkspace& ws, Console& con);
 
 // The molecule writers (molecule_files.cpp), selected by the model numbers of
-// data sets 1 and 2: writemode 10 prints the pair table and writes "d.dat"
-// and the XYZ files, writemode 20 the XYZ files only: "molec.xyz" (models 1,
+// data sets 1 and 2: molecules prints the pair table and writes "d.dat"
+// and the XYZ files, molecule_views the XYZ files only: "molec.xyz" (models 1,
 // 4, 5, 6), "molect.xyz" and "molecg.xyz" (model 2, trans and gauche
 // conformers); model 3 prints "pelotudo" and waits for the Enter key. Models
 // 4 … 6 are written only when no C2F2Cl4 model (1 … 3) is in the fit.
-void write_molecules(int writemode, const Run& run, Console& con);
+void write_molecules(WriteMode writemode, const Run& run, Console& con);
 
 // The initial-curve files: for each fitted data set i, the file
 // "inicif<i>.dat" (i without leading zeros) in the working directory holding the
@@ -55,7 +62,7 @@ void write_initial_curves(const RunSettings& settings, const FitFunctions& data,
                           ModelWorkspace& ws);
 
 // The result files as the chain writes them: the initial curves at the start of
-// a run, outwrite(0, …) and the parameter file at every write interval, and
+// a run, outwrite(WriteMode::curves, …) and the parameter file at every write interval, and
 // chain.dat as the chain grows.
 class ResultFiles final : public RunOutputs {
  public:
@@ -63,7 +70,9 @@ class ResultFiles final : public RunOutputs {
                       ModelWorkspace& ws) override {
     write_initial_curves(settings, data, params, ws);
   }
-  void write_interval(const Run& run, ModelWorkspace& ws, Console& con) override { outwrite(0, run, ws, con); }
+  void write_interval(const Run& run, ModelWorkspace& ws, Console& con) override {
+    outwrite(WriteMode::curves, run, ws, con);
+  }
   void chain_recorded(const Run& run, const ChainRecorder& chain, ChainMoment moment) override {
     chain_file_.update(run, chain, moment);
   }

@@ -102,7 +102,7 @@ TEST(Molecules, FilesHoldTheAtomsOfTheStructure) {
     const auto p = geometry(model);
     for (int k = 1; k <= 100; ++k) run->params.par(k) = p[size_t(k)];
     Screen screen;
-    write_molecules(10, *run, screen.con);
+    write_molecules(WriteMode::molecules, *run, screen.con);
     Structure s;
     build_structure(model, p.data(), s);
     int m = 0;

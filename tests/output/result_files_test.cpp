@@ -48,7 +48,7 @@ class ResultFiles : public testing::Test {
     run_->data.opfit(i) = opfit;
     run_->data.nomout(i) = "res" + std::to_string(i) + ".dat";
   }
-  void write(int mode) { outwrite(mode, *run_, *ws_, s_.con); }
+  void write(WriteMode mode) { outwrite(mode, *run_, *ws_, s_.con); }
 
   testing_support::ScratchDir dir_;
   std::unique_ptr<zorvik::Run> run_ = std::make_unique<zorvik::Run>();
@@ -57,7 +57,7 @@ class ResultFiles : public testing::Test {
 };
 
 TEST_F(ResultFiles, EachFittedDataSetGetsItsFitRangeInFourColumns) {
-  write(0);
+  write(WriteMode::curves);
   expect_golden(kGolden + "res1.dat", read_text("res1.dat"));
   expect_golden(kGolden + "res2.dat", read_text("res2.dat"));
   EXPECT_FALSE(file_exists("res3.dat"));
@@ -70,7 +70,7 @@ TEST_F(ResultFiles, EachFittedDataSetGetsItsFitRangeInFourColumns) {
 TEST_F(ResultFiles, MolecularModelsGetAFifthColumn) {
   run_->data.opfit(2) = kMolecularWithoutRoutine;
   run_->params.par(7) = 0.25;
-  write(0);
+  write(WriteMode::curves);
   expect_golden(kGolden + "res2_molecular.dat", read_text("res2.dat"));
   const double want[] = {2.0, -3.0, 0.5, 0.0, 0.0, 0.25};
   for (int k = 2; k <= 7; ++k) EXPECT_EQ(run_->params.par(k), want[k - 2]) << "p" << k;
@@ -85,7 +85,7 @@ TEST_F(ResultFiles, MolecularTermIsTheFitWithoutItsWholeBackground) {
   const double par[] = {0, 2.5, 0.3, -0.2, 0.1, 0.05, -0.01, 0.002};
   for (int k = 1; k <= 7; ++k) p.par(k) = par[k];
   p.par(15) = 1.77, p.par(16) = 0.08, p.par(17) = 0.1;  // C–Cl distance and the two widths
-  write(0);
+  write(WriteMode::curves);
   const auto lines = testing_support::lines_of(read_text("res2.dat"));
   ASSERT_EQ(lines.size(), 5u);
   for (size_t n = 1; n < lines.size(); ++n) {
