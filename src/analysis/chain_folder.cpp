@@ -40,19 +40,21 @@ double random_value(const FitParameters& p, int k, std::mt19937_64& g) {
   if (!(lo <= hi) || !std::isfinite(hi - lo))
     throw FatalError("Cannot draw a start for " + parameter_text(p, k) + ": its limits " + shortest(lo) + " ... " +
                      shortest(hi) + " leave no finite range");
-  const std::string_view kind = p.logpar(k).trimmed();
+  const StepKind kind = p.kind(k);
   const double u = uniform01(g);
-  if ((kind == "l" || kind == "al") && lo > 0.0) return std::exp(std::log(lo) + u * (std::log(hi) - std::log(lo)));
+  if ((kind == StepKind::Logarithmic || kind == StepKind::AdaptiveLog) && lo > 0.0) return std::exp(std::log(lo) + u * (std::log(hi) - std::log(lo)));
   return lo + u * (hi - lo);
 }
 
 // The start moved by d ∈ [−3, 3) steps in the parameter's own step kind.
 double jittered_value(const FitParameters& p, int k, std::mt19937_64& g) {
   const double v = p.par(k), lo = p.parmin(k), hi = p.parmax(k);
-  const std::string_view kind = p.logpar(k).trimmed();
+  const StepKind kind = p.kind(k);
   for (int n = 0; n < kMaxDraws; ++n) {
     const double d = (2.0 * uniform01(g) - 1.0) * kJitterSteps * p.move(k);
-    const double w = kind == "l" ? v * std::pow(10.0, d) : kind == "p" ? v * (1.0 + d) : v + d;
+    const double w = kind == StepKind::Logarithmic    ? v * std::pow(10.0, d)
+                     : kind == StepKind::Proportional ? v * (1.0 + d)
+                                                      : v + d;
     if (w >= lo && w <= hi) return w;
   }
   return std::min(std::max(v, lo), hi);

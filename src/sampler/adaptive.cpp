@@ -23,11 +23,15 @@ enum class Scale { None, Additive, Relative, Log10Step, LogAbsolute };
 
 // How a parameter of step kind `kind` moves in the adaptive mode (None: it
 // does not move, as in the other modes).
-Scale scale_of(const Word3& kind) {
-  if (kind == "n" || kind == "a") return Scale::Additive;
-  if (kind == "p") return Scale::Relative;
-  if (kind == "l") return Scale::Log10Step;
-  if (kind == "al") return Scale::LogAbsolute;
+Scale scale_of(StepKind kind) {
+  switch (kind) {
+    case StepKind::Normal:
+    case StepKind::Adaptive: return Scale::Additive;
+    case StepKind::Proportional: return Scale::Relative;
+    case StepKind::Logarithmic: return Scale::Log10Step;
+    case StepKind::AdaptiveLog: return Scale::LogAbsolute;
+    case StepKind::Unmoved: break;
+  }
   return Scale::None;
 }
 
@@ -83,7 +87,7 @@ void Coordinates::set(const FitParameters& p) {
     const int i = p.parfit(k);
     const double step = std::fabs(p.move(i));
     const double v = p.par(i);
-    const Scale sc = scale_of(p.logpar(i));
+    const Scale sc = scale_of(p.kind(i));
     // A parameter whose limits are equal is fixed.
     if (sc == Scale::None || !(step > 0.0) || !(p.parmax(i) > p.parmin(i))) continue;
     const bool log = sc == Scale::Log10Step || sc == Scale::LogAbsolute;

@@ -162,7 +162,8 @@ void adapt_steps(const RunSettings& s, FitParameters& p, ChainState& ch, bool wh
       continue;
     }
     ch.paracc(i) = static_cast<double>(ch.npardown(1, i) + ch.npardown(2, i)) / s.nwrite;
-    const bool adaptive = p.logpar(i) == "a" || p.logpar(i) == "al";
+    const StepKind kind = p.kind(i);
+    const bool adaptive = kind == StepKind::Adaptive || kind == StepKind::AdaptiveLog;
     if (!adaptive || s.temp == 0.0) continue;
     double f = 0.5;
     if (ch.npardown(1, i) != 0 && ch.stepcount(2) != 0) {
@@ -171,7 +172,7 @@ void adapt_steps(const RunSettings& s, FitParameters& p, ChainState& ch, bool wh
       if (f > 10.0) f = 10.0;
     }
     p.move(i) = std::fabs(f * p.move(i));
-    if (p.logpar(i) == "al") {
+    if (kind == StepKind::AdaptiveLog) {
       // The step of an "al" parameter stays between 1 % and 50 % of its magnitude.
       const double mag = std::fabs(p.par(i));
       if (p.move(i) > mag * 0.5) p.move(i) = mag * 0.5;

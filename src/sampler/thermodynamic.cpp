@@ -44,8 +44,9 @@ constexpr double kDefaultTarget = 0.4;
 // a hundred million steps does not hold them all.
 constexpr int kFitStates = 20000;
 
-bool kind_is(const Word3& kind, const char* k) { return kind == k; }
-bool additive(const Word3& kind) { return kind_is(kind, "n") || kind_is(kind, "a") || kind_is(kind, "al"); }
+bool additive(StepKind kind) {
+  return kind == StepKind::Normal || kind == StepKind::Adaptive || kind == StepKind::AdaptiveLog;
+}
 
 // The proposal modes whose step is symmetric with respect to the prior measure
 // (uniform in v, or in log v for kind l), so that the tempered Metropolis rule
@@ -59,7 +60,7 @@ bool ladder_proposal_known(int varpar) { return varpar == 0 || varpar == 1 || va
 // which keeps the proposal symmetric (two mirrors in a row are not).
 double step_range(const FitParameters& p, int i) {
   const double lo = p.parmin(i), hi = p.parmax(i);
-  if (kind_is(p.logpar(i), "l")) return std::log10(hi / lo);
+  if (p.kind(i) == StepKind::Logarithmic) return std::log10(hi / lo);
   return hi - lo;
 }
 
@@ -107,19 +108,19 @@ std::string ladder_problem(const Run& run) {
   for (int k = 1; k <= p.nfit; ++k) {
     const int i = p.parfit(k);
     const std::string who = "Parameter " + std::to_string(i) + " (" + p.namepar(i).str() + ")";
-    const Word3& kind = p.logpar(i);
-    if (kind_is(kind, "p"))
+    const StepKind kind = p.kind(i);
+    if (kind == StepKind::Proportional)
       return who + " has the step kind p: a proportional step is symmetric neither in the value nor in its "
                    "logarithm, so the chain samples no stated prior. Use n, a, al (uniform prior) or l (uniform "
                    "in the logarithm) for the evidence.";
-    if (!additive(kind) && !kind_is(kind, "l")) continue;  // never moves: no prior to state
+    if (!additive(kind) && kind != StepKind::Logarithmic) continue;  // never moves: no prior to state
     if (!(p.parmax(i) > p.parmin(i)))
       return who + ": the evidence needs a maximum above the minimum (the prior is uniform between them).";
-    if (s.varpar == 3 && kind_is(kind, "al") && p.parmin(i) < 0.0 && p.parmax(i) > 0.0)
+    if (s.varpar == 3 && kind == StepKind::AdaptiveLog && p.parmin(i) < 0.0 && p.parmax(i) > 0.0)
       return who + " has the step kind al and limits on both sides of 0: the adaptive proposal (varpar 3) moves it "
                    "in the logarithm of its magnitude and never changes its sign, so the prior would cover only the "
                    "side of its start value. Use limits of one sign, or varpar 0 or 1, for the evidence.";
-    if (kind_is(kind, "l") && !(p.parmin(i) > 0.0))
+    if (kind == StepKind::Logarithmic && !(p.parmin(i) > 0.0))
       return who + " has the step kind l: the evidence needs a positive minimum (the prior is uniform in the "
                    "logarithm between the limits).";
   }

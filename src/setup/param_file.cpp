@@ -262,11 +262,6 @@ void read_chain_settings(FreeReader& rd, RunSettings& s, Console& con) {
   con.line("Factor convergencia  ", s.convfactor);
 }
 
-// The step kinds a free parameter may have, as the chain step applies them:
-// additive ("n"; "a" and "al" also adapt their step), proportional ("p") and
-// logarithmic ("l"). Any other kind would never move the parameter.
-constexpr std::string_view kStepKinds[] = {"n", "a", "al", "p", "l"};
-
 // A parameter line that cannot give a chain: limits the wrong way round (no
 // value lies between them; equal limits are a parameter held at one value),
 // or a free parameter whose step kind the chain step does not know. A fixed
@@ -278,9 +273,8 @@ void check_parameter_line(const FreeReader& rd, int k, const Name15& name, const
     throw InputError(rd.name(), rd.line(),
                      who + "the lower limit " + shortest(lo) + " is above the upper limit " + shortest(hi) +
                          ": expected min <= max");
-  if (m == 0.0) return;
-  for (std::string_view known : kStepKinds)
-    if (kind == known) return;
+  // The kinds the chain step applies (StepKind): any other would never move it.
+  if (m == 0.0 || step_kind(kind) != StepKind::Unmoved) return;
   throw InputError(rd.name(), rd.line(),
                    who + "unknown step kind " + shown_token(kind.trimmed()) +
                        ": expected n, a, al, p or l (a parameter with step 0 is fixed and may have any kind)");
