@@ -167,12 +167,13 @@ double AdaptiveMetropolis::propose(const RunSettings&, FitParameters& p, ChainSt
     for (int c = 0; c <= r; ++c) step += lr[c] * z[static_cast<size_t>(c)];
     const int i = index[kr];
     const double old = par[i];
-    const double unew = coordinate(r, old) + step * scale;
+    const double uold = coordinate(r, old);
+    const double unew = uold + step * scale;
     double v = unew;
     if (logscale[kr]) {
       v = old < 0.0 ? -std::exp(unew) : std::exp(unew);
       if (v == 0.0) return -kInf;  // below the smallest double: no logarithm to come back to
-      if (hastings[kr]) log_hastings += unew - coordinate(r, old);
+      if (hastings[kr]) log_hastings += unew - uold;
     }
     if (!inside(p, i, v)) return -kInf;
     par[i] = v;
