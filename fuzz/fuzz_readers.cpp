@@ -71,13 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto run = std::make_unique<Run>();
   run->settings = RunSettings();
   run->settings.parfile = "f.par";
+  // A start value outside its limits: read on, as a user who keeps it.
+  const auto keep = [](const Name15&) { return false; };
   try {
     if (mode < 0x80) {
       write_file("f.par", body);
-      if (parread(*run, con) == ReadOutcome::Done) {
+      if (parread(*run, con, keep) == ReadOutcome::Done) {
         // A file that reads must also survive being written and read again.
         write_file("f.par", parameter_file_text(run->settings, run->data, run->params));
-        parread(*run, con);
+        parread(*run, con, keep);
       }
     } else {
       // Data file, and after a "\n===\n" separator the resolution file.
@@ -85,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       write_file("d.dat", body.substr(0, cut));
       write_file("r.dat", cut == std::string::npos ? std::string() : body.substr(cut + 5));
       write_file("f.par", parameter_file_for(static_cast<uint8_t>(mode - 0x80)));
-      if (parread(*run, con) == ReadOutcome::Done && dataread(run->settings, run->data, con) == ReadOutcome::Done)
+      if (parread(*run, con, keep) == ReadOutcome::Done && dataread(run->settings, run->data, con) == ReadOutcome::Done)
         interp(run->data, run->settings, con);
     }
   } catch (const FatalError&) {

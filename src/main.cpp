@@ -37,7 +37,7 @@ namespace {
 void read_input(zorvik::Run& run, zorvik::Console& con, bool evidence) {
   using namespace zorvik;
   while (true) {
-    if (parread(run, con) == ReadOutcome::Reread) continue;
+    if (read_parameter_file(run, con) == ReadOutcome::Reread) continue;
     // The evidence ladder sets its own temperatures.
     if (!evidence) warn_joint_temperature(run.settings, con);
     if (dataread(run.settings, run.data, con) == ReadOutcome::Reread) continue;

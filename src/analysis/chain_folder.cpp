@@ -13,6 +13,7 @@
 #include "core/output_paths.h"
 #include "output/param_file_writer.h"
 #include "setup/param_file.h"
+#include "setup/startup.h"
 
 namespace zorvik {
 
@@ -88,27 +89,6 @@ void disperse_start(FitParameters& p, StartPoint how, unsigned long long seed) {
 
 namespace {
 
-// The run writes pini.par where it reads: the copy of a plain run in the
-// current folder is put back once the file has been read here.
-class KeepStartingCopy {
- public:
-  KeepStartingCopy() : had_(file_exists("pini.par")) {
-    if (had_ && std::rename("pini.par", kAside) != 0) throw FatalError("Cannot set pini.par aside while reading");
-  }
-  ~KeepStartingCopy() {
-    if (had_)
-      std::rename(kAside, "pini.par");
-    else
-      std::remove("pini.par");
-  }
-  KeepStartingCopy(const KeepStartingCopy&) = delete;
-  KeepStartingCopy& operator=(const KeepStartingCopy&) = delete;
-
- private:
-  static constexpr const char* kAside = "pini.par.zorvik-chain-folder";
-  bool had_;
-};
-
 // An input named from the chain's folder: the same file, by a path that works there.
 std::string seen_from(const std::string& name, const fs::path& folder) {
   if (name.empty() || fs::path(name).is_absolute()) return name;
@@ -135,11 +115,11 @@ std::string prepare_chain_folder(const std::string& parfile, const std::string& 
   auto run = std::make_unique<Run>();
   RunSettings& s = run->settings;
   s.parfile = parfile;
-  {
-    KeepStartingCopy keep;
-    if (parread(*run, con) == ReadOutcome::Reread)
-      throw InputError(parfile, 0, "a start value lies outside its limits: mend the file first");
-  }
+  // A chain folder is prepared without an editor: a start value outside its
+  // limits that the user wants to change stops the preparation.
+  const auto ask = [&con](const Name15& name) { return ask_change_parameter(con, name); };
+  if (parread(*run, con, ask) == ReadOutcome::Reread)
+    throw InputError(parfile, 0, "a start value lies outside its limits: mend the file first");
   FitFunctions& d = run->data;
   FitParameters& p = run->params;
   const std::string base = fs::path(parfile).filename().string();

@@ -32,4 +32,18 @@ void gparameter(int i, const RunSettings& s, const FitParameters& p, const Chain
   }
 }
 
+void clear_accumulators(ChainState& ch, HistogramStore& h) {
+  ch.npardown.fill(0);
+  ch.paracc.fill(0.0);
+  ch.stepcount.fill(0);
+  ch.forget_minimum();
+  h.ngpar.fill(0);
+  h.maxigpar.fill(0);
+  h.minigpar.fill(1000000);
+  h.gpar.fill(0);
+  h.chipar.fill(0.0);
+  h.gchi.fill(0);
+  h.maxigchi = 0;
+}
+
 }  // namespace zorvik

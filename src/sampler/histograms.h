@@ -20,4 +20,8 @@ namespace zorvik {
 // writes only the histograms.
 void gparameter(int i, const RunSettings& s, const FitParameters& p, const ChainState& ch, HistogramStore& h);
 
+// A new chain: the chain's acceptance counters and best state and every
+// histogram start from empty.
+void clear_accumulators(ChainState& ch, HistogramStore& h);
+
 }  // namespace zorvik

@@ -12,7 +12,6 @@
 #include "core/table.h"
 #include "core/record_format.h"
 #include "models/catalogue.h"
-#include "output/param_file_writer.h"
 #include "output/shell_commands.h"
 #include "setup/output_check.h"
 
@@ -46,20 +45,6 @@ void check_script_name(const FreeReader& rd, int line, const std::string& what, 
                        " holds a double quote or a line end, which the gnuplot scripts cannot take in a name");
 }
 
-void clear_accumulators(ChainState& ch, HistogramStore& h) {
-  ch.npardown.fill(0);
-  ch.paracc.fill(0.0);
-  ch.stepcount.fill(0);
-  ch.forget_minimum();
-  h.ngpar.fill(0);
-  h.maxigpar.fill(0);
-  h.minigpar.fill(1000000);
-  h.gpar.fill(0);
-  h.chipar.fill(0.0);
-  h.gchi.fill(0);
-  h.maxigchi = 0;
-}
-
 // Every table the file fills starts from scratch at each reading, so an
 // edit-and-reread cycle or a reload sees nothing of the previous file.
 void reset_tables(FitFunctions& d, FitParameters& p) {
@@ -81,15 +66,6 @@ void reset_tables(FitFunctions& d, FitParameters& p) {
   // value, step, limits, name or kind: the parameter tables start as in a
   // fresh process.
   p = FitParameters{};
-}
-
-// The out-of-limits dialog; true when the user wants to edit the file.
-bool ask_change_parameter(Console& con, const Name15& name) {
-  con.empty_line();
-  con.empty_line();
-  con.record("(a6,a4,a13)", "ERROR:", name.first(4), " out oflimits");
-  con.record("(a18,a4,a8)", "Cambiar parametro", name.first(4), "? (y/n)");
-  return con.yes_no();
 }
 
 // The lines on which the reading found what later messages name.
@@ -281,8 +257,9 @@ void check_parameter_line(const FreeReader& rd, int k, const Name15& name, const
 }
 
 // Records 13: the parameters. False when a start value lies outside its limits
-// and the user chose to edit the file.
-bool read_parameters(FreeReader& rd, const RunSettings& s, FitParameters& p, Console& con) {
+// and the dialog asks to stop reading (to edit the file).
+bool read_parameters(FreeReader& rd, const RunSettings& s, FitParameters& p, Console& con,
+                     const OutOfLimitsDialog& ask_edit) {
   const std::string file = rd.name();
   p.nfit = 0;
   std::vector<int> line_of(kMaxPar + 1, 0);
@@ -316,11 +293,7 @@ bool read_parameters(FreeReader& rd, const RunSettings& s, FitParameters& p, Con
       p.move(k) = m = 0;
     }
     if (m != 0) p.parfit(++p.nfit) = k;
-    if ((v > hi || v < lo) && ask_change_parameter(con, p.namepar(k))) {
-      con.line("edit ", s.parfile);
-      edit(con, s.parfile.padded());
-      return false;
-    }
+    if ((v > hi || v < lo) && ask_edit(p.namepar(k))) return false;
   }
   con.line("Parameters to fit:", p.nfit);
   if (p.nfit == 0) con.line("NO PARAMETER WILL BE FITTED!!!!!");
@@ -480,19 +453,13 @@ void apply_groups_and_relations(FitParameters& p) {
   }
 }
 
-// The starting copy "pini.par", into the output folder when its name starts with "t".
-void write_starting_copy(const RunSettings& s, const FitFunctions& d, const FitParameters& p) {
-  pfinwrite(starting_copy_path(s.folder), s, d, p);
-}
-
 }  // namespace
 
-ReadOutcome parread(Run& run, Console& con) {
+ReadOutcome parread(Run& run, Console& con, const OutOfLimitsDialog& ask_edit) {
   RunSettings& s = run.settings;
   FitFunctions& d = run.data;
   FitParameters& p = run.params;
 
-  clear_accumulators(run.chain, run.hist);
   reset_tables(d, p);
   s.nfitfunc = 0;
   s.printmode = 0;
@@ -506,13 +473,12 @@ ReadOutcome parread(Run& run, Console& con) {
   read_data_sets(rd, s, d, lines, con);
   read_outputs_and_sigmas(rd, s, d, lines, con);
   read_chain_settings(rd, s, con);
-  if (!read_parameters(rd, s, p, con)) return ReadOutcome::Reread;
+  if (!read_parameters(rd, s, p, con, ask_edit)) return ReadOutcome::Reread;
   read_groups_and_relations(rd, p, con);
   read_contours(rd, s, p, lines, con);
   read_peaks(rd, p, con);
   check_file_names(s, d, p, lines);
   apply_groups_and_relations(p);
-  write_starting_copy(s, d, p);
   return ReadOutcome::Done;
 }
 

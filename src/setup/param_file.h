@@ -3,6 +3,7 @@
 // in output/param_file_writer.h: a file it writes reads back to the same tables.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/console.h"
@@ -11,13 +12,16 @@
 
 namespace zorvik {
 
-// Reads settings.parfile into the tables, echoes it, clears the run
-// accumulators, applies groups and relations and writes the starting copy
-// "pini.par". Returns Reread when the user chose to edit the file after an
-// out-of-limits start value (the editor has run by then).
-// Rewrites settings, data (what the file names), params, and clears the chain's
-// counters and best state and the histograms; dist is left alone.
-ReadOutcome parread(Run& run, Console& con);
+// Asked when a start value lies outside its limits (the parameter's name):
+// true stops the reading so that the file can be edited.
+using OutOfLimitsDialog = std::function<bool(const Name15& name)>;
+
+// Reads settings.parfile into the tables, echoes it, checks it and applies
+// groups and relations; nothing else. Returns Reread when `ask_edit` asked to
+// stop at an out-of-limits start value. Rewrites settings, data (what the file
+// names) and params; the chain, the histograms and dist are left alone, and no
+// file is written (setup/startup.h composes the reading of a run).
+ReadOutcome parread(Run& run, Console& con, const OutOfLimitsDialog& ask_edit);
 
 // The chain's chi-square is the mean over the fitted data sets, so with n > 1
 // of them temperature 1 samples exp(-mean/2), not their joint likelihood,

@@ -8,7 +8,11 @@
 
 #include "core/errors.h"
 #include "core/files.h"
+#include "core/output_paths.h"
+#include "output/param_file_writer.h"
 #include "output/shell_commands.h"
+#include "sampler/histograms.h"
+#include "setup/param_file.h"
 
 namespace zorvik {
 
@@ -79,6 +83,26 @@ void choose_parameter_file(Console& con, const std::vector<std::string>& args, R
   con.line("You will work with parameter file ", settings.parfile);
   con.empty_line();
   con.empty_line();
+}
+
+bool ask_change_parameter(Console& con, const Name15& name) {
+  con.empty_line();
+  con.empty_line();
+  con.record("(a6,a4,a13)", "ERROR:", name.first(4), " out oflimits");
+  con.record("(a18,a4,a8)", "Cambiar parametro", name.first(4), "? (y/n)");
+  return con.yes_no();
+}
+
+ReadOutcome read_parameter_file(Run& run, Console& con) {
+  clear_accumulators(run.chain, run.hist);
+  const auto ask = [&con](const Name15& name) { return ask_change_parameter(con, name); };
+  if (parread(run, con, ask) == ReadOutcome::Reread) {
+    con.line("edit ", run.settings.parfile);
+    edit(con, run.settings.parfile.padded());
+    return ReadOutcome::Reread;
+  }
+  pfinwrite(starting_copy_path(run.settings.folder), run.settings, run.data, run.params);
+  return ReadOutcome::Done;
 }
 
 }  // namespace zorvik

@@ -6,6 +6,7 @@
 
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "setup/read_outcome.h"
 
 namespace zorvik {
 
@@ -20,5 +21,16 @@ void print_banner(Console& con);
 // FatalError with a clear message.
 // `args` are the command-line arguments after the program name.
 void choose_parameter_file(Console& con, const std::vector<std::string>& args, RunSettings& settings);
+
+// The out-of-limits dialog of the reading ("ERROR: name out oflimits", then
+// "Cambiar parametro name ? (y/n)"): true when the user wants to edit the file.
+bool ask_change_parameter(Console& con, const Name15& name);
+
+// The reading of the parameter file for a run: the chain's counters, best state
+// and histograms cleared (a new file is a new chain), the reader with the
+// out-of-limits dialog, the editor when the user asks for it (then Reread: the
+// reading starts again), and the starting copy "pini.par" (in the output folder
+// when its name starts with "t") once the file has been read.
+ReadOutcome read_parameter_file(Run& run, Console& con);
 
 }  // namespace zorvik

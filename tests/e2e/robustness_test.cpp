@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "setup/param_file.h"
+#include "setup/startup.h"
 #include "support/program.h"
 
 namespace zorvik {
@@ -73,7 +74,7 @@ TEST(Robustness, KillingARunNeverLeavesABrokenParameterFile) {
     auto run = std::make_unique<zorvik::Run>();
     run->settings.parfile = "peaks.par";
     Screen s;
-    ASSERT_EQ(parread(*run, s.con), ReadOutcome::Done) << "kill " << k << ":\n" << read_text("peaks.par");
+    ASSERT_EQ(read_parameter_file(*run, s.con), ReadOutcome::Done) << "kill " << k << ":\n" << read_text("peaks.par");
     ASSERT_EQ(run->settings.npar, 12);
     for (int i = 1; i <= 12; ++i) EXPECT_TRUE(std::isfinite(run->params.par(i)));
     EXPECT_EQ(run->settings.ncycles, 10000000);

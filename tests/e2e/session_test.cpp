@@ -15,6 +15,7 @@
 
 #include "core/output_paths.h"
 #include "setup/param_file.h"
+#include "setup/startup.h"
 #include "support/program.h"
 
 namespace zorvik {
@@ -54,7 +55,7 @@ TEST(Session, EveryCommandAsTheGoldenTranscript) {
   auto run = std::make_unique<zorvik::Run>();
   run->settings.parfile = "session.par";
   testing_support::Screen screen;
-  ASSERT_EQ(parread(*run, screen.con), ReadOutcome::Done);
+  ASSERT_EQ(read_parameter_file(*run, screen.con), ReadOutcome::Done);
   std::set<std::string> known{"session.par", "peak.dat", "commands.txt", "fake.log"};
   for (const OutputEntry& e : output_catalogue(run->settings, run->data, run->params, false)) known.insert(e.path);
   for (const auto& f : std::filesystem::directory_iterator("."))

@@ -37,6 +37,7 @@
 #include "sampler/run_loop.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
+#include "setup/startup.h"
 #include "support/scratch.h"
 
 namespace zorvik {
@@ -165,7 +166,7 @@ TEST_P(Exactness, MomentsOfACutCorrelatedLinearPosteriorAndOfFlatPriorsOverTwoDe
   auto ws = std::make_unique<ModelWorkspace>();
   run->settings.parfile = "lines.par";
   run->settings.burn_fraction = 0.05;  // shorter than the adaptive warm-up, which must be discarded all the same
-  ASSERT_EQ(parread(*run, screen.con), ReadOutcome::Done);
+  ASSERT_EQ(read_parameter_file(*run, screen.con), ReadOutcome::Done);
   ASSERT_EQ(dataread(run->settings, run->data, screen.con), ReadOutcome::Done);
   RunLoop loop(screen.con);
   ResultFiles files;
@@ -271,7 +272,7 @@ TEST_P(HighTemperature, NoValueLeavesItsLimitsAndEqualLimitsFix) {
   auto run = std::make_unique<zorvik::Run>();
   auto ws = std::make_unique<ModelWorkspace>();
   run->settings.parfile = "peaks.par";
-  ASSERT_EQ(parread(*run, screen.con), ReadOutcome::Done);
+  ASSERT_EQ(read_parameter_file(*run, screen.con), ReadOutcome::Done);
   ASSERT_EQ(dataread(run->settings, run->data, screen.con), ReadOutcome::Done);
   RunLoop loop(screen.con);
   ResultFiles files;

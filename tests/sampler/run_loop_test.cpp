@@ -18,6 +18,7 @@
 #include "sampler/compara.h"
 #include "setup/data_file.h"
 #include "setup/param_file.h"
+#include "setup/startup.h"
 #include "support/program.h"
 
 namespace zorvik {
@@ -48,7 +49,7 @@ struct Chain {
     }
     write_text("short.par", par);
     run->settings.parfile = "short.par";
-    EXPECT_EQ(parread(*run, con), ReadOutcome::Done);
+    EXPECT_EQ(read_parameter_file(*run, con), ReadOutcome::Done);
     EXPECT_EQ(dataread(run->settings, run->data, con), ReadOutcome::Done);
     classify_sigmas(run->data, run->settings.nfunc);
   }

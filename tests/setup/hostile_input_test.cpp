@@ -13,6 +13,7 @@
 #include "setup/data_file.h"
 #include "setup/interp.h"
 #include "setup/param_file.h"
+#include "setup/startup.h"
 #include "support/program.h"
 
 namespace zorvik {
@@ -30,7 +31,7 @@ void edit(const std::string& file, const std::string& from, const std::string& t
 std::string read_all(zorvik::Run& run, Screen& s, const std::string& par) {
   run.settings.parfile = par;
   try {
-    if (parread(run, s.con) == ReadOutcome::Done && dataread(run.settings, run.data, s.con) == ReadOutcome::Done)
+    if (read_parameter_file(run, s.con) == ReadOutcome::Done && dataread(run.settings, run.data, s.con) == ReadOutcome::Done)
       interp(run.data, run.settings, s.con);
   } catch (const FatalError& e) {
     return e.what();

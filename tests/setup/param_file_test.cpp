@@ -5,6 +5,7 @@
 // reviewed golden copies; the read → write → read fixed point; values that do
 // not fit their fields; and the input errors, each naming file and line.
 #include "setup/param_file.h"
+#include "setup/startup.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ std::unique_ptr<Reading> read_file(const std::string& name) {
   std::istringstream in;
   Console con(in, r->screen);
   r->run->settings.parfile = name;
-  parread(*r->run, con);
+  read_parameter_file(*r->run, con);
   return r;
 }
 
