@@ -42,8 +42,8 @@ inline constexpr double kNoSampleInRange = static_cast<double>(-666.666f);
 inline constexpr double kOneSigmaMass = 0.3415;
 
 // The total chi-square at the parameter vector p, with p[k] the value of
-// parameter k (k = 1 … npar). It may write into p, as the broken-line model
-// stores its kink there.
+// parameter k (k = 1 … npar). It may write into p: the models' rules set derived
+// values (the broken line's joined intercept).
 using TotalChisqAt = std::function<double(double* p)>;
 
 // The chi-square routine as such an evaluator: each call evaluates compara's

@@ -74,7 +74,7 @@ bool refuse_parameter(Console& con, long long i, int npar, std::string_view othe
   return true;
 }
 
-PlotRequest request(int kind) {
+PlotRequest request(PlotKind kind) {
   PlotRequest r;
   r.kind = kind;
   return r;
@@ -199,7 +199,7 @@ bool plot_distribution(const Run& run, Console& con) {
     con.line("media, highest probability values", r.mlogev, r.chiprob / 2.0);
   else
     con.line("media, highest probability values", r.chimedia, r.chiprob);
-  PlotRequest q = request(6);
+  PlotRequest q = request(PlotKind::distribution);
   q.ip = i;
   plot(q, run, con);
   return true;
@@ -214,14 +214,14 @@ bool plot_parameter_chi(const Run& run, Console& con) {
     con.line("Parameter not allowed to move!");
     return true;
   }
-  PlotRequest q = request(7);
+  PlotRequest q = request(PlotKind::bin_chisq);
   q.ip = i;
   plot(q, run, con);
   return true;
 }
 
 // "cgparpar", "pcg", "pcgs": the chain contour of a pair, computed first or not.
-bool chain_contour(const Run& run, Console& con, bool compute, int kind) {
+bool chain_contour(const Run& run, Console& con, bool compute, PlotKind kind) {
   con.line("which parameters (i,j)?");
   int i = 0, j = 0;
   if (!read_values(con, {i, j})) return false;
@@ -267,18 +267,18 @@ bool extract_parameters(const Run& run, Console& con) {
   AtomicFile file(kGetparFile);
   file.stream() << text;
   file.commit();
-  plot(request(16), run, con);
+  plot(request(PlotKind::getpar), run, con);
   return true;
 }
 
 // "pc", "pcs": the grid contour of a request of the parameter file.
-bool grid_contour(const Run& run, Console& con, int kind) {
+bool grid_contour(const Run& run, Console& con, PlotKind kind) {
   con.line("Which contour number?");
   int c = 0;
   if (!read_values(con, {c})) return false;
   const FitParameters& p = run.params;
   if (c < 1 || c > p.ncont) {
-    if (kind == 11)
+    if (kind == PlotKind::grid_surface)
       con.pause("No such contour!");
     else
       con.line("No such contour!");
@@ -333,7 +333,7 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
   }
   con.line("plotting curve:", n);
   const char variant = word.size() > 1 ? word[1] : ' ';
-  PlotRequest q = request(1);
+  PlotRequest q = request(PlotKind::result_curve);
   q.nf = n;
 
   if (variant == 'm') {
@@ -355,12 +355,13 @@ void plot_data_set(const std::string& word, Run& run, ModelWorkspace& ws, Consol
     // number their peaks, except the whole-curve spectra, which have none.
     const ModelInfo* model = find_model(run.data.opfit(n));
     const PeakScript script = model ? model->peak_script : PeakScript::numbered;
-    if (script == PeakScript::hn_cc1_cc2) q.kind = 20;
-    if (script == PeakScript::hn_cc) q.kind = 21;
-    if (script == PeakScript::pl_cc1_cc2) q.kind = 22;
-    if (q.kind != 1) plot(q, run, con);
+    if (script == PeakScript::hn_cc1_cc2) q.kind = PlotKind::peaks_hn_cc1_cc2;
+    if (script == PeakScript::hn_cc) q.kind = PlotKind::peaks_hn_cc;
+    if (script == PeakScript::pl_cc1_cc2) q.kind = PlotKind::peaks_pl_cc1_cc2;
+    if (q.kind != PlotKind::result_curve) plot(q, run, con);
     if (script == PeakScript::numbered) {
-      q.kind = 100 + npeaks;
+      q.kind = PlotKind::peaks;
+      q.components = npeaks;
       plot(q, run, con);
     }
     return;
@@ -467,7 +468,7 @@ constexpr CommandEntry kCommands[] = {
     {Match::Word, {"showmol"}, [](Session& x) { return show_molecule(x.run, x.ws, x.con), Reply::Done; }},
     {Match::Word, {"par"}, [](Session& x) { return list_parameters(x.run, x.con), Reply::Done; }},
     {Match::Word, {"zorvik", "ZoRvIk"}, [](Session& x) { return zorvik(x.con), Reply::Done; }},
-    {Match::Word, {"pchi"}, [](Session& x) { return plot(request(5), x.run, x.con), Reply::Done; }},
+    {Match::Word, {"pchi"}, [](Session& x) { return plot(request(PlotKind::chisq_trace), x.run, x.con), Reply::Done; }},
     {Match::Word, {"reset"},
      [](Session& x) { return understood_if(reset_steps(x.run.settings, x.run.data, x.run.params, x.con)); }},
     {Match::Word, {"setpar", "sp"},
@@ -476,14 +477,14 @@ constexpr CommandEntry kCommands[] = {
     {Match::Word, {"cgpar"}, distributions},
     {Match::Word, {"pgpar", "1"}, [](Session& x) { return understood_if(plot_distribution(x.run, x.con)); }},
     {Match::Word, {"pparchi"}, [](Session& x) { return understood_if(plot_parameter_chi(x.run, x.con)); }},
-    {Match::Word, {"cgparpar"}, [](Session& x) { return understood_if(chain_contour(x.run, x.con, true, 12)); }},
-    {Match::Word, {"pgparpar", "pcg"}, [](Session& x) { return understood_if(chain_contour(x.run, x.con, false, 12)); }},
+    {Match::Word, {"cgparpar"}, [](Session& x) { return understood_if(chain_contour(x.run, x.con, true, PlotKind::chain_contour)); }},
+    {Match::Word, {"pgparpar", "pcg"}, [](Session& x) { return understood_if(chain_contour(x.run, x.con, false, PlotKind::chain_contour)); }},
     {Match::Word, {"pgparpars", "pcgs"},
-     [](Session& x) { return understood_if(chain_contour(x.run, x.con, false, 13)); }},
+     [](Session& x) { return understood_if(chain_contour(x.run, x.con, false, PlotKind::chain_surface)); }},
     {Match::Word, {"getpar", "gp"}, [](Session& x) { return understood_if(extract_parameters(x.run, x.con)); }},
-    {Match::Word, {"pc"}, [](Session& x) { return understood_if(grid_contour(x.run, x.con, 10)); }},
+    {Match::Word, {"pc"}, [](Session& x) { return understood_if(grid_contour(x.run, x.con, PlotKind::grid_contour)); }},
     {Match::Word, {"print"}, [](Session& x) { return toggle_print(x.run.settings, x.con), Reply::Done; }},
-    {Match::Word, {"pcs"}, [](Session& x) { return understood_if(grid_contour(x.run, x.con, 11)); }},
+    {Match::Word, {"pcs"}, [](Session& x) { return understood_if(grid_contour(x.run, x.con, PlotKind::grid_surface)); }},
     {Match::FirstLetter, {"p"}, [](Session& x) { return plot_data_set(x.command.str(), x.run, x.ws, x.con), Reply::Done; }},
 };
 

@@ -139,8 +139,8 @@ struct FitParameters {
 };
 
 // A copy of the parameter vector, slots 0 … kMaxPar, for evaluating the models
-// without touching the chain's (a model may write into what it is given: the
-// broken line stores its intercept).
+// without touching the chain's (a model's rule may set derived values in what it
+// is given: the broken line's joined intercept).
 struct ParameterCopy {
   explicit ParameterCopy(const FitParameters& p) {
     const double* par = p.par.base();

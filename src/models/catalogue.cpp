@@ -18,7 +18,7 @@ namespace {
 // has a value for data set i at every point or at none, so the first point
 // decides.
 template <auto Model>
-bool batch(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, double* p) {
+bool batch(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, const double* p) {
   for (int k = 0; k < n; ++k)
     if (!Model(i, x[k], p, y[k])) return false;
   return true;
@@ -26,14 +26,14 @@ bool batch(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, do
 
 // The Gaussian models with their x-independent factors computed once per call
 // (the same numbers as point by point, see gauss_factors).
-bool gauss_batch(const ModelEnv& /*env*/, int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
+bool gauss_batch(const ModelEnv& /*env*/, int /*i*/, const double* __restrict x, double* __restrict y, int n, const double* p) {
   const GaussFactors f = gauss_factors(p);
   const double b0 = p[1], b1 = p[2], b2 = p[3];
   for (int k = 0; k < n; ++k) y[k] = add_three_gaussians(b0 + b1 * x[k] + b2 * (x[k] * x[k]), x[k], f);
   return true;
 }
 
-bool gaussl_batch(const ModelEnv& /*env*/, int /*i*/, const double* __restrict x, double* __restrict y, int n, double* p) {
+bool gaussl_batch(const ModelEnv& /*env*/, int /*i*/, const double* __restrict x, double* __restrict y, int n, const double* p) {
   const GaussFactors f = gauss_factors(p);
   const double b0 = std::pow(10.0, p[1]), b1 = std::pow(10.0, p[2]), b2 = std::pow(10.0, p[3]);
   for (int k = 0; k < n; ++k) y[k] = add_three_gaussians(b0 + b1 * x[k] + b2 * (x[k] * x[k]), x[k], f);
@@ -136,7 +136,7 @@ const ModelInfo kCatalogue[] = {
      .help = "115: 3 lorentz"},
     {.number = 116, .routine = "gll", .family = kSimple, .plain = &batch<gll>, .vector = &gll_vector,
      .conv_first_slot = 1, .help = "116: 1 gauss + 2 lorentz"},
-    {.number = 117, .routine = "kink", .family = kSimple, .plain = &batch<kink>, .last_slot = 5, .conv_first_slot = 1,
+    {.number = 117, .routine = "kink", .family = kSimple, .plain = &batch<kink>, .rule = &kink_rule, .last_slot = 5, .conv_first_slot = 1,
      .help = "117: kink"},
     {.number = 118, .routine = "dif1conf", .family = kSimple, .plain = &dif1conf_batch, .last_slot = kDiffusionSets,
      .conv_first_slot = 1, .reads = {.shared = {{1, 5}}, .bases = {5, 14, 23}},

@@ -142,7 +142,7 @@ double hn_loss(double f, double tau, double a, double b) {
 
 // ---- per-point models -------------------------------------------------------
 
-bool hncc1cc2_batch(const ModelEnv&, int, const double* x, double* y, int n, double* p) {
+bool hncc1cc2_batch(const ModelEnv&, int, const double* x, double* y, int n, const double* p) {
   const HnTerm hn{p[4], p[1] * kLn10, Width(p[7]), p[8]};
   const CcTerm cc1{p[5], p[2] * kLn10, Width(p[9])};
   const CcTerm cc2{p[6], p[3] * kLn10, Width(p[10])};
@@ -153,7 +153,7 @@ bool hncc1cc2_batch(const ModelEnv&, int, const double* x, double* y, int n, dou
   return true;
 }
 
-bool hncc_batch(const ModelEnv&, int, const double* x, double* y, int n, double* p) {
+bool hncc_batch(const ModelEnv&, int, const double* x, double* y, int n, const double* p) {
   const HnTerm hn{p[3], p[1] * kLn10, Width(p[5]), p[6]};
   const CcTerm cc{p[4], p[2] * kLn10, Width(p[7])};
   for (int k = 0; k < n; ++k) {
@@ -172,7 +172,7 @@ inline double ln_arrhenius(double lt0, double e, double t) { return lt0 * kLn10 
 
 }  // namespace
 
-bool hncct_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool hncct_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   if (!block_of(i)) return false;
   const double t = env.z[1];
   const HnTerm hn{p[5 + i], ln_vft(p[1], p[2], p[3], t), Width(p[25 + i]), p[35 + i]};
@@ -184,7 +184,7 @@ bool hncct_batch(const ModelEnv& env, int i, const double* x, double* y, int n, 
   return true;
 }
 
-bool hncc1cc2t_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool hncc1cc2t_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   if (!block_of(i)) return false;
   const double t = env.z[1];
   const HnTerm hn{p[5 + i], ln_vft(p[1], p[2], p[3], t), Width(p[25 + i]), p[35 + i]};
@@ -197,7 +197,7 @@ bool hncc1cc2t_batch(const ModelEnv& env, int i, const double* x, double* y, int
   return true;
 }
 
-bool plcc1cc2_batch(const ModelEnv&, int, const double* x, double* y, int n, double* p) {
+bool plcc1cc2_batch(const ModelEnv&, int, const double* x, double* y, int n, const double* p) {
   // The power law (conductivity) is written in f itself, not in ω.
   const double scale = std::pow(10.0, p[1]);
   const CcTerm cc1{p[5], p[3] * kLn10, Width(p[7])};
@@ -408,7 +408,7 @@ void WholeCurve::spectrum(int model, const double* logf, int n, const double* p,
 }
 
 template <int Model>
-bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   if (i != 1) return false;  // the spectrum and its cache belong to data set 1
   WholeCurve& wc = *env.curve;
   wc.spectrum(Model, x, n, p, y, env.con);
@@ -419,8 +419,8 @@ bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n
   return true;
 }
 
-template bool dielimg_batch<50>(const ModelEnv&, int, const double*, double*, int, double*);
-template bool dielimg_batch<51>(const ModelEnv&, int, const double*, double*, int, double*);
-template bool dielimg_batch<52>(const ModelEnv&, int, const double*, double*, int, double*);
+template bool dielimg_batch<50>(const ModelEnv&, int, const double*, double*, int, const double*);
+template bool dielimg_batch<51>(const ModelEnv&, int, const double*, double*, int, const double*);
+template bool dielimg_batch<52>(const ModelEnv&, int, const double*, double*, int, const double*);
 
 }  // namespace zorvik

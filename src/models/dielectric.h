@@ -66,15 +66,15 @@ double cc_loss(double f, double tau, double a);
 double hn_loss(double f, double tau, double a, double b);
 
 // ---- per-point models in the catalogue's batch form -------------------------
-bool hncc1cc2_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool hncc_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool hncct_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool hncc1cc2t_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool plcc1cc2_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool hncc1cc2_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool hncc_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool hncct_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool hncc1cc2t_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool plcc1cc2_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
 // Models 50 … 52 on data set 1 (env.curve holds their tables): y = log10 ε'',
 // also kept in env.curve->epscalc; no value (false) for any other data set.
 template <int Model>
-bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
 
 // The whole-curve spectrum and everything it keeps between evaluations.
 //

@@ -284,7 +284,7 @@ bool point(const ModelEnv& env, int i, double x, const double* p, double& y) {
 
 // The batch form: the factors once, then every point.
 template <class M>
-bool batch(const ModelEnv& env, int i, const double* __restrict x, double* __restrict y, int n, double* p) {
+bool batch(const ModelEnv& env, int i, const double* __restrict x, double* __restrict y, int n, const double* p) {
   if (!has_block(i)) return false;
   const typename M::Factors t = M::factors(env, i, p);
   for (int k = 0; k < n; ++k) y[k] = M::value(t, x[k]);
@@ -326,25 +326,25 @@ bool flowrot(const ModelEnv& env, int i, double x, const double* p, double& y) {
   return point<Flowrot>(env, i, x, p, y);
 }
 
-bool dif_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool dif_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   return batch<Dif>(env, i, x, y, n, p);
 }
-bool dif1conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool dif1conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   return batch<Dif1conf>(env, i, x, y, n, p);
 }
-bool dif2conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool dif2conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   return batch<Dif2conf>(env, i, x, y, n, p);
 }
-bool difrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool difrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   return batch<Difrot>(env, i, x, y, n, p);
 }
-bool difrota_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool difrota_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   return batch<Difrota>(env, i, x, y, n, p);
 }
-bool difrotconf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool difrotconf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   return batch<Difrotconf>(env, i, x, y, n, p);
 }
-bool flowrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p) {
+bool flowrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   return batch<Flowrot>(env, i, x, y, n, p);
 }
 

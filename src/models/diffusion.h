@@ -77,12 +77,12 @@ bool difrotconf(const ModelEnv& env, int i, double x, const double* p, double& y
 bool flowrot(const ModelEnv& env, int i, double x, const double* p, double& y);
 
 // ---- batch forms (catalogue rows 111 … 113, 118 … 121) ------------------------
-bool dif_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool dif1conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool dif2conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool difrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool difrota_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool difrotconf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool flowrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool dif_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool dif1conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool dif2conf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool difrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool difrota_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool difrotconf_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool flowrot_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
 
 }  // namespace zorvik

@@ -39,7 +39,7 @@ bool convolved(const FitFunctions& d, int i) { return d.fileop(i) == "c" || d.fi
 // The model of data set i on its whole convolution grid, into ws.yconv: one
 // model evaluation per grid point, so that the kernel sums of all points reuse
 // them. False (nothing written) when the model has no value for data set i.
-bool fill_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
+bool fill_grid(BatchModel f, int i, const FitFunctions& d, const double* par, ModelWorkspace& ws) {
   const ConvRange r = conv_grid_range(i, d);
   return f(env_of(i, d, ws), i, d.xc.row(i) + r.lo, ws.yconv.base() + r.lo, r.hi - r.lo + 1, par);
 }
@@ -50,7 +50,7 @@ bool fill_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWor
 // into c·r + B(r). Grid points below the data (index k ≤ 0) and at r ≤ 0
 // hold 0: a pair distribution has no weight there, and at r = 0 the quotient
 // would be 0/0. The grid rises with k, so those points are its first ones.
-bool fill_molecular_grid(BatchModel f, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
+bool fill_molecular_grid(BatchModel f, int i, const FitFunctions& d, const double* par, ModelWorkspace& ws) {
   const ConvRange r = conv_grid_range(i, d);
   double* g = ws.yconv.base();
   const double* x = d.xc.row(i);
@@ -63,7 +63,7 @@ bool fill_molecular_grid(BatchModel f, int i, const FitFunctions& d, double* par
   return true;
 }
 
-bool fill_model_grid(const DataSetModel& m, int i, const FitFunctions& d, double* par, ModelWorkspace& ws) {
+bool fill_model_grid(const DataSetModel& m, int i, const FitFunctions& d, const double* par, ModelWorkspace& ws) {
   return radial(m) ? fill_molecular_grid(m.routine, i, d, par, ws) : fill_grid(m.routine, i, d, par, ws);
 }
 
@@ -91,7 +91,13 @@ void check_model_ready(int opfit, int npar, Console& con) {
   }
 }
 
-bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, double* par, ModelWorkspace& ws) {
+void apply_model_rule(int i, const FitFunctions& d, double* par) {
+  if (d.ndatin(i) <= 0) return;
+  const ModelInfo* m = find_model(d.opfit(i));
+  if (m != nullptr && m->rule != nullptr) m->rule(i, par);
+}
+
+bool evaluate_data_set(int i, const FitFunctions& d, int /*npar*/, const double* par, ModelWorkspace& ws) {
   const DataSetModel& m = model_of(i, d, ws);
   const BatchModel f = m.routine;
   if (!f) return false;

@@ -27,6 +27,12 @@ void check_model_ready(int opfit, int npar, Console& con);
 // The model values of the whole fit range of data set i into ws.ycalc (indexed
 // like xi), convolved with the resolution for options "c" and "cf" (ws.yconv
 // then holds the data set's grid). Returns false when the model has no value for this data set.
-bool evaluate_data_set(int i, const FitFunctions& d, int npar, double* par, ModelWorkspace& ws);
+bool evaluate_data_set(int i, const FitFunctions& d, int npar, const double* par, ModelWorkspace& ws);
+
+// The rule of data set i's model on the parameter vector par (ModelInfo::rule),
+// for a data set with points to evaluate; nothing for a model without one. The
+// owner of a state applies it before evaluating set i, so that the state holds
+// the derived values the model uses.
+void apply_model_rule(int i, const FitFunctions& d, double* par);
 
 }  // namespace zorvik

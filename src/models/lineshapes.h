@@ -15,8 +15,9 @@
 // p[k] is the parameter pk (k = 1 … 100: the caller passes a pointer with p[1]
 // the first parameter), i the data-set index (ignored by the models without
 // per-data-set parameters). The result is false, with y left unchanged, when
-// the model has no parameters for data set i. The broken line is the one model
-// that writes a parameter back, so it takes a writable p.
+// the model has no parameters for data set i. Models only read p; a model whose
+// parameters obey a rule (the broken line's joined intercept) names it in its
+// catalogue row, and the owner of the state applies it.
 //
 // The floating-point operations follow the formulas in the order written
 // (left to right; squares as products) so that values are reproducible to the
@@ -264,21 +265,24 @@ inline bool gll(int /*i*/, double x, const double* p, double& y) {
 // [117] Broken line with its break at x0 = p1, for data sets i = 1 … 5:
 //     y = b·x + a for x ≤ x0,   y = d·x + c for x > x0,
 // (a, b, c, d) = (p(4i−1), p(4i), p(4i+1), p(4i+2)). When p2 is exactly 1 the
-// two lines are made to meet at the break: c = (b − d)·x0 + a, and c is
-// written back into p(4i+1) at every evaluation, whatever x is, so that the
-// sampler and the parameter file see the intercept actually used. Any other
-// p2 leaves c free. No value (and no write) for i > 5.
-inline bool kink(int i, double x, double* p, double& y) {
+// two lines meet at the break: c = (b − d)·x0 + a (kink_intercept), and the
+// chain's state carries that c (the catalogue's rule for this model, applied
+// wherever the state is evaluated). Any other p2 leaves c free. No value for
+// i > 5.
+inline double kink_intercept(int i, const double* p) { return (p[4 * i] - p[4 * i + 2]) * p[1] + p[4 * i - 1]; }
+
+inline bool kink(int i, double x, const double* p, double& y) {
   if (i < 1 || i > 5) return false;
   const double x0 = p[1];
-  const double a = p[4 * i - 1];
-  const double b = p[4 * i];
-  const double d = p[4 * i + 2];
-  if (x <= x0) y = b * x + a;
-  if (p[2] == 1.0) p[4 * i + 1] = (b - d) * x0 + a;
-  const double c = p[4 * i + 1];
-  if (x > x0) y = d * x + c;
+  const double c = p[2] == 1.0 ? kink_intercept(i, p) : p[4 * i + 1];
+  y = x <= x0 ? p[4 * i] * x + p[4 * i - 1] : p[4 * i + 2] * x + c;
   return true;
+}
+
+// The rule of the broken line on the chain's state: with p2 = 1, the intercept
+// c of data set i is the one that joins the lines.
+inline void kink_rule(int i, double* p) {
+  if (i >= 1 && i <= 5 && p[2] == 1.0) p[4 * i + 1] = kink_intercept(i, p);
 }
 
 // [122] Narrow peak and two Lorentzians about a common centre p6:

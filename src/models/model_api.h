@@ -26,9 +26,8 @@ struct ModelEnv {
 
 // Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,
 // writing nothing, when the model has no value for this data set. `p` is the
-// parameter vector with p[k] = pk (k = 1 … 100); only the broken-line model writes
-// into it.
-using BatchModel = bool (*)(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+// parameter vector with p[k] = pk (k = 1 … 100), only read.
+using BatchModel = bool (*)(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
 
 // A set of parameter numbers 1 … 100.
 using ParamSet = std::bitset<kMaxPar + 1>;
@@ -74,6 +73,10 @@ struct ModelInfo {
   ModelFamily family;
   BatchModel plain;             // the routine over a range of points
   BatchModel vector = nullptr;  // its vector-exponential form (option --vector), if any
+  // A rule the state obeys for this model in data set i (the broken line's joined
+  // intercept): it sets the derived parameters in p from the others. Applied by
+  // whoever owns the parameter vector, each time data set i is evaluated.
+  void (*rule)(int i, double* p) = nullptr;
   // Data-set slots in which the routine evaluates (per-set parameter blocks
   // exist for these only).
   int first_slot = 1;

@@ -349,7 +349,7 @@ double sq_value(const Structure& s, int model, double q, const double* p) {
 }
 
 template <int Model>
-bool molecule_batch(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, double* p) {
+bool molecule_batch(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, const double* p) {
   // The benzophenone entries of the catalogue have no molecule: the program ends.
   if constexpr (Model == 3) {
     throw ProgramStop(0);
@@ -365,11 +365,11 @@ bool molecule_batch(const ModelEnv& /*env*/, int i, const double* x, double* y, 
   }
 }
 
-template bool molecule_batch<1>(const ModelEnv&, int, const double*, double*, int, double*);
-template bool molecule_batch<2>(const ModelEnv&, int, const double*, double*, int, double*);
-template bool molecule_batch<3>(const ModelEnv&, int, const double*, double*, int, double*);
-template bool molecule_batch<4>(const ModelEnv&, int, const double*, double*, int, double*);
-template bool molecule_batch<5>(const ModelEnv&, int, const double*, double*, int, double*);
-template bool molecule_batch<6>(const ModelEnv&, int, const double*, double*, int, double*);
+template bool molecule_batch<1>(const ModelEnv&, int, const double*, double*, int, const double*);
+template bool molecule_batch<2>(const ModelEnv&, int, const double*, double*, int, const double*);
+template bool molecule_batch<3>(const ModelEnv&, int, const double*, double*, int, const double*);
+template bool molecule_batch<4>(const ModelEnv&, int, const double*, double*, int, const double*);
+template bool molecule_batch<5>(const ModelEnv&, int, const double*, double*, int, const double*);
+template bool molecule_batch<6>(const ModelEnv&, int, const double*, double*, int, const double*);
 
 }  // namespace zorvik

@@ -93,6 +93,6 @@ double sq_value(const Structure& s, int model, double q, const double* p);
 
 // The catalogue's batch form: data set 1 S(q), data set 2 g(r), any other no value.
 template <int Model>
-bool molecule_batch(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool molecule_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
 
 }  // namespace zorvik

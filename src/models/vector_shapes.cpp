@@ -53,16 +53,16 @@ bool three_gaussians(const double* p, double b0, double b1, double b2, const dou
 
 }  // namespace
 
-bool gauss_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, double* p) {
+bool gauss_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, const double* p) {
   return three_gaussians(p, p[1], p[2], p[3], x, y, n);
 }
 
-bool gaussl_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, double* p) {
+bool gaussl_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, const double* p) {
   return three_gaussians(p, std::pow(10.0, p[1]), std::pow(10.0, p[2]), std::pow(10.0, p[3]), x, y, n);
 }
 
 // [114] exp(−(x/τ)^β) for data sets 1 … 9; the power stays scalar.
-bool kww_vector(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, double* p) {
+bool kww_vector(const ModelEnv& /*env*/, int i, const double* x, double* y, int n, const double* p) {
   if (i < 1 || i > 9) return false;
   const double tau = p[1], beta = p[9 + i];
   for (int k = 0; k < n; ++k) y[k] = -std::pow(x[k] / tau, beta);
@@ -71,7 +71,7 @@ bool kww_vector(const ModelEnv& /*env*/, int i, const double* x, double* y, int 
 }
 
 // [116] |p4|·G(p7, |p1|) + |p5|·L(p7, |p2|) + |p6|·L(p7, |p3|).
-bool gll_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, double* p) {
+bool gll_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, const double* p) {
   const double c = p[7];
   const double s = std::fabs(p[1]);
   alignas(64) double g[kBlock];
@@ -89,7 +89,7 @@ bool gll_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, 
 // [123] the Gaussian resolution and two internal motions (see gvv). A Voigt
 // profile with a zero Lorentzian width is the Gaussian itself (dvoigt falls back
 // to dgauss), so it takes the vector Gaussian too.
-bool gvv_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, double* p) {
+bool gvv_vector(const ModelEnv& /*env*/, int /*i*/, const double* x, double* y, int n, const double* p) {
   const double s = std::fabs(p[1]);
   const double g1 = std::fabs(p[2]);
   const double g2 = std::fabs(p[3]);

@@ -19,10 +19,10 @@ namespace zorvik {
 
 // The vector forms of models 101, 102, 114, 116 and 123 (the catalogue rows
 // name them; the dispatcher takes them from there under --vector).
-bool gauss_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool gaussl_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool kww_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool gll_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
-bool gvv_vector(const ModelEnv& env, int i, const double* x, double* y, int n, double* p);
+bool gauss_vector(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool gaussl_vector(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool kww_vector(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool gll_vector(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
+bool gvv_vector(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p);
 
 }  // namespace zorvik

@@ -43,6 +43,7 @@ std::string peaks_header(int opfit, int npeaks) {
 void curve(int nf, int first, int count, const Run& run, double* p, ModelWorkspace& ws, std::vector<double>& out) {
   out.assign(static_cast<size_t>(count), 0.0);
   if (count == 0) return;
+  apply_model_rule(nf, run.data, p);
   if (!evaluate_data_set(nf, run.data, run.settings.npar, p, ws)) return;
   const double* y = ws.ycalc.base();
   for (int n = 0; n < count; ++n) out[static_cast<size_t>(n)] = y[first + n];

@@ -133,7 +133,7 @@ void chi_script(std::ostream& s, const Run& run) {
   line(s, "pause -1");
 }
 
-// Kind 6: probability distribution (column 2); kind 7: mean chi-square per bin
+// The distribution: probability (column 2); the mean chi-square per bin
 // (column 3), without print lines.
 void distribution_script(std::ostream& s, const Run& run, int ip, const std::string& file, bool chi_per_bin) {
   const Name15 title = ip >= 1 ? run.params.namepar(ip) : Name15(ip == 0 ? "likelihood" : "reduced chisqua");
@@ -224,20 +224,20 @@ void component(std::ostream& s, const std::string& file, int column, std::string
   write_free(s, "\"", file, "\" using 1:" + std::to_string(column) + "  with lines" + std::string(ending));
 }
 
-// Kinds 20 to 22: the named components of the dielectric models in columns 4
-// to 6, always on logarithmic axes. Kind 21 has two components, kind 22 a power
-// law in place of the Havriliak-Negami term.
-void dielectric_script(std::ostream& s, const Run& run, int kind) {
-  print_head(s, run.settings, kind == 20 ? "f" : kind == 21 ? "phncc" : "p2cc");
+// The named components of the dielectric models in columns 4 to 6, always on
+// logarithmic axes. HN + CC has two components, PL + CC1 + CC2 a power law in
+// place of the Havriliak-Negami term.
+void dielectric_script(std::ostream& s, const Run& run, PlotKind kind) {
+  print_head(s, run.settings, kind == PlotKind::peaks_hn_cc1_cc2 ? "f" : kind == PlotKind::peaks_hn_cc ? "phncc" : "p2cc");
   peaks_head(s);
   line(s, " set logscale x 10");
   line(s, " set logscale y 10");
   const std::string file = peaks_file(run);
   peaks_measured_and_fit(s, file, true);
   component(s, file, 4, "  \\");
-  line(s, kind == 22 ? " title \"PL\", \\" : " title \"HN\", \\");
+  line(s, kind == PlotKind::peaks_pl_cc1_cc2 ? " title \"PL\", \\" : " title \"HN\", \\");
   component(s, file, 5, "  \\");
-  if (kind == 21) {
+  if (kind == PlotKind::peaks_hn_cc) {
     line(s, " title \"CC1\"");
   } else {
     line(s, " title \"CC1\", \\");
@@ -274,24 +274,25 @@ void peaks_script(std::ostream& s, const Run& run, int npeaks, Console& con) {
 
 }  // namespace
 
-std::string plot_script_name(int kind) {
+std::string plot_script_name(PlotKind kind) {
   switch (kind) {
-    case 1: return "f.plt";
-    case 2: return "f2.plt";
-    case 3: return "f2m.plt";
-    case 5: return "chi.plt";
-    case 6:
-    case 7: return "gpar.plt";
-    case 10:
-    case 12:
-    case 13: return "ct.plt";
-    case 11: return "cts.plt";
+    case PlotKind::result_curve: return "f.plt";
+    case PlotKind::convolved: return "f2.plt";
+    case PlotKind::convolved_labels: return "f2m.plt";
+    case PlotKind::chisq_trace: return "chi.plt";
+    case PlotKind::distribution:
+    case PlotKind::bin_chisq: return "gpar.plt";
+    case PlotKind::grid_contour:
+    case PlotKind::chain_contour:
+    case PlotKind::chain_surface: return "ct.plt";
+    case PlotKind::grid_surface: return "cts.plt";
     // The parameters extracted by "getpar" are drawn with the result-curve script.
-    case 16: return "f.plt";
-    case 20: return "f.plt";
-    case 21: return "phncc.plt";
-    case 22: return "p2cc.plt";
-    default: return kind > 99 ? "pk.plt" : "";
+    case PlotKind::getpar: return "f.plt";
+    case PlotKind::peaks_hn_cc1_cc2: return "f.plt";
+    case PlotKind::peaks_hn_cc: return "phncc.plt";
+    case PlotKind::peaks_pl_cc1_cc2: return "p2cc.plt";
+    case PlotKind::peaks: return "pk.plt";
+    default: return "";
   }
 }
 
@@ -304,12 +305,12 @@ void plot(const PlotRequest& r, const Run& run, Console& con) {
 
   // What is being plotted is shown first, whether or not the script is rewritten.
   std::optional<std::string> data_file;
-  if (r.kind == 6 || (r.kind == 7 && r.ip >= 1)) {
+  if (r.kind == PlotKind::distribution || (r.kind == PlotKind::bin_chisq && r.ip >= 1)) {
     data_file = distribution_file(r.ip, st.folder);
     if (data_file) con.line("Opening : ", *data_file);
-  } else if (r.kind == 10 || r.kind == 11) {
+  } else if (r.kind == PlotKind::grid_contour || r.kind == PlotKind::grid_surface) {
     con.line("Plotting contour:  ", run.params.namecont(r.k));
-  } else if (r.kind == 12 || r.kind == 13) {
+  } else if (r.kind == PlotKind::chain_contour || r.kind == PlotKind::chain_surface) {
     con.line("Plotting contour:  ", cname);
   }
 
@@ -317,28 +318,28 @@ void plot(const PlotRequest& r, const Run& run, Console& con) {
     std::ostringstream s;
     bool has_script = true;
     switch (r.kind) {
-      case 1: result_script(s, run, r.nf); break;
-      case 2: convolved_script(s, run, false); break;
-      case 3: convolved_script(s, run, true); break;
-      case 5: chi_script(s, run); break;
-      case 6:
-      case 7:
+      case PlotKind::result_curve: result_script(s, run, r.nf); break;
+      case PlotKind::convolved: convolved_script(s, run, false); break;
+      case PlotKind::convolved_labels: convolved_script(s, run, true); break;
+      case PlotKind::chisq_trace: chi_script(s, run); break;
+      case PlotKind::distribution:
+      case PlotKind::bin_chisq:
         // Without a data file (kind 7 below 1, kind 6 below -1) the existing
         // script is shown as it is.
         if (data_file)
-          distribution_script(s, run, r.ip, *data_file, r.kind == 7);
+          distribution_script(s, run, r.ip, *data_file, r.kind == PlotKind::bin_chisq);
         else
           has_script = false;
         break;
-      case 10: grid_contour_script(s, run, r, true); break;
-      case 11: grid_contour_script(s, run, r, false); break;
-      case 12: chain_contour_script(s, run, r, cname, true); break;
-      case 13: chain_contour_script(s, run, r, cname, false); break;
-      case 16: getpar_script(s, run); break;
-      case 20:
-      case 21:
-      case 22: dielectric_script(s, run, r.kind); break;
-      default: peaks_script(s, run, r.kind - 100, con); break;
+      case PlotKind::grid_contour: grid_contour_script(s, run, r, true); break;
+      case PlotKind::grid_surface: grid_contour_script(s, run, r, false); break;
+      case PlotKind::chain_contour: chain_contour_script(s, run, r, cname, true); break;
+      case PlotKind::chain_surface: chain_contour_script(s, run, r, cname, false); break;
+      case PlotKind::getpar: getpar_script(s, run); break;
+      case PlotKind::peaks_hn_cc1_cc2:
+      case PlotKind::peaks_hn_cc:
+      case PlotKind::peaks_pl_cc1_cc2: dielectric_script(s, run, r.kind); break;
+      default: peaks_script(s, run, r.components, con); break;
     }
     if (has_script) {
       AtomicFile file(name);

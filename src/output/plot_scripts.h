@@ -9,16 +9,33 @@
 
 namespace zorvik {
 
-// One plot request. kind: 1 result file of data set nf; 2, 3 data set 2
-// convolved; 5 chi-square trace; 6 distribution of parameter ip (0 the
-// chi-square, −1 gchi.dat); 7 mean chi-square per bin of ip; 10, 11 grid contour
-// k of parameters (i, j); 12, 13 chain contour file cname of (i, j); 16 getpar.dat;
-// 20, 21, 22 dielectric peaks; above 99 peaks.dat with kind − 100 components.
+// The kinds of plot, each with its script (plot_script_name).
+enum class PlotKind : int {
+  none = 0,                // no plot
+  result_curve = 1,        // the result file of data set nf ("pf")
+  convolved = 2,           // data set 2 convolved (f2.plt)
+  convolved_labels = 3,    // the same with the convolution's labels (f2m.plt)
+  chisq_trace = 5,         // the chi-square file ("pchi")
+  distribution = 6,        // the distribution of parameter ip (0 the chi-square, −1 gchi.dat)
+  bin_chisq = 7,           // the mean chi-square per bin of parameter ip
+  grid_contour = 10,       // grid contour k of parameters (i, j) ("pc")
+  grid_surface = 11,       // the same as a surface ("pcs")
+  chain_contour = 12,      // chain contour file cname of (i, j) ("pcg")
+  chain_surface = 13,      // the same as a surface ("pcgs")
+  getpar = 16,             // getpar.dat against the data sets' z
+  peaks_hn_cc1_cc2 = 20,   // the dielectric sums' named terms
+  peaks_hn_cc = 21,
+  peaks_pl_cc1_cc2 = 22,
+  peaks = 100,             // peaks.dat with `components` numbered peaks
+};
+
+// One plot request: the kind, and what it plots.
 struct PlotRequest {
-  int kind = 0;
+  PlotKind kind = PlotKind::none;
   int nf = 1;
   int ip = 0;
   int k = 0, i = 0, j = 0;
+  int components = 0;  // PlotKind::peaks
   std::string cname;
 };
 
@@ -28,6 +45,6 @@ struct PlotRequest {
 void plot(const PlotRequest& request, const Run& run, Console& con);
 
 // The script file a kind uses ("" for a kind without a script).
-std::string plot_script_name(int kind);
+std::string plot_script_name(PlotKind kind);
 
 }  // namespace zorvik

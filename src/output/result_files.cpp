@@ -53,9 +53,11 @@ FitRange fit_range(const FitFunctions& d, int k) {
 
 // The model of data set k over its fit range at the parameters par, left in
 // ws.ycalc (indexed like xi). Where the model has no value for this data set the
-// values are 0. A model may write into par (the broken line stores its intercept).
+// values are 0. The model's rule sets its derived parameters in par first (the
+// broken line's joined intercept).
 void model_values(int k, const FitRange& r, const FitFunctions& d, int npar, double* par, ModelWorkspace& ws) {
   if (r.count == 0) return;
+  apply_model_rule(k, d, par);
   if (!evaluate_data_set(k, d, npar, par, ws)) {
     double* y = ws.ycalc.base();
     for (int j = r.first; j <= r.last(); ++j) y[j] = 0.0;

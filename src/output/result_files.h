@@ -55,9 +55,9 @@ void write_molecules(WriteMode writemode, const Run& run, Console& con);
 // "inicif<i>.dat" (i without leading zeros) in the working directory holding the
 // line "#x y ycalc" and one free-format line " x y ycalc" per point of the fit
 // range, ycalc at the current parameters (0 where the model has no value).
-// The models are evaluated on params.par itself, which they may change: the
-// broken-line model stores its intercept there, so that the chi-square of the
-// run's start is evaluated at the values the curves show.
+// The models are evaluated on params.par itself, after their rules (the broken
+// line's joined intercept) have set its derived values, so that the chi-square
+// of the run's start is evaluated at the values the curves show.
 void write_initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
                           ModelWorkspace& ws);
 

@@ -39,11 +39,12 @@ void classify_sigmas(FitFunctions& data, int nfunc) {
 namespace {
 
 // The chi-square of fitted data set i at the parameters par into chisq[i] (0
-// when its model has no value). A model may write into par (the broken line
-// stores its intercept there).
+// when its model has no value), after the model's rule has set its derived
+// parameters in par (the broken line's joined intercept).
 void data_set_term(const RunSettings& s, const FitFunctions& d, double* par, ModelWorkspace& ws, int i,
                    double* chisq) {
   chisq[i] = 0.0;
+  apply_model_rule(i, d, par);
   // Every fitted set has a routine: the catalogue was checked when the
   // parameter file was read.
   if (!evaluate_data_set(i, d, s.npar, par, ws)) return;

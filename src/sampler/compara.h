@@ -37,15 +37,14 @@ inline double point_chisq(double y, double m, double sigma) {
 // Rewrites chain.chisq: slot i the chi-square of data set i (Gaussian term
 // (y − ycalc)²/σ² for σ > 0, Poisson deviance for σ < 0, nothing for σ = 0),
 // slot 0 their mean over the fitted data sets, slots above nfunc 0. Nothing else
-// of the chain changes; params is mutable only because the models are evaluated
-// on params.par, into which the broken-line model writes its intercept.
+// of the chain changes; params is mutable only because the models' rules (the
+// broken line's joined intercept) set derived values in params.par first.
 void compara(const RunSettings& settings, const FitFunctions& data, FitParameters& params, ChainState& chain,
              ModelWorkspace& ws);
 
 // The same chi-squares at the parameter vector par (par[k], k = 0 … kMaxPar)
 // into chisq[0 … kMaxFunc], touching no table of the run and not recording the
-// state in ws.chisq_par. A model may write into par (the broken line stores its
-// intercept there).
+// state in ws.chisq_par. The models' rules set derived values in par first.
 void compara_at(const RunSettings& settings, const FitFunctions& data, double* par, ModelWorkspace& ws,
                 double* chisq);
 

@@ -149,18 +149,25 @@ TEST(StretchedExponentialAndBrokenLine, ReadTheBlockOfTheirDataSet) {
   EXPECT_NEAR(y, std::exp(-std::pow(7.0 / 2.5, p[18])), 1e-15);  // one pow and exp: a few ulps of 0.1
 
   // Break at 2; set 1: a = 1, b = 3, c = 99, d = −1; set 2: a = 5, b = 0.5, c = 77, d = 2.
+  // With p2 = 1 the model uses the joined intercept and leaves p alone; the
+  // rule puts that intercept into the state.
   Params k = make_params({2.0, 1.0, 1.0, 3.0, 99.0, -1.0, 5.0, 0.5, 77.0, 2.0});
-  EXPECT_TRUE(kink(1, 0.0, k.data(), y));  // written back below the break too
+  EXPECT_TRUE(kink(1, 0.0, k.data(), y));
   EXPECT_EQ(y, 1.0);
+  EXPECT_TRUE(kink(2, 3.0, k.data(), y));
+  EXPECT_EQ(y, 2.0 * 3.0 + ((0.5 - 2.0) * 2.0 + 5.0));
+  EXPECT_EQ(k[5], 99.0);
+  EXPECT_EQ(k[9], 77.0);
+  kink_rule(1, k.data());
   EXPECT_EQ(k[5], (3.0 - -1.0) * 2.0 + 1.0);
   EXPECT_EQ(k[9], 77.0);
-  kink(2, 3.0, k.data(), y);
+  kink_rule(2, k.data());
   EXPECT_EQ(k[9], (0.5 - 2.0) * 2.0 + 5.0);
-  EXPECT_EQ(y, 2.0 * 3.0 + k[9]);
-  k[2] = 0;  // free intercept
+  k[2] = 0;  // free intercept: used as it stands, no rule
   k[5] = 99;
-  kink(1, 4.0, k.data(), y);
+  kink_rule(1, k.data());
   EXPECT_EQ(k[5], 99.0);
+  kink(1, 4.0, k.data(), y);
   EXPECT_EQ(y, -4.0 + 99.0);
 }
 

@@ -84,13 +84,15 @@ TEST_F(PlotScripts, EveryKindInEveryModeWritesItsGoldenScript) {
     s.folder = q.folder;
     run_->data.opfit(2) = q.opfit2;
     PlotRequest r;
-    r.kind = q.kind, r.nf = q.nf, r.ip = q.ip, r.k = 2, r.i = q.i, r.j = q.j, r.cname = q.cname;
+    // Kinds above 99: the numbered peaks, kind − 100 of them.
+    r.kind = q.kind > 99 ? PlotKind::peaks : static_cast<PlotKind>(q.kind), r.components = q.kind - 100;
+    r.nf = q.nf, r.ip = q.ip, r.k = 2, r.i = q.i, r.j = q.j, r.cname = q.cname;
     plot(r, *run_, con_);
     std::ostringstream head;
     head << "==== kind " << q.kind << " nf " << q.nf << " ip " << q.ip << " pair " << q.i << ' ' << q.j << " ["
          << q.cname << "] axes " << q.axes << " print " << q.print << " model2 " << q.opfit2 << " folder "
          << q.folder << '\n';
-    const std::string name = plot_script_name(q.kind);
+    const std::string name = plot_script_name(r.kind);
     all += head.str() + "---- " + (name.empty() ? "no script" : name) + '\n';
     if (!name.empty()) all += read_text(name);
     all += "---- console\n" + out_.str() + "---- gnuplot\n" + dir_.fake_log();
@@ -105,7 +107,7 @@ TEST_F(PlotScripts, WithoutPltTheUsersScriptIsNeitherReplacedNorCreated) {
   struct stat before {}, after {};
   ASSERT_EQ(stat("f.plt", &before), 0);
   PlotRequest r;
-  for (int kind : {1, 20, 5}) {
+  for (PlotKind kind : {PlotKind::result_curve, PlotKind::peaks_hn_cc1_cc2, PlotKind::chisq_trace}) {
     r.kind = kind;
     plot(r, *run_, con_);
   }
@@ -119,9 +121,11 @@ TEST_F(PlotScripts, WithoutPltTheUsersScriptIsNeitherReplacedNorCreated) {
 // With an output folder the scripts read each file where it was written.
 TEST_F(PlotScripts, InAFolderReadEachFileWhereItWasWritten) {
   run_->settings.folder = "t123.par";
-  const struct { int kind, ip; const char* file; } plots[] = {
-      {6, 3, "t123/Gp3.dat"}, {6, 0, "t123/Glk.dat"}, {7, 3, "t123/Gp3.dat"}, {20, 0, "t123/peaks.dat"},
-      {21, 0, "t123/peaks.dat"}, {22, 0, "t123/peaks.dat"}, {102, 0, "t123/peaks.dat"}};
+  const struct { PlotKind kind; int ip; const char* file; } plots[] = {
+      {PlotKind::distribution, 3, "t123/Gp3.dat"}, {PlotKind::distribution, 0, "t123/Glk.dat"},
+      {PlotKind::bin_chisq, 3, "t123/Gp3.dat"},    {PlotKind::peaks_hn_cc1_cc2, 0, "t123/peaks.dat"},
+      {PlotKind::peaks_hn_cc, 0, "t123/peaks.dat"}, {PlotKind::peaks_pl_cc1_cc2, 0, "t123/peaks.dat"},
+      {PlotKind::peaks, 0, "t123/peaks.dat"}};
   for (const auto& p : plots) {
     PlotRequest r;
     r.kind = p.kind, r.ip = p.ip;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "models/functions.h"
+#include "models/lineshapes.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
 #include "support/scratch.h"
@@ -89,6 +90,33 @@ TEST(ComparaMoved, KeepsExactlyTheChiSquaresOfAFullEvaluationAlongAChain) {
     kept += run->chain.stepresult != kNoChange;
   }
   EXPECT_GT(kept, 100);  // the chain moved
+}
+
+
+// The broken line with joined lines (p2 = 1): its intercept c = p5 is derived,
+// and every state of the chain holds the c that its chi-square was computed with.
+TEST(ModelRule, EveryStateHoldsTheBrokenLinesJoinedIntercept) {
+  auto run = std::make_unique<zorvik::Run>();
+  auto ws = std::make_unique<ModelWorkspace>();
+  FitFunctions& d = run->data;
+  d.opfit(1) = 117, d.imin(1) = 1, d.ndatin(1) = 20;
+  for (int j = 1; j <= 20; ++j) d.xi(1, j) = 0.2 * j, d.yi(1, j) = j <= 10 ? 0.4 * j : 4.0 - 0.1 * (j - 10), d.sigmae(1, j) = 0.3;
+  run->settings.nfunc = run->settings.nfitfunc = 1, run->settings.npar = 6, run->settings.temp = 1.0;
+  FitParameters& fp = run->params;
+  const double start[] = {0, 2.0, 1.0, 0.1, 2.0, 7.0, -0.5};
+  for (int k = 1; k <= 6; ++k) fp.par(k) = start[k], fp.parmin(k) = -20, fp.parmax(k) = 20, fp.logpar(k) = "n";
+  for (int k : {1, 3, 4, 5, 6}) fp.move(k) = 0.1, fp.parfit(++fp.nfit) = k;  // c free too: the rule overrides it
+  classify_sigmas(d, 1);
+  testing_support::Screen screen;
+  compara(run->settings, run->data, run->params, run->chain, *ws);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> u(0.0f, 1.0f);
+  std::vector<float> r(16);
+  for (int step = 0; step < 200; ++step) {
+    for (float& v : r) v = u(rng);
+    changepar(run->settings, run->data, run->params, run->chain, *ws, StepUniforms(r.data()), screen.con);
+    ASSERT_EQ(fp.par(5), kink_intercept(1, fp.par.base())) << "step " << step;
+  }
 }
 
 }  // namespace
