@@ -14,9 +14,7 @@ namespace zorvik {
 namespace {
 
 TEST(ResultsJson, NamesAndNumbersComeBackThroughAParser) {
-  const struct {
-    std::string in, out;
-  } names[] = {
+  const struct { std::string in, out; } names[] = {
       {"a\"b\\c", "a\"b\\c"},                  // quote and backslash
       {"<x&y>", "<x&y>"},                      // markup characters
       {"tab\there\n", "tab\there\n"},          // control characters
@@ -46,9 +44,7 @@ TEST(ResultsJson, NamesAndNumbersComeBackThroughAParser) {
     EXPECT_FALSE(j["parameters"][k].contains("rhat"));
   }
   EXPECT_EQ(j["settings"]["parameter_file"], names[0].out);
-  EXPECT_TRUE(j["settings"]["seed"].is_null());
-  EXPECT_TRUE(j["optimum"].is_null());
-  EXPECT_TRUE(j["evidence"].is_null());
+  EXPECT_TRUE(j["settings"]["seed"].is_null() && j["optimum"].is_null() && j["evidence"].is_null());
 }
 
 }  // namespace
