@@ -13,11 +13,16 @@ build:
 	cmake --build build -j $(JOBS)
 
 # Runs the shipped example in a scratch copy so the tracked files are never rewritten.
+# nlohmann/json is installed when it may be (the run writes report/results.json
+# with it, and says so in one line without it).
 # Builds the program alone, configured without the tests, so that a fit needs only
 # CMake and a C++20 compiler. It shares build/ with `make build`: switching between
 # them only configures again (the option adds or drops the test targets, nothing
 # compiled changes).
 demo:
+	@[ -f /usr/include/nlohmann/json.hpp ] || { [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null && \
+	  apt-get update -qq && apt-get install -y -qq nlohmann-json3-dev >/dev/null; } || \
+	  echo "not installed: nlohmann-json3-dev (the run writes no report/results.json without it)"
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZORVIK_TESTS=OFF >/dev/null
 	cmake --build build --target zorvik -j $(JOBS)
 	rm -rf $(SCRATCH)/$(EXAMPLE) && mkdir -p $(SCRATCH) && cp -r examples/$(EXAMPLE) $(SCRATCH)/$(EXAMPLE)
@@ -26,12 +31,14 @@ demo:
 test: test-deps test-release test-asan
 
 # What the tests need and a fresh machine may lack: GoogleTest (the suite cannot
-# build without it), gnuplot (renders every plot script in one end-to-end test) and
-# GNU parallel (the scale-out test). Installed when missing and this account may;
-# otherwise a line says what to install (the two tools' tests are then skipped).
+# build without it), nlohmann/json (results.json and its tests), gnuplot (renders
+# every plot script in one end-to-end test) and GNU parallel (the scale-out test).
+# Installed when missing and this account may; otherwise a line says what to
+# install (the tests of what is missing are then skipped).
 test-deps:
 	@need=""; \
 	[ -f /usr/include/gtest/gtest.h ] || need="$$need libgtest-dev"; \
+	[ -f /usr/include/nlohmann/json.hpp ] || need="$$need nlohmann-json3-dev"; \
 	command -v gnuplot >/dev/null || need="$$need gnuplot-nox"; \
 	command -v parallel >/dev/null || need="$$need parallel"; \
 	[ -z "$$need" ] || { [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null && \

@@ -14,11 +14,13 @@
 #include "core/visible_text.h"
 #include "analysis/end_of_run.h"
 #include "analysis/interpreter.h"
+#include "analysis/run_report.h"
 #include "analysis/whole_chain.h"
 #include "models/functions.h"
 #include "models/workspace.h"
 #include "output/evidence_file.h"
 #include "output/result_files.h"
+#include "output/results_json.h"
 #include "sampler/compara.h"
 #include "sampler/run_loop.h"
 #include "sampler/thermodynamic.h"
@@ -62,7 +64,10 @@ int run_program(const zorvik::CommandLine& cl) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
   if (cl.combine) {
-    combine_chains(cl.folders, cl.burn_fraction, con);
+    std::string parfile;
+    std::vector<double> lowest;
+    const ChainStatTable table = combine_chains(cl.folders, cl.burn_fraction, con, &parfile, &lowest);
+    write_results_json(kReportFolder, make_combined_report(table, parfile, lowest), con);
     return 0;
   }
   auto run = std::make_unique<Run>();
@@ -78,14 +83,15 @@ int run_program(const zorvik::CommandLine& cl) {
   ws->vector_shapes = cl.vector_shapes;
   if (cl.evidence) {
     // The evidence ladder instead of the ordinary run, always in batch.
-    write_evidence(kEvidenceFile, thermodynamic_integration(*run, *ws, con), con);
+    const EvidenceEstimate evidence = thermodynamic_integration(*run, *ws, con);
+    write_evidence(kEvidenceFile, evidence, con);
+    write_results_json(report_folder_path(run->settings.folder), make_evidence_report(*run, *ws, evidence), con);
     return 0;
   }
   RunLoop loop(con);
   ResultFiles result_files;
-  const bool report = cl.seed_given || cl.burn_given;
   run_chain(*run, *ws, loop, result_files, con);
-  stop_if_signalled(*run, loop.recorder, con, report);
+  stop_if_signalled(*run, loop.recorder, con);
 
   // The prompt follows every run in the dialog modes: "c" runs the chain again
   // from the current state, "cp" reads everything again first.
@@ -97,13 +103,13 @@ int run_program(const zorvik::CommandLine& cl) {
       loop.recorder.reset();  // a new chain, as the histograms are new
     }
     run_chain(*run, *ws, loop, result_files, con);
-    stop_if_signalled(*run, loop.recorder, con, report);
+    stop_if_signalled(*run, loop.recorder, con);
   }
   end_of_run(*run, *ws, con);
-  // The whole-chain statistics: chainstat.dat always; the console block only
-  // when one of the chain options asks for it, so that a plain run's transcript
-  // stays as it always was.
-  write_whole_chain_results(*run, loop.recorder, con, report);
+  // The whole-chain statistics: chainstat.dat and the console block, then the
+  // report folder's results.json.
+  const ChainStatTable table = write_whole_chain_results(*run, loop.recorder, con);
+  write_results_json(report_folder_path(run->settings.folder), make_run_report(*run, *ws, table), con);
   return 0;
 }
 
@@ -126,8 +132,10 @@ The run is a batch run or ends at the prompt "ZoRvIk> " ("h" lists the
 commands), as the parameter file's interactive option says.
 
 Every run also writes chainstat.dat: mean, sd, quantiles, autocorrelation time
-and effective sample size of each free parameter over the whole chain; with
---seed or --burn the statistics are also printed at the end of the run.
+and effective sample size of each free parameter over the whole chain, printed
+at the end of the run too, and report/results.json: the settings, those
+statistics, the best state and its chi-squares, the best state polished by
+Levenberg-Marquardt, and the evidence of --evidence.
 
 )" + zorvik::option_help() + "See README.md.\n";
 }

@@ -41,11 +41,11 @@ void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
   outwrite(WriteMode::molecules, run, ws, con);
 }
 
-void stop_if_signalled(const Run& run, const ChainRecorder& chain, Console& con, bool report) {
+void stop_if_signalled(const Run& run, const ChainRecorder& chain, Console& con) {
   const int sig = stop_signal();
   if (sig == 0) return;
   const RunSettings& s = run.settings;
-  write_whole_chain_results(run, chain, con, report);
+  write_whole_chain_results(run, chain, con, false);
   std::string files = chainstat_path(s.folder) + " holds the statistics of the " + std::to_string(chain.steps()) +
                       " steps of the chain so far";
   if (s.seed > 0) files += ", " + seeded_chain_path(s.folder) + " its states";

@@ -16,10 +16,10 @@ namespace zorvik {
 void end_of_run(Run& run, ModelWorkspace& ws, Console& con);
 
 // After a run that an interrupt or a termination signal stopped
-// (core/interrupt.h): writes chainstat.dat for the chain recorded so far (and
-// the console block when `report` is set; chain.dat has its states already)
-// and ends the program with FatalError of status 128 + the signal's number,
-// naming the signal, the step and the files. Nothing when no signal came.
-void stop_if_signalled(const Run& run, const ChainRecorder& chain, Console& con, bool report);
+// (core/interrupt.h): writes chainstat.dat for the chain recorded so far and
+// prints its console block (chain.dat has its states already), and ends the
+// program with FatalError of status 128 + the signal's number, naming the
+// signal, the step and the files. Nothing when no signal came.
+void stop_if_signalled(const Run& run, const ChainRecorder& chain, Console& con);
 
 }  // namespace zorvik

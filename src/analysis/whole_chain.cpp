@@ -23,12 +23,6 @@ namespace zorvik {
 
 namespace {
 
-// The rule of thumb for a trustworthy autocorrelation time (and so for a chain
-// long enough to quote its statistics): at least 50 τ (Sokal 1997; Goodman and
-// Weare 2010).
-constexpr double kMinTausPerChain = 50.0;
-// Chains whose rank-normalised R̂ exceeds this have not mixed (Vehtari et al. 2021).
-constexpr double kRhatLimit = 1.01;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string number(double v) {
@@ -165,11 +159,18 @@ void print_chainstat(Console& con, const ChainStatTable& t) {
     con.line("WARNING: the chain is shorter than 50 tau for:" + flagged + " (run longer)");
 }
 
-void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report) {
+ChainStatTable write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool ended) {
   const RunSettings& s = run.settings;
   const ChainStatTable t = whole_chain_statistics(chain, run.params, s.burn_fraction);
   write_chainstat(chainstat_path(s.folder), t);
-  if (report) print_chainstat(con, t);
+  print_chainstat(con, t);
+  // The distributions count the values of accepted one-parameter moves from
+  // the first step on, in bins sized by the start step; the whole chain counts
+  // every state, a rejected step repeating the current one, after the burn-in.
+  if (ended && s.gparmode != 0)
+    con.line("The table of the distributions (parstat.dat) counts accepted one-parameter moves, burn-in included; "
+             "the whole-chain table (chainstat.dat) counts every state after the burn-in.");
+  return t;
 }
 
 // ---- several chains ----------------------------------------------------------
@@ -298,12 +299,29 @@ void refuse_copies(const std::vector<StoredChain>& chains) {
     }
 }
 
+// The state of lowest chi-square among every state of the chains, burn-in
+// included: chi-square, then the parameters in the order of the columns.
+std::vector<double> lowest_state(const std::vector<StoredChain>& chains) {
+  const StoredChain* at = nullptr;
+  size_t k_at = 0;
+  for (const StoredChain& c : chains)
+    for (size_t k = 0; k < c.step.size(); ++k)
+      if (at == nullptr || c.columns[0][k] < at->columns[0][k_at]) at = &c, k_at = k;
+  std::vector<double> state;
+  if (at != nullptr)
+    for (const std::vector<double>& column : at->columns) state.push_back(column[k_at]);
+  return state;
+}
+
 }  // namespace
 
-void combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con) {
+ChainStatTable combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con,
+                              std::string* parameter_file, std::vector<double>* best) {
   std::vector<StoredChain> chains;
   for (const std::string& f : folders) chains.push_back(read_chain(f));
   const StoredChain& first = chains.front();
+  if (parameter_file != nullptr) *parameter_file = first.parfile;
+  if (best != nullptr) *best = lowest_state(chains);
   long long thinning = 1, retained = 0, burn = 0;
   for (const StoredChain& c : chains) {
     if (c.index != first.index || c.names != first.names)
@@ -372,6 +390,7 @@ void combine_chains(const std::vector<std::string>& folders, double burn_fractio
   }
   con.out().flush();
   write_chainstat(combined_chainstat_path(), t);
+  return t;
 }
 
 }  // namespace zorvik

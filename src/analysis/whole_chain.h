@@ -62,9 +62,18 @@ void write_chainstat(const std::string& path, const ChainStatTable& table);
 // than 50 tau, or for pooled chains those with rhat > 1.01.
 void print_chainstat(Console& con, const ChainStatTable& table);
 
+// The rule of thumb for a trustworthy autocorrelation time (and so for a chain
+// long enough to quote its statistics): at least 50 τ (Sokal 1997; Goodman and
+// Weare 2010).
+inline constexpr double kMinTausPerChain = 50.0;
+// Chains whose rank-normalised R̂ exceeds this have not mixed (Vehtari et al. 2021).
+inline constexpr double kRhatLimit = 1.01;
+
 // The end of a run: chainstat.dat (in the output folder whenever one is in use,
-// like parstat.dat) and the console block when `report` is set.
-void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report);
+// like parstat.dat) and the console block. After a run that `ended` (not one a
+// signal stopped) that printed the table of the distributions, one line says
+// where the two tables differ. Returns the table.
+ChainStatTable write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool ended = true);
 
 // --combine: reads DIR/chain.dat of every folder (or the file itself when a
 // name is a file), discards the first ⌊burn_fraction·steps⌋ steps of each,
@@ -76,6 +85,10 @@ void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Conso
 // same states (a copy is not a second chain), a value that is not finite, states
 // off the file's grid, or fewer states than the steps of the header (a file cut
 // short).
-void combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con);
+// Returns the pooled table; `parameter_file` names the parameter file of the
+// first chain's header, and `best` receives the state of lowest chi-square
+// among every state read (chi-square first, then the columns of the table).
+ChainStatTable combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con,
+                              std::string* parameter_file = nullptr, std::vector<double>* best = nullptr);
 
 }  // namespace zorvik

@@ -21,6 +21,8 @@ void add_chain_files(std::vector<OutputEntry>& c, const RunSettings& s) {
   add(c, kMoveFile, "a trace of the steps, written by every run");
   add(c, chain_trace_path(f), "the chain record of gparmode 2 and 3");
   add(c, chainstat_path(f), "the whole-chain statistics, written by every run");
+  c.push_back({report_folder_path(f), "the report folder, written by every run", OutputOrigin::fixed, 0, true});
+  add(c, results_json_path(report_folder_path(f)), "the results of the run for programs, written by every run");
   if (s.seed > 0) add(c, seeded_chain_path(f), "the chain file of --seed");
   add(c, likelihood_distribution_path(f), "the chi-square distribution, written at the end and by cgpar");
   add(c, parstat_path(f), "the summary of the distributions, written at the end and by cgpar");

@@ -54,6 +54,11 @@ inline std::string chainstat_path(const Name15& folder) { return folder_file_pat
 inline std::string seeded_chain_path(const Name15& folder) { return folder_file_path(folder, "chain.dat"); }
 // --combine writes its statistics in the working directory.
 inline std::string combined_chainstat_path() { return "chainstat.dat"; }
+// The report folder (results.json, the figures) by the rule of chainstat.dat;
+// --combine writes it in the working directory, as its chainstat.dat.
+inline constexpr const char* kReportFolder = "report";
+inline std::string report_folder_path(const Name15& folder) { return folder_file_path(folder, kReportFolder); }
+inline std::string results_json_path(const std::string& report_folder) { return report_folder + "/results.json"; }
 inline std::string distribution_path(const Name15& folder, int par) {
   // Parameter numbers take as many digits as they need ("Gp7.dat", "Gp100.dat").
   return t_folder_file_path(folder, "Gp" + std::to_string(par) + ".dat");
@@ -77,6 +82,7 @@ struct OutputEntry {
   std::string role;  // "the result file", "chainstat.dat (the whole-chain statistics)"
   OutputOrigin origin = OutputOrigin::fixed;
   int number = 0;    // the data set of a result file, the contour of a contour file
+  bool folder = false;  // a folder the program creates (and may find there already), not a file
 };
 
 // Every file that a run of these tables may write, the prompt's commands

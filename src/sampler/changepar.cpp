@@ -7,10 +7,6 @@
 
 namespace zorvik {
 
-namespace {
-
-// Order relations par(a) >= par(b), once each and in order: a value of a below
-// that of b is mirrored about it.
 void order_relations(FitParameters& p) {
   double* par = p.par.base();
   for (int r = 1; r <= p.nrel; ++r) {
@@ -18,8 +14,6 @@ void order_relations(FitParameters& p) {
     if (par[b] > par[a]) par[a] = 2.0 * par[b] - par[a];
   }
 }
-
-}  // namespace
 
 void groups_master_wins(FitParameters& p) {
   double* par = p.par.base();

@@ -33,4 +33,8 @@ void changepar(const RunSettings& settings, const FitFunctions& data, FitParamet
 // Equality groups, the master's value wins (the modes that move every parameter).
 void groups_master_wins(FitParameters& p);
 
+// Order relations par(a) >= par(b), once each and in order: a value of a below
+// that of b is mirrored about it (every step, after its proposal).
+void order_relations(FitParameters& p);
+
 }  // namespace zorvik

@@ -78,6 +78,9 @@ constexpr Option kOptions[] = {
      "pool the chain.dat of the folders DIR... (runs of one\n"
      "parameter file with different seeds): chainstat.dat here, with\n"
      "R-hat and bulk ESS"},
+    {"--no-report", "", "", kAnyMode, &set_flag<&CommandLine::no_report>,
+     "write no figures and no report/index.html (report/results.json is\n"
+     "still written, for scripted runs)"},
     {"--help", "", "", kAnyMode, &set_flag<&CommandLine::help>, "this text"},
     {"--version", "", "", kAnyMode, &set_flag<&CommandLine::version>, "the version of the program"},
 };
@@ -195,7 +198,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
 std::string usage_lines() {
   std::string run, combine;
   for (const Option& o : kOptions) {
-    if (o.modes == kAnyMode || o.name == "--combine") continue;
+    // --help and --version have their own usage line; --combine is the second form.
+    if (o.name == "--help" || o.name == "--version" || o.name == "--combine") continue;
     const std::string word = join({" [", o.name, o.value.empty() ? "" : " ", o.value, "]"});
     if ((o.modes & (kRun | kEvidence)) != 0) run += word;
     if ((o.modes & kCombine) != 0) combine += word;

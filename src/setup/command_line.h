@@ -1,7 +1,7 @@
 // The command line:
 //
-//   zorvik [--seed N] [--burn F] [--vector] [--evidence] [PARAMETER-FILE]
-//   zorvik [--burn F] --combine DIR...
+//   zorvik [--seed N] [--burn F] [--vector] [--evidence] [--no-report] [PARAMETER-FILE]
+//   zorvik [--burn F] [--no-report] --combine DIR...
 //   zorvik --help | --version
 //
 // Options and the other arguments may come in any order; a value follows its
@@ -31,6 +31,7 @@ struct CommandLine {
   bool evidence = false;       // --evidence: the evidence ladder instead of the ordinary run
   bool vector_shapes = false;  // --vector: the vector routines of the line shapes
   bool combine = false;               // --combine: pool the chains of the folders
+  bool no_report = false;             // --no-report: no figures and no index.html (results.json still)
   bool help = false, version = false;  // --help, --version: answer and end
   std::vector<std::string> folders;   // the folders of --combine
   std::vector<std::string> rest;      // the parameter file, when one is named (at most one)

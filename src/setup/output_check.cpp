@@ -40,6 +40,14 @@ std::string output_words(const CheckedOutput& o) {
 // regular one: the atomic replace would put a regular file in its place.
 void check_regular(const std::string& parfile, const CheckedOutput& o) {
   const std::string kind = non_regular_kind(o.entry.path);
+  // A folder the program creates may be there from an earlier run; anything
+  // else in its place stops the run before the chain, not after it.
+  if (o.entry.folder) {
+    if (kind == "a folder" || !file_exists(o.entry.path)) return;
+    throw InputError(parfile, o.line, "the folder " + shown_token(o.entry.path) + " that the program writes (" +
+                                          o.entry.role + ") is " + (kind.empty() ? "a file" : kind) +
+                                          ": remove it or rename it");
+  }
   if (kind.empty()) return;
   // The end of its links, when that is a name (a pipe of the shell's "<(…)"
   // leads to "pipe:[…]", which is not).
