@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Side-by-side wall time of two builds of the program on the benchmark problems:
+# Side-by-side CPU time of two builds of the program on the benchmark problems:
 # each problem runs with each program in turn, REPS times, in scratch copies, and
 # the median of each is printed with their ratio (B/A). Interleaving the two puts
 # both under the same load on a shared machine.
@@ -19,9 +19,10 @@ for p in "${problems[@]}"; do
     for side in a b; do
       prog=$a; [ $side = b ] && prog=$b
       rm -rf "$scratch/run" && cp -r "$bench/$p" "$scratch/run"
-      s=$(date +%s.%N)
-      (cd "$scratch/run" && "$prog" --seed $((r + 1)) bench.par </dev/null >/dev/null 2>&1)
-      echo "$(date +%s.%N) - $s" | bc >>"$scratch/$side.t"
+      # CPU seconds (user + system) of the run: less moved by other load than wall time.
+      (cd "$scratch/run" && /usr/bin/time -f "%U %S" -o "$scratch/cpu" "$prog" --seed $((r + 1)) bench.par \
+        </dev/null >/dev/null 2>&1)
+      awk '{print $1 + $2}' "$scratch/cpu" >>"$scratch/$side.t"
     done
   done
   ma=$(median <"$scratch/a.t"); mb=$(median <"$scratch/b.t")
