@@ -17,6 +17,7 @@
 #include <regex>
 #include <thread>
 
+#include "core/checkpoint_io.h"
 #include "support/program.h"
 
 namespace zorvik {
@@ -133,6 +134,14 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
   for (std::thread& t : threads) t.join();
   // Most random moments fall inside the run (the others after its end).
   EXPECT_GE(kills, 5);
+}
+
+// The checksum and the fingerprint are the published functions (their check
+// values), so that another program can verify a checkpoint.
+TEST(Checkpoint, ChecksumsAreTheStandardOnes) {
+  EXPECT_EQ(crc32("123456789"), 0xCBF43926u);
+  EXPECT_EQ(fnv1a64("a"), 0xaf63dc4c8601ec8cull);
+  EXPECT_EQ(fnv1a64(""), 0xcbf29ce484222325ull);
 }
 
 // Every way a checkpoint can be unusable is refused with the file's name and
