@@ -33,7 +33,8 @@ std::map<std::string, std::string> files_of(const std::string& dir) {
   std::map<std::string, std::string> m;
   for (const auto& f : fs::directory_iterator(dir)) {
     const std::string name = f.path().filename().string();
-    if (name.starts_with("run.ckpt") || name.starts_with("console") || name.find(".tmp") != std::string::npos) continue;
+    if (name.starts_with("run.ckpt") || name.starts_with("console") || name == "err.txt" || name.find(".tmp") != std::string::npos)
+      continue;
     m[name] = read_text(f.path().string());
   }
   return m;
@@ -134,6 +135,41 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
   for (std::thread& t : threads) t.join();
   // Most random moments fall inside the run (the others after its end).
   EXPECT_GE(kills, 5);
+}
+
+// A cluster's time limit: the chain task of the Slurm script passes the warning
+// signal on, the chain checkpoints and the task asks to be requeued (the fake
+// scontrol records it); run again, it resumes and ends with the files of a chain
+// never stopped.
+TEST(Checkpoint, ASlurmTaskWarnedOfItsTimeLimitRequeuesAndResumes) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  write_text("short.par", short_par(0, 3, 0, "30000 3000"));
+  for (const char* d : {"chain1", "ref"}) {
+    fs::create_directory(d);
+    for (const char* f : {"short.par", "peak.dat"}) fs::copy_file(f, std::string(d) + "/" + f);
+  }
+  ASSERT_EQ(wait_for(start("ref", "--seed 1 --checkpoint run.ckpt short.par", "console.txt")), 0);
+  const std::string task = "env PATH=" + source_path("tests/fakebin") + ":$PATH ZORVIK=" + ZORVIK_BINARY +
+                           " ZORVIK_FAKE_LOG=$PWD/fake.log SLURM_ARRAY_JOB_ID=7 SLURM_ARRAY_TASK_ID=1 bash " +
+                           source_path("scripts/slurm_chains.sh") + " --chain short.par";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", ("exec " + task).c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int t = 0; t < 4000 && !fs::exists("chain1/run.ckpt"); ++t) std::this_thread::sleep_for(std::chrono::microseconds(500));
+  kill(pid, SIGUSR1);
+  EXPECT_EQ(wait_for(pid), 0);
+  EXPECT_EQ(read_text("fake.log.requeued"), "7_1\n");
+  EXPECT_FALSE(fs::exists("chain1/exit_status"));
+  std::string out;
+  EXPECT_EQ(shell(task, out), 0) << out;
+  EXPECT_EQ(read_text("chain1/exit_status"), "0\n");
+  std::filesystem::remove("chain1/exit_status");
+  const std::map<std::string, std::string> want = files_of("ref"), got = files_of("chain1");
+  for (const auto& [name, text] : want) EXPECT_TRUE(got.count(name) && got.at(name) == text) << name << " differs";
+  EXPECT_EQ(want.size(), got.size());
 }
 
 // The checksum and the fingerprint are the published functions (their check
