@@ -17,11 +17,20 @@
 # the compute nodes, or $ZORVIK; zorvik-chain-folder beside it or on the PATH of
 # the login node. Every name reaches the jobs as an argument of sbatch, never as
 # shell text.
+#
+# Time limits: each chain writes a checkpoint (run.ckpt in its folder) at every
+# write interval. Five minutes before the limit Slurm sends SIGUSR1 to the job's
+# shell, which passes it on; the chain checkpoints at the step it is at and ends
+# with status 138 (128 + SIGUSR1), and the task is requeued (scontrol requeue):
+# when it starts again it resumes from run.ckpt (zorvik --resume), its console
+# appended to console.txt, and ends with the files of a chain never stopped.
 #SBATCH --job-name=zorvik-chain
 #SBATCH --ntasks=1
 #SBATCH --cpus-per-task=1
 #SBATCH --time=04:00:00
 #SBATCH --output=zorvik-%A_%a.log
+#SBATCH --signal=B:USR1@300
+#SBATCH --requeue
 set -euo pipefail
 zorvik=${ZORVIK:-zorvik}
 
@@ -29,7 +38,20 @@ zorvik=${ZORVIK:-zorvik}
 if [ "${1:-}" = --chain ]; then
   cd "chain$SLURM_ARRAY_TASK_ID"
   status=0
-  "$zorvik" --seed "$SLURM_ARRAY_TASK_ID" "$2" </dev/null >console.txt 2>&1 || status=$?
+  if [ -f run.ckpt ]; then
+    "$zorvik" --resume run.ckpt </dev/null >>console.txt 2>&1 &
+  else
+    "$zorvik" --seed "$SLURM_ARRAY_TASK_ID" --checkpoint run.ckpt "$2" </dev/null >console.txt 2>&1 &
+  fi
+  pid=$!
+  trap 'kill -USR1 "$pid" 2>/dev/null' USR1
+  # A trapped signal ends a wait early: wait again until the chain has ended.
+  wait "$pid" || status=$?
+  while kill -0 "$pid" 2>/dev/null; do status=0; wait "$pid" || status=$?; done
+  if [ "$status" = 138 ]; then  # checkpointed before the time limit: run again later
+    scontrol requeue "${SLURM_ARRAY_JOB_ID}_$SLURM_ARRAY_TASK_ID"
+    exit 0
+  fi
   echo "$status" >exit_status
   exit "$status"
 fi

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "sampler/compara.h"
 #include "sampler/run_loop.h"
 #include "sampler/thermodynamic.h"
+#include "setup/checkpoint_inputs.h"
 #include "setup/command_line.h"
 #include "setup/data_file.h"
 #include "setup/interp.h"
@@ -60,6 +62,58 @@ void read_input(zorvik::Run& run, zorvik::Console& con, bool evidence) {
 
 bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }
 
+// The end of a batch run: the distributions, the best state, the whole-chain
+// statistics (on the console only when a chain option asks for them).
+void finish_batch(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::RunLoop& loop, zorvik::Console& con,
+                  bool report) {
+  zorvik::end_of_run(run, ws, con);
+  zorvik::write_whole_chain_results(run, loop.recorder, con, report);
+}
+
+// --resume FILE: the checkpoint is checked whole, the inputs are read again
+// from the parameter file's text it keeps (quietly: their echo is before the
+// point the run resumes from) and the data files on disk, which must be those
+// it was started with; then the chain continues from the saved state, writing
+// checkpoints to the same file. Nothing is written before all of that passed.
+int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
+  using namespace zorvik;
+  StateReader saved = read_checkpoint(cl.resume, ZORVIK_VERSION);
+  const std::string inputs_section = saved.get_string();
+  StateReader inputs_reader(inputs_section, cl.resume);
+  const CheckpointInputs in = read_checkpoint_inputs(inputs_reader);
+  const auto step = saved.get<std::int64_t>();
+  auto run = std::make_unique<Run>();
+  RunSettings& s = run->settings;
+  s.parfile = in.parfile;
+  s.folder = in.folder;
+  s.seed = in.seed;
+  s.burn_fraction = in.burn_fraction;
+  s.parfile_text = in.text;
+  std::ostringstream echo;
+  Console quiet(con.in(), echo);
+  read_input(*run, quiet, false);
+  if (dialog(s)) saved.refuse("its parameter file asks for an interactive run");
+  if (data_fingerprint(*run) != in.data)
+    saved.refuse("a data or resolution file of \"" + s.parfile.str() + "\" changed since the run started");
+  con.line("Resuming the run of " + s.parfile.str() + " from checkpoint " + cl.resume + " after step " +
+           std::to_string(step) + " of " + std::to_string(s.ncycles));
+  auto ws = std::make_unique<ModelWorkspace>();
+  ws->con = &con;
+  ws->vector_shapes = in.vector_shapes;
+  RunLoop loop(con);
+  loop.checkpoint_path = cl.resume;
+  loop.checkpoint_every = static_cast<int>(in.every);
+  loop.checkpoint_inputs = inputs_section;
+  loop.program_version = ZORVIK_VERSION;
+  loop.resume = std::make_unique<StateReader>(std::move(saved));
+  ResultFiles result_files;
+  const bool report = in.seed_given || in.burn_given;
+  run_chain(*run, *ws, loop, result_files, con);
+  stop_if_signalled(*run, loop.recorder, con, report);
+  finish_batch(*run, *ws, loop, con, report);
+  return 0;
+}
+
 int run_program(const zorvik::CommandLine& cl) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
@@ -70,6 +124,7 @@ int run_program(const zorvik::CommandLine& cl) {
     write_results_json(kReportFolder, make_combined_report(table, parfile, lowest), con);
     return 0;
   }
+  if (!cl.resume.empty()) return resume_program(cl, con);
   auto run = std::make_unique<Run>();
   run->settings.seed = cl.seed;
   run->settings.burn_fraction = cl.burn_fraction;
@@ -89,6 +144,15 @@ int run_program(const zorvik::CommandLine& cl) {
     return 0;
   }
   RunLoop loop(con);
+  if (!cl.checkpoint.empty()) {
+    if (dialog(run->settings))
+      throw FatalError("--checkpoint needs a batch run: the parameter file \"" + run->settings.parfile.str() +
+                       "\" asks for an interactive one (interactive 1 or 3)");
+    loop.checkpoint_path = cl.checkpoint;
+    loop.checkpoint_every = static_cast<int>(cl.checkpoint_every);
+    loop.checkpoint_inputs = checkpoint_inputs(*run, cl);
+    loop.program_version = ZORVIK_VERSION;
+  }
   ResultFiles result_files;
   run_chain(*run, *ws, loop, result_files, con);
   stop_if_signalled(*run, loop.recorder, con);

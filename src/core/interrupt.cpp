@@ -6,7 +6,7 @@ namespace zorvik {
 
 namespace {
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGUSR1};
 
 // The signal received, for the run loop. A handler installed with sigaction
 // receives only the signal's number, so what it notes can reach the program in
@@ -18,9 +18,10 @@ void note_signal(int sig) { received = sig; }
 
 }  // namespace
 
-StopOnSignal::StopOnSignal() {
+StopOnSignal::StopOnSignal(bool with_usr1) {
   static_assert(sizeof kStopSignals / sizeof kStopSignals[0] == kCount);
   for (int k = 0; k < kCount; ++k) {
+    if (kStopSignals[k] == SIGUSR1 && !with_usr1) continue;
     struct sigaction& old = old_[k];
     if (::sigaction(kStopSignals[k], nullptr, &old) != 0) continue;
     if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN) continue;
@@ -44,6 +45,7 @@ const char* signal_name(int sig) {
   switch (sig) {
     case SIGINT: return "SIGINT";
     case SIGTERM: return "SIGTERM";
+    case SIGUSR1: return "SIGUSR1";
     default: return "a signal";
   }
 }

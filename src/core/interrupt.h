@@ -15,24 +15,26 @@ class StopOnSignal {
  public:
   // Installs the noting handler for SIGINT and SIGTERM, except for a signal
   // the process ignores (started under nohup, or in the background by a
-  // shell without job control), which stays ignored.
-  StopOnSignal();
+  // shell without job control), which stays ignored. A run that writes
+  // checkpoints also takes SIGUSR1 (a batch system's warning before its time
+  // limit) as a request to checkpoint and stop.
+  explicit StopOnSignal(bool with_usr1 = false);
   // Gives the signals back their earlier actions.
   ~StopOnSignal();
   StopOnSignal(const StopOnSignal&) = delete;
   StopOnSignal& operator=(const StopOnSignal&) = delete;
 
  private:
-  static constexpr int kCount = 2;  // SIGINT, SIGTERM
+  static constexpr int kCount = 3;  // SIGINT, SIGTERM, SIGUSR1
   struct sigaction old_[kCount] = {};
   bool installed_[kCount] = {};
 };
 
-// The signal that asked the run to stop (SIGINT or SIGTERM), 0 when none did.
+// The signal that asked the run to stop (SIGINT, SIGTERM or SIGUSR1), 0 when none did.
 // One read of a flag: cheap enough for every step of the chain.
 int stop_signal();
 
-// The signal's name: "SIGINT", "SIGTERM".
+// The signal's name: "SIGINT", "SIGTERM", "SIGUSR1".
 const char* signal_name(int sig);
 
 }  // namespace zorvik

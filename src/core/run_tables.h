@@ -54,6 +54,10 @@ struct RunSettings {
   long long seed = -1;         // --seed N (negative: the usual seed)
 
   Name40 parfile;            // the parameter file of the run
+  // When not empty, the text that the reading takes as the parameter file's
+  // instead of reading parfile (a resumed run reads the text saved in its
+  // checkpoint: the file itself has been rewritten by the run).
+  std::string parfile_text;
   Name15 folder = kNoFolder; // output folder
   Word3 plotaxes = "nn";     // axis mode of the plot scripts
   int printmode = 0;

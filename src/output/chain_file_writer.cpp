@@ -112,4 +112,30 @@ void ChainFileWriter::update(const Run& run, const ChainRecorder& chain, ChainMo
   if (!write_all(fd_, first_line(written_), 0)) fail("write");
 }
 
+void ChainFileWriter::save(StateWriter& out) const {
+  const off_t length = fd_ >= 0 ? ::lseek(fd_, 0, SEEK_END) : -1;
+  out.put<std::int64_t>(length);
+  if (fd_ < 0) return;
+  out.put_string(path_);
+  out.put_string(first_line_tail_);
+  out.put<std::uint64_t>(first_line_size_);
+  out.put(thinning_);
+  out.put(written_);
+}
+
+void ChainFileWriter::restore(StateReader& in) {
+  const auto length = in.get<std::int64_t>();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (length < 0) return;
+  path_ = in.get_string();
+  first_line_tail_ = in.get_string();
+  first_line_size_ = in.get<std::uint64_t>();
+  in.get(thinning_);
+  in.get(written_);
+  cut_to_length(path_, length, in);
+  fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd_ < 0 || ::lseek(fd_, 0, SEEK_END) < 0) fail("append to");
+}
+
 }  // namespace zorvik

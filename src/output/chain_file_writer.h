@@ -48,6 +48,10 @@ class ChainFileWriter {
   // Nothing without --seed (settings.seed not positive). Throws FatalError
   // naming the file when it cannot be written.
   void update(const Run& run, const ChainRecorder& chain, ChainMoment moment);
+  // For a checkpoint: the writer's state and the file's length; restore() cuts
+  // the file back to that length and appends from there.
+  void save(StateWriter& out) const;
+  void restore(StateReader& in);
 
  private:
   void start(const Run& run, const ChainRecorder& chain);

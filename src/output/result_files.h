@@ -79,6 +79,8 @@ class ResultFiles final : public RunOutputs {
   void parameter_file(const Run& run) override {
     pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
   }
+  void save(StateWriter& out) const override { chain_file_.save(out); }
+  void restore(StateReader& in) override { chain_file_.restore(in); }
 
  private:
   ChainFileWriter chain_file_;

@@ -246,3 +246,45 @@ double AdaptiveMetropolis::covariance(int r, int c) const {
 }
 
 }  // namespace zorvik
+
+namespace zorvik {
+
+void Coordinates::save_coordinates(StateWriter& out) const {
+  out.put(d);
+  out.put_vector(index);
+  out.put_vector(logscale);
+  out.put_vector(hastings);
+  out.put_vector(sd0);
+  out.put_vector(width);
+}
+
+void Coordinates::restore_coordinates(StateReader& in) {
+  in.get(d);
+  in.get_vector(index);
+  in.get_vector(logscale);
+  in.get_vector(hastings);
+  in.get_vector(sd0);
+  in.get_vector(width);
+}
+
+// Everything, the scratch tables included, so that a resumed proposal has
+// the sizes start() gave them.
+void AdaptiveMetropolis::save(StateWriter& out) const {
+  save_coordinates(out);
+  for (const long v : {t0, burn, n}) out.put(v);
+  out.put(frozen);
+  out.put(log_lambda);
+  out.put(max_log_lambda);
+  for (const auto* v : {&mean, &m2, &factor, &work, &trial, &z, &u}) out.put_vector(*v);
+}
+
+void AdaptiveMetropolis::restore(StateReader& in) {
+  restore_coordinates(in);
+  for (long* v : {&t0, &burn, &n}) in.get(*v);
+  in.get(frozen);
+  in.get(log_lambda);
+  in.get(max_log_lambda);
+  for (auto* v : {&mean, &m2, &factor, &work, &trial, &z, &u}) in.get_vector(*v);
+}
+
+}  // namespace zorvik

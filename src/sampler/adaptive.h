@@ -98,6 +98,9 @@ struct Coordinates {
   double value(int k, double u, double old) const;
   // Whether value v of parameter i lies inside its limits (and is finite).
   static bool inside(const FitParameters& p, int i, double v);
+  // For a checkpoint (proposal.h).
+  void save_coordinates(StateWriter& out) const;
+  void restore_coordinates(StateReader& in);
 };
 
 struct AdaptiveMetropolis final : public Proposal, public Coordinates {
@@ -149,6 +152,8 @@ struct AdaptiveMetropolis final : public Proposal, public Coordinates {
 
   bool whole_state() const override { return true; }
   long warmup() const override { return burn; }
+  void save(StateWriter& out) const override;
+  void restore(StateReader& in) override;
 
   // The current proposal covariance C = L·Lᵀ, element (r, c).
   double covariance(int r, int c) const;

@@ -41,3 +41,24 @@ void ChainRecorder::halve() {
 }
 
 }  // namespace zorvik
+
+namespace zorvik {
+
+void ChainRecorder::save(StateWriter& out) const {
+  out.put_vector(index_);
+  for (const int v : {width_, walkers_}) out.put(v);
+  for (const long long v : {capacity_, kept_, steps_, thin_, until_next_}) out.put(v);
+  out.put_array(values_.data(), static_cast<size_t>(kept_) * static_cast<size_t>(width_));
+}
+
+void ChainRecorder::restore(StateReader& in) {
+  in.get_vector(index_);
+  for (int* v : {&width_, &walkers_}) in.get(*v);
+  for (long long* v : {&capacity_, &kept_, &steps_, &thin_, &until_next_}) in.get(*v);
+  if (width_ != static_cast<int>(index_.size()) || kept_ < 0 || kept_ > capacity_ || capacity_ > kMaxKept)
+    in.refuse("its recorded chain is inconsistent");
+  values_.assign(static_cast<size_t>(capacity_) * static_cast<size_t>(width_), 0.0);
+  in.get_array(values_.data(), static_cast<size_t>(kept_) * static_cast<size_t>(width_));
+}
+
+}  // namespace zorvik

@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "core/checkpoint_io.h"
 #include "core/run_tables.h"
 
 namespace zorvik {
@@ -30,6 +31,10 @@ class ChainRecorder {
   void begin_run(const FitParameters& params, long long ncycles);
   // Forgets the chain (the parameter file was read again).
   void reset();
+  // The states kept and the counters, for a checkpoint; restore() sizes the
+  // buffer as begin_run() had.
+  void save(StateWriter& out) const;
+  void restore(StateReader& in);
 
   // One step: the state after it (par indexed 1 … npar, the total chi-square).
   void record(const double* par, double chisq) {

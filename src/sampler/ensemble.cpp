@@ -205,3 +205,27 @@ void EnsembleMove::observe(const FitParameters& params, const ChainState& chain,
 }
 
 }  // namespace zorvik
+
+namespace zorvik {
+
+void EnsembleMove::save(StateWriter& out) const {
+  c_.save_coordinates(out);
+  out.put<std::uint64_t>(blocks_.size());
+  for (const std::vector<int>& b : blocks_) out.put_vector(b);
+  out.put(block_share_);
+  for (const int v : {npar_, walkers_, current_}) out.put(v);
+  out.put(started_);
+  for (const auto* v : {&par_, &chisq_, &u_, &unew_, &z_}) out.put_vector(*v);
+}
+
+void EnsembleMove::restore(StateReader& in) {
+  c_.restore_coordinates(in);
+  blocks_.resize(in.count(sizeof(std::uint64_t)));
+  for (std::vector<int>& b : blocks_) in.get_vector(b);
+  in.get(block_share_);
+  for (int* v : {&npar_, &walkers_, &current_}) in.get(*v);
+  in.get(started_);
+  for (auto* v : {&par_, &chisq_, &u_, &unew_, &z_}) in.get_vector(*v);
+}
+
+}  // namespace zorvik

@@ -74,6 +74,8 @@ class EnsembleMove final : public Proposal {
   long warmup() const override { return walkers_; }
 
   int walkers() const override { return walkers_; }
+  void save(StateWriter& out) const override;
+  void restore(StateReader& in) override;
 
  private:
   double stretch(FitParameters& params, StepDraw& draw);

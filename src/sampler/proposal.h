@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+#include "core/checkpoint_io.h"
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
@@ -89,6 +90,11 @@ class Proposal {
   // Steps at the start of a run during which the proposal still adapts; the
   // statistics of the whole chain discard at least these.
   virtual long warmup() const { return 0; }
+  // The proposal's whole state for a checkpoint, and its return from one
+  // instead of start(): a resumed run must draw exactly the moves the
+  // uninterrupted run draws. A proposal without state saves nothing.
+  virtual void save(StateWriter& out) const { (void)out; }
+  virtual void restore(StateReader& in) { (void)in; }
 };
 
 // The proposal of the parameter file's varpar, or nullptr when the mode moves

@@ -1,5 +1,6 @@
 #include "sampler/run_loop.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
 #include "sampler/histograms.h"
+#include "sampler/run_state.h"
 
 namespace zorvik {
 
@@ -208,12 +210,17 @@ class RunBlocks final : public UniformSource {
   StepUniforms next_block() override {
     o_ = o_ + 1 == nblock_ ? 0 : o_ + 1;
     if (o_ == nblock_ - 1) {
+      std::copy_n(loop_.saved_state, 25, loop_.block_state);
+      loop_.block_count = stride_ * nblock_;
       loop_.ranlux.rluxin(loop_.saved_state);
       loop_.ranlux.ranlux(loop_.rvec.data(), stride_ * nblock_);
       loop_.ranlux.rluxut(loop_.saved_state);
     }
     return StepUniforms(loop_.rvec.data() + static_cast<size_t>(o_) * static_cast<size_t>(stride_));
   }
+  // The slot of the last step (a proposal that takes more numbers moves it on).
+  int slot() const { return o_; }
+  void set_slot(int o) { o_ = o; }
 
  private:
   RunLoop& loop_;
@@ -275,6 +282,8 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   // than its slot may need all of it.
   const bool takes_more = loop.proposal && loop.proposal->whole_state();
   const int first_block = takes_more ? nblock : std::min(nblock, s.ncycles);
+  loop.ranlux.rluxut(loop.block_state);
+  loop.block_count = std::max(first_block, 0) * stride;
   if (first_block > 0) loop.ranlux.ranlux(loop.rvec.data(), first_block * stride);
   loop.ranlux.rluxut(loop.saved_state);
   loop.recorder.begin_run(run.params, s.ncycles);
@@ -438,6 +447,106 @@ bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& out
   return false;
 }
 
+// Where the loop stands between two steps, besides the chain's own counters.
+struct LoopPosition {
+  int slot = 0;                // the block slot of the last step
+  long long intervals = 0;     // write intervals done in this run
+  bool estimate_ready = false;
+  bool pending = false;        // the last step ended an interval that was not yet written
+};
+
+// The files the run appends to, in the order a checkpoint keeps their lengths.
+void save_trace_lengths(StateWriter& out, TraceFiles& t) {
+  for (std::ofstream* f : {&t.chi, &t.jump, &t.move, &t.chain})
+    out.put<std::int64_t>(f->is_open() ? static_cast<std::int64_t>(f->tellp()) : -1);
+}
+
+// The trace files cut back to their length at the checkpoint (what a killed
+// run wrote after it goes) and opened for appending.
+void reopen_traces(const RunSettings& s, TraceFiles& t, StateReader& in) {
+  t.chi_name = s.chifile.str();
+  t.has_chain = s.gparmode == 2 || s.gparmode == 3;
+  if (t.has_chain) t.chain_name = chain_trace_path(s.folder);
+  const std::pair<std::ofstream*, const std::string*> files[] = {
+      {&t.chi, &t.chi_name}, {&t.jump, &TraceFiles::kJump}, {&t.move, &TraceFiles::kMove}, {&t.chain, &t.chain_name}};
+  for (const auto& [f, name] : files) {
+    const auto length = in.get<std::int64_t>();
+    if (length < 0) continue;
+    cut_to_length(*name, length, in);
+    *f = open_output(*name, true);
+  }
+}
+
+// The checkpoint of the run as it stands after step chain.icycle (sections in
+// the order of core/checkpoint_io.h). The trace files are flushed first, so
+// that their lengths are those on disk.
+void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, const RunOutputs& outputs,
+                     TraceFiles& traces, const LoopPosition& pos) {
+  traces.flush();
+  StateWriter out;
+  out.put_string(loop.checkpoint_inputs);
+  out.put<std::int64_t>(run.chain.icycle);  // where the run stands, for the resume's first line
+  save_run_state(out, run);
+  out.put_array(ws.chisq_par.data(), ws.chisq_par.size());
+  out.put(ws.chisq_par_valid);
+  out.put_array(loop.block_state, 25);
+  out.put(loop.block_count);
+  out.put_array(loop.saved_state, 25);
+  out.put(pos);
+  out.put(loop.proposal != nullptr);
+  if (loop.proposal) loop.proposal->save(out);
+  loop.recorder.save(out);
+  save_trace_lengths(out, traces);
+  outputs.save(out);
+  write_checkpoint(loop.checkpoint_path, loop.program_version, out.bytes());
+}
+
+// The start of a resumed run: everything save_checkpoint kept, in its order,
+// the block of uniform numbers generated again from the generator's state
+// before it.
+void resume_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, TraceFiles& traces,
+                LoopPosition& pos) {
+  StateReader& in = *loop.resume;
+  const RunSettings& s = run.settings;
+  restore_run_state(in, run);
+  in.get_array(ws.chisq_par.data(), ws.chisq_par.size());
+  in.get(ws.chisq_par_valid);
+  in.get_array(loop.block_state, 25);
+  in.get(loop.block_count);
+  in.get_array(loop.saved_state, 25);
+  in.get(pos);
+  const int stride = s.npar + 2;
+  const int nblock = kRandomBlock / stride;
+  if (loop.block_count < 0 || loop.block_count > nblock * stride || pos.slot < 0 || pos.slot >= nblock)
+    in.refuse("its block of random numbers does not fit the run");
+  loop.rvec.assign(static_cast<size_t>(nblock) * stride, 0.0f);
+  loop.ranlux.rluxin(loop.block_state);
+  if (loop.block_count > 0) loop.ranlux.ranlux(loop.rvec.data(), loop.block_count);
+  loop.ranlux.rluxin(loop.saved_state);
+  loop.proposal = in.get<bool>() ? make_proposal(s.varpar) : nullptr;
+  loop.proposal_varpar = s.varpar;
+  if (loop.proposal) loop.proposal->restore(in);
+  loop.recorder.restore(in);
+  reopen_traces(s, traces, in);
+  outputs.restore(in);
+  if (!in.at_end()) in.refuse("it has state this program does not know (the file is damaged)");
+  loop.resume.reset();
+}
+
+// A write interval, then the checkpoint when one is due. True when the
+// convergence test ends the run (no checkpoint then: the run is ending).
+bool interval_and_checkpoint(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, RunRecords& rec,
+                             TraceFiles& traces, LoopPosition& pos, const RunBlocks& blocks, Console& con) {
+  pos.pending = false;
+  if (write_interval(run, ws, loop, outputs, rec, traces, pos.estimate_ready, con)) return true;
+  ++pos.intervals;
+  if (!loop.checkpoint_path.empty() && pos.intervals % loop.checkpoint_every == 0) {
+    pos.slot = blocks.slot();
+    save_checkpoint(run, ws, loop, outputs, traces, pos);
+  }
+  return false;
+}
+
 }  // namespace
 
 void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con) {
@@ -445,32 +554,49 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   ChainState& ch = run.chain;
   const int stride = s.npar + 2;
   TraceFiles traces;
-  const StopOnSignal stop_on_signal;
-  start_run(run, ws, loop, outputs, traces, con);
+  const bool checkpoints = !loop.checkpoint_path.empty();
+  const StopOnSignal stop_on_signal(checkpoints);
+  LoopPosition pos;
+  const bool resumed = loop.resume != nullptr;
+  if (resumed)
+    resume_run(run, ws, loop, outputs, traces, pos);
+  else
+    start_run(run, ws, loop, outputs, traces, con);
   RunRecords rec;
-  bool estimate_ready = false;
 
   // The step counter is 64 bits wide, so that a run of ncycles up to the
   // largest 32-bit count ends (a 32-bit counter would overflow after its last
   // step). Step numbers are only ever compared and printed; the block slot and
   // the position in the write interval, icycle mod nwrite, are kept as small
   // counters that wrap, so a step does no division.
-  const std::int64_t first = loop.first_icycle;
+  const std::int64_t first = resumed ? ch.icycle + 1 : loop.first_icycle;
   RunBlocks blocks(loop, stride, first);
+  if (resumed) blocks.set_slot(pos.slot);
   Proposal* prop = loop.proposal.get();
   const bool whole_state = prop != nullptr && prop->whole_state();
   int in_interval = static_cast<int>((first - 1) % s.nwrite);  // the step before, mod nwrite
-  for (ch.icycle = first; ch.icycle <= s.ncycles; ++ch.icycle) {
+  // A run stopped right after the last step of an interval writes it first.
+  bool ended = pos.pending && interval_and_checkpoint(run, ws, loop, outputs, rec, traces, pos, blocks, con);
+  for (ch.icycle = ended ? ch.icycle : first; !ended && ch.icycle <= s.ncycles; ++ch.icycle) {
     in_interval = in_interval + 1 == s.nwrite ? 0 : in_interval + 1;
     StepDraw draw{blocks.next_block(), &blocks};
     changepar(s, run.data, run.params, ch, ws, prop, draw, con);
     record_step(s, run.params, ch, run.hist, loop, rec, traces, whole_state);
-    if (stop_signal() != 0) break;
+    if (stop_signal() != 0) {
+      ended = true;
+      pos.pending = in_interval == 0;
+      break;
+    }
     if (in_interval != 0) continue;
-    if (write_interval(run, ws, loop, outputs, rec, traces, estimate_ready, con)) break;
+    if (interval_and_checkpoint(run, ws, loop, outputs, rec, traces, pos, blocks, con)) break;
   }
   traces.flush();
   outputs.chain_recorded(run, loop.recorder, ChainMoment::run_end);
+  // A signal's stop keeps the step it stopped at, for --resume.
+  if (checkpoints && stop_signal() != 0 && ended) {
+    pos.slot = blocks.slot();
+    save_checkpoint(run, ws, loop, outputs, traces, pos);
+  }
 }
 
 }  // namespace zorvik

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/checkpoint_io.h"
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
@@ -38,6 +39,24 @@ struct RunLoop {
   std::unique_ptr<Proposal> proposal;
   int proposal_varpar = -1;  // the varpar it was made for
   ChainRecorder recorder;
+  // The generator's state before the current block of uniform numbers, and
+  // the count of numbers in it: a checkpoint keeps these and a resumed run
+  // generates the block again, the unused part of it included.
+  int block_state[25] = {};
+  int block_count = 0;
+
+  // Checkpoints (none while checkpoint_path is empty): written after every
+  // checkpoint_every-th write interval, and at the step where a signal stopped
+  // the run. checkpoint_inputs is the first section of the body (the parameter
+  // file's text and the data files' fingerprint, made by the caller);
+  // program_version is recorded in the header.
+  std::string checkpoint_path;
+  int checkpoint_every = 1;
+  std::string checkpoint_inputs;
+  std::string program_version;
+  // When set, the next run_chain continues from this checkpoint's state (read
+  // past its inputs section) instead of starting; it is consumed there.
+  std::unique_ptr<StateReader> resume;
 };
 
 // When the whole chain recorded so far is handed out: after the start of a run,
@@ -62,6 +81,11 @@ class RunOutputs {
   // The parameter file settings.parfile rewritten with the state and the steps
   // of this write interval (after the result files and the chain's).
   virtual void parameter_file(const Run& run) = 0;
+  // What the outputs keep between write intervals, for a checkpoint; restore()
+  // also brings the files they append to back to their length at the
+  // checkpoint and opens them for appending.
+  virtual void save(StateWriter& /*out*/) const {}
+  virtual void restore(StateReader& /*in*/) {}
 };
 
 // One run of the chain from the current state (program start, "c"). Changes
@@ -69,6 +93,8 @@ class RunOutputs {
 // histograms and settings.temp when annealing; data is only read, dist untouched.
 // An interrupt or a termination signal during the run ends it after the step
 // in progress (core/interrupt.h: stop_signal() then tells the caller).
+// With loop.checkpoint_path set the run writes checkpoints (core/checkpoint_io.h);
+// with loop.resume set it continues the run saved there.
 void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con);
 
 }  // namespace zorvik

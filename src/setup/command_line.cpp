@@ -41,6 +41,21 @@ bool set_burn(CommandLine& cl, std::string_view value) {
   return true;
 }
 
+template <std::string CommandLine::*Name>
+bool set_name(CommandLine& cl, std::string_view value) {
+  if (value.empty()) return false;
+  cl.*Name = value;
+  return true;
+}
+
+bool set_every(CommandLine& cl, std::string_view value) {
+  long long k = 0;
+  if (!parse_whole(value, k) || k < 1 || k > kMaxSeed) return false;
+  cl.checkpoint_every = k;
+  cl.checkpoint_every_given = true;
+  return true;
+}
+
 template <bool CommandLine::*Flag>
 bool set_flag(CommandLine& cl, std::string_view) {
   cl.*Flag = true;
@@ -81,6 +96,15 @@ constexpr Option kOptions[] = {
     {"--no-report", "", "", kAnyMode, &set_flag<&CommandLine::no_report>,
      "write no figures and no report/index.html (report/results.json is\n"
      "still written, for scripted runs)"},
+    {"--checkpoint", "FILE", "a file name", kRun, &set_name<&CommandLine::checkpoint>,
+     "write the run's complete state to FILE (batch runs), replaced\n"
+     "atomically after every write interval, and when a signal stops the\n"
+     "run (SIGUSR1 too); --resume FILE continues from it"},
+    {"--checkpoint-every", "K", "an integer K >= 1", kRun, &set_every,
+     "write the checkpoint after every K-th write interval (default 1)"},
+    {"--resume", "FILE", "a file name", kRun, &set_name<&CommandLine::resume>,
+     "continue the run saved in the checkpoint FILE exactly as it would\n"
+     "have gone on (the parameter file and the options come from FILE)"},
     {"--help", "", "", kAnyMode, &set_flag<&CommandLine::help>, "this text"},
     {"--version", "", "", kAnyMode, &set_flag<&CommandLine::version>, "the version of the program"},
 };
@@ -147,6 +171,16 @@ void place_operands(CommandLine& cl, std::vector<std::string> operands) {
   cl.rest = std::move(operands);
 }
 
+// A resumed run takes its parameter file and options from the checkpoint.
+void check_checkpoint_options(const CommandLine& cl) {
+  if (cl.checkpoint_every_given && cl.checkpoint.empty())
+    throw UsageError("--checkpoint-every needs --checkpoint FILE");
+  if (cl.resume.empty()) return;
+  if (!cl.rest.empty() || cl.seed_given || cl.burn_given || cl.vector_shapes || !cl.checkpoint.empty() ||
+      cl.checkpoint_every_given)
+    throw UsageError("--resume takes the parameter file and the options from the checkpoint: give it alone");
+}
+
 }  // namespace
 
 CommandLine parse_command_line(const std::vector<std::string>& args) {
@@ -192,6 +226,7 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
   if (cl.help || cl.version) return cl;
   check_modes(cl, given);
   place_operands(cl, std::move(operands));
+  check_checkpoint_options(cl);
   return cl;
 }
 

@@ -1,6 +1,8 @@
 // The command line:
 //
-//   zorvik [--seed N] [--burn F] [--vector] [--evidence] [--no-report] [PARAMETER-FILE]
+//   zorvik [--seed N] [--burn F] [--vector] [--evidence] [--no-report]
+//          [--checkpoint FILE] [--checkpoint-every K] [PARAMETER-FILE]
+//   zorvik --resume FILE
 //   zorvik [--burn F] [--no-report] --combine DIR...
 //   zorvik --help | --version
 //
@@ -35,6 +37,10 @@ struct CommandLine {
   bool help = false, version = false;  // --help, --version: answer and end
   std::vector<std::string> folders;   // the folders of --combine
   std::vector<std::string> rest;      // the parameter file, when one is named (at most one)
+  std::string checkpoint;             // --checkpoint FILE: write the run's state there
+  long long checkpoint_every = 1;     // --checkpoint-every K: after every K-th write interval
+  bool checkpoint_every_given = false;
+  std::string resume;                 // --resume FILE: continue the run saved there
 };
 
 // A command line that means nothing: exit status 2, as usage errors have.

@@ -464,7 +464,7 @@ ReadOutcome parread(Run& run, Console& con, const OutOfLimitsDialog& ask_edit) {
   s.nfitfunc = 0;
   s.printmode = 0;
 
-  FreeReader rd = FreeReader::open(s.parfile.str());
+  FreeReader rd = s.parfile_text.empty() ? FreeReader::open(s.parfile.str()) : FreeReader(s.parfile.str(), s.parfile_text);
   // A folder chosen by the parameter file's own name ("t123.par").
   check_script_name(rd, 0, "the output folder taken from the parameter file's name,", s.folder.trimmed());
 

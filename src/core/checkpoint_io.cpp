@@ -1,0 +1,139 @@
+#include "core/checkpoint_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+
+#include "core/errors.h"
+#include "core/files.h"
+
+namespace zorvik {
+
+namespace {
+
+constexpr char kMagic[8] = {'Z', 'R', 'V', 'K', 'C', 'K', 'P', 'T'};
+
+constexpr std::array<std::uint32_t, 256> crc_table() {
+  std::array<std::uint32_t, 256> t{};
+  for (std::uint32_t n = 0; n < 256; ++n) {
+    std::uint32_t c = n;
+    for (int k = 0; k < 8; ++k) c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    t[n] = c;
+  }
+  return t;
+}
+constexpr std::array<std::uint32_t, 256> kCrcTable = crc_table();
+
+template <class T>
+void append(std::string& out, const T& v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+// Forces what was written to `path` (a file or a folder) to the disk.
+bool force_to_disk(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+std::uint32_t crc32(std::string_view bytes) {
+  std::uint32_t c = 0xFFFFFFFFu;
+  for (const char b : bytes) c = kCrcTable[(c ^ static_cast<unsigned char>(b)) & 0xFFu] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+std::uint64_t fnv1a64(std::string_view bytes, std::uint64_t h) {
+  for (const char b : bytes) {
+    h ^= static_cast<unsigned char>(b);
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
+
+std::string checkpoint_refusal(const std::string& path, const std::string& why) {
+  return "Cannot resume from checkpoint \"" + path + "\": " + why + " (nothing was written)";
+}
+
+void StateReader::refuse(const std::string& why) const { throw FatalError(checkpoint_refusal(file_, why)); }
+
+const char* StateReader::take(std::size_t n) {
+  if (n > bytes_.size() - pos_) refuse("its state ends early (the file is damaged)");
+  const char* p = bytes_.data() + pos_;
+  pos_ += n;
+  return p;
+}
+
+std::size_t StateReader::count(std::size_t size) {
+  const auto n = get<std::uint64_t>();
+  if (size != 0 && n > (bytes_.size() - pos_) / size) refuse("a count of its state is larger than the file");
+  return static_cast<std::size_t>(n);
+}
+
+void cut_to_length(const std::string& path, std::int64_t length, const StateReader& in) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || st.st_size < length)
+    in.refuse("the file \"" + path + "\" is missing or shorter than at the checkpoint (" + std::to_string(length) +
+              " bytes)");
+  if (::truncate(path.c_str(), static_cast<off_t>(length)) != 0)
+    throw FatalError("Cannot cut file \"" + path + "\" back to its length at the checkpoint: " + std::strerror(errno));
+}
+
+void write_checkpoint(const std::string& path, std::string_view program_version, std::string_view body) {
+  std::string head(kMagic, sizeof kMagic);
+  append(head, kCheckpointFormat);
+  append(head, static_cast<std::uint32_t>(program_version.size()));
+  head.append(program_version);
+  append(head, static_cast<std::uint64_t>(body.size()));
+  append(head, crc32(body));
+  // Beside the checkpoint, so that the rename stays on one file system.
+  TemporaryFile tmp(path + ".tmp", path);
+  std::string all = head;
+  all.append(body);
+  if (!tmp.write_and_close(all) || !force_to_disk(tmp.path()) || !tmp.rename_to(path))
+    throw FatalError("Cannot write file \"" + path + "\": " + std::strerror(errno) + " (the previous checkpoint is kept)");
+  force_to_disk(folder_of(path));
+}
+
+StateReader read_checkpoint(const std::string& path, std::string_view program_version) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FatalError(checkpoint_refusal(path, "the file cannot be opened for reading"));
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  StateReader head(all, path);
+  const auto field = [&](std::size_t n, const char* what) {
+    if (all.size() < n) head.refuse(std::string("it is truncated (") + what + ")");
+  };
+  field(sizeof kMagic + 8, "no header");
+  if (all.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) head.refuse("it is not a checkpoint of this program");
+  StateReader r(all.substr(sizeof kMagic), path);
+  const auto format = r.get<std::uint32_t>();
+  if (format != kCheckpointFormat)
+    r.refuse("its format version is " + std::to_string(format) + ", this program reads version " +
+             std::to_string(kCheckpointFormat));
+  const auto vlen = r.get<std::uint32_t>();
+  field(sizeof kMagic + 8 + vlen + 12, "no complete header");
+  std::string version(vlen, ' ');
+  r.get_array(version.data(), vlen);
+  if (version != program_version)
+    r.refuse("it was written by version " + version + " of the program, this is version " +
+             std::string(program_version));
+  const auto length = r.get<std::uint64_t>();
+  const auto crc = r.get<std::uint32_t>();
+  const std::size_t start = sizeof kMagic + 8 + vlen + 12;
+  if (all.size() - start != length)
+    r.refuse("it is truncated or has bytes after its end (" + std::to_string(all.size() - start) + " bytes of state, " +
+             std::to_string(length) + " expected)");
+  std::string body = all.substr(start);
+  if (crc32(body) != crc) r.refuse("its checksum does not match (the file is damaged)");
+  return StateReader(std::move(body), path);
+}
+
+}  // namespace zorvik

@@ -1,0 +1,138 @@
+// The checkpoint file: the complete state of a run, written at the write
+// intervals so that a run killed at any moment continues from its last
+// checkpoint exactly as if it had never stopped.
+//
+// Layout (integers little-endian, as the machine stores them):
+//   bytes 0 … 7    the magic "ZRVKCKPT"
+//   u32            the format version (kCheckpointFormat)
+//   u32 + bytes    the program version that wrote it ("1.0.0")
+//   u64            the length of the body in bytes
+//   u32            the CRC-32 of the body
+//   body           the state, a sequence of sections written and read in the
+//                  same order by the layers that own them (see run_loop.cpp):
+//                  the run's inputs (the parameter file's text as read at the
+//                  start and a fingerprint of every data file), the settings
+//                  that change during a run, the parameters, the chain, the
+//                  histograms, the generator, the loop counters, the proposal,
+//                  the whole-chain recorder, and the length of every file the
+//                  run appends to.
+// Scalars are stored as their bytes, strings and vectors as a u64 count and
+// their elements. A file is refused, naming it, when its magic, format
+// version, program version, length or checksum do not match, and when its body
+// ends before the reader has all it needs.
+//
+// The file is replaced atomically: written to a temporary beside it, forced to
+// the disk (fsync), renamed over the previous checkpoint, and the folder forced
+// too, so that a kill or a power cut leaves either the old checkpoint or the new
+// one, never a mixture.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace zorvik {
+
+inline constexpr std::uint32_t kCheckpointFormat = 1;
+
+// CRC-32 of the IEEE 802.3 / ISO 3309 frame check (reflected polynomial
+// 0xEDB88320, initial value and final xor 0xFFFFFFFF), byte by byte from a
+// 256-entry table: "123456789" gives 0xCBF43926.
+std::uint32_t crc32(std::string_view bytes);
+
+// FNV-1a, 64 bits (G. Fowler, L. C. Noll, K.-P. Vo): offset basis
+// 0xcbf29ce484222325, prime 0x100000001b3. Continues from `h`.
+std::uint64_t fnv1a64(std::string_view bytes, std::uint64_t h = 0xcbf29ce484222325ull);
+
+// Appends the state to a body in memory.
+class StateWriter {
+ public:
+  template <class T>
+  void put(const T& v) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
+  }
+  template <class T>
+  void put_array(const T* p, std::size_t n) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    bytes_.append(reinterpret_cast<const char*>(p), n * sizeof(T));
+  }
+  template <class T>
+  void put_vector(const std::vector<T>& v) {
+    put<std::uint64_t>(v.size());
+    put_array(v.data(), v.size());
+  }
+  void put_string(std::string_view s) {
+    put<std::uint64_t>(s.size());
+    bytes_.append(s);
+  }
+  const std::string& bytes() const { return bytes_; }
+  void clear() { bytes_.clear(); }
+
+ private:
+  std::string bytes_;
+};
+
+// Reads a body back in the order it was written. Every read past the end, or a
+// count larger than what is left, throws FatalError naming the file.
+class StateReader {
+ public:
+  StateReader(std::string bytes, std::string file) : bytes_(std::move(bytes)), file_(std::move(file)) {}
+  template <class T>
+  T get() {
+    static_assert(std::is_trivially_copyable_v<T>);
+    T v;
+    std::memcpy(&v, take(sizeof v), sizeof v);
+    return v;
+  }
+  template <class T>
+  void get(T& v) {
+    v = get<T>();
+  }
+  template <class T>
+  void get_array(T* p, std::size_t n) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    if (n > 0) std::memcpy(p, take(n * sizeof(T)), n * sizeof(T));
+  }
+  template <class T>
+  void get_vector(std::vector<T>& v) {
+    v.resize(count(sizeof(T)));
+    get_array(v.data(), v.size());
+  }
+  std::string get_string() {
+    const std::size_t n = count(1);
+    return std::string(take(n), n);
+  }
+  // A count followed by as many elements of `size` bytes, checked against what is left.
+  std::size_t count(std::size_t size);
+  bool at_end() const { return pos_ == bytes_.size(); }
+  const std::string& file() const { return file_; }
+  // Throws FatalError: the checkpoint cannot be used, and why.
+  [[noreturn]] void refuse(const std::string& why) const;
+
+ private:
+  const char* take(std::size_t n);
+  std::string bytes_;
+  std::string file_;
+  std::size_t pos_ = 0;
+};
+
+// Writes the checkpoint `path` with this body (atomically, forced to the disk).
+// Throws FatalError naming the file when it cannot be written.
+void write_checkpoint(const std::string& path, std::string_view program_version, std::string_view body);
+
+// Reads and checks the checkpoint `path` written by `program_version`; its body.
+// Throws FatalError naming the file and what is wrong.
+StateReader read_checkpoint(const std::string& path, std::string_view program_version);
+
+// Cuts the file `path`, which a resumed run appends to, back to its length at
+// the checkpoint; refuses (through `in`) a file that is missing or shorter.
+void cut_to_length(const std::string& path, std::int64_t length, const StateReader& in);
+
+// The message of a checkpoint that cannot be used.
+std::string checkpoint_refusal(const std::string& path, const std::string& why);
+
+}  // namespace zorvik

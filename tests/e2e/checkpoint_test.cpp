@@ -1,0 +1,232 @@
+// Checkpoints: a run killed at a random moment (SIGKILL: nothing of the process
+// survives but its files) or stopped by a signal, then resumed, twice, must end
+// with every file byte for byte that of the run never interrupted, and the
+// console from the resume point on the same; a damaged, truncated, foreign or
+// other-version checkpoint is refused, naming the file, and writes nothing.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <regex>
+#include <thread>
+
+#include "core/checkpoint_io.h"
+#include "support/program.h"
+
+namespace zorvik {
+namespace {
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+// The files of a folder by name (the checkpoint and the consoles left out: the
+// checkpoint holds the processor times of the run-time estimate; and the
+// temporary of an atomic rewrite that a SIGKILL caught before its rename).
+std::map<std::string, std::string> files_of(const std::string& dir) {
+  std::map<std::string, std::string> m;
+  for (const auto& f : fs::directory_iterator(dir)) {
+    const std::string name = f.path().filename().string();
+    if (name.starts_with("run.ckpt") || name.starts_with("console") || name == "err.txt" || name.find(".tmp") != std::string::npos)
+      continue;
+    m[name] = read_text(f.path().string());
+  }
+  return m;
+}
+
+// Starts the program in `dir` with its console into `console`; its process id.
+// (Only system calls between fork and exec: the rows run in threads.)
+pid_t start(const std::string& dir, const std::string& args, const std::string& console) {
+  const std::string command = "cd " + dir + " && exec " + ZORVIK_BINARY + " " + args + " <" + "/dev/null >" + console +
+                              " 2>err.txt";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+int wait_for(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+// The parameter file of tests/e2e/short_batch with the chain settings of a row.
+std::string short_par(int varpar, int gpar, int annealing, const char* cycles) {
+  std::string par = read_text("short.par");
+  par = std::regex_replace(par, std::regex(".*!Ciclos tot"), std::string(cycles) + " !Ciclos tot");
+  par = std::regex_replace(par, std::regex(".*!varpar"),
+                           "   " + std::to_string(varpar) + "    " + std::to_string(gpar) + "     5.0 1.0 0.0 !varpar");
+  par = std::regex_replace(par, std::regex(".*!annealing"), "       " + std::to_string(annealing) + " !annealing");
+  return std::regex_replace(par, std::regex(".*! step,Tin"), " 2    3.00000   1.00000   0.50000 ! step,Tin");
+}
+
+TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  // stop: 0 SIGKILL at a random moment after the first checkpoint, otherwise
+  // that signal (the run checkpoints at the step it stopped at; one that falls
+  // before or after the chain ends the process as a kill would). Each row is
+  // stopped three times: the run, then its first two resumes.
+  const struct {
+    const char* what;
+    int varpar, gpar, annealing;
+    const char* cycles;
+    const char* options;
+    int stop;
+  } rows[] = {
+      {"one parameter, chain file every step", 0, 2, 0, "12000 1000", "--seed 3", 0},
+      {"one parameter, every 3rd interval", 0, 3, 0, "12000 1000", "--seed 4 --checkpoint-every 3", 0},
+      {"adaptive, warm-up and frozen", 3, 2, 0, "12000 1000", "--seed 5", 0},
+      {"adaptive, no seed", 3, 3, 0, "12000 1000", "", 0},
+      {"annealing", 0, 3, 1, "12000 1000", "--seed 6", 0},
+      {"SIGTERM mid-interval", 0, 2, 0, "12000 1000", "--seed 7", SIGTERM},
+      {"SIGUSR1, adaptive", 3, 2, 0, "12000 1000", "--seed 8 --burn 0.3", SIGUSR1},
+  };
+  const unsigned seed = std::random_device{}();
+  std::atomic<int> kills = 0;
+  // The rows run side by side (most of a row's time is waiting: for the disk
+  // and for the moment of the kill).
+  const auto run_row = [&](size_t row) {
+    const auto& r = rows[row];
+    std::mt19937 random(seed + static_cast<unsigned>(row));
+    SCOPED_TRACE(std::string(r.what) + ", random seed " + std::to_string(seed));
+    const std::string ref = "ref_" + std::to_string(row), cut = ref + "_cut";
+    for (const std::string& d : {ref, cut}) {
+      fs::create_directory(d);
+      write_text(d + "/short.par", short_par(r.varpar, r.gpar, r.annealing, r.cycles));
+      fs::copy_file("peak.dat", d + "/peak.dat");
+    }
+    const std::string args = std::string(r.options) + " --checkpoint run.ckpt short.par";
+    ASSERT_EQ(wait_for(start(ref, args, "console.txt")), 0);
+    pid_t pid = start(cut, args, "console0.txt");
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      for (int t = 0; t < 2000 && !fs::exists(cut + "/run.ckpt"); ++t) std::this_thread::sleep_for(std::chrono::microseconds(500));
+      std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 80000)(random)));
+      kill(pid, r.stop == 0 ? SIGKILL : r.stop);
+      const int status = wait_for(pid);
+      if (r.stop == 0) kills += WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+      if (r.stop != 0 && WIFEXITED(status)) {  // stopped with the signal's status, or ended before it
+        EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 128 + r.stop) << status;
+      }
+      pid = start(cut, "--resume run.ckpt", "console" + std::to_string(attempt) + ".txt");
+    }
+    ASSERT_EQ(wait_for(pid), 0) << read_text(cut + "/err.txt");
+    const std::map<std::string, std::string> want = files_of(ref), got = files_of(cut);
+    for (const auto& [name, text] : want) EXPECT_TRUE(got.count(name) && got.at(name) == text) << name << " differs";
+    EXPECT_EQ(want.size(), got.size());
+    // The console from the resume point on: the uninterrupted run's last lines.
+    const std::vector<std::string> lines = lines_of(read_text(cut + "/console3.txt"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines[0].starts_with(" Resuming the run of short.par from checkpoint run.ckpt after step ")) << lines[0];
+    const std::string rest = read_text(cut + "/console3.txt").substr(lines[0].size() + 1);
+    EXPECT_TRUE(mask_clock(read_text(ref + "/console.txt")).ends_with(mask_clock(rest))) << rest;
+  };
+  std::vector<std::thread> threads;
+  for (size_t row = 0; row < std::size(rows); ++row) threads.emplace_back(run_row, row);
+  for (std::thread& t : threads) t.join();
+  // Most random moments fall inside the run (the others after its end).
+  EXPECT_GE(kills, 5);
+}
+
+// A cluster's time limit: the chain task of the Slurm script passes the warning
+// signal on, the chain checkpoints and the task asks to be requeued (the fake
+// scontrol records it); run again, it resumes and ends with the files of a chain
+// never stopped.
+TEST(Checkpoint, ASlurmTaskWarnedOfItsTimeLimitRequeuesAndResumes) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  write_text("short.par", short_par(0, 3, 0, "30000 3000"));
+  for (const char* d : {"chain1", "ref"}) {
+    fs::create_directory(d);
+    for (const char* f : {"short.par", "peak.dat"}) fs::copy_file(f, std::string(d) + "/" + f);
+  }
+  ASSERT_EQ(wait_for(start("ref", "--seed 1 --checkpoint run.ckpt short.par", "console.txt")), 0);
+  const std::string task = "env PATH=" + source_path("tests/fakebin") + ":$PATH ZORVIK=" + ZORVIK_BINARY +
+                           " ZORVIK_FAKE_LOG=$PWD/fake.log SLURM_ARRAY_JOB_ID=7 SLURM_ARRAY_TASK_ID=1 bash " +
+                           source_path("scripts/slurm_chains.sh") + " --chain short.par";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", ("exec " + task).c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int t = 0; t < 4000 && !fs::exists("chain1/run.ckpt"); ++t) std::this_thread::sleep_for(std::chrono::microseconds(500));
+  kill(pid, SIGUSR1);
+  EXPECT_EQ(wait_for(pid), 0);
+  EXPECT_EQ(read_text("fake.log.requeued"), "7_1\n");
+  EXPECT_FALSE(fs::exists("chain1/exit_status"));
+  std::string out;
+  EXPECT_EQ(shell(task, out), 0) << out;
+  EXPECT_EQ(read_text("chain1/exit_status"), "0\n");
+  std::filesystem::remove("chain1/exit_status");
+  const std::map<std::string, std::string> want = files_of("ref"), got = files_of("chain1");
+  for (const auto& [name, text] : want) EXPECT_TRUE(got.count(name) && got.at(name) == text) << name << " differs";
+  EXPECT_EQ(want.size(), got.size());
+}
+
+// The checksum and the fingerprint are the published functions (their check
+// values), so that another program can verify a checkpoint.
+TEST(Checkpoint, ChecksumsAreTheStandardOnes) {
+  EXPECT_EQ(crc32("123456789"), 0xCBF43926u);
+  EXPECT_EQ(fnv1a64("a"), 0xaf63dc4c8601ec8cull);
+  EXPECT_EQ(fnv1a64(""), 0xcbf29ce484222325ull);
+}
+
+// Every way a checkpoint can be unusable is refused with the file's name and
+// the reason, before anything is written.
+TEST(Checkpoint, AnUnusableCheckpointIsRefusedAndWritesNothing) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  ASSERT_EQ(run_program("--checkpoint run.ckpt short.par", "").status, 0);
+  const std::string good = read_text("run.ckpt");
+  const auto flipped = [&](size_t at) {
+    std::string s = good;
+    s[at] = static_cast<char>(s[at] ^ 0x20);
+    return s;
+  };
+  std::string older = good;
+  older.replace(16, 5, "0.9.9");  // the program version after the magic and the format
+  const struct {
+    const char* what;
+    std::string checkpoint;
+    std::string data;  // the data file at the resume
+    const char* reason;
+  } cases[] = {
+      {"one byte of the state", flipped(good.size() / 2), "", "its checksum does not match"},
+      {"truncated", good.substr(0, good.size() - 7), "", "it is truncated"},
+      {"cut in its header", good.substr(0, 20), "", "it is truncated (no complete header)"},
+      {"another version", older, "", "it was written by version 0.9.9 of the program, this is version"},
+      {"another format", flipped(8), "", "its format version is 33, this program reads version 1"},
+      {"not a checkpoint", read_text("short.par"), "", "it is not a checkpoint of this program"},
+      {"foreign data", good, "30.0 5.5 1\n", "a data or resolution file of \"short.par\" changed since the run started"},
+  };
+  const std::map<std::string, std::string> before = files_of(".");
+  const std::string data = read_text("peak.dat");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_text("run.ckpt", c.checkpoint);
+    write_text("peak.dat", c.data.empty() ? data : data + c.data);
+    const Outcome o = run_program("--resume run.ckpt", "");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    const std::string said = "Cannot resume from checkpoint \"run.ckpt\": ";
+    EXPECT_NE(o.err.find(said), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(said + c.reason), std::string::npos) << o.err;
+    write_text("peak.dat", data);
+    EXPECT_EQ(files_of("."), before);
+  }
+  const Outcome o = run_program("--resume run.ckpt short.par", "");
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("--resume takes the parameter file and the options from the checkpoint"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zorvik
