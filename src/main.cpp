@@ -62,12 +62,14 @@ void read_input(zorvik::Run& run, zorvik::Console& con, bool evidence) {
 
 bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.interactive == 3; }
 
-// The end of a batch run: the distributions, the best state, the whole-chain
-// statistics (on the console only when a chain option asks for them).
-void finish_batch(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::RunLoop& loop, zorvik::Console& con,
-                  bool report) {
-  zorvik::end_of_run(run, ws, con);
-  zorvik::write_whole_chain_results(run, loop.recorder, con, report);
+// The end of a run: the distributions, the best state, the whole-chain
+// statistics (chainstat.dat and the console block), then the report folder's
+// results.json.
+void finish_run(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::RunLoop& loop, zorvik::Console& con) {
+  using namespace zorvik;
+  end_of_run(run, ws, con);
+  const ChainStatTable table = write_whole_chain_results(run, loop.recorder, con);
+  write_results_json(report_folder_path(run.settings.folder), make_run_report(run, ws, table), con);
 }
 
 // --resume FILE: the checkpoint is checked whole, the inputs are read again
@@ -107,10 +109,9 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   loop.program_version = ZORVIK_VERSION;
   loop.resume = std::make_unique<StateReader>(std::move(saved));
   ResultFiles result_files;
-  const bool report = in.seed_given || in.burn_given;
   run_chain(*run, *ws, loop, result_files, con);
-  stop_if_signalled(*run, loop.recorder, con, report);
-  finish_batch(*run, *ws, loop, con, report);
+  stop_if_signalled(*run, loop.recorder, con);
+  finish_run(*run, *ws, loop, con);
   return 0;
 }
 
@@ -169,11 +170,7 @@ int run_program(const zorvik::CommandLine& cl) {
     run_chain(*run, *ws, loop, result_files, con);
     stop_if_signalled(*run, loop.recorder, con);
   }
-  end_of_run(*run, *ws, con);
-  // The whole-chain statistics: chainstat.dat and the console block, then the
-  // report folder's results.json.
-  const ChainStatTable table = write_whole_chain_results(*run, loop.recorder, con);
-  write_results_json(report_folder_path(run->settings.folder), make_run_report(*run, *ws, table), con);
+  finish_run(*run, *ws, loop, con);
   return 0;
 }
 

@@ -31,8 +31,9 @@ namespace fs = std::filesystem;
 // temporary of an atomic rewrite that a SIGKILL caught before its rename).
 std::map<std::string, std::string> files_of(const std::string& dir) {
   std::map<std::string, std::string> m;
-  for (const auto& f : fs::directory_iterator(dir)) {
-    const std::string name = f.path().filename().string();
+  for (const auto& f : fs::recursive_directory_iterator(dir)) {
+    if (f.is_directory()) continue;
+    const std::string name = fs::relative(f.path(), dir).string();
     if (name.starts_with("run.ckpt") || name.starts_with("console") || name == "err.txt" || name.find(".tmp") != std::string::npos)
       continue;
     m[name] = read_text(f.path().string());
