@@ -14,6 +14,7 @@
 #include "core/visible_text.h"
 #include "analysis/end_of_run.h"
 #include "analysis/interpreter.h"
+#include "analysis/report_folder.h"
 #include "analysis/whole_chain.h"
 #include "models/functions.h"
 #include "models/workspace.h"
@@ -62,7 +63,8 @@ int run_program(const zorvik::CommandLine& cl) {
   using namespace zorvik;
   Console con(std::cin, std::cout);
   if (cl.combine) {
-    combine_chains(cl.folders, cl.burn_fraction, con);
+    std::vector<FigureChain> pooled;
+    write_pooled_report(combine_chains(cl.folders, cl.burn_fraction, con, &pooled), pooled, con);
     return 0;
   }
   auto run = std::make_unique<Run>();
@@ -78,7 +80,10 @@ int run_program(const zorvik::CommandLine& cl) {
   ws->vector_shapes = cl.vector_shapes;
   if (cl.evidence) {
     // The evidence ladder instead of the ordinary run, always in batch.
-    write_evidence(kEvidenceFile, thermodynamic_integration(*run, *ws, con), con);
+    ChainRecorder top_rung;
+    const EvidenceEstimate e = thermodynamic_integration(*run, *ws, con, last_rung_recorder(top_rung));
+    write_evidence(kEvidenceFile, e, con);
+    write_run_report(*run, *ws, top_rung, con, report_evidence(e));
     return 0;
   }
   RunLoop loop(con);
@@ -104,6 +109,8 @@ int run_program(const zorvik::CommandLine& cl) {
   // when one of the chain options asks for it, so that a plain run's transcript
   // stays as it always was.
   write_whole_chain_results(*run, loop.recorder, con, report);
+  // The report folder ends a batch run; at the prompt "report" writes it.
+  if (!dialog(run->settings)) write_run_report(*run, *ws, loop.recorder, con);
   return 0;
 }
 

@@ -298,9 +298,23 @@ void refuse_copies(const std::vector<StoredChain>& chains) {
     }
 }
 
+// The states of each chain that entered the pooled table, for the figures.
+void add_kept_states(const std::vector<StoredChain>& chains, const std::vector<std::vector<size_t>>& keep,
+                     std::vector<FigureChain>& out) {
+  for (size_t m = 0; m < chains.size(); ++m) {
+    FigureChain& f = out.emplace_back();
+    f.columns.resize(chains[m].columns.size());
+    for (size_t k : keep[m]) {
+      f.step.push_back(chains[m].step[k]);
+      for (size_t j = 0; j < f.columns.size(); ++j) f.columns[j].push_back(chains[m].columns[j][k]);
+    }
+  }
+}
+
 }  // namespace
 
-void combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con) {
+ChainStatTable combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con,
+                              std::vector<FigureChain>* pooled_states) {
   std::vector<StoredChain> chains;
   for (const std::string& f : folders) chains.push_back(read_chain(f));
   const StoredChain& first = chains.front();
@@ -372,6 +386,8 @@ void combine_chains(const std::vector<std::string>& folders, double burn_fractio
   }
   con.out().flush();
   write_chainstat(combined_chainstat_path(), t);
+  if (pooled_states) add_kept_states(chains, keep, *pooled_states);
+  return t;
 }
 
 }  // namespace zorvik

@@ -30,6 +30,7 @@
 #include "analysis/chain_stats.h"
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "output/report_figures.h"
 #include "sampler/chain_recorder.h"
 
 namespace zorvik {
@@ -75,7 +76,9 @@ void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Conso
 // the same file twice, two files of one parameter file and seed or with the
 // same states (a copy is not a second chain), a value that is not finite, states
 // off the file's grid, or fewer states than the steps of the header (a file cut
-// short).
-void combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con);
+// short). Returns the table; `pooled`, when given, receives the states each
+// chain contributes (for the report's figures).
+ChainStatTable combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con,
+                              std::vector<FigureChain>* pooled = nullptr);
 
 }  // namespace zorvik

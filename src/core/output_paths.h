@@ -54,6 +54,16 @@ inline std::string chainstat_path(const Name15& folder) { return folder_file_pat
 inline std::string seeded_chain_path(const Name15& folder) { return folder_file_path(folder, "chain.dat"); }
 // --combine writes its statistics in the working directory.
 inline std::string combined_chainstat_path() { return "chainstat.dat"; }
+// The report folder (the figures and index.html of a run), where chainstat.dat goes.
+inline std::string report_folder_path(const Name15& folder) { return folder_file_path(folder, "report"); }
+inline std::string combined_report_folder_path() { return "report"; }
+// The report's page, gnuplot's messages, and the stems of its figures: each a
+// data file (".dat"), a script (".gp") and the figure (".png", ".svg"); one
+// "set<n>" per fitted data set.
+inline constexpr const char* kReportPage = "index.html";
+inline constexpr const char* kReportLog = "gnuplot.log";
+inline constexpr const char* kReportStems[] = {"corner", "corr", "trace", "ladder"};
+inline std::string report_set_stem(int set) { return "set" + std::to_string(set); }
 inline std::string distribution_path(const Name15& folder, int par) {
   // Parameter numbers take as many digits as they need ("Gp7.dat", "Gp100.dat").
   return t_folder_file_path(folder, "Gp" + std::to_string(par) + ".dat");
