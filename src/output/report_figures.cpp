@@ -19,6 +19,7 @@
 #include "core/output_paths.h"
 #include "core/visible_text.h"
 #include "models/catalogue.h"
+#include "models/diffusion.h"
 
 namespace zorvik {
 
@@ -67,8 +68,9 @@ void write_set_data(std::ostream& d, const FigureSet& f) {
 // residuals in units of sigma with the ±1 and ±2 lines.
 void write_set_script(std::ostream& s, const FigureSet& f, const std::string& stem) {
   script_head(s, stem, 900, 700);
+  // Two panels on one x axis, a gap between them so their tic labels never meet.
   s << "set multiplot\nset lmargin at screen 0.12\nset rmargin at screen 0.96\n"
-    << "set origin 0,0.32\nset size 1,0.68\nset tmargin 2\nset bmargin 0\nset format x ''\nset offsets 0,0,graph 0.03,graph 0.05\n"
+    << "set tmargin at screen 0.94\nset bmargin at screen 0.37\nset format x ''\n"
     << "set title " << gnuplot_string("Data set " + std::to_string(f.number) + " (" + f.file + "), model " +
                                       std::to_string(f.model))
     << "\nset ylabel " << gnuplot_string(f.y_title) << "\nset key top right box opaque\n"
@@ -77,7 +79,7 @@ void write_set_script(std::ostream& s, const FigureSet& f, const std::string& st
     << "  '' using 1:6:8 with filledcurves fc rgb '#6baed6' title '68 % band', \\\n"
     << "  '' using 1:4 with lines lw 2 lc rgb '#08306b' title 'best fit', \\\n"
     << "  '' using 1:2:3 with yerrorbars pt 7 ps 0.4 lc rgb 'black' title " << gnuplot_string(f.file) << "\n"
-    << "unset title\nunset logscale y\nset offsets 0,0,0,0\nset origin 0,0\nset size 1,0.32\nset tmargin 0\nset bmargin 3.5\n"
+    << "unset title\nunset logscale y\nset tmargin at screen 0.33\nset bmargin at screen 0.09\n"
     << "set format x '%g'\nset format y '%g'\nset xlabel " << gnuplot_string(f.x_title)
     << "\nset ylabel '(y − best)/σ'\nunset key\n"
     << "plot '" << stem << ".dat' using 1:10 with points pt 7 ps 0.4 lc rgb 'black', 0 lc rgb '#08306b', \\\n"
@@ -364,7 +366,8 @@ void choose_axes(FigureSet& set, int slot) {
   } else if (m && m->family == ModelFamily::molecular) {
     set.x_title = slot == 1 ? "momentum transfer q (Å⁻¹)" : "distance r (Å)";
     set.y_title = slot == 1 ? "structure factor S(q)" : "pair distribution g(r)";
-  } else if (m && m->needs_q) {
+  } else if (m && (m->needs_q || m->last_slot == kDiffusionSets)) {
+    // The quasi-elastic models: one spectrum per momentum transfer.
     set.x_title = "energy transfer (unit of the data file)";
     set.y_title = "S(q, ω)";
   } else {
