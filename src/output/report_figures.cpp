@@ -82,7 +82,11 @@ void write_set_script(std::ostream& s, const FigureSet& f, const std::string& st
     << "unset title\nunset logscale y\nset tmargin at screen 0.33\nset bmargin at screen 0.09\n"
     << "set format x '%g'\nset format y '%g'\nset xlabel " << gnuplot_string(f.x_title)
     << "\nset ylabel '(y − best)/σ'\nunset key\n"
-    << "plot '" << stem << ".dat' using 1:10 with points pt 7 ps 0.4 lc rgb 'black', 0 lc rgb '#08306b', \\\n"
+    // The bands again, relative to the best fit and in units of σ: the model's
+    // uncertainty against the noise, visible however precise the data are.
+    << "plot '" << stem << ".dat' using 1:(($5-$4)/$3):(($9-$4)/$3) with filledcurves fc rgb '#c6dbef', \\\n"
+    << "  '' using 1:(($6-$4)/$3):(($8-$4)/$3) with filledcurves fc rgb '#6baed6', \\\n"
+    << "  '' using 1:10 with points pt 7 ps 0.4 lc rgb 'black', 0 lc rgb '#08306b', \\\n"
     << "  -1 dt 2 lc rgb 'gray', 1 dt 2 lc rgb 'gray', -2 dt 3 lc rgb 'gray', 2 dt 3 lc rgb 'gray'\n";
   script_tail(s);
 }
