@@ -108,9 +108,9 @@ int run_program(const zorvik::CommandLine& cl) {
   // The whole-chain statistics: chainstat.dat always; the console block only
   // when one of the chain options asks for it, so that a plain run's transcript
   // stays as it always was.
-  write_whole_chain_results(*run, loop.recorder, con, report);
+  const ChainStatTable table = write_whole_chain_results(*run, loop.recorder, con, report);
   // The report folder ends a batch run; at the prompt "report" writes it.
-  if (!dialog(run->settings)) write_run_report(*run, *ws, loop.recorder, con);
+  if (!dialog(run->settings)) write_run_report(*run, *ws, loop.recorder, con, std::nullopt, &table);
   return 0;
 }
 

@@ -80,8 +80,9 @@ RunReport provisional_run_report(const Run& run, const ChainStatTable& t, const 
 }  // namespace
 
 void write_run_report(const Run& run, ModelWorkspace& ws, const ChainRecorder& chain, Console& con,
-                      const std::optional<ReportEvidence>& evidence) {
-  const ChainStatTable t = whole_chain_statistics(chain, run.params, evidence ? 0.0 : run.settings.burn_fraction);
+                      const std::optional<ReportEvidence>& evidence, const ChainStatTable* table) {
+  const ChainStatTable t =
+      table ? *table : whole_chain_statistics(chain, run.params, evidence ? 0.0 : run.settings.burn_fraction);
   FigureInput in;
   in.burn_in = t.burn_in;
   in.sets = predictive_bands(run, ws, chain, t.burn_in);

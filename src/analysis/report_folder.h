@@ -18,9 +18,12 @@
 namespace zorvik {
 
 // The report of a run at its end (kind "run"), or of the β = 1 rung of an
-// evidence ladder (kind "evidence", with the ladder), into the run's report folder.
+// evidence ladder (kind "evidence", with the ladder), into the run's report
+// folder; `table` is the recorder's whole-chain statistics (computed here when
+// not given).
 void write_run_report(const Run& run, ModelWorkspace& ws, const ChainRecorder& chain, Console& con,
-                      const std::optional<ReportEvidence>& evidence = std::nullopt);
+                      const std::optional<ReportEvidence>& evidence = std::nullopt,
+                      const ChainStatTable* table = nullptr);
 
 // A sink for the evidence ladder that keeps the states of the rung running
 // last (in the end the β = 1 rung) in `chain`, for the figures of the report.

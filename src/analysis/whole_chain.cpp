@@ -165,11 +165,12 @@ void print_chainstat(Console& con, const ChainStatTable& t) {
     con.line("WARNING: the chain is shorter than 50 tau for:" + flagged + " (run longer)");
 }
 
-void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report) {
+ChainStatTable write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report) {
   const RunSettings& s = run.settings;
-  const ChainStatTable t = whole_chain_statistics(chain, run.params, s.burn_fraction);
+  ChainStatTable t = whole_chain_statistics(chain, run.params, s.burn_fraction);
   write_chainstat(chainstat_path(s.folder), t);
   if (report) print_chainstat(con, t);
+  return t;
 }
 
 // ---- several chains ----------------------------------------------------------

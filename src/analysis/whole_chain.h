@@ -64,8 +64,8 @@ void write_chainstat(const std::string& path, const ChainStatTable& table);
 void print_chainstat(Console& con, const ChainStatTable& table);
 
 // The end of a run: chainstat.dat (in the output folder whenever one is in use,
-// like parstat.dat) and the console block when `report` is set.
-void write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report);
+// like parstat.dat) and the console block when `report` is set. Returns the table.
+ChainStatTable write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool report);
 
 // --combine: reads DIR/chain.dat of every folder (or the file itself when a
 // name is a file), discards the first ⌊burn_fraction·steps⌋ steps of each,

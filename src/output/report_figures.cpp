@@ -274,7 +274,7 @@ void write_correlations(const std::string& folder, const RunReport& r, const std
 
 // ---- the traces --------------------------------------------------------------------------
 
-constexpr size_t kTracePoints = 2000;  // points drawn per chain: enough to see drift and mixing
+constexpr size_t kTracePoints = 1000;  // points drawn per chain: enough to see drift and mixing
 
 void write_traces(const std::string& folder, const FigureInput& in, const RunReport& r) {
   std::ofstream d = open_in(folder, "trace.dat");

@@ -32,20 +32,21 @@ bool has_figure(const RunReport& r, const std::string& name) {
 }
 
 // A figure: the PNG, linked to its SVG when there is one.
-void figure(std::ostream& h, const RunReport& r, const std::string& stem, const std::string& caption) {
+void figure(std::ostream& h, const RunReport& r, const std::string& stem, const std::string& caption,
+            bool wide = false) {
   if (!has_figure(r, stem + ".png")) return;
   const bool svg = has_figure(r, stem + ".svg");
-  h << "<figure>" << (svg ? "<a href=\"" + stem + ".svg\">" : "") << "<img src=\"" << stem << ".png\" alt=\""
-    << html_escape(caption) << "\">" << (svg ? "</a>" : "") << "<figcaption>" << html_escape(caption)
-    << "</figcaption></figure>\n";
+  h << (wide ? "<figure class=\"wide\">" : "<figure>") << (svg ? "<a href=\"" + stem + ".svg\">" : "");
+  h << "<img src=\"" << stem << ".png\" alt=\"" << html_escape(caption) << "\">" << (svg ? "</a>" : "")
+    << "<figcaption>" << html_escape(caption) << "</figcaption></figure>\n";
 }
 
 constexpr const char* kStyle =
     "body{font-family:sans-serif;margin:1.5em;color:#222;max-width:1400px}"
     "table{border-collapse:collapse;margin:0.5em 0}td,th{padding:2px 8px;border-bottom:1px solid #ddd;"
     "text-align:right;font-variant-numeric:tabular-nums}th{background:#f0f0f0}td.name,th.name{text-align:left}"
-    ".pair{display:flex;flex-wrap:wrap;gap:1.5em;align-items:flex-start}figure{margin:0}"
-    "img{max-width:100%;border:1px solid #ccc}figcaption{font-size:90%;color:#555}"
+    ".pair{display:flex;flex-wrap:wrap;gap:1.5em;align-items:flex-start}figure{margin:0;max-width:600px}"
+    "figure.wide{max-width:760px}img{width:100%;border:1px solid #ccc}figcaption{font-size:90%;color:#555}"
     ".verdict{font-size:110%;padding:0.5em;background:#fff8dc;border-left:4px solid #e0b000}";
 
 void run_section(std::ostream& h, const RunReport& r) {
@@ -78,10 +79,10 @@ void parameter_section(std::ostream& h, const RunReport& r) {
   if (r.chisq_row) parameter_row(h, *r.chisq_row, rhat);
   h << "</table>\n<p>Over every state of the retained chain (after the burn-in); best: the state of the lowest "
        "χ² the chain found.</p></div>\n";
-  figure(h, r, "corner", "Marginal densities and 68 %/95 % credible regions; red: the best state");
-  h << "</div>\n";
+  figure(h, r, "corner", "Marginal densities and 68 %/95 % credible regions; red: the best state", true);
   figure(h, r, "corr", "Correlation matrix of the free parameters");
   figure(h, r, "trace", "Traces of χ² and of every free parameter (burn-in shaded)");
+  h << "</div>\n";
 }
 
 void fit_section(std::ostream& h, const RunReport& r) {
@@ -95,10 +96,12 @@ void fit_section(std::ostream& h, const RunReport& r) {
   h << "</table>\n<p>Best state: χ² = " << num(r.best_chisq) << " as the chain reports it; reduced χ² over all sets "
     << (dof > 0 ? num(total_chisq(r) / dof, "%.4g") : "–") << " (" << r.total_points << " points, "
     << r.parameters.size() << " free parameters). AIC = " << num(r.aic) << ", BIC = " << num(r.bic) << ".</p>\n";
+  h << "<div class=\"pair\">\n";
   for (const ReportDataSet& s : r.sets)
     figure(h, r, "set" + std::to_string(s.number),
            "Data set " + std::to_string(s.number) + " (" + s.file + "): data, best fit, 68 % and 95 % posterior-"
            "predictive bands of the model curve, residuals (y − best)/σ");
+  h << "</div>\n";
 }
 
 void optimum_section(std::ostream& h, const RunReport& r) {
@@ -143,8 +146,8 @@ std::string report_html(const RunReport& r) {
   h << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Report: " << html_escape(r.parameter_file)
     << "</title>\n<style>" << kStyle << "</style></head><body>\n";
   run_section(h, r);
-  parameter_section(h, r);
   fit_section(h, r);
+  parameter_section(h, r);
   optimum_section(h, r);
   evidence_section(h, r);
   h << "</body></html>\n";
