@@ -314,10 +314,14 @@ void write_ladder(const std::string& folder, const ReportEvidence& e) {
     if (e.beta[k] > 0.0) d << num(e.beta[k]) << ' ' << num(e.mean_ln_l[k]) << ' ' << num(e.mean_ln_l_error[k]) << '\n';
   std::ofstream s = open_in(folder, "ladder.gp");
   script_head(s, "ladder", 800, 550);
-  s << "set title " << gnuplot_string("ln Z = " + num(e.ln_z) + " ± " + num(e.error)) << "\nset logscale x 10\n"
-    << "set xlabel 'inverse temperature β'\nset ylabel '⟨ln L⟩_β'\nset key bottom right\n"
-    << "plot 'ladder.dat' using 1:($2-$3):($2+$3) with filledcurves fc rgb '#c6dbef' title '± 1 standard error', \\\n"
-    << "  '' using 1:2 with linespoints pt 7 ps 0.6 lc rgb '#08306b' title '⟨ln L⟩ of the rung'\n";
+  // ⟨ln L⟩ = −⟨χ²⟩/2 falls by decades from β = 1 to the first rungs: drawn
+  // as −⟨ln L⟩ on logarithmic axes, every rung is seen.
+  char title[96];
+  std::snprintf(title, sizeof title, "ln Z = %.4f ± %.4f (thermodynamic integration)", e.ln_z, e.error);
+  s << "set title '" << title << "'\nset logscale xy 10\nset format x '10^%L'\n"
+    << "set xlabel 'inverse temperature β'\nset ylabel '−⟨ln L⟩_β = ⟨χ²⟩/2 at β'\nset key top right\n"
+    << "plot 'ladder.dat' using 1:(-$2-$3):(-$2+$3) with filledcurves fc rgb '#c6dbef' title '± 1 standard error', \\\n"
+    << "  '' using 1:(-$2) with linespoints pt 7 ps 0.6 lc rgb '#08306b' title '−⟨ln L⟩ of the rung'\n";
   script_tail(s);
 }
 
