@@ -74,7 +74,7 @@ void write_set_script(std::ostream& s, const FigureSet& f, const std::string& st
     << "set title " << gnuplot_string("Data set " + std::to_string(f.number) + " (" + f.file + "), model " +
                                       std::to_string(f.model))
     << "\nset ylabel " << gnuplot_string(f.y_title) << "\nset key top right box opaque\n"
-    << (f.log_axes ? "set logscale xy 10\n" : "")
+    << (f.log_axes ? "set logscale xy 10\n" : "") << "set autoscale xfix\n"
     << "plot '" << stem << ".dat' using 1:5:9 with filledcurves fc rgb '#c6dbef' title '95 % band', \\\n"
     << "  '' using 1:6:8 with filledcurves fc rgb '#6baed6' title '68 % band', \\\n"
     << "  '' using 1:4 with lines lw 2 lc rgb '#08306b' title 'best fit', \\\n"
