@@ -70,16 +70,14 @@ void write_set_script(std::ostream& s, const FigureSet& f, const std::string& st
   script_head(s, stem, 900, 700);
   // Two panels on one x axis, a gap between them so their tic labels never meet.
   s << "set multiplot\nset lmargin at screen 0.12\nset rmargin at screen 0.96\n"
-    << "set tmargin at screen 0.94\nset bmargin at screen 0.37\nset format x ''\n"
-    << "set title " << gnuplot_string("Data set " + std::to_string(f.number) + " (" + f.file + "), model " +
-                                      std::to_string(f.model))
-    << "\nset ylabel " << gnuplot_string(f.y_title) << "\nset key top right box opaque\n"
-    << (f.log_axes ? "set logscale xy 10\n" : "") << "set autoscale xfix\n"
+    << "set tmargin at screen 0.92\nset bmargin at screen 0.37\nset format x ''\n"
+    << "set ylabel " << gnuplot_string(f.y_title) << "\nset key horizontal center top outside\n"
+    << (f.log_axes ? "set logscale xy 10\nset format y '%g'\n" : "") << "set autoscale xfix\n"
     << "plot '" << stem << ".dat' using 1:5:9 with filledcurves fc rgb '#c6dbef' title '95 % band', \\\n"
     << "  '' using 1:6:8 with filledcurves fc rgb '#6baed6' title '68 % band', \\\n"
     << "  '' using 1:4 with lines lw 2 lc rgb '#08306b' title 'best fit', \\\n"
     << "  '' using 1:2:3 with yerrorbars pt 7 ps 0.4 lc rgb 'black' title " << gnuplot_string(f.file) << "\n"
-    << "unset title\nunset logscale y\nset tmargin at screen 0.33\nset bmargin at screen 0.09\n"
+    << "unset logscale y\nset tmargin at screen 0.33\nset bmargin at screen 0.09\n"
     << "set format x '%g'\nset format y '%g'\nset xlabel " << gnuplot_string(f.x_title)
     << "\nset ylabel '(y − best)/σ'\nunset key\n"
     // The bands again, relative to the best fit and in units of σ: the model's

@@ -99,7 +99,8 @@ void fit_section(std::ostream& h, const RunReport& r) {
   h << "<div class=\"pair\">\n";
   for (const ReportDataSet& s : r.sets)
     figure(h, r, "set" + std::to_string(s.number),
-           "Data set " + std::to_string(s.number) + " (" + s.file + "): data, best fit, 68 % and 95 % posterior-"
+           "Data set " + std::to_string(s.number) + " (" + s.file + ", model " + std::to_string(s.model) +
+               "): data, best fit, 68 % and 95 % posterior-"
            "predictive bands of the model curve, residuals (y − best)/σ");
   h << "</div>\n";
 }
