@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "core/files.h"
+#include "core/output_paths.h"
 #include "core/visible_text.h"
 
 namespace zorvik {
@@ -98,7 +99,7 @@ void fit_section(std::ostream& h, const RunReport& r) {
     << r.parameters.size() << " free parameters). AIC = " << num(r.aic) << ", BIC = " << num(r.bic) << ".</p>\n";
   h << "<div class=\"pair\">\n";
   for (const ReportDataSet& s : r.sets)
-    figure(h, r, "set" + std::to_string(s.number),
+    figure(h, r, report_set_stem(s.number),
            "Data set " + std::to_string(s.number) + " (" + s.file + ", model " + std::to_string(s.model) +
                "): data, best fit, 68 % and 95 % posterior-"
            "predictive bands of the model curve, residuals (y − best)/σ");
@@ -166,9 +167,16 @@ void write_report_html(const std::string& path, const RunReport& report) {
 namespace zorvik {
 
 void write_report_folder(RunReport report, const FigureInput& figures, const std::string& folder, Console& con) {
-  const std::string trouble = write_report_figures(folder, figures, report);
-  write_report_html(folder + "/index.html", report);
-  if (!trouble.empty()) con.line(trouble);
+  // The report comes after every file of the run is written: a folder that
+  // cannot take it (a full disc, a file named like it) costs the report, said
+  // in one line, and not the run's status.
+  try {
+    const std::string trouble = write_report_figures(folder, figures, report);
+    write_report_html(folder + "/" + kReportPage, report);
+    if (!trouble.empty()) con.line(trouble);
+  } catch (const std::exception& e) {
+    con.line("The report was not written: " + visible_text(e.what()));
+  }
 }
 
 }  // namespace zorvik
