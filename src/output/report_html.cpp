@@ -46,7 +46,7 @@ constexpr const char* kStyle =
     "body{font-family:sans-serif;margin:1.5em;color:#222;max-width:1400px}"
     "table{border-collapse:collapse;margin:0.5em 0}td,th{padding:2px 8px;border-bottom:1px solid #ddd;"
     "text-align:right;font-variant-numeric:tabular-nums}th{background:#f0f0f0}td.name,th.name{text-align:left}"
-    ".pair{display:flex;flex-wrap:wrap;gap:1.5em;align-items:flex-start}figure{margin:0;max-width:560px}"
+    ".pair{display:flex;flex-wrap:wrap;gap:1.5em;align-items:flex-start}figure{margin:0;max-width:540px}"
     "figure.wide{max-width:760px}img{width:100%;border:1px solid #ccc}figcaption{font-size:90%;color:#555}"
     ".verdict{font-size:110%;padding:0.5em;background:#fff8dc;border-left:4px solid #e0b000}";
 
