@@ -45,8 +45,23 @@ long long first_retained_state(const ChainRecorder& chain, long long burn_in) {
   return std::min(chain.kept(), burn_in / chain.thin());
 }
 
+ParameterCopy best_state(const Run& run, const ChainRecorder& chain) {
+  ParameterCopy p(run.params);
+  if (run.chain.has_minimum()) {
+    for (int k = 0; k <= run.settings.npar; ++k) p.v[k] = run.chain.parchimin(k);
+    return p;
+  }
+  long long lowest = -1;
+  for (long long k = 0; k < chain.kept(); ++k)
+    if (lowest < 0 || chain.value(k, 0) < chain.value(lowest, 0)) lowest = k;
+  if (lowest < 0) return p;
+  p.v[0] = chain.value(lowest, 0);
+  for (int j = 1; j <= chain.nfit(); ++j) p.v[chain.parameter(j)] = chain.value(lowest, j);
+  return p;
+}
+
 std::vector<FigureSet> predictive_bands(const Run& run, ModelWorkspace& ws, const ChainRecorder& chain,
-                                        long long burn_in, int max_states) {
+                                        const ParameterCopy& best, long long burn_in, int max_states) {
   const FitFunctions& d = run.data;
   std::vector<int> sets;
   std::vector<FigureSet> figs;
@@ -59,10 +74,7 @@ std::vector<FigureSet> predictive_bands(const Run& run, ModelWorkspace& ws, cons
   Console* const con = ws.con;
   ws.con = nullptr;
   const ParameterCopy current(run.params);
-  ParameterCopy p = current;
-  if (run.chain.has_minimum())
-    for (int k = 1; k <= run.settings.npar; ++k) p.v[k] = run.chain.parchimin(k);
-  for (size_t s = 0; s < sets.size(); ++s) curve_at(run, ws, sets[s], p.v, figs[s].best);
+  for (size_t s = 0; s < sets.size(); ++s) curve_at(run, ws, sets[s], best.v, figs[s].best);
 
   // States evenly spread over the retained chain: state first + ⌊(m + ½)·n/M⌋.
   const long long first = first_retained_state(chain, burn_in), n = chain.kept() - first;

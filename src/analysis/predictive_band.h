@@ -22,13 +22,18 @@ inline constexpr int kBandStates = 250;
 // The retained states of the recorder: those after the first burn_in steps.
 long long first_retained_state(const ChainRecorder& chain, long long burn_in);
 
+// The best state of a run: run.chain.parchimin (its χ² at index 0) when the
+// chain knows a minimum, otherwise (the evidence ladder keeps none) the recorded
+// state of the lowest χ², or the run's parameters when none is recorded.
+ParameterCopy best_state(const Run& run, const ChainRecorder& chain);
+
 // The figure of every fitted data set, its band from at most `max_states`
 // states of the recorder after `burn_in` steps (none drawn when it has no state
-// there: the band is then the best curve), its best curve at
-// run.chain.parchimin (the run's parameters when no minimum is known). The
-// models are evaluated through `ws` and left as at the run's parameters.
+// there: the band is then the best curve), its best curve at `best` (par
+// indexed 1 … npar). The models are evaluated through `ws` and left as at the
+// run's parameters.
 std::vector<FigureSet> predictive_bands(const Run& run, ModelWorkspace& ws, const ChainRecorder& chain,
-                                        long long burn_in, int max_states = kBandStates);
+                                        const ParameterCopy& best, long long burn_in, int max_states = kBandStates);
 
 // The recorder's states as one chain of the figures (χ², then the free parameters).
 FigureChain figure_chain(const ChainRecorder& chain);

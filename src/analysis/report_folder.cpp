@@ -49,7 +49,8 @@ void fill_from_table(RunReport& r, const ChainStatTable& t, const std::vector<do
                                          " (run longer before trusting the figures).";
 }
 
-RunReport provisional_run_report(const Run& run, const ChainStatTable& t, const std::vector<FigureSet>& sets) {
+RunReport provisional_run_report(const Run& run, const ChainStatTable& t, const std::vector<FigureSet>& sets,
+                                 const ParameterCopy& best_par) {
   RunReport r;
   r.parameter_file = run.settings.parfile.str();
   r.parameter_file.erase(r.parameter_file.find_last_not_of(' ') + 1);
@@ -57,11 +58,11 @@ RunReport provisional_run_report(const Run& run, const ChainStatTable& t, const 
   r.proposal_mode = run.settings.varpar;
   r.proposal_name = proposal_name(run.settings.varpar);
   r.temperature = run.settings.temp;
-  std::vector<double> best{run.chain.parchimin(0)};
+  std::vector<double> best{best_par.v[0]};
   for (const ChainStatRow& row : t.rows)
-    if (row.index > 0) best.push_back(run.chain.has_minimum() ? run.chain.parchimin(row.index) : run.params.par(row.index));
+    if (row.index > 0) best.push_back(best_par.v[row.index]);
   fill_from_table(r, t, best);
-  r.best_chisq = run.chain.parchimin(0);
+  r.best_chisq = best_par.v[0];
   double total = 0.0;
   for (const FigureSet& f : sets) {
     ReportDataSet s{f.number, f.file, f.model, 0, 0.0};
@@ -85,9 +86,10 @@ void write_run_report(const Run& run, ModelWorkspace& ws, const ChainRecorder& c
       table ? *table : whole_chain_statistics(chain, run.params, evidence ? 0.0 : run.settings.burn_fraction);
   FigureInput in;
   in.burn_in = t.burn_in;
-  in.sets = predictive_bands(run, ws, chain, t.burn_in);
+  const ParameterCopy best = best_state(run, chain);
+  in.sets = predictive_bands(run, ws, chain, best, t.burn_in);
   if (chain.kept() > 0) in.chains.push_back(figure_chain(chain));
-  RunReport r = provisional_run_report(run, t, in.sets);
+  RunReport r = provisional_run_report(run, t, in.sets, best);
   if (evidence) r.kind = "evidence", r.evidence = evidence;
   write_report_folder(std::move(r), in, report_folder_path(run.settings.folder), con);
 }
