@@ -94,7 +94,8 @@ void fit_section(std::ostream& h, const RunReport& r) {
       << s.points << "</td><td>" << num(s.chisq) << "</td><td>"
       << (s.points > 0 ? num(s.chisq / s.points, "%.4g") : "–") << "</td></tr>\n";
   const int dof = r.total_points - static_cast<int>(r.parameters.size());
-  h << "</table>\n<p>Best state: χ² = " << num(r.best_chisq) << " as the chain reports it; reduced χ² over all sets "
+  h << "</table>\n<p>Best state: the chain's χ² (the mean over the fitted data sets) " << num(r.best_chisq)
+    << ", total χ² " << num(total_chisq(r)) << "; reduced χ² over all sets "
     << (dof > 0 ? num(total_chisq(r) / dof, "%.4g") : "–") << " (" << r.total_points << " points, "
     << r.parameters.size() << " free parameters). AIC = " << num(r.aic) << ", BIC = " << num(r.bic) << ".</p>\n";
   h << "<div class=\"pair\">\n";
