@@ -87,6 +87,7 @@ void parameter_section(std::ostream& h, const RunReport& r) {
 }
 
 void fit_section(std::ostream& h, const RunReport& r) {
+  if (r.sets.empty()) return;  // pooled chains: no data at hand
   h << "<h2>Fit of each data set</h2>\n<table>\n<tr><th>set</th><th class=\"name\">data file</th><th>model</th>"
        "<th>points</th><th>χ²</th><th>χ²/points</th></tr>\n";
   for (const ReportDataSet& s : r.sets)
