@@ -15,6 +15,7 @@
 #include "core/visible_text.h"
 #include "analysis/end_of_run.h"
 #include "analysis/interpreter.h"
+#include "analysis/report_folder.h"
 #include "analysis/run_report.h"
 #include "analysis/whole_chain.h"
 #include "models/functions.h"
@@ -65,11 +66,12 @@ bool dialog(const zorvik::RunSettings& s) { return s.interactive == 1 || s.inter
 // The end of a run: the distributions, the best state, the whole-chain
 // statistics (chainstat.dat and the console block), then the report folder's
 // results.json.
-void finish_run(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::RunLoop& loop, zorvik::Console& con) {
+void finish_run(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::RunLoop& loop, zorvik::Console& con,
+                bool figures) {
   using namespace zorvik;
   end_of_run(run, ws, con);
   const ChainStatTable table = write_whole_chain_results(run, loop.recorder, con);
-  write_results_json(report_folder_path(run.settings.folder), make_run_report(run, ws, table), con);
+  write_report(make_run_report(run, ws, table), run, ws, loop.recorder, table.burn_in, figures, con);
 }
 
 // --resume FILE: the checkpoint is checked whole, the inputs are read again
@@ -111,7 +113,7 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   ResultFiles result_files;
   run_chain(*run, *ws, loop, result_files, con);
   stop_if_signalled(*run, loop.recorder, con);
-  finish_run(*run, *ws, loop, con);
+  finish_run(*run, *ws, loop, con, !cl.no_report);
   return 0;
 }
 
@@ -121,8 +123,9 @@ int run_program(const zorvik::CommandLine& cl) {
   if (cl.combine) {
     std::string parfile;
     std::vector<double> lowest;
-    const ChainStatTable table = combine_chains(cl.folders, cl.burn_fraction, con, &parfile, &lowest);
-    write_results_json(kReportFolder, make_combined_report(table, parfile, lowest), con);
+    std::vector<FigureChain> pooled;
+    const ChainStatTable table = combine_chains(cl.folders, cl.burn_fraction, con, &parfile, &lowest, &pooled);
+    write_pooled_report(make_combined_report(table, parfile, lowest), pooled, !cl.no_report, con);
     return 0;
   }
   if (!cl.resume.empty()) return resume_program(cl, con);
@@ -139,9 +142,12 @@ int run_program(const zorvik::CommandLine& cl) {
   ws->vector_shapes = cl.vector_shapes;
   if (cl.evidence) {
     // The evidence ladder instead of the ordinary run, always in batch.
-    const EvidenceEstimate evidence = thermodynamic_integration(*run, *ws, con);
+    ChainRecorder top_rung;
+    const EvidenceEstimate evidence = thermodynamic_integration(*run, *ws, con, last_rung_recorder(top_rung));
     write_evidence(kEvidenceFile, evidence, con);
-    write_results_json(report_folder_path(run->settings.folder), make_evidence_report(*run, *ws, evidence), con);
+    const ChainStatTable rung = whole_chain_statistics(top_rung, run->params, 0.0);
+    write_report(make_evidence_report(*run, *ws, evidence, rung), *run, *ws, top_rung, rung.burn_in,
+                 !cl.no_report, con);
     return 0;
   }
   RunLoop loop(con);
@@ -170,7 +176,7 @@ int run_program(const zorvik::CommandLine& cl) {
     run_chain(*run, *ws, loop, result_files, con);
     stop_if_signalled(*run, loop.recorder, con);
   }
-  finish_run(*run, *ws, loop, con);
+  finish_run(*run, *ws, loop, con, !cl.no_report && !dialog(run->settings));
   return 0;
 }
 

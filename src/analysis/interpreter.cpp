@@ -15,6 +15,7 @@
 #include "analysis/contours.h"
 #include "analysis/covariance.h"
 #include "analysis/distributions.h"
+#include "analysis/report_folder.h"
 #include "core/files.h"
 #include "core/free_format.h"
 #include "core/output_paths.h"
@@ -381,6 +382,7 @@ struct Session {
   ModelWorkspace& ws;
   Console& con;
   const Command& command;
+  const ChainRecorder& chain;
 };
 
 Reply understood_if(bool ok) { return ok ? Reply::Done : Reply::NotUnderstood; }
@@ -474,6 +476,7 @@ constexpr CommandEntry kCommands[] = {
     {Match::Word, {"setpar", "sp"},
      [](Session& x) { return understood_if(set_steps(x.run.settings, x.run.data, x.run.params, x.con)); }},
     {Match::Word, {"cc"}, all_grid_contours},
+    {Match::Word, {"report"}, [](Session& x) { return write_current_report(x.run, x.ws, x.chain, x.con), Reply::Done; }},
     {Match::Word, {"cgpar"}, distributions},
     {Match::Word, {"pgpar", "1"}, [](Session& x) { return understood_if(plot_distribution(x.run, x.con)); }},
     {Match::Word, {"pparchi"}, [](Session& x) { return understood_if(plot_parameter_chi(x.run, x.con)); }},
@@ -518,7 +521,7 @@ PromptExit interpreter(Run& run, ModelWorkspace& ws, RunLoop& loop, Console& con
     }
     const Command command(*token);
     const CommandEntry* entry = find_command(command);
-    Session session{run, ws, con, command};
+    Session session{run, ws, con, command, loop.recorder};
     switch (entry ? entry->handler(session) : Reply::NotUnderstood) {
       case Reply::End:
         return PromptExit::End;

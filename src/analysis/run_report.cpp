@@ -139,13 +139,17 @@ RunReport make_combined_report(const ChainStatTable& table, const std::string& p
   return rep;
 }
 
-RunReport make_evidence_report(const Run& run, ModelWorkspace& ws, const EvidenceEstimate& e) {
+RunReport make_evidence_report(const Run& run, ModelWorkspace& ws, const EvidenceEstimate& e,
+                               const ChainStatTable& rung) {
   RunReport rep;
   rep.kind = "evidence";
   add_settings(rep, run.settings);
   rep.temperature = 1.0;  // the ladder's last rung
-  rep.steps = e.steps;
   add_data_sets(rep, run, ws, run.params.nfit);
+  const double sets = static_cast<double>(std::max<size_t>(rep.sets.size(), 1));
+  add_table(rep, rung, free_values(run), rep.best_chisq / sets);
+  const std::string rung_verdict = rep.verdict;
+  rep.steps = e.steps;
   ReportEvidence ev{e.ti, e.error, {}, {}, {}};
   for (const LadderRung& r : e.rungs) {
     ev.beta.push_back(r.beta);
@@ -155,7 +159,7 @@ RunReport make_evidence_report(const Run& run, ModelWorkspace& ws, const Evidenc
   rep.evidence = ev;
   rep.verdict = "the evidence from " + std::to_string(e.rungs.size()) + " rungs: ln Z = " + figure(e.ti, "%.6g") +
                 " +- " + figure(e.error) + " (the Monte-Carlo error and the difference from the stepping-stone "
-                "estimate, " + figure(e.stepping_stone, "%.6g") + ")";
+                "estimate, " + figure(e.stepping_stone, "%.6g") + "); the beta = 1 rung: " + rung_verdict;
   rep.optimum = polish_optimum(run, ws, free_values(run));
   return rep;
 }

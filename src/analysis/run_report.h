@@ -33,7 +33,9 @@ RunReport make_combined_report(const ChainStatTable& table, const std::string& p
 
 // --evidence: the ladder, and the data sets' chi-squares at the state where
 // the ladder ended (the last of the β = 1 rung), polished as the run's best.
-RunReport make_evidence_report(const Run& run, ModelWorkspace& ws, const EvidenceEstimate& e);
+// `rung` is the whole-chain table of the β = 1 rung (its parameters' rows).
+RunReport make_evidence_report(const Run& run, ModelWorkspace& ws, const EvidenceEstimate& e,
+                               const ChainStatTable& rung);
 
 // The verdict on convergence in one line of words: every parameter's chain
 // longer than kMinTausPerChain τ (one chain), every R̂ at most kRhatLimit

@@ -161,7 +161,7 @@ void print_chainstat(Console& con, const ChainStatTable& t) {
 
 ChainStatTable write_whole_chain_results(const Run& run, const ChainRecorder& chain, Console& con, bool ended) {
   const RunSettings& s = run.settings;
-  const ChainStatTable t = whole_chain_statistics(chain, run.params, s.burn_fraction);
+  ChainStatTable t = whole_chain_statistics(chain, run.params, s.burn_fraction);
   write_chainstat(chainstat_path(s.folder), t);
   print_chainstat(con, t);
   // The distributions count the values of accepted one-parameter moves from
@@ -313,10 +313,24 @@ std::vector<double> lowest_state(const std::vector<StoredChain>& chains) {
   return state;
 }
 
+// The states of each chain that entered the pooled table, for the figures.
+void add_kept_states(const std::vector<StoredChain>& chains, const std::vector<std::vector<size_t>>& keep,
+                     std::vector<FigureChain>& out) {
+  for (size_t m = 0; m < chains.size(); ++m) {
+    FigureChain& f = out.emplace_back();
+    f.columns.resize(chains[m].columns.size());
+    for (size_t k : keep[m]) {
+      f.step.push_back(chains[m].step[k]);
+      for (size_t j = 0; j < f.columns.size(); ++j) f.columns[j].push_back(chains[m].columns[j][k]);
+    }
+  }
+}
+
 }  // namespace
 
 ChainStatTable combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con,
-                              std::string* parameter_file, std::vector<double>* best) {
+                              std::string* parameter_file, std::vector<double>* best,
+                              std::vector<FigureChain>* pooled_states) {
   std::vector<StoredChain> chains;
   for (const std::string& f : folders) chains.push_back(read_chain(f));
   const StoredChain& first = chains.front();
@@ -390,6 +404,7 @@ ChainStatTable combine_chains(const std::vector<std::string>& folders, double bu
   }
   con.out().flush();
   write_chainstat(combined_chainstat_path(), t);
+  if (pooled_states) add_kept_states(chains, keep, *pooled_states);
   return t;
 }
 

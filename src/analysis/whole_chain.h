@@ -30,6 +30,7 @@
 #include "analysis/chain_stats.h"
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "output/report_figures.h"
 #include "sampler/chain_recorder.h"
 
 namespace zorvik {
@@ -86,9 +87,11 @@ ChainStatTable write_whole_chain_results(const Run& run, const ChainRecorder& ch
 // off the file's grid, or fewer states than the steps of the header (a file cut
 // short).
 // Returns the pooled table; `parameter_file` names the parameter file of the
-// first chain's header, and `best` receives the state of lowest chi-square
-// among every state read (chi-square first, then the columns of the table).
+// first chain's header, `best` receives the state of lowest chi-square among
+// every state read (chi-square first, then the columns of the table), and
+// `pooled` the states each chain contributes (for the report's figures).
 ChainStatTable combine_chains(const std::vector<std::string>& folders, double burn_fraction, Console& con,
-                              std::string* parameter_file = nullptr, std::vector<double>* best = nullptr);
+                              std::string* parameter_file = nullptr, std::vector<double>* best = nullptr,
+                              std::vector<FigureChain>* pooled = nullptr);
 
 }  // namespace zorvik

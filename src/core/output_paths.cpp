@@ -35,6 +35,17 @@ void add_chain_files(std::vector<OutputEntry>& c, const RunSettings& s) {
                                        ", written by cgparpar");
 }
 
+// The report folder's files (figures of data sets 1 … nfunc).
+void add_report_files(std::vector<OutputEntry>& c, const std::string& dir, int nfunc) {
+  add(c, dir + "/" + kReportPage, "the report's page, written at the end of a batch run and by report");
+  add(c, dir + "/" + kReportLog, "gnuplot's messages on the report's figures");
+  std::vector<std::string> stems(std::begin(kReportStems), std::end(kReportStems));
+  for (int i = 1; i <= nfunc; ++i) stems.push_back(report_set_stem(i));
+  for (const std::string& stem : stems)
+    for (const char* ext : {".dat", ".gp", ".png", ".svg"})
+      add(c, dir + "/" + stem + ext, "a figure of the report and its data and script");
+}
+
 // The files of the prompt's commands, the plots and the special models.
 void add_other_files(std::vector<OutputEntry>& c, const RunSettings& s, bool molecules) {
   add(c, kEvidenceFile, "the evidence ladder of --evidence");
@@ -45,6 +56,7 @@ void add_other_files(std::vector<OutputEntry>& c, const RunSettings& s, bool mol
     add(c, std::string(stem) + ".plt", "a gnuplot script of the plot commands");
     add(c, std::string(stem) + ".eps", "a figure of the plot commands in print mode");
   }
+  add_report_files(c, report_folder_path(s.folder), s.nfunc);
   if (!molecules) return;
   add(c, distances_path(s.folder), "the pair distances of the molecule models");
   for (const char* name : {kMoleculeFile, kTransFile, kGaucheFile})

@@ -54,11 +54,20 @@ inline std::string chainstat_path(const Name15& folder) { return folder_file_pat
 inline std::string seeded_chain_path(const Name15& folder) { return folder_file_path(folder, "chain.dat"); }
 // --combine writes its statistics in the working directory.
 inline std::string combined_chainstat_path() { return "chainstat.dat"; }
-// The report folder (results.json, the figures) by the rule of chainstat.dat;
-// --combine writes it in the working directory, as its chainstat.dat.
+// The report folder (results.json, the figures and index.html of a run) by the
+// rule of chainstat.dat; --combine writes it in the working directory, as its
+// chainstat.dat.
 inline constexpr const char* kReportFolder = "report";
 inline std::string report_folder_path(const Name15& folder) { return folder_file_path(folder, kReportFolder); }
+inline std::string combined_report_folder_path() { return kReportFolder; }
 inline std::string results_json_path(const std::string& report_folder) { return report_folder + "/results.json"; }
+// The report's page, gnuplot's messages, and the stems of its figures: each a
+// data file (".dat"), a script (".gp") and the figure (".png", ".svg"); one
+// "set<n>" per fitted data set.
+inline constexpr const char* kReportPage = "index.html";
+inline constexpr const char* kReportLog = "gnuplot.log";
+inline constexpr const char* kReportStems[] = {"corner", "corr", "trace", "ladder"};
+inline std::string report_set_stem(int set) { return "set" + std::to_string(set); }
 inline std::string distribution_path(const Name15& folder, int par) {
   // Parameter numbers take as many digits as they need ("Gp7.dat", "Gp100.dat").
   return t_folder_file_path(folder, "Gp" + std::to_string(par) + ".dat");

@@ -120,6 +120,7 @@ const std::string_view kCommandHelp[] = {
     "glx:        plot log. scale for X",
     "gly:        plot log. scale for Y",
     "glxy:       plot log. scale for X and Y",
+    "report:     write the report folder (figures, index.html)",
 };
 
 // The heading of the model list; the lines after it are the help lines of the

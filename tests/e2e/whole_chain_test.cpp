@@ -63,6 +63,18 @@ TEST(WholeChain, StraightLineAgreesWithLeastSquares) {
     EXPECT_NEAR(r[1] / e.sd, 1.0, 0.03) << e.name << " sd " << r[1] << " vs " << e.sd << ", ess " << r[2];
     EXPECT_GT(r[2], 5000) << e.name;
   }
+  // The report's band: at three x the 16 and 84 % points of the model curve over
+  // the drawn states are the mean line a + b·x ± its sd (the independent draws'
+  // quantile has the standard error √(p(1−p)/M)/φ(z_p) = 0.095 sd for M = 250;
+  // four of them).
+  const std::vector<std::string> rows = testing_support::lines_of(read_text("report/set1.dat"));
+  ASSERT_EQ(rows.size(), 41u);
+  for (const size_t k : {1, 20, 40}) {
+    const std::vector<double> v = testing_support::numbers_of(rows[k]);  // x y sigma best q025 q16 q50 q84 q975
+    const double x = v[0], sd = sigma * std::sqrt((sxx - 2 * x * sx + n * x * x) / det);
+    EXPECT_NEAR(v[5], a + b * x - sd, 4 * 0.095 * sd) << "x " << x;
+    EXPECT_NEAR(v[7], a + b * x + sd, 4 * 0.095 * sd) << "x " << x;
+  }
 }
 
 // Two seeds of the short case, the same seed twice, and the two combined.
