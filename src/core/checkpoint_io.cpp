@@ -45,11 +45,13 @@ bool force_to_disk(const std::string& path) {
 
 }  // namespace
 
-std::uint32_t crc32(std::string_view bytes) {
-  std::uint32_t c = 0xFFFFFFFFu;
+std::uint32_t crc32(std::string_view bytes, std::uint32_t previous) {
+  std::uint32_t c = previous ^ 0xFFFFFFFFu;
   for (const char b : bytes) c = kCrcTable[(c ^ static_cast<unsigned char>(b)) & 0xFFu] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
 }
+
+std::uint32_t crc32(std::string_view bytes) { return crc32(bytes, 0u); }
 
 std::uint64_t fnv1a64(std::string_view bytes, std::uint64_t h) {
   for (const char b : bytes) {

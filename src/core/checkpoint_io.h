@@ -42,6 +42,8 @@ inline constexpr std::uint32_t kCheckpointFormat = 1;
 // 0xEDB88320, initial value and final xor 0xFFFFFFFF), byte by byte from a
 // 256-entry table: "123456789" gives 0xCBF43926.
 std::uint32_t crc32(std::string_view bytes);
+// The same checksum continued: crc32(a + b) == crc32(b, crc32(a)).
+std::uint32_t crc32(std::string_view bytes, std::uint32_t previous);
 
 // FNV-1a, 64 bits (G. Fowler, L. C. Noll, K.-P. Vo): offset basis
 // 0xcbf29ce484222325, prime 0x100000001b3. Continues from `h`.

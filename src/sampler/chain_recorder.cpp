@@ -1,10 +1,18 @@
 #include "sampler/chain_recorder.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "core/errors.h"
 
 namespace zorvik {
 
 void ChainRecorder::reset() {
+  ++halvings_;  // every position changes: a checkpoint's side file starts anew
   kept_ = 0;
   steps_ = 0;
   thin_ = 1;
@@ -36,6 +44,7 @@ void ChainRecorder::halve() {
                 values_.begin() + static_cast<long>(static_cast<size_t>(k / 2) * w));
   kept_ /= 2;
   thin_ *= 2;
+  ++halvings_;
   until_next_ = thin_ - steps_ % thin_;
   if (until_next_ == 0) until_next_ = thin_;
 }
@@ -44,21 +53,71 @@ void ChainRecorder::halve() {
 
 namespace zorvik {
 
-void ChainRecorder::save(StateWriter& out) const {
+void ChainRecorder::save(StateWriter& out, RecorderSpill& spill) const {
   out.put_vector(index_);
   for (const int v : {width_, walkers_}) out.put(v);
-  for (const long long v : {capacity_, kept_, steps_, thin_, until_next_}) out.put(v);
-  out.put_array(values_.data(), static_cast<size_t>(kept_) * static_cast<size_t>(width_));
+  for (const long long v : {capacity_, kept_, steps_, thin_, until_next_, halvings_}) out.put(v);
+  spill.save(out, *this);
 }
 
-void ChainRecorder::restore(StateReader& in) {
+void ChainRecorder::restore(StateReader& in, RecorderSpill& spill) {
   in.get_vector(index_);
   for (int* v : {&width_, &walkers_}) in.get(*v);
-  for (long long* v : {&capacity_, &kept_, &steps_, &thin_, &until_next_}) in.get(*v);
+  for (long long* v : {&capacity_, &kept_, &steps_, &thin_, &until_next_, &halvings_}) in.get(*v);
   if (width_ != static_cast<int>(index_.size()) || kept_ < 0 || kept_ > capacity_ || capacity_ > kMaxKept)
     in.refuse("its recorded chain is inconsistent");
   values_.assign(static_cast<size_t>(capacity_) * static_cast<size_t>(width_), 0.0);
-  in.get_array(values_.data(), static_cast<size_t>(kept_) * static_cast<size_t>(width_));
+  spill.restore(in, *this);
+}
+
+namespace {
+
+std::string_view bytes_of(const double* v, size_t n) {
+  return {reinterpret_cast<const char*>(v), n * sizeof(double)};
+}
+
+}  // namespace
+
+void RecorderSpill::save(StateWriter& out, const ChainRecorder& chain) {
+  const unsigned long long n = static_cast<unsigned long long>(chain.kept_) * static_cast<unsigned long long>(chain.width_);
+  const bool anew = chain.halvings_ != halvings_ || n < values_;
+  if (anew) {
+    which_ = 1 - which_;
+    values_ = 0;
+    crc_ = 0;
+    halvings_ = chain.halvings_;
+  }
+  const std::string path = side_path(which_);
+  std::FILE* f = std::fopen(path.c_str(), anew ? "wb" : "ab");
+  const std::string_view more = bytes_of(chain.values_.data() + values_, static_cast<size_t>(n - values_));
+  const bool ok = f != nullptr && std::fwrite(more.data(), 1, more.size(), f) == more.size() &&
+                  std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
+  if (f != nullptr) std::fclose(f);
+  if (!ok) throw FatalError("Cannot write file \"" + path + "\": " + std::strerror(errno) + " (the previous checkpoint is kept)");
+  crc_ = crc32(more, crc_);
+  values_ = n;
+  out.put(which_);
+  out.put(values_);
+  out.put(crc_);
+}
+
+void RecorderSpill::restore(StateReader& in, ChainRecorder& chain) {
+  in.get(which_);
+  in.get(values_);
+  in.get(crc_);
+  halvings_ = chain.halvings_;
+  const unsigned long long n = static_cast<unsigned long long>(chain.kept_) * static_cast<unsigned long long>(chain.width_);
+  if ((which_ != 0 && which_ != 1) || values_ != n) in.refuse("its recorded chain is inconsistent");
+  const std::string path = side_path(which_);
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  const size_t bytes = static_cast<size_t>(n) * sizeof(double);
+  const bool read = f != nullptr && std::fread(chain.values_.data(), 1, bytes, f) == bytes;
+  if (f != nullptr) std::fclose(f);
+  if (!read) in.refuse("the side file " + path + " of its recorded chain is missing or too short");
+  if (crc32(bytes_of(chain.values_.data(), static_cast<size_t>(n))) != crc_)
+    in.refuse("the side file " + path + " of its recorded chain does not match it (the file is damaged)");
+  if (::truncate(path.c_str(), static_cast<off_t>(bytes)) != 0)
+    in.refuse("the side file " + path + " cannot be cut back to the checkpoint");
 }
 
 }  // namespace zorvik

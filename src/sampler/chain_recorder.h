@@ -10,12 +10,16 @@
 // A step costs one counter and, every m-th step, one copy of nfit + 1 numbers.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/checkpoint_io.h"
 #include "core/run_tables.h"
 
 namespace zorvik {
+
+class RecorderSpill;
 
 class ChainRecorder {
  public:
@@ -31,10 +35,11 @@ class ChainRecorder {
   void begin_run(const FitParameters& params, long long ncycles);
   // Forgets the chain (the parameter file was read again).
   void reset();
-  // The states kept and the counters, for a checkpoint; restore() sizes the
-  // buffer as begin_run() had.
-  void save(StateWriter& out) const;
-  void restore(StateReader& in);
+  // The counters for a checkpoint, and the states kept through `spill` (a side
+  // file that grows with the chain); restore() sizes the buffer as begin_run()
+  // had and reads the states back from the side file the checkpoint names.
+  void save(StateWriter& out, RecorderSpill& spill) const;
+  void restore(StateReader& in, RecorderSpill& spill);
 
   // One step: the state after it (par indexed 1 … npar, the total chi-square).
   void record(const double* par, double chisq) {
@@ -73,6 +78,36 @@ class ChainRecorder {
   int width_ = 1;
   int walkers_ = 1;
   long long capacity_ = 0, kept_ = 0, steps_ = 0, thin_ = 1, until_next_ = 1;
+  long long halvings_ = 0;  // times the kept states were thinned since the chain began
+  friend class RecorderSpill;
+};
+
+// The recorded states of a checkpointed run, kept beside the checkpoint FILE in
+// FILE.states0 or FILE.states1 rather than inside it, so that a checkpoint costs
+// the states kept since the last one and not the whole chain: the side file
+// grows by those states, and only after the recorder thinned its states (and so
+// changed every position) is the other side file written anew. The checkpoint
+// names its side file, the number of states and the CRC-32 of their bytes; the
+// side file a checkpoint names is never rewritten while that checkpoint is the
+// last one, so a kill at any moment leaves a consistent pair.
+class RecorderSpill {
+ public:
+  explicit RecorderSpill(std::string checkpoint_path = {}) : base_(std::move(checkpoint_path)) {}
+  void set_path(const std::string& checkpoint_path) { base_ = checkpoint_path; }
+  // Brings the side file up to the recorder's states (forced to the disk) and
+  // puts its name's digit, the number of values and their checksum into `out`.
+  void save(StateWriter& out, const ChainRecorder& chain);
+  // Reads them back and the recorder's values from the side file, which is
+  // cut back to them (a later append of a run killed before its checkpoint).
+  void restore(StateReader& in, ChainRecorder& chain);
+
+ private:
+  std::string side_path(int which) const { return base_ + ".states" + std::to_string(which); }
+  std::string base_;
+  int which_ = 1;               // the side file in use (0 or 1); the first save starts file 0
+  long long halvings_ = -1;     // the recorder's halvings when it was written (-1: not yet)
+  unsigned long long values_ = 0;  // values written into it
+  std::uint32_t crc_ = 0;       // CRC-32 of their bytes
 };
 
 }  // namespace zorvik

@@ -495,7 +495,8 @@ void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, co
   out.put(pos);
   out.put(loop.proposal != nullptr);
   if (loop.proposal) loop.proposal->save(out);
-  loop.recorder.save(out);
+  loop.spill.set_path(loop.checkpoint_path);
+  loop.recorder.save(out, loop.spill);
   save_trace_lengths(out, traces);
   outputs.save(out);
   write_checkpoint(loop.checkpoint_path, loop.program_version, out.bytes());
@@ -526,7 +527,8 @@ void resume_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs
   loop.proposal = in.get<bool>() ? make_proposal(s.varpar) : nullptr;
   loop.proposal_varpar = s.varpar;
   if (loop.proposal) loop.proposal->restore(in);
-  loop.recorder.restore(in);
+  loop.spill.set_path(loop.checkpoint_path);
+  loop.recorder.restore(in, loop.spill);
   reopen_traces(s, traces, in);
   outputs.restore(in);
   if (!in.at_end()) in.refuse("it has state this program does not know (the file is damaged)");

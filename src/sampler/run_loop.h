@@ -54,6 +54,8 @@ struct RunLoop {
   int checkpoint_every = 1;
   std::string checkpoint_inputs;
   std::string program_version;
+  // The recorder's states of the checkpoints, beside checkpoint_path.
+  RecorderSpill spill;
   // When set, the next run_chain continues from this checkpoint's state (read
   // past its inputs section) instead of starting; it is consumed there.
   std::unique_ptr<StateReader> resume;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iomanip>
 #include <limits>
@@ -15,6 +16,7 @@
 #include "analysis/chain_stats.h"
 #include "analysis/whole_chain.h"
 #include "sampler/chain_recorder.h"
+#include "core/errors.h"
 #include "support/scratch.h"
 
 namespace zorvik {
@@ -71,6 +73,51 @@ TEST(ChainStats, ThinnedChainGivesTauInStepsOfTheChain) {
   // window); three of those.
   EXPECT_NEAR(t.rows[0].tau / 199.0, 1.0, 0.15) << t.rows[0].tau;
   EXPECT_NEAR(t.rows[0].draws.sd, std::sqrt(1.0 / (1.0 - 0.99 * 0.99)), 0.1 * 7.09);
+}
+
+
+// A checkpointed recorder keeps its states in a side file that grows between
+// checkpoints and is written anew after the states were thinned: every
+// checkpoint, before and after thinnings, gives back the recorder as it was,
+// and a damaged side file is refused.
+TEST(ChainRecorderSpill, EveryCheckpointRestoresTheStatesThroughThinnings) {
+  testing_support::ScratchDir dir;
+  FitParameters p;
+  p.nfit = 2;
+  p.parfit(1) = 1;
+  p.parfit(2) = 3;
+  ChainRecorder rec;
+  rec.begin_run(p, 10);  // room for 11 states: the recorder thins itself several times
+  RecorderSpill spill("run.ckpt");
+  double par[4] = {0, 0, 0, 0};
+  for (int step = 1; step <= 300; ++step) {
+    par[1] = std::sin(step), par[3] = step;
+    rec.record(par, 0.5 * step);
+    if (step % 7 != 0) continue;
+    StateWriter out;
+    rec.save(out, spill);
+    RecorderSpill again("run.ckpt");
+    ChainRecorder back;
+    StateReader in(out.bytes(), "run.ckpt");
+    back.restore(in, again);
+    ASSERT_EQ(back.kept(), rec.kept()) << step;
+    ASSERT_EQ(back.thin(), rec.thin()) << step;
+    for (long long k = 0; k < rec.kept(); ++k)
+      for (int j = 0; j <= 2; ++j) ASSERT_EQ(back.value(k, j), rec.value(k, j)) << step << " " << k << " " << j;
+    if (step == 294) {
+      std::FILE* f = std::fopen("run.ckpt.states0", "r+b");
+      ASSERT_NE(f, nullptr);
+      std::fputc(0x5a, f);
+      std::fclose(f);
+      std::FILE* g = std::fopen("run.ckpt.states1", "r+b");
+      ASSERT_NE(g, nullptr);
+      std::fputc(0x5a, g);
+      std::fclose(g);
+      StateReader damaged(out.bytes(), "run.ckpt");
+      EXPECT_THROW(back.restore(damaged, again), FatalError);
+    }
+  }
+  EXPECT_GE(rec.thin(), 16);  // the checkpoints saw several thinnings
 }
 
 }  // namespace
