@@ -14,8 +14,10 @@
 //                  start and a fingerprint of every data file), the settings
 //                  that change during a run, the parameters, the chain, the
 //                  histograms, the generator, the loop counters, the proposal,
-//                  the whole-chain recorder, and the length of every file the
-//                  run appends to.
+//                  the whole-chain recorder (its counters; its states are in
+//                  the side file FILE.states0 or FILE.states1 that the section
+//                  names, with their count and CRC-32: sampler/chain_recorder.h),
+//                  and the length of every file the run appends to.
 // Scalars are stored as their bytes, strings and vectors as a u64 count and
 // their elements. A file is refused, naming it, when its magic, format
 // version, program version, length or checksum do not match, and when its body
@@ -36,7 +38,7 @@
 
 namespace zorvik {
 
-inline constexpr std::uint32_t kCheckpointFormat = 1;
+inline constexpr std::uint32_t kCheckpointFormat = 2;  // 2: the recorded states in a side file
 
 // CRC-32 of the IEEE 802.3 / ISO 3309 frame check (reflected polynomial
 // 0xEDB88320, initial value and final xor 0xFFFFFFFF), byte by byte from a

@@ -205,7 +205,7 @@ TEST(Checkpoint, AnUnusableCheckpointIsRefusedAndWritesNothing) {
       {"truncated", good.substr(0, good.size() - 7), "", "it is truncated"},
       {"cut in its header", good.substr(0, 20), "", "it is truncated (no complete header)"},
       {"another version", older, "", "it was written by version 0.9.9 of the program, this is version"},
-      {"another format", flipped(8), "", "its format version is 33, this program reads version 1"},
+      {"another format", flipped(8), "", "its format version is 34, this program reads version 2"},
       {"not a checkpoint", read_text("short.par"), "", "it is not a checkpoint of this program"},
       {"foreign data", good, "30.0 5.5 1\n", "a data or resolution file of \"short.par\" changed since the run started"},
   };
