@@ -67,7 +67,7 @@ std::string short_par(int varpar, int gpar, int annealing, const char* cycles) {
   par = std::regex_replace(par, std::regex(".*!varpar"),
                            "   " + std::to_string(varpar) + "    " + std::to_string(gpar) + "     5.0 1.0 0.0 !varpar");
   par = std::regex_replace(par, std::regex(".*!annealing"), "       " + std::to_string(annealing) + " !annealing");
-  return std::regex_replace(par, std::regex(".*! step,Tin"), " 2    3.00000   1.00000   0.50000 ! step,Tin");
+  return std::regex_replace(par, std::regex(".*! step,Tin"), " 3    3.00000   1.00000   0.50000 ! step,Tin");
 }
 
 TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
@@ -89,6 +89,7 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
       {"adaptive, warm-up and frozen", 3, 2, 0, "12000 1000", "--seed 5", 0},
       {"adaptive, no seed", 3, 3, 0, "12000 1000", "", 0},
       {"annealing", 0, 3, 1, "12000 1000", "--seed 6", 0},
+      {"annealing, SIGTERM", 0, 2, 1, "12000 1000", "--seed 9", SIGTERM},
       {"SIGTERM mid-interval", 0, 2, 0, "12000 1000", "--seed 7", SIGTERM},
       {"SIGUSR1, adaptive", 3, 2, 0, "12000 1000", "--seed 8 --burn 0.3", SIGUSR1},
   };
