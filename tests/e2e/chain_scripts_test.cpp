@@ -59,6 +59,7 @@ TEST(ChainScripts, RunAgainResumesAKilledChainToTheFilesOfAnUninterruptedOne) {
   ASSERT_EQ(shell("(cd cut && " + script + ")", out), 0) << out;
   EXPECT_NE(read_text("cut/chain1/console.txt").find(" Resuming the run of short.par from checkpoint run.ckpt"),
             std::string::npos);
+  EXPECT_EQ(read_text("cut/chain2/console.txt").find(" Resuming"), std::string::npos);
   EXPECT_EQ(shell("diff -r -x 'console.txt' -x 'run.ckpt*' ref cut", out), 0) << out;
 }
 
