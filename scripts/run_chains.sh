@@ -13,7 +13,14 @@
 # by their path from there and read where they are (in a subfolder, behind a
 # link), nothing is copied. --start random or jitter starts each chain from its
 # own point (README, section 8); the default is the start of the file.
-# The folders chain1 … chainK must not exist yet. Every option and the
+# Each chain keeps a checkpoint, run.ckpt in its folder, and writes its exit
+# status to exit_status there when it ends. Run again with the same K and
+# parameter file (after a kill, a reboot, a chain that failed), the script
+# leaves the chains whose exit_status is 0 as they are, resumes the others from
+# their run.ckpt (zorvik --resume, the console appended to console.txt), makes
+# and starts the chains whose folder does not exist, and refuses a folder with
+# neither (a chain stopped before its first checkpoint, or not made by this
+# script: remove it to start it again). Every option and the
 # parameter file are checked before the first chain starts; a mistake there
 # leaves nothing behind (exit status 2). The program is build/zorvik of this
 # tree, or $ZORVIK, with zorvik-chain-folder beside it. The exit status is
@@ -52,17 +59,29 @@ case $ZORVIK in
   *) prepare=zorvik-chain-folder ;;
 esac
 prepare=${ZORVIK_CHAIN_FOLDER:-$prepare}
+# A chain folder that exists already: finished (exit_status 0), to resume
+# (run.ckpt), or neither, which is refused before anything runs. chain_file.txt
+# keeps the path of its chain.dat for the combination.
+finished() { [ "$(cat "chain$1/exit_status" 2>/dev/null)" = 0 ]; }
 for i in $(seq 1 "$k"); do
-  [ ! -e "chain$i" ] || refuse "chain$i exists already: remove it or run elsewhere"
+  [ -e "chain$i" ] || continue
+  { [ -f "chain$i/chain_file.txt" ] && { finished "$i" || [ -f "chain$i/run.ckpt" ]; }; } ||
+    refuse "chain$i exists already, neither finished nor with a checkpoint: remove it or run elsewhere"
 done
 
-# The chain folders; any failure here removes those made so far.
+# The missing chain folders; any failure here removes those made so far.
 made=()
 chainfiles=()
 remove_made() { [ ${#made[@]} -eq 0 ] || rm -rf -- "${made[@]}"; }
 trap 'remove_made; exit 130' INT TERM
 for i in $(seq 1 "$k"); do
-  if ! file=$("$prepare" --start "$start" --seed "$i" "$par" "chain$i"); then
+  if [ -e "chain$i" ]; then
+    chainfiles+=("$(cat "chain$i/chain_file.txt")")
+    continue
+  fi
+  if ! file=$("$prepare" --start "$start" --seed "$i" "$par" "chain$i") ||
+     ! printf '%s\n' "$file" >"chain$i/chain_file.txt"; then
+    made+=("chain$i")
     remove_made
     refuse "cannot prepare chain$i (above): nothing was run"
   fi
@@ -76,7 +95,12 @@ trap - INT TERM
 export ZORVIK
 statuses=$(mktemp)
 trap 'rm -f -- "$statuses"' EXIT
-job='cd -- "chain$1" && "$ZORVIK" --seed "$1" "$2" </dev/null >console.txt 2>&1; s=$?
+job='cd -- "chain$1" || exit
+if [ "$(cat exit_status 2>/dev/null)" = 0 ]; then s=0
+elif [ -f run.ckpt ]; then "$ZORVIK" --resume run.ckpt </dev/null >>console.txt 2>&1; s=$?
+else "$ZORVIK" --seed "$1" --checkpoint run.ckpt "$2" </dev/null >console.txt 2>&1; s=$?
+fi
+echo "$s" >exit_status
 printf "chain%s: exit status %s\n" "$1" "$s"; printf "%s %s\n" "$1" "$s" >>"$3"'
 seq 1 "$k" | xargs -P "$jobs" -I{} bash -c "$job" run_chain {} "$(basename -- "$par")" "$statuses"
 failed=0

@@ -74,6 +74,20 @@ void finish_run(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::RunLoop& l
   write_report(make_run_report(run, ws, table), run, ws, loop.recorder, table.burn_in, figures, con);
 }
 
+// The evidence ladder instead of the ordinary run, always in batch, with its
+// checkpoints (none when their path is empty, and no resume unless set).
+int evidence_program(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::Console& con, bool figures,
+                     zorvik::LadderCheckpoints& checkpoints) {
+  using namespace zorvik;
+  // The report's chain is that of the rung running last, which ends at beta = 1.
+  ChainRecorder top_rung;
+  const EvidenceEstimate evidence = thermodynamic_integration(run, ws, con, last_rung_recorder(top_rung), &checkpoints);
+  write_evidence(kEvidenceFile, evidence, con);
+  const ChainStatTable rung = whole_chain_statistics(top_rung, run.params, 0.0);
+  write_report(make_evidence_report(run, ws, evidence, rung), run, ws, top_rung, rung.burn_in, figures, con);
+  return 0;
+}
+
 // --resume FILE: the checkpoint is checked whole, the inputs are read again
 // from the parameter file's text it keeps (quietly: their echo is before the
 // point the run resumes from) and the data files on disk, which must be those
@@ -95,15 +109,21 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   s.parfile_text = in.text;
   std::ostringstream echo;
   Console quiet(con.in(), echo);
-  read_input(*run, quiet, false);
-  if (dialog(s)) saved.refuse("its parameter file asks for an interactive run");
+  read_input(*run, quiet, in.evidence);
+  if (!in.evidence && dialog(s)) saved.refuse("its parameter file asks for an interactive run");
   if (data_fingerprint(*run) != in.data)
     saved.refuse("a data or resolution file of \"" + s.parfile.str() + "\" changed since the run started");
-  con.line("Resuming the run of " + s.parfile.str() + " from checkpoint " + cl.resume + " after step " +
-           std::to_string(step) + " of " + std::to_string(s.ncycles));
+  con.line("Resuming the run of " + s.parfile.str() + " from checkpoint " + cl.resume + " after " +
+           (in.evidence ? "rung " + std::to_string(step) + " of " + std::to_string(kLadderRungs)
+                        : "step " + std::to_string(step) + " of " + std::to_string(s.ncycles)));
   auto ws = std::make_unique<ModelWorkspace>();
   ws->con = &con;
   ws->vector_shapes = in.vector_shapes;
+  if (in.evidence) {
+    LadderCheckpoints ladder{cl.resume, static_cast<int>(in.every), inputs_section, ZORVIK_VERSION,
+                             std::make_unique<StateReader>(std::move(saved))};
+    return evidence_program(*run, *ws, con, !cl.no_report, ladder);
+  }
   RunLoop loop(con);
   loop.checkpoint_path = cl.resume;
   loop.checkpoint_every = static_cast<int>(in.every);
@@ -141,14 +161,11 @@ int run_program(const zorvik::CommandLine& cl) {
   ws->con = &con;
   ws->vector_shapes = cl.vector_shapes;
   if (cl.evidence) {
-    // The evidence ladder instead of the ordinary run, always in batch.
-    ChainRecorder top_rung;
-    const EvidenceEstimate evidence = thermodynamic_integration(*run, *ws, con, last_rung_recorder(top_rung));
-    write_evidence(kEvidenceFile, evidence, con);
-    const ChainStatTable rung = whole_chain_statistics(top_rung, run->params, 0.0);
-    write_report(make_evidence_report(*run, *ws, evidence, rung), *run, *ws, top_rung, rung.burn_in,
-                 !cl.no_report, con);
-    return 0;
+    LadderCheckpoints ladder;
+    if (!cl.checkpoint.empty())
+      ladder = {cl.checkpoint, static_cast<int>(cl.checkpoint_every), checkpoint_inputs(*run, cl), ZORVIK_VERSION,
+                nullptr};
+    return evidence_program(*run, *ws, con, !cl.no_report, ladder);
   }
   RunLoop loop(con);
   if (!cl.checkpoint.empty()) {

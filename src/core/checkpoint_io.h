@@ -17,7 +17,10 @@
 //                  the whole-chain recorder (its counters; its states are in
 //                  the side file FILE.states0 or FILE.states1 that the section
 //                  names, with their count and CRC-32: sampler/chain_recorder.h),
-//                  and the length of every file the run appends to.
+//                  and the length of every file the run appends to. The body of
+//                  an evidence ladder holds, after the inputs, the last rung
+//                  done, the run's tables, the generator and proposals of the
+//                  ladder and its rungs so far.
 // Scalars are stored as their bytes, strings and vectors as a u64 count and
 // their elements. A file is refused, naming it, when its magic, format
 // version, program version, length or checksum do not match, and when its body
@@ -38,7 +41,10 @@
 
 namespace zorvik {
 
-inline constexpr std::uint32_t kCheckpointFormat = 2;  // 2: the recorded states in a side file
+// 2: the recorded states in a side file; the inputs say whether the run is
+// the evidence ladder, whose body after the inputs is its own (thermodynamic.h,
+// LadderCheckpoints).
+inline constexpr std::uint32_t kCheckpointFormat = 2;
 
 // CRC-32 of the IEEE 802.3 / ISO 3309 frame check (reflected polynomial
 // 0xEDB88320, initial value and final xor 0xFFFFFFFF), byte by byte from a

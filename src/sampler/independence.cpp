@@ -124,4 +124,22 @@ double IndependenceProposal::propose(const RunSettings&, FitParameters& params, 
   return log_ratio;
 }
 
+void IndependenceProposal::save(StateWriter& out) const {
+  out.put(ready);
+  out.put(d);
+  for (const auto* v : {&mean, &factor, &work, &z, &u, &unew}) out.put_vector(*v);
+  out.put(m2new);
+}
+
+void IndependenceProposal::restore(StateReader& in) {
+  in.get(ready);
+  in.get(d);
+  for (auto* v : {&mean, &factor, &work, &z, &u, &unew}) in.get_vector(*v);
+  in.get(m2new);
+  const size_t n = static_cast<size_t>(d);
+  if (ready && (d < 0 || d > am.d || mean.size() != n || factor.size() != n * n || z.size() != n || u.size() != n ||
+                unew.size() != n))
+    in.refuse("its independence proposal does not fit the run");
+}
+
 }  // namespace zorvik

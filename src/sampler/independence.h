@@ -78,6 +78,10 @@ struct IndependenceProposal final : public Proposal {
   double log_q_neg(double m2) const;
   // |L⁻¹(x − mean)|².
   double mahalanobis2(const double* x);
+
+  // The fitted t and the scratch tables with their sizes, for a checkpoint.
+  void save(StateWriter& out) const override;
+  void restore(StateReader& in) override;
 };
 
 // Whether the run allows independence steps on the ladder.

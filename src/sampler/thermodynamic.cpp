@@ -9,6 +9,7 @@
 #include "models/catalogue.h"
 #include "sampler/changepar.h"
 #include "sampler/compara.h"
+#include "sampler/run_state.h"
 
 namespace zorvik {
 
@@ -200,12 +201,59 @@ StepUniforms LadderStream::next_block() {
     next = rvec.size();  // the first step fills the block
   }
   if (next + stride > rvec.size()) {
+    ranlux.rluxut(block_state);
+    drawn = true;
     ranlux.ranlux(rvec.data(), static_cast<int>(rvec.size()));
     next = 0;
   }
   const StepUniforms r(rvec.data() + next);
   next += stride;
   return r;
+}
+
+void LadderStream::set_up(const Run& run) {
+  // The adaptive proposal's coordinates serve the independence steps in every
+  // mode; with varpar 3 it is also the random walk.
+  adaptive.start(run);
+  if (run.settings.varpar == 3) {
+    walk = &adaptive;
+  } else {
+    own_walk = make_proposal(run.settings.varpar);
+    walk = own_walk.get();
+  }
+}
+
+void LadderStream::save(StateWriter& out) const {
+  int now[25];
+  ranlux.rluxut(now);
+  out.put_array(now, 25);
+  out.put(drawn);
+  out.put_array(block_state, 25);
+  out.put<std::uint64_t>(next);
+  adaptive.save(out);
+  independent.save(out);
+  out.put(own_walk != nullptr);
+  if (own_walk) own_walk->save(out);
+}
+
+void LadderStream::restore(StateReader& in) {
+  int now[25];
+  in.get_array(now, 25);
+  in.get(drawn);
+  in.get_array(block_state, 25);
+  next = static_cast<size_t>(in.get<std::uint64_t>());
+  if (drawn) {
+    const size_t stride = static_cast<size_t>(npar) + 2;
+    rvec.assign(stride * (kRandomBlock / stride), 0.0f);
+    if (next > rvec.size()) in.refuse("its block of random numbers does not fit the run");
+    ranlux.rluxin(block_state);
+    ranlux.ranlux(rvec.data(), static_cast<int>(rvec.size()));
+  }
+  ranlux.rluxin(now);
+  adaptive.restore(in);
+  independent.restore(in);
+  if (in.get<bool>() != (own_walk != nullptr)) in.refuse("its proposal differs from the parameter file's");
+  if (own_walk) own_walk->restore(in);
 }
 
 namespace {
@@ -372,45 +420,82 @@ std::string rung_problem(const LadderRung& r, int k, long long ncycles) {
   return why.str();
 }
 
-EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con, const LadderSink& sink) {
-  const std::string problem = ladder_problem(run);
-  if (!problem.empty()) throw FatalError(problem);
-  RunSettings& s = run.settings;
+namespace {
 
+// The start of a fresh ladder: the chi-square of the start, the generator
+// seeded as the ordinary run seeds it, the header lines.
+void start_ladder(Run& run, ModelWorkspace& ws, Console& con, Ranlux& ranlux, LadderStream& rng, int per) {
+  const RunSettings& s = run.settings;
   compara(run.settings, run.data, run.params, run.chain, ws);
   if (!std::isfinite(run.chain.chisq(0)))
     throw FatalError("The chi-square of the starting parameters is not a finite number. Change the start values.");
-
-  Ranlux ranlux(con);
   // --seed N starts the generator from N, as in the ordinary run: ladders with
   // different seeds give independent estimates.
   ranlux.rluxgo(kLuxury, s.seed > 0 ? static_cast<int>(s.seed) : kSeed, 0, 0);
-  LadderStream rng(ranlux, s.npar);
-  // The adaptive proposal's coordinates serve the independence steps in every
-  // mode; with varpar 3 it is also the random walk.
-  rng.adaptive.start(run);
-  if (s.varpar == 3) {
-    rng.walk = &rng.adaptive;
-  } else {
-    rng.own_walk = make_proposal(s.varpar);
-    rng.walk = rng.own_walk.get();
-  }
+  rng.set_up(run);
+  con.line("Evidence by thermodynamic integration:", kLadderRungs + 1,
+           "rungs, beta = (k/" + std::to_string(kLadderRungs) + ")^5,", per, "steps each");
+  con.record("(a6,a14,a18,a12,a10)", "rung", "beta", "<ln L>", "error", "accepted");
+}
 
+// The checkpoint after rung k (the body's order is that of restore_ladder).
+void save_ladder(const LadderCheckpoints& c, int k, const Run& run, const ModelWorkspace& ws,
+                 const LadderStream& rng, const EvidenceEstimate& e) {
+  StateWriter out;
+  out.put_string(c.inputs);
+  out.put<std::int64_t>(k);
+  save_run_state(out, run);
+  out.put_array(ws.chisq_par.data(), ws.chisq_par.size());
+  out.put(ws.chisq_par_valid);
+  rng.save(out);
+  out.put_vector(e.rungs);
+  out.put(e.steps);
+  write_checkpoint(c.path, c.program_version, out.bytes());
+}
+
+// The ladder as a checkpoint left it, after its rung index.
+void restore_ladder(StateReader& in, Run& run, ModelWorkspace& ws, LadderStream& rng, EvidenceEstimate& e) {
+  restore_run_state(in, run);
+  in.get_array(ws.chisq_par.data(), ws.chisq_par.size());
+  in.get(ws.chisq_par_valid);
+  rng.set_up(run);
+  rng.restore(in);
+  in.get_vector(e.rungs);
+  in.get(e.steps);
+  if (e.rungs.empty() || e.rungs.size() > static_cast<size_t>(kLadderRungs))
+    in.refuse("its count of rungs done does not fit the ladder");
+  if (!in.at_end()) in.refuse("it has state this program does not know (the file is damaged)");
+}
+
+}  // namespace
+
+EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con, const LadderSink& sink,
+                                           LadderCheckpoints* checkpoints) {
+  const std::string problem = ladder_problem(run);
+  if (!problem.empty()) throw FatalError(problem);
+  RunSettings& s = run.settings;
   const std::vector<double> betas = ladder_betas(kLadderRungs);
   const int nrungs = kLadderRungs + 1;
   const int per = s.ncycles / nrungs;
 
+  Ranlux ranlux(con);
+  LadderStream rng(ranlux, s.npar);
   EvidenceEstimate e;
-  con.line("Evidence by thermodynamic integration:", nrungs, "rungs, beta = (k/" + std::to_string(kLadderRungs) + ")^5,",
-           per, "steps each");
-  con.record("(a6,a14,a18,a12,a10)", "rung", "beta", "<ln L>", "error", "accepted");
-  for (int k = 0; k < nrungs; ++k) {
+  if (checkpoints != nullptr && checkpoints->resume) {
+    restore_ladder(*checkpoints->resume, run, ws, rng, e);
+    checkpoints->resume.reset();
+  } else {
+    start_ladder(run, ws, con, ranlux, rng, per);
+  }
+  const bool saving = checkpoints != nullptr && !checkpoints->path.empty();
+  for (int k = static_cast<int>(e.rungs.size()); k < nrungs; ++k) {
     const int steps = k == nrungs - 1 ? s.ncycles - per * (nrungs - 1) : per;
     const double next = k + 1 < nrungs ? betas[static_cast<size_t>(k) + 1] : betas[static_cast<size_t>(k)];
     const LadderRung r = run_rung(run, ws, con, rng, betas[static_cast<size_t>(k)], next, steps, k, sink);
     con.record("(i6,es14.5,es18.8,es12.3,f10.4)", k, r.beta, r.mean_lnl, r.se_lnl, r.acceptance);
     e.rungs.push_back(r);
     e.steps += steps;
+    if (saving && k + 1 < nrungs && (k + 1) % checkpoints->every == 0) save_ladder(*checkpoints, k, run, ws, rng, e);
   }
   integrate_ladder(e);
   for (int k = 0; k < nrungs; ++k) {

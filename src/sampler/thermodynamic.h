@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "core/checkpoint_io.h"
 #include "core/console.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
@@ -114,6 +115,26 @@ std::string rung_problem(const LadderRung& rung, int k, long long ncycles);
 // Ln L of the current chi-squares: −½ Σ over the fitted data sets.
 double log_likelihood(const Run& run);
 
+// Checkpoints of the ladder (core/checkpoint_io.h), none while path is empty:
+// written after every `every`-th rung but the last, when the rung has ended. A
+// rung is a deterministic function of the state at its start (the parameters,
+// the chain, the generator with its block of numbers, the proposals), so a run
+// killed inside a rung and resumed from the checkpoint before it replays that
+// rung exactly. The last rung is not followed by one: the run ends a moment
+// later, and a kill in that moment replays the last rung. The body holds
+// `inputs` (made by the caller), the index of the last rung done, the run's
+// tables (run_state.h), the generator and proposals of the stream and the rungs
+// measured so far.
+struct LadderCheckpoints {
+  std::string path;
+  int every = 1;
+  std::string inputs;
+  std::string program_version;
+  // When set, the ladder continues from this checkpoint's state (read past its
+  // inputs section and the rung index) instead of starting.
+  std::unique_ptr<StateReader> resume;
+};
+
 // Runs the ladder from the current parameters: ncycles steps in all, shared
 // evenly by the rungs, the generator seeded as the ordinary run seeds it. Each
 // rung spends its first tenth adapting the steps of the free parameters toward
@@ -125,8 +146,11 @@ double log_likelihood(const Run& run);
 // the run at the last state of the β = 1 rung, with the adapted steps: of the run
 // it changes params (values and steps) and chain, and settings.temp only while a
 // rung runs.
+// With checkpoints.resume set it continues the ladder saved there (without the
+// header lines, printed before the first rung), otherwise it starts afresh.
 EvidenceEstimate thermodynamic_integration(Run& run, ModelWorkspace& ws, Console& con,
-                                           const LadderSink& sink = nullptr);
+                                           const LadderSink& sink = nullptr,
+                                           LadderCheckpoints* checkpoints = nullptr);
 
 // One rung at inverse temperature `beta`, `steps` steps, continuing the current
 // state; `next_beta` gives the stepping-stone factor. `rvec` supplies the uniform
@@ -138,6 +162,11 @@ struct LadderStream final : public UniformSource {
   int npar;
   std::vector<float> rvec;
   size_t next = 0;
+  // The generator's state before the current block (drawn: a block was
+  // generated): a checkpoint keeps it and the position `next`, and a resumed
+  // ladder generates the block again, its unused part included.
+  int block_state[25] = {};
+  bool drawn = false;
   // varpar 3: the proposal, carried from rung to rung; in every mode, the
   // coordinates of the independence steps.
   AdaptiveMetropolis adaptive;
@@ -151,6 +180,14 @@ struct LadderStream final : public UniformSource {
   // The next step's uniform numbers r[1 … npar+2], refilling the block from the
   // generator when it runs out.
   StepUniforms next_block() override;
+
+  // The walk of the run's proposal mode set up for the run (the coordinates of
+  // the adaptive proposal started from its parameters).
+  void set_up(const Run& run);
+  // The generator, the block position and the proposals, for a checkpoint;
+  // restore() follows set_up() and refuses a block that does not fit.
+  void save(StateWriter& out) const;
+  void restore(StateReader& in);
 };
 LadderRung run_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, double beta, double next_beta,
                     int steps, int rung_index, const LadderSink& sink);

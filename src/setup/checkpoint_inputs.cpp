@@ -43,7 +43,7 @@ std::string checkpoint_inputs(const Run& run, const CommandLine& cl) {
   out.put_string(s.parfile.padded());
   out.put_string(s.folder.padded());
   out.put(cl.seed);
-  for (const bool b : {cl.seed_given, cl.burn_given, cl.vector_shapes}) out.put(b);
+  for (const bool b : {cl.seed_given, cl.burn_given, cl.vector_shapes, cl.evidence}) out.put(b);
   out.put(cl.burn_fraction);
   out.put(cl.checkpoint_every);
   out.put_string(text);
@@ -56,7 +56,7 @@ CheckpointInputs read_checkpoint_inputs(StateReader& in) {
   c.parfile = in.get_string();
   c.folder = in.get_string();
   in.get(c.seed);
-  for (bool* b : {&c.seed_given, &c.burn_given, &c.vector_shapes}) in.get(*b);
+  for (bool* b : {&c.seed_given, &c.burn_given, &c.vector_shapes, &c.evidence}) in.get(*b);
   in.get(c.burn_fraction);
   in.get(c.every);
   c.text = in.get_string();

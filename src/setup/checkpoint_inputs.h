@@ -18,6 +18,7 @@ struct CheckpointInputs {
   std::string parfile, folder;  // as the start-up chose them
   long long seed = -1;
   bool seed_given = false, burn_given = false, vector_shapes = false;
+  bool evidence = false;  // the run is the evidence ladder (--evidence)
   double burn_fraction = 0.2;
   long long every = 1;
   std::string text;           // the parameter file as read

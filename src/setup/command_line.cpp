@@ -96,12 +96,14 @@ constexpr Option kOptions[] = {
     {"--no-report", "", "", kAnyMode, &set_flag<&CommandLine::no_report>,
      "write no figures and no report/index.html (report/results.json is\n"
      "still written, for scripted runs)"},
-    {"--checkpoint", "FILE", "a file name", kRun, &set_name<&CommandLine::checkpoint>,
+    {"--checkpoint", "FILE", "a file name", kRun | kEvidence, &set_name<&CommandLine::checkpoint>,
      "write the run's complete state to FILE (batch runs), replaced\n"
-     "atomically after every write interval, and when a signal stops the\n"
-     "run (SIGUSR1 too); --resume FILE continues from it"},
-    {"--checkpoint-every", "K", "an integer K >= 1", kRun, &set_every,
-     "write the checkpoint after every K-th write interval (default 1)"},
+     "atomically after every write interval (--evidence: every rung), and\n"
+     "when a signal stops the run (SIGUSR1 too); --resume FILE continues\n"
+     "from it"},
+    {"--checkpoint-every", "K", "an integer K >= 1", kRun | kEvidence, &set_every,
+     "write the checkpoint after every K-th write interval or rung\n"
+     "(default 1)"},
     {"--resume", "FILE", "a file name", kRun, &set_name<&CommandLine::resume>,
      "continue the run saved in the checkpoint FILE exactly as it would\n"
      "have gone on (the parameter file and the options come from FILE)"},

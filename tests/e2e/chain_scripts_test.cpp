@@ -32,6 +32,37 @@ TEST(ChainScripts, DispersedStartsRevealTheModeThatIdenticalStartsHide) {
   }
 }
 
+// The first chain is killed (SIGKILL) once its first checkpoint is on disk; the
+// script ends naming it, and run again resumes it, leaves the finished second
+// chain as it is and ends with the folders of a run never stopped.
+TEST(ChainScripts, RunAgainResumesAKilledChainToTheFilesOfAnUninterruptedOne) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  write_text("short.par", std::regex_replace(read_text("short.par"), std::regex(".*!Ciclos tot"), "12000 1000 !Ciclos tot"));
+  write_text("zorvik", "#!/bin/sh\nif [ -f \"$ONCE\" ]; then rm \"$ONCE\"; " + std::string(ZORVIK_BINARY) +
+                           " \"$@\" & p=$!\n  while [ ! -f run.ckpt ]; do sleep 0.01; done; kill -9 $p; wait $p; exit\n"
+                           "fi\nexec " + ZORVIK_BINARY + " \"$@\"\n");
+  fs::permissions("zorvik", fs::perms::owner_all);
+  const std::string here = fs::current_path().string();
+  const std::string script = "ZORVIK=" + here + "/zorvik ZORVIK_CHAIN_FOLDER=" +
+                             (fs::path(ZORVIK_BINARY).parent_path() / "zorvik-chain-folder").string() +
+                             " ONCE=" + here + "/once bash " + source_path("scripts/run_chains.sh") + " -j 1 2 short.par";
+  for (const char* d : {"ref", "cut"}) {
+    fs::create_directory(d);
+    for (const char* f : {"short.par", "peak.dat"}) fs::copy_file(f, std::string(d) + "/" + f);
+  }
+  std::string out;
+  ASSERT_EQ(shell("(cd ref && " + script + ")", out), 0) << out;
+  write_text("once", "");
+  EXPECT_EQ(shell("(cd cut && " + script + ")", out), 1) << out;
+  EXPECT_NE(out.find("chain1 failed (exit status 137)"), std::string::npos) << out;
+  ASSERT_EQ(shell("(cd cut && " + script + ")", out), 0) << out;
+  EXPECT_NE(read_text("cut/chain1/console.txt").find(" Resuming the run of short.par from checkpoint run.ckpt"),
+            std::string::npos);
+  EXPECT_EQ(read_text("cut/chain2/console.txt").find(" Resuming"), std::string::npos);
+  EXPECT_EQ(shell("diff -r -x 'console.txt' -x 'run.ckpt*' ref cut", out), 0) << out;
+}
+
 TEST(ChainScripts, MistakesAreRefusedBeforeAnyChainRunsAndLeaveNothing) {
   ScratchDir dir;
   copy_case("short_batch");
