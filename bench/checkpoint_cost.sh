@@ -13,20 +13,20 @@ zorvik=$PWD/build/zorvik
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-# wall NAME ARGS...: the wall time in seconds of one run in a fresh copy.
-wall() {
+# one NAME ARGS...: "wall cpu" seconds of one run in a fresh copy (cpu: user +
+# system, which other load on a shared machine moves less than the wall time).
+one() {
   local name=$1
   shift
   rm -rf "${scratch:?}/$name" && cp -r "examples/$name" "$scratch/$name"
-  local start end
-  start=$(date +%s.%N)
-  (cd "$scratch/$name" && "$zorvik" "$@" "$name.par" </dev/null >/dev/null)
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN {print b - a}'
+  (cd "$scratch/$name" && /usr/bin/time -f "%e %U %S" -o "$scratch/time" "$zorvik" "$@" "$name.par" </dev/null >/dev/null)
+  awk '{print $1, $2 + $3}' "$scratch/time"
 }
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+column() { awk -v c="$1" '{print $c}' "$2" | median; }
 
-printf '%-22s %10s %10s %12s %12s %9s %10s\n' example cycles intervals "none s" "every s" ratio "ckpt kB"
+printf '%-20s %8s %6s %9s %9s %8s %9s %9s %8s %8s\n' example cycles ivals "none s" "every s" wall+ \
+  "cpu none" "cpu every" cpu+ "ckpt kB"
 for dir in examples/*/; do
   name=$(basename "$dir")
   [ -f "$dir/$name.par" ] || continue
@@ -35,11 +35,13 @@ for dir in examples/*/; do
   # folder (its gnuplot run would only add noise to both).
   : >"$scratch/none.t"; : >"$scratch/every.t"
   for _ in $(seq "$repeat"); do
-    wall "$name" --seed 1 --no-report >>"$scratch/none.t"
-    wall "$name" --seed 1 --no-report --checkpoint run.ckpt >>"$scratch/every.t"
+    one "$name" --seed 1 --no-report >>"$scratch/none.t"
+    one "$name" --seed 1 --no-report --checkpoint run.ckpt >>"$scratch/every.t"
   done
-  none=$(median <"$scratch/none.t"); every=$(median <"$scratch/every.t")
+  none=$(column 1 "$scratch/none.t"); every=$(column 1 "$scratch/every.t")
+  cpu_none=$(column 2 "$scratch/none.t"); cpu_every=$(column 2 "$scratch/every.t")
   size=$(( ($(stat -c %s "$scratch/$name/run.ckpt") + $(cat "$scratch/$name"/run.ckpt.states* | wc -c)) / 1024 ))
-  printf '%-22s %10d %10d %12.3f %12.3f %8.2f%% %10d\n' "$name" "$cycles" $((cycles / nwrite)) "$none" "$every" \
-    "$(awk -v a="$none" -v b="$every" 'BEGIN {print 100 * (b - a) / a}')" "$size"
+  printf '%-20s %8d %6d %9.3f %9.3f %7.2f%% %9.3f %9.3f %7.2f%% %8d\n' "$name" "$cycles" $((cycles / nwrite)) \
+    "$none" "$every" "$(awk -v a="$none" -v b="$every" 'BEGIN {print 100 * (b - a) / a}')" \
+    "$cpu_none" "$cpu_every" "$(awk -v a="$cpu_none" -v b="$cpu_every" 'BEGIN {print 100 * (b - a) / a}')" "$size"
 done

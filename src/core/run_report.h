@@ -58,8 +58,10 @@ struct RunReport {
   double temperature = 1.0;
 
   std::vector<ReportParameter> parameters;  // free parameters, file order
-  std::optional<ReportParameter> chisq_row; // the chi-square's own row of the table
-  double best_chisq = 0.0;
+  // The chi-square's own row of the table (the chain's chi-square, the mean
+  // over the fitted data sets; its `best` that of the best state).
+  std::optional<ReportParameter> chisq_row;
+  double best_chisq = 0.0;         // the total over the data sets at the best state (NaN: not known)
   std::vector<ReportDataSet> sets;
   int total_points = 0;
   double aic = 0.0, bic = 0.0;     // from the best state's chi-square

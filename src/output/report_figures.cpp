@@ -297,6 +297,15 @@ void write_traces(const std::string& folder, const FigureInput& in, const RunRep
     << ", graph 1 fc rgb '#e6e6e6' fs solid noborder behind\nset tics font ',8'\nset format x ''\n";
   for (size_t j = 0; j < panels; ++j) {
     if (j + 1 == panels) s << "set format x '%g'\nset xlabel 'step (burn-in shaded)'\n";
+    // The vertical range of the retained states: the start of a burn-in far
+    // from the posterior is clipped rather than flattening what follows.
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (const FigureChain& c : in.chains)
+      for (size_t k = 0; k < c.step.size(); ++k)
+        if (c.step[k] > in.burn_in && std::isfinite(c.columns[j][k]))
+          lo = std::min(lo, c.columns[j][k]), hi = std::max(hi, c.columns[j][k]);
+    if (lo < hi) s << "set yrange [" << num(lo - 0.05 * (hi - lo)) << ':' << num(hi + 0.05 * (hi - lo)) << "]\n";
+    else s << "set autoscale y\n";
     s << "set ylabel " << (j == 0 ? std::string("'χ²'") : gnuplot_string(r.parameters[j - 1].name))
       << "\nplot for [c=0:" << in.chains.size() - 1 << "] 'trace.dat' index c using 1:" << j + 2
       << " with lines lc rgb word('#08519c #e6550d #31a354 #756bb1 #636363 #d6616b', c % 6 + 1)\n";
@@ -414,6 +423,8 @@ std::string write_report_figures(const std::string& folder, const FigureInput& i
   }
   if (scripts.empty()) return "";
   const int status = run_gnuplot(folder, scripts);
+  // Only the figures gnuplot drew are named (by the page and by results.json).
+  std::erase_if(report.figures, [&folder](const std::string& f) { return !std::filesystem::exists(folder + "/" + f); });
   if (status == 127)
     return "gnuplot was not found: the report in " + folder + " has its tables and figure scripts but no figures";
   std::error_code ec;

@@ -95,7 +95,8 @@ void fit_section(std::ostream& h, const RunReport& r) {
       << s.points << "</td><td>" << num(s.chisq) << "</td><td>"
       << (s.points > 0 ? num(s.chisq / s.points, "%.4g") : "–") << "</td></tr>\n";
   const int dof = r.total_points - static_cast<int>(r.parameters.size());
-  h << "</table>\n<p>Best state: the chain's χ² (the mean over the fitted data sets) " << num(r.best_chisq)
+  const double chain_chisq = r.chisq_row ? r.chisq_row->best : std::nan("");
+  h << "</table>\n<p>Best state: the chain's χ² (the mean over the fitted data sets) " << num(chain_chisq)
     << ", total χ² " << num(total_chisq(r)) << "; reduced χ² over all sets "
     << (dof > 0 ? num(total_chisq(r) / dof, "%.4g") : "–") << " (" << r.total_points << " points, "
     << r.parameters.size() << " free parameters). AIC = " << num(r.aic) << ", BIC = " << num(r.bic) << ".</p>\n";

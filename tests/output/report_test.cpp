@@ -118,6 +118,7 @@ TEST(ReportFolder, GnuplotDrawsEveryFigureAndThePageNamesOnlyFilesThatExist) {
   for (const char* stem : {"set1", "corner", "corr", "trace", "ladder"})
     for (const char* ext : {".png", ".svg"})
       EXPECT_GT(std::filesystem::file_size(std::string("report/") + stem + ext), 1000u) << stem << ext;
+  EXPECT_EQ(f.report.figures.size(), 10u);  // the names results.json lists: every figure drawn
 
   const std::string page = read_text("report/index.html");
   const std::regex link("(src|href)=\"([^\"]*)\"");
@@ -144,6 +145,7 @@ TEST(ReportFolder, WithoutGnuplotTheTablesRemainAndTheRegionsHoldTheirProbabilit
   setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(screen.out.str(),
             " gnuplot was not found: the report in report has its tables and figure scripts but no figures\n");
+  EXPECT_TRUE(f.report.figures.empty());  // no figure is named that was not drawn
   EXPECT_NE(read_text("report/index.html").find("<td>12.5</td>"), std::string::npos);
   std::istringstream in(read_text("report/corner.dat"));
   std::vector<std::vector<double>> block;
