@@ -12,12 +12,9 @@
 #include <span>
 #include <vector>
 
-namespace zorvik {
+#include "core/chain_tables.h"
 
-struct DrawSummary {
-  double mean = 0.0, sd = 0.0;  // sd with the n − 1 denominator
-  double q025 = 0.0, q16 = 0.0, q50 = 0.0, q84 = 0.0, q975 = 0.0;
-};
+namespace zorvik {
 
 // The quantile p of the sorted draws, interpolated linearly between order
 // statistics: position h = (n − 1)·p, x[⌊h⌋] + (h − ⌊h⌋)(x[⌊h⌋+1] − x[⌊h⌋]).

@@ -30,33 +30,16 @@
 #include "analysis/chain_stats.h"
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "output/chainstat_file.h"
 #include "output/report_figures.h"
 #include "sampler/chain_recorder.h"
 
 namespace zorvik {
 
-struct ChainStatRow {
-  int index = 0;     // parameter number; 0 the chi-square
-  std::string name;  // blanks replaced by "_"
-  DrawSummary draws;
-  double tau = 0.0, ess = 0.0, rhat = 0.0;
-};
-
-struct ChainStatTable {
-  int chains = 1;
-  long long retained_steps = 0, burn_in = 0, thinning = 1;
-  // Pooled chains: the steps after the burn-in dropped from the longer chains
-  // to bring them to the length of the shortest (0: none).
-  long long shortened = 0;
-  std::vector<ChainStatRow> rows;  // free parameters in the order of parfit, then chisq
-};
-
 // The statistics of the recorded chain after discarding the first
 // ⌊burn_fraction·steps⌋ steps.
 ChainStatTable whole_chain_statistics(const ChainRecorder& chain, const FitParameters& params, double burn_fraction);
 
-// Writes the table to `path` (with the rhat column for pooled chains).
-void write_chainstat(const std::string& path, const ChainStatTable& table);
 
 // The console block: mean ± sd, tau and ess of each free parameter (and rhat for
 // pooled chains), then a warning naming the parameters whose chain is shorter

@@ -26,6 +26,7 @@
 #include "core/table.h"
 #include "models/catalogue.h"
 #include "models/diffusion.h"
+#include "output/resolution_file.h"
 #include "output/shell_commands.h"
 
 namespace zorvik {
@@ -502,15 +503,6 @@ void prepare_file_resolution(FitFunctions& d, int i, Console& con) {
     }
   }
   centre_resolution(d, i, file, mini, origin, ilow, ihigh);
-}
-
-// "convf.dat": the centred resolution of data set i, one line k, xc, mi per
-// kernel index.
-void write_convf(const FitFunctions& d, int i) {
-  AtomicFile f(kConvolutionFile);
-  const int half = d.imaxconv(i);
-  for (int k = -half; k <= half; ++k) write_free(f.stream(), k, d.xc(i, k), d.mi(i, k));
-  f.commit();
 }
 
 // Every reading starts from the state of a fresh process: tables left over from
