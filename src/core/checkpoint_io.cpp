@@ -18,16 +18,23 @@ namespace {
 
 constexpr char kMagic[8] = {'Z', 'R', 'V', 'K', 'C', 'K', 'P', 'T'};
 
-constexpr std::array<std::uint32_t, 256> crc_table() {
-  std::array<std::uint32_t, 256> t{};
+// Table k holds the CRC of byte n followed by k zero bytes, so that eight bytes
+// are folded in per step ("slicing by 8": M. E. Kounavis and F. L. Berry, "A
+// systematic approach to building high performance software-based CRC
+// generators", Proc. 10th IEEE Symposium on Computers and Communications, 2005).
+// Table 0 is the classic byte-at-a-time table.
+constexpr std::array<std::array<std::uint32_t, 256>, 8> crc_tables() {
+  std::array<std::array<std::uint32_t, 256>, 8> t{};
   for (std::uint32_t n = 0; n < 256; ++n) {
     std::uint32_t c = n;
     for (int k = 0; k < 8; ++k) c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    t[n] = c;
+    t[0][n] = c;
   }
+  for (std::uint32_t n = 0; n < 256; ++n)
+    for (size_t k = 1; k < 8; ++k) t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFFu];
   return t;
 }
-constexpr std::array<std::uint32_t, 256> kCrcTable = crc_table();
+constexpr std::array<std::array<std::uint32_t, 256>, 8> kCrcTables = crc_tables();
 
 template <class T>
 void append(std::string& out, const T& v) {
@@ -46,8 +53,19 @@ bool force_to_disk(const std::string& path) {
 }  // namespace
 
 std::uint32_t crc32(std::string_view bytes, std::uint32_t previous) {
+  const auto& t = kCrcTables;
   std::uint32_t c = previous ^ 0xFFFFFFFFu;
-  for (const char b : bytes) c = kCrcTable[(c ^ static_cast<unsigned char>(b)) & 0xFFu] ^ (c >> 8);
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t n = bytes.size();
+  // Eight bytes at a time, read byte by byte (no alignment or byte-order
+  // assumption): the low four are folded into the running value.
+  for (; n >= 8; n -= 8, p += 8) {
+    const std::uint32_t lo = c ^ (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+                                  std::uint32_t{p[3]} << 24);
+    c = t[7][lo & 0xFFu] ^ t[6][(lo >> 8) & 0xFFu] ^ t[5][(lo >> 16) & 0xFFu] ^ t[4][lo >> 24] ^ t[3][p[4]] ^
+        t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+  }
+  for (; n > 0; --n, ++p) c = t[0][(c ^ *p) & 0xFFu] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
 }
 
