@@ -95,7 +95,8 @@ int evidence_program(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::Conso
 // checkpoints to the same file. Nothing is written before all of that passed.
 int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   using namespace zorvik;
-  StateReader saved = read_checkpoint(cl.resume, ZORVIK_VERSION);
+  std::string passed_over;
+  StateReader saved = choose_checkpoint(cl.resume, ZORVIK_VERSION, passed_over);
   const std::string inputs_section = saved.get_string();
   StateReader inputs_reader(inputs_section, cl.resume);
   const CheckpointInputs in = read_checkpoint_inputs(inputs_reader);
@@ -113,6 +114,9 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   if (!in.evidence && dialog(s)) saved.refuse("its parameter file asks for an interactive run");
   if (data_fingerprint(*run) != in.data)
     saved.refuse("a data or resolution file of \"" + s.parfile.str() + "\" changed since the run started");
+  if (!passed_over.empty())
+    con.line("The newer checkpoint " + recent_checkpoint_path(cl.resume) + " is not used (" + passed_over +
+             "): resuming from " + cl.resume + ", the last one forced to the disk");
   con.line("Resuming the run of " + s.parfile.str() + " from checkpoint " + cl.resume + " after " +
            (in.evidence ? "rung " + std::to_string(step) + " of " + std::to_string(kLadderRungs)
                         : "step " + std::to_string(step) + " of " + std::to_string(s.ncycles)));
@@ -127,6 +131,7 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   RunLoop loop(con);
   loop.checkpoint_path = cl.resume;
   loop.checkpoint_every = static_cast<int>(in.every);
+  loop.checkpoint_sync = in.sync;
   loop.checkpoint_inputs = inputs_section;
   loop.program_version = ZORVIK_VERSION;
   loop.resume = std::make_unique<StateReader>(std::move(saved));
@@ -174,6 +179,7 @@ int run_program(const zorvik::CommandLine& cl) {
                        "\" asks for an interactive one (interactive 1 or 3)");
     loop.checkpoint_path = cl.checkpoint;
     loop.checkpoint_every = static_cast<int>(cl.checkpoint_every);
+    loop.checkpoint_sync = cl.checkpoint_sync;
     loop.checkpoint_inputs = checkpoint_inputs(*run, cl);
     loop.program_version = ZORVIK_VERSION;
   }

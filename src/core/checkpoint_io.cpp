@@ -79,8 +79,15 @@ std::uint64_t fnv1a64(std::string_view bytes, std::uint64_t h) {
   return h;
 }
 
+namespace {
+
+std::string refusal_head(const std::string& path) { return "Cannot resume from checkpoint \"" + path + "\": "; }
+constexpr std::string_view kRefusalTail = " (nothing was written)";
+
+}  // namespace
+
 std::string checkpoint_refusal(const std::string& path, const std::string& why) {
-  return "Cannot resume from checkpoint \"" + path + "\": " + why + " (nothing was written)";
+  return refusal_head(path) + why + std::string(kRefusalTail);
 }
 
 void StateReader::refuse(const std::string& why) const { throw FatalError(checkpoint_refusal(file_, why)); }
@@ -107,23 +114,66 @@ void cut_to_length(const std::string& path, std::int64_t length, const StateRead
     throw FatalError("Cannot cut file \"" + path + "\" back to its length at the checkpoint: " + std::strerror(errno));
 }
 
-void write_checkpoint(const std::string& path, std::string_view program_version, std::string_view body) {
-  std::string head(kMagic, sizeof kMagic);
-  append(head, kCheckpointFormat);
-  append(head, static_cast<std::uint32_t>(program_version.size()));
-  head.append(program_version);
-  append(head, static_cast<std::uint64_t>(body.size()));
-  append(head, crc32(body));
-  // Beside the checkpoint, so that the rename stays on one file system.
-  TemporaryFile tmp(path + ".tmp", path);
-  std::string all = head;
+std::string recent_checkpoint_path(const std::string& path) { return path + ".recent"; }
+
+namespace {
+
+// The needs ahead of the state, each as its name, length, whether checked, CRC.
+std::string needs_section(const std::vector<CheckpointNeed>& needs) {
+  StateWriter out;
+  out.put<std::uint64_t>(needs.size());
+  for (const CheckpointNeed& n : needs) {
+    out.put_string(n.path);
+    out.put(n.length);
+    out.put(n.checked);
+    out.put(n.crc);
+  }
+  return out.bytes();
+}
+
+}  // namespace
+
+void write_checkpoint(const std::string& path, std::string_view program_version, const StateWriter& state,
+                      bool durable) {
+  std::string body = needs_section(state.needs());
+  body.append(state.bytes());
+  std::string all(kMagic, sizeof kMagic);
+  append(all, kCheckpointFormat);
+  append(all, static_cast<std::uint32_t>(program_version.size()));
+  all.append(program_version);
+  append(all, static_cast<std::uint64_t>(body.size()));
+  append(all, crc32(body));
   all.append(body);
-  if (!tmp.write_and_close(all) || !force_to_disk(tmp.path()) || !tmp.rename_to(path))
-    throw FatalError("Cannot write file \"" + path + "\": " + std::strerror(errno) + " (the previous checkpoint is kept)");
-  // The folder is not forced to the disk after the rename: a power cut that
-  // loses the rename leaves the previous checkpoint, whose side file is a
-  // prefix of the current one, and resuming from it is as exact, one interval
-  // earlier. An fsync of the folder would cost a third of the checkpoint.
+  const std::string target = durable ? path : recent_checkpoint_path(path);
+  const auto fail = [&](const std::string& file) {
+    throw FatalError("Cannot write file \"" + file + "\": " + std::strerror(errno) + " (the previous checkpoint is kept)");
+  };
+  // What the checkpoint names goes to the disk before the checkpoint itself.
+  if (durable)
+    for (const CheckpointNeed& n : state.needs())
+      if (!force_to_disk(n.path)) fail(n.path);
+  // Beside the checkpoint, so that the rename stays on one file system.
+  TemporaryFile tmp(target + ".tmp", target);
+  if (!tmp.write_and_close(all) || (durable && !force_to_disk(tmp.path())) || !tmp.rename_to(target)) fail(target);
+  if (!durable) return;
+  if (!force_to_disk(folder_of(target))) fail(folder_of(target));
+  // The unforced checkpoint is now older than this one.
+  if (::unlink(recent_checkpoint_path(path).c_str()) != 0 && errno != ENOENT) fail(recent_checkpoint_path(path));
+}
+
+std::string unmet_need(const std::vector<CheckpointNeed>& needs) {
+  for (const CheckpointNeed& n : needs) {
+    struct stat st {};
+    if (::stat(n.path.c_str(), &st) != 0 || st.st_size < n.length)
+      return "the file \"" + n.path + "\" is missing or shorter than at the checkpoint (" + std::to_string(n.length) +
+             " bytes)";
+    if (!n.checked) continue;
+    std::ifstream in(n.path, std::ios::binary);
+    std::string bytes(static_cast<size_t>(n.length), '\0');
+    if (!in.read(bytes.data(), n.length) || crc32(bytes) != n.crc)
+      return "the file \"" + n.path + "\" does not hold what the checkpoint wrote into it (the file is damaged)";
+  }
+  return {};
 }
 
 StateReader read_checkpoint(const std::string& path, std::string_view program_version) {
@@ -156,7 +206,46 @@ StateReader read_checkpoint(const std::string& path, std::string_view program_ve
              std::to_string(length) + " expected)");
   std::string body = all.substr(start);
   if (crc32(body) != crc) r.refuse("its checksum does not match (the file is damaged)");
-  return StateReader(std::move(body), path);
+  StateReader needs(body, path);
+  std::vector<CheckpointNeed> list(needs.count(1));
+  for (CheckpointNeed& n : list) {
+    n.path = needs.get_string();
+    needs.get(n.length);
+    needs.get(n.checked);
+    needs.get(n.crc);
+    if (n.length < 0) needs.refuse("the list of files it depends on is damaged");
+  }
+  StateReader state(body.substr(body.size() - needs.left()), path);
+  state.needs() = std::move(list);
+  return state;
+}
+
+StateReader choose_checkpoint(const std::string& path, std::string_view program_version, std::string& note) {
+  note.clear();
+  StateReader main = read_checkpoint(path, program_version);
+  const std::string recent = recent_checkpoint_path(path);
+  if (file_exists(recent)) {
+    try {
+      StateReader newer = read_checkpoint(recent, program_version);
+      // Its inputs and step, read from copies (the readers are used from the start).
+      StateReader a = main, b = newer;
+      const bool same_run = a.get_string() == b.get_string();
+      const bool later = b.get<std::int64_t>() > a.get<std::int64_t>();
+      if (same_run && later) {
+        note = unmet_need(newer.needs());
+        if (note.empty()) return newer;
+      } else if (!same_run) {
+        note = "it belongs to another run";
+      }
+    } catch (const FatalError& e) {
+      // The reason alone, without the refusal's head and tail.
+      note = e.what();
+      if (note.starts_with(refusal_head(recent))) note.erase(0, refusal_head(recent).size());
+      if (note.ends_with(kRefusalTail)) note.erase(note.size() - kRefusalTail.size());
+    }
+  }
+  if (const std::string why = unmet_need(main.needs()); !why.empty()) main.refuse(why);
+  return main;
 }
 
 }  // namespace zorvik

@@ -114,7 +114,7 @@ void ChainFileWriter::update(const Run& run, const ChainRecorder& chain, ChainMo
 
 void ChainFileWriter::save(StateWriter& out) const {
   const off_t length = fd_ >= 0 ? ::lseek(fd_, 0, SEEK_END) : -1;
-  out.put<std::int64_t>(length);
+  out.put_file_length(path_, length);
   if (fd_ < 0) return;
   out.put_string(path_);
   out.put_string(first_line_tail_);

@@ -90,15 +90,17 @@ void RecorderSpill::save(StateWriter& out, const ChainRecorder& chain) {
   const std::string path = side_path(which_);
   std::FILE* f = std::fopen(path.c_str(), anew ? "wb" : "ab");
   const std::string_view more = bytes_of(chain.values_.data() + values_, static_cast<size_t>(n - values_));
-  const bool ok = f != nullptr && std::fwrite(more.data(), 1, more.size(), f) == more.size() &&
-                  std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
+  // Forced to the disk with the checkpoint when that is (write_checkpoint).
+  const bool ok = f != nullptr && std::fwrite(more.data(), 1, more.size(), f) == more.size() && std::fflush(f) == 0;
   if (f != nullptr) std::fclose(f);
   if (!ok) throw FatalError("Cannot write file \"" + path + "\": " + std::strerror(errno) + " (the previous checkpoint is kept)");
   crc_ = crc32(more, crc_);
   values_ = n;
+  rewritten_ = anew;
   out.put(which_);
   out.put(values_);
   out.put(crc_);
+  out.need_prefix(path, static_cast<std::int64_t>(n * sizeof(double)), crc_);
 }
 
 void RecorderSpill::restore(StateReader& in, ChainRecorder& chain) {

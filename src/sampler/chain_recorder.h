@@ -94,12 +94,16 @@ class RecorderSpill {
  public:
   explicit RecorderSpill(std::string checkpoint_path = {}) : base_(std::move(checkpoint_path)) {}
   void set_path(const std::string& checkpoint_path) { base_ = checkpoint_path; }
-  // Brings the side file up to the recorder's states (forced to the disk) and
-  // puts its name's digit, the number of values and their checksum into `out`.
+  // Brings the side file up to the recorder's states and puts its name's
+  // digit, the number of values and their checksum into `out` (and the side
+  // file among the files the checkpoint needs).
   void save(StateWriter& out, const ChainRecorder& chain);
   // Reads them back and the recorder's values from the side file, which is
   // cut back to them (a later append of a run killed before its checkpoint).
   void restore(StateReader& in, ChainRecorder& chain);
+  // The last save began a side file anew: the checkpoint must be forced to
+  // the disk, as the previous forced one names the other side file.
+  bool rewritten() const { return rewritten_; }
 
  private:
   std::string side_path(int which) const { return base_ + ".states" + std::to_string(which); }
@@ -108,6 +112,7 @@ class RecorderSpill {
   long long halvings_ = -1;     // the recorder's halvings when it was written (-1: not yet)
   unsigned long long values_ = 0;  // values written into it
   std::uint32_t crc_ = 0;       // CRC-32 of their bytes
+  bool rewritten_ = false;
 };
 
 }  // namespace zorvik

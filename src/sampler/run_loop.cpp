@@ -457,8 +457,10 @@ struct LoopPosition {
 
 // The files the run appends to, in the order a checkpoint keeps their lengths.
 void save_trace_lengths(StateWriter& out, TraceFiles& t) {
-  for (std::ofstream* f : {&t.chi, &t.jump, &t.move, &t.chain})
-    out.put<std::int64_t>(f->is_open() ? static_cast<std::int64_t>(f->tellp()) : -1);
+  const std::pair<std::ofstream*, const std::string*> files[] = {
+      {&t.chi, &t.chi_name}, {&t.jump, &TraceFiles::kJump}, {&t.move, &TraceFiles::kMove}, {&t.chain, &t.chain_name}};
+  for (const auto& [f, name] : files)
+    out.put_file_length(*name, f->is_open() ? static_cast<std::int64_t>(f->tellp()) : -1);
 }
 
 // The trace files cut back to their length at the checkpoint (what a killed
@@ -479,9 +481,10 @@ void reopen_traces(const RunSettings& s, TraceFiles& t, StateReader& in) {
 
 // The checkpoint of the run as it stands after step chain.icycle (sections in
 // the order of core/checkpoint_io.h). The trace files are flushed first, so
-// that their lengths are those on disk.
+// that their lengths are those on disk. `force`: to the disk whatever the time
+// since the last forced one (the run's last step, a signal's stop).
 void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, const RunOutputs& outputs,
-                     TraceFiles& traces, const LoopPosition& pos) {
+                     TraceFiles& traces, const LoopPosition& pos, bool force) {
   traces.flush();
   StateWriter out;
   out.put_string(loop.checkpoint_inputs);
@@ -499,7 +502,14 @@ void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, co
   loop.recorder.save(out, loop.spill);
   save_trace_lengths(out, traces);
   outputs.save(out);
-  write_checkpoint(loop.checkpoint_path, loop.program_version, out.bytes());
+  const auto now = std::chrono::steady_clock::now();
+  const bool durable = force || !loop.forced_any || loop.spill.rewritten() ||
+                       std::chrono::duration<double>(now - loop.last_forced).count() >= loop.checkpoint_sync;
+  write_checkpoint(loop.checkpoint_path, loop.program_version, out, durable);
+  if (durable) {
+    loop.forced_any = true;
+    loop.last_forced = now;
+  }
 }
 
 // The start of a resumed run: everything save_checkpoint kept, in its order,
@@ -544,7 +554,7 @@ bool interval_and_checkpoint(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOut
   ++pos.intervals;
   if (!loop.checkpoint_path.empty() && pos.intervals % loop.checkpoint_every == 0) {
     pos.slot = blocks.slot();
-    save_checkpoint(run, ws, loop, outputs, traces, pos);
+    save_checkpoint(run, ws, loop, outputs, traces, pos, run.chain.icycle >= run.settings.ncycles);
   }
   return false;
 }
@@ -597,7 +607,7 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   // A signal's stop keeps the step it stopped at, for --resume.
   if (checkpoints && stop_signal() != 0 && ended) {
     pos.slot = blocks.slot();
-    save_checkpoint(run, ws, loop, outputs, traces, pos);
+    save_checkpoint(run, ws, loop, outputs, traces, pos, true);
   }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -52,6 +53,12 @@ struct RunLoop {
   // program_version is recorded in the header.
   std::string checkpoint_path;
   int checkpoint_every = 1;
+  // A checkpoint is forced to the disk (core/checkpoint_io.h) when it is the
+  // run's first, last or a signal's, after a side file was written anew, and
+  // otherwise once this many seconds passed since the last forced one.
+  double checkpoint_sync = 1.0;
+  std::chrono::steady_clock::time_point last_forced{};
+  bool forced_any = false;
   std::string checkpoint_inputs;
   std::string program_version;
   // The recorder's states of the checkpoints, beside checkpoint_path.

@@ -450,7 +450,7 @@ void save_ladder(const LadderCheckpoints& c, int k, const Run& run, const ModelW
   rng.save(out);
   out.put_vector(e.rungs);
   out.put(e.steps);
-  write_checkpoint(c.path, c.program_version, out.bytes());
+  write_checkpoint(c.path, c.program_version, out, true);  // a rung is minutes of work: always forced
 }
 
 // The ladder as a checkpoint left it, after its rung index.

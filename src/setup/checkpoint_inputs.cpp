@@ -46,6 +46,7 @@ std::string checkpoint_inputs(const Run& run, const CommandLine& cl) {
   for (const bool b : {cl.seed_given, cl.burn_given, cl.vector_shapes, cl.evidence}) out.put(b);
   out.put(cl.burn_fraction);
   out.put(cl.checkpoint_every);
+  out.put(cl.checkpoint_sync);
   out.put_string(text);
   out.put(data_fingerprint(run));
   return out.bytes();
@@ -59,9 +60,10 @@ CheckpointInputs read_checkpoint_inputs(StateReader& in) {
   for (bool* b : {&c.seed_given, &c.burn_given, &c.vector_shapes, &c.evidence}) in.get(*b);
   in.get(c.burn_fraction);
   in.get(c.every);
+  in.get(c.sync);
   c.text = in.get_string();
   in.get(c.data);
-  if (!in.at_end() || c.every < 1) in.refuse("its section of the inputs is damaged");
+  if (!in.at_end() || c.every < 1 || !(c.sync >= 0.0)) in.refuse("its section of the inputs is damaged");
   return c;
 }
 

@@ -21,6 +21,7 @@ struct CheckpointInputs {
   bool evidence = false;  // the run is the evidence ladder (--evidence)
   double burn_fraction = 0.2;
   long long every = 1;
+  double sync = 1.0;          // --checkpoint-sync
   std::string text;           // the parameter file as read
   std::uint64_t data = 0;     // data_fingerprint at the start
 };

@@ -56,6 +56,14 @@ bool set_every(CommandLine& cl, std::string_view value) {
   return true;
 }
 
+bool set_sync(CommandLine& cl, std::string_view value) {
+  double s = 0.0;
+  if (!parse_whole(value, s) || !(s >= 0.0 && s <= 1e6)) return false;
+  cl.checkpoint_sync = s;
+  cl.checkpoint_sync_given = true;
+  return true;
+}
+
 template <bool CommandLine::*Flag>
 bool set_flag(CommandLine& cl, std::string_view) {
   cl.*Flag = true;
@@ -104,6 +112,10 @@ constexpr Option kOptions[] = {
     {"--checkpoint-every", "K", "an integer K >= 1", kRun | kEvidence, &set_every,
      "write the checkpoint after every K-th write interval or rung\n"
      "(default 1)"},
+    {"--checkpoint-sync", "S", "a number of seconds S >= 0", kRun, &set_sync,
+     "force a checkpoint and the files it names to the disk at most\n"
+     "every S seconds (default 1; 0: every checkpoint); the others go to\n"
+     "FILE.recent, which a kill or a time limit leaves intact"},
     {"--resume", "FILE", "a file name", kRun, &set_name<&CommandLine::resume>,
      "continue the run saved in the checkpoint FILE exactly as it would\n"
      "have gone on (the parameter file and the options come from FILE)"},
@@ -177,9 +189,11 @@ void place_operands(CommandLine& cl, std::vector<std::string> operands) {
 void check_checkpoint_options(const CommandLine& cl) {
   if (cl.checkpoint_every_given && cl.checkpoint.empty())
     throw UsageError("--checkpoint-every needs --checkpoint FILE");
+  if (cl.checkpoint_sync_given && cl.checkpoint.empty())
+    throw UsageError("--checkpoint-sync needs --checkpoint FILE");
   if (cl.resume.empty()) return;
   if (!cl.rest.empty() || cl.seed_given || cl.burn_given || cl.vector_shapes || !cl.checkpoint.empty() ||
-      cl.checkpoint_every_given)
+      cl.checkpoint_every_given || cl.checkpoint_sync_given)
     throw UsageError("--resume takes the parameter file and the options from the checkpoint: give it alone");
 }
 

@@ -1,7 +1,7 @@
 // The command line:
 //
 //   zorvik [--seed N] [--burn F] [--vector] [--evidence] [--no-report]
-//          [--checkpoint FILE] [--checkpoint-every K] [PARAMETER-FILE]
+//          [--checkpoint FILE] [--checkpoint-every K] [--checkpoint-sync S] [PARAMETER-FILE]
 //   zorvik --resume FILE
 //   zorvik [--burn F] [--no-report] --combine DIR...
 //   zorvik --help | --version
@@ -40,6 +40,8 @@ struct CommandLine {
   std::string checkpoint;             // --checkpoint FILE: write the run's state there
   long long checkpoint_every = 1;     // --checkpoint-every K: after every K-th write interval
   bool checkpoint_every_given = false;
+  double checkpoint_sync = 1.0;       // --checkpoint-sync S: force one to the disk every S seconds
+  bool checkpoint_sync_given = false;
   std::string resume;                 // --resume FILE: continue the run saved there
 };
 

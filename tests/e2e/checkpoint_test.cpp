@@ -87,6 +87,10 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
     // header and after - 1 write intervals), so that the last checkpoint is
     // of interval after - 2 or after - 1, both past the point the row is about.
     int after = 0;
+    // After the first stop, what a power cut may lose of what was not forced to
+    // the disk: 1 the newest checkpoint (run.ckpt.recent) damaged, 2 the end of
+    // the side file; the resume must fall back on run.ckpt and say so.
+    int lose = 0;
   } rows[] = {
       {"one parameter, chain file every step", 0, 2, 0, "12000 1000", "--seed 3", 0},
       {"one parameter, every 3rd interval", 0, 3, 0, "12000 1000", "--seed 4 --checkpoint-every 3", 0},
@@ -97,6 +101,8 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
       {"SIGTERM mid-interval", 0, 2, 0, "12000 1000", "--seed 7", SIGTERM},
       {"SIGUSR1, adaptive", 3, 2, 0, "12000 1000", "--seed 8 --burn 0.3", SIGUSR1},
       {"evidence ladder, killed inside a rung", 1, 2, 0, "40000 1000", "--evidence --seed 9", 0},
+      {"power cut: newest checkpoint damaged", 0, 2, 0, "12000 1000", "--seed 10 --checkpoint-sync 1000", 0, 6, 1},
+      {"power cut: side file's end lost", 3, 3, 0, "12000 1000", "--seed 11 --checkpoint-sync 1000", 0, 6, 2},
   };
   const unsigned seed = std::random_device{}();
   std::atomic<int> kills = 0;
@@ -119,17 +125,34 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
       for (int t = 0; t < 2000 && !fs::exists(cut + "/run.ckpt"); ++t) std::this_thread::sleep_for(std::chrono::microseconds(500));
       for (int t = 0; attempt == 1 && t < 4000 && lines_of(read_text(cut + "/chi.dat")).size() < size_t(r.after); ++t)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
-      if (attempt > 1 || r.after == 0)
+      // A row that lost files is stopped the second time once the resume has
+      // forced its first checkpoint (which removes run.ckpt.recent), by SIGTERM,
+      // so that its console, which says what it fell back on, is complete.
+      const bool told = attempt == 2 && r.lose != 0;
+      for (int t = 0; told && t < 4000 && fs::exists(cut + "/run.ckpt.recent"); ++t)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      if ((attempt > 1 || r.after == 0) && !told)
         std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 80000)(random)));
-      kill(pid, r.stop == 0 ? SIGKILL : r.stop);
+      kill(pid, told ? SIGTERM : r.stop == 0 ? SIGKILL : r.stop);
       const int status = wait_for(pid);
       if (r.stop == 0) kills += WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
       if (r.stop != 0 && WIFEXITED(status)) {  // stopped with the signal's status, or ended before it
         EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 128 + r.stop) << status;
       }
+      if (attempt == 1 && r.lose != 0) {
+        const std::string lost = cut + (r.lose == 1 ? "/run.ckpt.recent" : "/run.ckpt.states0");
+        std::string bytes = read_text(lost);
+        ASSERT_GT(bytes.size(), 100u) << lost;
+        if (r.lose == 1) bytes[bytes.size() / 2] ^= 0x20;
+        write_text(lost, r.lose == 1 ? bytes : bytes.substr(0, bytes.size() - 8));
+      }
       pid = start(cut, "--resume run.ckpt", "console" + std::to_string(attempt) + ".txt");
     }
     ASSERT_EQ(wait_for(pid), 0) << read_text(cut + "/err.txt");
+    if (r.lose != 0) {
+      EXPECT_TRUE(read_text(cut + "/console1.txt").starts_with(" The newer checkpoint run.ckpt.recent is not used ("))
+          << read_text(cut + "/console1.txt").substr(0, 300);
+    }
     const std::map<std::string, std::string> want = files_of(ref), got = files_of(cut);
     for (const auto& [name, text] : want) EXPECT_TRUE(got.count(name) && got.at(name) == text) << name << " differs";
     EXPECT_EQ(want.size(), got.size());
@@ -214,7 +237,7 @@ TEST(Checkpoint, AnUnusableCheckpointIsRefusedAndWritesNothing) {
       {"truncated", good.substr(0, good.size() - 7), "", "it is truncated"},
       {"cut in its header", good.substr(0, 20), "", "it is truncated (no complete header)"},
       {"another version", older, "", "it was written by version 0.9.9 of the program, this is version"},
-      {"another format", flipped(8), "", "its format version is 34, this program reads version 2"},
+      {"another format", flipped(8), "", "its format version is 35, this program reads version 3"},
       {"not a checkpoint", read_text("short.par"), "", "it is not a checkpoint of this program"},
       {"foreign data", good, "30.0 5.5 1\n", "a data or resolution file of \"short.par\" changed since the run started"},
   };

@@ -62,7 +62,8 @@ TEST(ShapeAreas, MatchTheClosedFormsOfTheTruncatedIntegrals) {
               2 / kPiF * std::atan(L / g) + end, 1e-14);
   // Voigt: each term integrates to C·atan((X − B)/(Y − A)) + (D/2)·ln((Y − A)² + (X − B)²),
   // area ΔF/√π′; the poles lie ≥ 1.215 off the real axis, so h = 0.05 s leaves only rounding.
-  for (auto [s, g] : {std::array{1.0, 1.0}, std::array{0.3, 0.05}, std::array{0.05, 2.0}}) {
+  for (const auto& sg : {std::array{1.0, 1.0}, std::array{0.3, 0.05}, std::array{0.05, 2.0}}) {
+    const double s = sg[0], g = sg[1];  // clang 14 cannot capture a structured binding in a lambda
     const double x0 = 0.4, L = 100 * (s + g), Y = g / (s * std::sqrt(2.0));
     auto F = [&](double x) {
       const double X = (x - x0) / (s * std::sqrt(2.0));
