@@ -80,6 +80,29 @@ inline std::string format_record(std::string_view format, std::initializer_list<
   return record_format(format).format(std::span<const FmtValue>(values.begin(), values.size()));
 }
 
+// Records of one fixed format built item by item into one reused buffer (a
+// writer of many records of a run allocates nothing per record once the
+// buffer has grown): clear(), add() the items, write() the line.
+class RecordLine {
+ public:
+  explicit RecordLine(const char* format) : format_(record_format(format)) { items_.reserve(256); }
+  RecordLine& clear() {
+    items_.clear();
+    return *this;
+  }
+  RecordLine& add(const FmtValue& v) {
+    items_.push_back(v);
+    return *this;
+  }
+  void write(std::ostream& out) const {
+    out << format_.format(std::span<const FmtValue>(items_.data(), items_.size())) << '\n';
+  }
+
+ private:
+  RecordFormat format_;
+  std::vector<FmtValue> items_;
+};
+
 // Writes the record and a newline.
 template <class... A>
 void write_record(std::ostream& out, std::string_view format, const A&... values) {

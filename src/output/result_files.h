@@ -8,6 +8,7 @@
 #include "core/run_tables.h"
 #include "models/workspace.h"
 #include "output/chain_file_writer.h"
+#include "output/trace_files.h"
 #include "output/param_file_writer.h"
 #include "sampler/run_loop.h"
 
@@ -76,6 +77,14 @@ class ResultFiles final : public RunOutputs {
   void chain_recorded(const Run& run, const ChainRecorder& chain, ChainMoment moment) override {
     chain_file_.update(run, chain, moment);
   }
+  void open_traces(const Run& run) override { traces_.open(run); }
+  void reopen_traces(const Run& run, StateReader& in) override { traces_.reopen(run, in); }
+  void save_traces(StateWriter& out) override { traces_.save(out); }
+  void chain_state(const Run& run) override { traces_.chain_state(run); }
+  void interval_traces(const Run& run, std::int64_t icycle, const std::array<double, 3>& pct) override {
+    traces_.interval(run, icycle, pct);
+  }
+  void flush_traces() override { traces_.flush(); }
   void parameter_file(const Run& run) override {
     pfinwrite(run.settings.parfile.str(), run.settings, run.data, run.params);
   }
@@ -84,6 +93,7 @@ class ResultFiles final : public RunOutputs {
 
  private:
   ChainFileWriter chain_file_;
+  TraceFiles traces_;
 };
 
 }  // namespace zorvik

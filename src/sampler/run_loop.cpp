@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <ctime>
-#include <fstream>
 #include <string>
 
 #include "core/errors.h"
@@ -31,83 +30,6 @@ constexpr int kLuxury = 4;
 // Relative rise of the chi-square between two write intervals below which the
 // chain counts as converged (a single-precision constant).
 constexpr float kConvergence = 0.001f;
-
-// Formats records of a fixed format into one reused buffer of items.
-class Records {
- public:
-  explicit Records(const char* format) : format_(record_format(format)) { items_.reserve(256); }
-  Records& clear() {
-    items_.clear();
-    return *this;
-  }
-  Records& add(const FmtValue& v) {
-    items_.push_back(v);
-    return *this;
-  }
-  void write(std::ostream& out) const {
-    out << format_.format(std::span<const FmtValue>(items_.data(), items_.size())) << '\n';
-  }
-
- private:
-  RecordFormat format_;
-  std::vector<FmtValue> items_;
-};
-
-struct TraceFiles {
-  std::ofstream chi, jump, move, chain;
-  std::string chi_name, chain_name;
-  bool has_chain = false;
-
-  // Flushes the files and stops, naming the file, when a write failed (a full
-  // disk, a file that became unwritable): a trace that silently stops would
-  // pass for a complete one.
-  void flush() {
-    const std::pair<std::ofstream*, const std::string*> files[] = {
-        {&chi, &chi_name}, {&jump, &kJump}, {&move, &kMove}, {&chain, &chain_name}};
-    for (const auto& [f, name] : files) {
-      if (!f->is_open()) continue;
-      f->flush();
-      if (!*f) throw FatalError("Cannot write file \"" + *name + "\" (is the disk full?)");
-    }
-  }
-  static inline const std::string kJump = kJumpFile, kMove = kMoveFile;
-};
-
-void open_traces(const Run& run, TraceFiles& t) {
-  const RunSettings& s = run.settings;
-  const FitParameters& p = run.params;
-  t.chi_name = s.chifile.str();
-  t.chi = open_output(t.chi_name);
-  Records head("(11x,a,1x,100a10)");
-  head.add("#Cicle chitot nochange chidown chiup");
-  for (int i = 1; i <= s.npar; ++i) head.add(p.namepar(i));
-  head.write(t.chi);
-
-  t.jump = open_output(TraceFiles::kJump);
-  t.move = open_output(TraceFiles::kMove);
-  Records mhead("(a,100a7)");
-  mhead.add("#step ");
-  for (int i = 1; i <= s.npar; ++i) mhead.add(p.namepar(i));
-  mhead.write(t.move);
-
-  t.has_chain = s.gparmode == 2 || s.gparmode == 3;
-  if (t.has_chain) {
-    t.chain_name = chain_trace_path(s.folder);
-    t.chain = open_output(t.chain_name);
-    Records chead("(a,100a10)");
-    chead.add("#step chi ");
-    for (int i = 1; i <= s.npar; ++i) chead.add(p.namepar(i));
-    chead.write(t.chain);
-  }
-}
-
-void write_chain_record(const RunSettings& s, const FitParameters& p, const ChainState& ch, Records& rec,
-                        std::ostream& out) {
-  rec.clear().add(ch.icycle).add(ch.chisq(0));
-  for (int i = 1; i <= s.npar; ++i) rec.add(p.par(i));
-  for (int k = 1; k <= s.nfunc; ++k) rec.add(ch.chisq(k));
-  rec.write(out);
-}
 
 // Why the chi-square term of a point is not finite, as the end of a sentence
 // ("… has the model value m" + reason); empty when the reason is the value itself.
@@ -183,15 +105,11 @@ void adapt_steps(const RunSettings& s, FitParameters& p, ChainState& ch, bool wh
   }
 }
 
-// The formats of the records the run writes, parsed once per run.
+// The formats of the progress records on the console, parsed once per run.
 struct RunRecords {
-  Records chain{"(i12,2x,200es15.6)"};
-  Records chi{"(i12,1x,200(1x,es12.6))"};
-  Records jump{"(i12,1x,100(1x,es12.6))"};
-  Records move{"(i12,100es15.6)"};
-  Records progress{"(i12,2x,es9.3,2x,21(es9.3,2x))"};
-  Records progress_head{"(i12,2x,es9.3,2x,5(es9.3,2x))"};
-  Records progress_tail{"(9x,21(es9.3,2x))"};
+  RecordLine progress{"(i12,2x,es9.3,2x,21(es9.3,2x))"};
+  RecordLine progress_head{"(i12,2x,es9.3,2x,5(es9.3,2x))"};
+  RecordLine progress_tail{"(9x,21(es9.3,2x))"};
 };
 
 // The run's uniform numbers: the numbers of nblock = 1,000,000/(npar + 2) steps
@@ -252,7 +170,7 @@ void discard_warmup(RunSettings& s, long warmup, Console& con) {
 // required to be finite), the first block of uniform numbers drawn. Changes the
 // chain (chi-squares, the start as best state) and, through the models'
 // write-back, params.par.
-void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, TraceFiles& traces, Console& con) {
+void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, Console& con) {
   const RunSettings& s = run.settings;
   const int npar = s.npar;
   const int stride = npar + 2;
@@ -262,7 +180,7 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   for (int i = 1; i <= s.nfunc; ++i)
     if (is_fitted(run.data.opfit(i))) check_model_ready(run.data.opfit(i), npar, con);
   outputs.initial_curves(s, run.data, run.params, ws);
-  open_traces(run, traces);
+  outputs.open_traces(run);
   compara(s, run.data, run.params, run.chain, ws);
   check_finite_start(run, ws);
   // Until a step lowers the chi-square, the start is the best state seen.
@@ -292,9 +210,11 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
 }
 
 // What a step leaves besides the state itself: the best state, the whole-chain
-// record, the chain file (gparmode 2) and the histograms of accepted values.
-void record_step(const RunSettings& s, const FitParameters& p, ChainState& ch, HistogramStore& hist, RunLoop& loop,
-                 RunRecords& rec, TraceFiles& traces, bool whole_state) {
+// record, the chain trace (gparmode 2) and the histograms of accepted values.
+void record_step(const Run& run, ChainState& ch, HistogramStore& hist, RunLoop& loop, RunOutputs& outputs,
+                 bool whole_state) {
+  const RunSettings& s = run.settings;
+  const FitParameters& p = run.params;
   const double* par = p.par.base();
   const int ip = ch.ipchanged;
   if (ip > 0) ++ch.npardown(ch.stepresult, ip);
@@ -306,7 +226,7 @@ void record_step(const RunSettings& s, const FitParameters& p, ChainState& ch, H
     ch.minimum_is_start = false;
   }
   loop.recorder.record(par, ch.chisq(0));
-  if (s.gparmode == 2) write_chain_record(s, p, ch, rec.chain, traces.chain);
+  if (s.gparmode == 2) outputs.chain_state(run);
   if (whole_state) {
     // Every state of the chain, a refused step repeating the
     // state, so that the histograms are the posterior's. The chi-square
@@ -396,41 +316,21 @@ std::array<double, 3> report_progress(const RunSettings& s, const ChainState& ch
   return pct;
 }
 
-// The trace records of a write interval: chi-square and acceptance, and the
-// steps of every parameter (jump.dat and move.dat).
-void write_trace_records(const Run& run, std::int64_t icycle, const std::array<double, 3>& pct, RunRecords& rec,
-                         TraceFiles& traces) {
-  const RunSettings& s = run.settings;
-  const FitParameters& p = run.params;
-  const ChainState& ch = run.chain;
-  rec.chi.clear().add(icycle).add(ch.chisq(0)).add(pct[0]).add(pct[1]).add(pct[2]);
-  for (int i = 1; i <= s.npar; ++i) rec.chi.add(100.0 * ch.paracc(i));
-  for (int k = 1; k <= s.nfunc; ++k) rec.chi.add(ch.chisq(k));
-  rec.chi.write(traces.chi);
-  rec.jump.clear().add(icycle);
-  for (int i = 1; i <= s.npar; ++i) rec.jump.add(p.move(i));
-  rec.jump.write(traces.jump);
-  rec.move.clear().add(icycle);
-  for (int i = 1; i <= s.npar; ++i) rec.move.add(p.move(i));
-  rec.move.write(traces.move);
-  traces.flush();
-}
-
 // The write interval: report, adapt, anneal, write the traces, the result
 // files and the parameter file. True when the convergence test ends the run.
 // Changes settings.temp (annealing), the steps params.move, and the chain.
 bool write_interval(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, RunRecords& rec,
-                    TraceFiles& traces, bool& estimate_ready, Console& con) {
+                    bool& estimate_ready, Console& con) {
   RunSettings& s = run.settings;
   ChainState& ch = run.chain;
   const std::int64_t icycle = ch.icycle;
   report_run_time(s, ch, loop, icycle, estimate_ready, con);
   anneal(s, ch, con);
-  if (s.gparmode == 3) write_chain_record(s, run.params, ch, rec.chain, traces.chain);
+  if (s.gparmode == 3) outputs.chain_state(run);
   compara(s, run.data, run.params, run.chain, ws);
   const std::array<double, 3> pct = report_progress(s, ch, icycle, estimate_ready, rec, con);
   adapt_steps(s, run.params, ch, loop.proposal && loop.proposal->whole_state());
-  write_trace_records(run, icycle, pct, rec, traces);
+  outputs.interval_traces(run, icycle, pct);
 
   ch.npardown.fill(0);
   ch.stepcount.fill(0);
@@ -455,37 +355,11 @@ struct LoopPosition {
   bool pending = false;        // the last step ended an interval that was not yet written
 };
 
-// The files the run appends to, in the order a checkpoint keeps their lengths.
-void save_trace_lengths(StateWriter& out, TraceFiles& t) {
-  const std::pair<std::ofstream*, const std::string*> files[] = {
-      {&t.chi, &t.chi_name}, {&t.jump, &TraceFiles::kJump}, {&t.move, &TraceFiles::kMove}, {&t.chain, &t.chain_name}};
-  for (const auto& [f, name] : files)
-    out.put_file_length(*name, f->is_open() ? static_cast<std::int64_t>(f->tellp()) : -1);
-}
-
-// The trace files cut back to their length at the checkpoint (what a killed
-// run wrote after it goes) and opened for appending.
-void reopen_traces(const RunSettings& s, TraceFiles& t, StateReader& in) {
-  t.chi_name = s.chifile.str();
-  t.has_chain = s.gparmode == 2 || s.gparmode == 3;
-  if (t.has_chain) t.chain_name = chain_trace_path(s.folder);
-  const std::pair<std::ofstream*, const std::string*> files[] = {
-      {&t.chi, &t.chi_name}, {&t.jump, &TraceFiles::kJump}, {&t.move, &TraceFiles::kMove}, {&t.chain, &t.chain_name}};
-  for (const auto& [f, name] : files) {
-    const auto length = in.get<std::int64_t>();
-    if (length < 0) continue;
-    cut_to_length(*name, length, in);
-    *f = open_output(*name, true);
-  }
-}
-
 // The checkpoint of the run as it stands after step chain.icycle (sections in
-// the order of core/checkpoint_io.h). The trace files are flushed first, so
-// that their lengths are those on disk. `force`: to the disk whatever the time
+// the order of core/checkpoint_io.h). `force`: to the disk whatever the time
 // since the last forced one (the run's last step, a signal's stop).
-void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, const RunOutputs& outputs,
-                     TraceFiles& traces, const LoopPosition& pos, bool force) {
-  traces.flush();
+void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
+                     const LoopPosition& pos, bool force) {
   StateWriter out;
   out.put_string(loop.checkpoint_inputs);
   out.put<std::int64_t>(run.chain.icycle);  // where the run stands, for the resume's first line
@@ -500,7 +374,7 @@ void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, co
   if (loop.proposal) loop.proposal->save(out);
   loop.spill.set_path(loop.checkpoint_path);
   loop.recorder.save(out, loop.spill);
-  save_trace_lengths(out, traces);
+  outputs.save_traces(out);
   outputs.save(out);
   const auto now = std::chrono::steady_clock::now();
   const bool durable = force || !loop.forced_any || loop.spill.rewritten() ||
@@ -515,8 +389,7 @@ void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, co
 // The start of a resumed run: everything save_checkpoint kept, in its order,
 // the block of uniform numbers generated again from the generator's state
 // before it.
-void resume_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, TraceFiles& traces,
-                LoopPosition& pos) {
+void resume_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, LoopPosition& pos) {
   StateReader& in = *loop.resume;
   const RunSettings& s = run.settings;
   restore_run_state(in, run);
@@ -539,7 +412,7 @@ void resume_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs
   if (loop.proposal) loop.proposal->restore(in);
   loop.spill.set_path(loop.checkpoint_path);
   loop.recorder.restore(in, loop.spill);
-  reopen_traces(s, traces, in);
+  outputs.reopen_traces(run, in);
   outputs.restore(in);
   if (!in.at_end()) in.refuse("it has state this program does not know (the file is damaged)");
   loop.resume.reset();
@@ -548,13 +421,13 @@ void resume_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs
 // A write interval, then the checkpoint when one is due. True when the
 // convergence test ends the run (no checkpoint then: the run is ending).
 bool interval_and_checkpoint(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs, RunRecords& rec,
-                             TraceFiles& traces, LoopPosition& pos, const RunBlocks& blocks, Console& con) {
+                             LoopPosition& pos, const RunBlocks& blocks, Console& con) {
   pos.pending = false;
-  if (write_interval(run, ws, loop, outputs, rec, traces, pos.estimate_ready, con)) return true;
+  if (write_interval(run, ws, loop, outputs, rec, pos.estimate_ready, con)) return true;
   ++pos.intervals;
   if (!loop.checkpoint_path.empty() && pos.intervals % loop.checkpoint_every == 0) {
     pos.slot = blocks.slot();
-    save_checkpoint(run, ws, loop, outputs, traces, pos, run.chain.icycle >= run.settings.ncycles);
+    save_checkpoint(run, ws, loop, outputs, pos, run.chain.icycle >= run.settings.ncycles);
   }
   return false;
 }
@@ -565,15 +438,14 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   const RunSettings& s = run.settings;
   ChainState& ch = run.chain;
   const int stride = s.npar + 2;
-  TraceFiles traces;
   const bool checkpoints = !loop.checkpoint_path.empty();
   const StopOnSignal stop_on_signal(checkpoints);
   LoopPosition pos;
   const bool resumed = loop.resume != nullptr;
   if (resumed)
-    resume_run(run, ws, loop, outputs, traces, pos);
+    resume_run(run, ws, loop, outputs, pos);
   else
-    start_run(run, ws, loop, outputs, traces, con);
+    start_run(run, ws, loop, outputs, con);
   RunRecords rec;
 
   // The step counter is 64 bits wide, so that a run of ncycles up to the
@@ -588,26 +460,26 @@ void run_chain(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   const bool whole_state = prop != nullptr && prop->whole_state();
   int in_interval = static_cast<int>((first - 1) % s.nwrite);  // the step before, mod nwrite
   // A run stopped right after the last step of an interval writes it first.
-  bool ended = pos.pending && interval_and_checkpoint(run, ws, loop, outputs, rec, traces, pos, blocks, con);
+  bool ended = pos.pending && interval_and_checkpoint(run, ws, loop, outputs, rec, pos, blocks, con);
   for (ch.icycle = ended ? ch.icycle : first; !ended && ch.icycle <= s.ncycles; ++ch.icycle) {
     in_interval = in_interval + 1 == s.nwrite ? 0 : in_interval + 1;
     StepDraw draw{blocks.next_block(), &blocks};
     changepar(s, run.data, run.params, ch, ws, prop, draw, con);
-    record_step(s, run.params, ch, run.hist, loop, rec, traces, whole_state);
+    record_step(run, ch, run.hist, loop, outputs, whole_state);
     if (stop_signal() != 0) {
       ended = true;
       pos.pending = in_interval == 0;
       break;
     }
     if (in_interval != 0) continue;
-    if (interval_and_checkpoint(run, ws, loop, outputs, rec, traces, pos, blocks, con)) break;
+    if (interval_and_checkpoint(run, ws, loop, outputs, rec, pos, blocks, con)) break;
   }
-  traces.flush();
+  outputs.flush_traces();
   outputs.chain_recorded(run, loop.recorder, ChainMoment::run_end);
   // A signal's stop keeps the step it stopped at, for --resume.
   if (checkpoints && stop_signal() != 0 && ended) {
     pos.slot = blocks.slot();
-    save_checkpoint(run, ws, loop, outputs, traces, pos, true);
+    save_checkpoint(run, ws, loop, outputs, pos, true);
   }
 }
 

@@ -4,8 +4,9 @@
 // records, result files, the parameter file, the convergence test).
 #pragma once
 
-#include <cstdint>
+#include <array>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -74,18 +75,30 @@ struct RunLoop {
 // to stop).
 enum class ChainMoment { run_start, write_interval, run_end };
 
-// What a run writes besides its own trace files, handed in by the caller so
-// that the sampler knows no file formats: the curves at the start of every run,
-// the result files and the rewritten parameter file at every write interval,
-// and the files that grow with the recorded chain. The initial curves may change
-// params.par (a model's write-back, see write_initial_curves); the other files
-// only read the run.
+// What a run writes, handed in by the caller so that the sampler knows no file
+// formats (output/ writes them all): the curves at the start of every run, the
+// trace files as the chain goes, the result files and the rewritten parameter
+// file at every write interval, and the files that grow with the recorded
+// chain. The initial curves may change params.par (a model's write-back, see
+// write_initial_curves); the other files only read the run.
 class RunOutputs {
  public:
   virtual ~RunOutputs() = default;
   virtual void initial_curves(const RunSettings& settings, const FitFunctions& data, FitParameters& params,
                               ModelWorkspace& ws) = 0;
   virtual void write_interval(const Run& run, ModelWorkspace& ws, Console& con) = 0;
+  // The trace files: opened anew at a run's start, or at a resume cut back to
+  // their lengths in the checkpoint and appended to; their lengths saved into
+  // a checkpoint; the chain trace's record of the current state (gparmode 2:
+  // every step, 3: every write interval); the records of a write interval (with
+  // the percentages of unchanged, downhill and uphill steps); flushed, a failed
+  // write stopping the run.
+  virtual void open_traces(const Run& run) = 0;
+  virtual void reopen_traces(const Run& run, StateReader& in) = 0;
+  virtual void save_traces(StateWriter& out) = 0;
+  virtual void chain_state(const Run& run) = 0;
+  virtual void interval_traces(const Run& run, std::int64_t icycle, const std::array<double, 3>& pct) = 0;
+  virtual void flush_traces() = 0;
   virtual void chain_recorded(const Run& /*run*/, const ChainRecorder& /*chain*/, ChainMoment /*moment*/) {}
   // The parameter file settings.parfile rewritten with the state and the steps
   // of this write interval (after the result files and the chain's).
