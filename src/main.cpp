@@ -120,9 +120,7 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   con.line("Resuming the run of " + s.parfile.str() + " from checkpoint " + cl.resume + " after " +
            (in.evidence ? "rung " + std::to_string(step) + " of " + std::to_string(kLadderRungs)
                         : "step " + std::to_string(step) + " of " + std::to_string(s.ncycles)));
-  auto ws = std::make_unique<ModelWorkspace>();
-  ws->con = &con;
-  ws->vector_shapes = in.vector_shapes;
+  auto ws = make_workspace(con, in.vector_shapes);
   if (in.evidence) {
     LadderCheckpoints ladder{cl.resume, static_cast<int>(in.every), inputs_section, ZORVIK_VERSION,
                              std::make_unique<StateReader>(std::move(saved))};
@@ -162,9 +160,7 @@ int run_program(const zorvik::CommandLine& cl) {
   choose_parameter_file(con, cl.rest, run->settings);
   read_input(*run, con, cl.evidence);
 
-  auto ws = std::make_unique<ModelWorkspace>();
-  ws->con = &con;
-  ws->vector_shapes = cl.vector_shapes;
+  auto ws = make_workspace(con, cl.vector_shapes);
   if (cl.evidence) {
     LadderCheckpoints ladder;
     if (!cl.checkpoint.empty())

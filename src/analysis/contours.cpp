@@ -11,10 +11,9 @@
 #include "analysis/chain_file.h"
 #include "analysis/distributions.h"
 #include "core/files.h"
-#include "core/free_format.h"
 #include "core/output_paths.h"
-#include "core/record_format.h"
 #include "core/table.h"
+#include "output/map_files.h"
 
 namespace zorvik {
 
@@ -153,25 +152,21 @@ void contornmcmc(int& i, int j, const Run& run, Console& con) {
   con.line("igmin,igmax,jgmin,jgmax", pc.igmin, pc.igmax, pc.jgmin, pc.jgmax);
   if (pc.beyond > 0) con.line("Samples beyond bin 5000, left out of the map:", pc.beyond);
 
-  AtomicFile file(bivariate_path(i, j));
-  std::ostream& out = file.stream();
-  write_record(out, "('# par ',i2,5x,'par ',i2,' probability')", i, j);
   con.line("writing bivariate");
   con.line("igmin,igmax,jgmin,jgmax", pc.igmin, pc.igmax, pc.jgmin, pc.jgmax);
 
   // Probability density: the fraction of the binned samples in a bin over the
   // bin's area.
+  PairMap map;
+  map.rowbreaks = rowbreaks;
+  for (int a = pc.igmin; a <= pc.igmax; ++a) map.x.push_back(x0 + (a - 1 + 0.5) * dx);
+  for (int b = pc.jgmin; b <= pc.jgmax; ++b) map.y.push_back(y0 + (b - 1 + 0.5) * dy);
+  map.z.reserve(map.x.size() * map.y.size());
   const double norm = static_cast<double>(pc.ncount);
   const double area = dx * dy;
-  for (int a = pc.igmin; a <= pc.igmax; ++a) {
-    const double x = x0 + (a - 1 + 0.5) * dx;
-    for (int b = pc.jgmin; b <= pc.jgmax; ++b) {
-      const double y = y0 + (b - 1 + 0.5) * dy;
-      write_free(out, x, y, static_cast<double>(pc.table.count(a, b)) / norm / area);
-    }
-    if (rowbreaks) out << '\n';
-  }
-  file.commit();
+  for (int a = pc.igmin; a <= pc.igmax; ++a)
+    for (int b = pc.jgmin; b <= pc.jgmax; ++b) map.z.push_back(static_cast<double>(pc.table.count(a, b)) / norm / area);
+  write_probability_map(bivariate_path(i, j), i, j, map);
 }
 
 void contorn(int k, const RunSettings& settings, const FitFunctions& data, FitParameters& fp, const ChainState& ch,
@@ -200,28 +195,21 @@ void contorn(int k, const RunSettings& settings, const FitFunctions& data, FitPa
   fp.ctdy(k) = (fp.ctmaxy(k) - fp.ctminy(k)) / ny;
   if (unusable) con.line("Contour", k, ": a step does not fit its range; that axis takes only its two limits");
 
-  const std::string name = fp.namecont(k).str();
-  AtomicFile file(name);
-  std::ostream& out = file.stream();
-  // "#", the first five characters of the first name in a field of 40, the
-  // second name in its 15 characters, "chisq".
-  std::string head = "#";
-  head.append(fp.namepar(i).first(5)).append(35, ' ').append(fp.namepar(j).padded()).append("chisq");
-  write_free(out, head);
-
   const TotalChisqAt chi_at = compara_total(settings, data, fp, ws);
   const double xlo = fp.ctminx(k), ylo = fp.ctminy(k), ddx = fp.ctdx(k), ddy = fp.ctdy(k);
-  for (int a = 0; a <= nx; ++a) {
-    const double x = xlo + a * ddx;
+  PairMap map;
+  map.rowbreaks = rowbreaks;
+  for (int a = 0; a <= nx; ++a) map.x.push_back(xlo + a * ddx);
+  for (int b = 0; b <= ny; ++b) map.y.push_back(ylo + b * ddy);
+  map.z.reserve(map.x.size() * map.y.size());
+  for (const double x : map.x) {
     parc[i] = x;
-    for (int b = 0; b <= ny; ++b) {
-      const double y = ylo + b * ddy;
+    for (const double y : map.y) {
       parc[j] = y;
-      write_free(out, x, y, chi_at(parc));
+      map.z.push_back(chi_at(parc));
     }
-    if (rowbreaks) out << '\n';
   }
-  file.commit();
+  write_chisq_map(fp.namecont(k).str(), fp.namepar(i), fp.namepar(j), map);
 }
 
 }  // namespace zorvik

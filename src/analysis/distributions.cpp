@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <string>
+#include <vector>
 
-#include "core/files.h"
-#include "core/free_format.h"
 #include "core/output_paths.h"
-#include "core/record_format.h"
+#include "output/distribution_files.h"
 #include "sampler/compara.h"
 
 namespace zorvik {
@@ -34,11 +32,8 @@ namespace {
 
 double bin_centre(double lo, double width, int j) { return lo + (j - 1 + 0.5) * width; }
 
-// The difference of the mean and the most probable value, in percent of their
-// average (not a number when both are 0, as for a fixed parameter).
-double relative_difference(double pmed, double pmax) { return std::abs((pmed - pmax) * 200.0 / (pmed + pmax)); }
-
-// One free parameter: its Gp file and its estimates (the caller prints the row).
+// One free parameter: the rows of its Gp file and its estimates (the caller
+// prints the row).
 void parameter_distribution(const Run& run, DistributionResults& res, const TotalChisqAt& chi_at, int i) {
   const RunSettings& s = run.settings;
   const FitParameters& fp = run.params;
@@ -53,14 +48,12 @@ void parameter_distribution(const Run& run, DistributionResults& res, const Tota
   // A parameter with no sample has no filled bin (lo > hi), so n is never 0 below.
   auto prob = [n](int count) { return static_cast<double>(count) / n; };
 
-  AtomicFile file(distribution_path(s.folder, i));
-  std::ostream& out = file.stream();
-  write_free(out, "#par  prob  chi  chimin");
-
   // The chi-square profile: every other parameter at its minimum-chi-square value.
   double parcall[kMaxPar + 1];
   for (int k = 1; k <= npar; ++k) parcall[k] = run.chain.parchimin(k);
 
+  std::vector<DistributionRow> rows;
+  rows.reserve(static_cast<std::size_t>(std::max(hi - lo + 1, 0)));
   double sum = 0.0, best = 0.0, pmed = 0.0;
   int jmax = 1;
   for (int j = lo; j <= hi; ++j) {
@@ -70,7 +63,7 @@ void parameter_distribution(const Run& run, DistributionResults& res, const Tota
     parcall[i] = x;
     const double chic = chi_at(parcall);
     // An empty bin inside the filled range has the mean chi-square 0/0.
-    write_record(out, "(4es15.5)", x, p, cp[j] / g[j], chic);
+    rows.push_back({x, p, cp[j] / g[j], chic});
     pmed += x * p;
     if (p > best) {  // strict: of equally full bins the lowest wins
       best = p;
@@ -78,7 +71,7 @@ void parameter_distribution(const Run& run, DistributionResults& res, const Tota
       res.pmax(i) = x;
     }
   }
-  file.commit();
+  write_distribution(distribution_path(s.folder, i), rows);
   res.pmed(i) = sum != 0.0 ? pmed / sum : kNoSampleInRange;
 
   // One-sigma limits: gather probability from the centre of the fullest bin
@@ -110,17 +103,15 @@ void parameter_distribution(const Run& run, DistributionResults& res, const Tota
   }
 }
 
-// The chi-square distribution: Glk.dat, its console summary and the evidence
-// values of the results.
+// The chi-square distribution: the rows of Glk.dat, its console summary and the
+// evidence values of the results.
 void chisq_distribution(const Run& run, DistributionResults& res, Console& con, long long nsamp, int ntot,
                         int nfree) {
   const RunSettings& s = run.settings;
   const HistogramStore& h = run.hist;
   const std::string path = likelihood_distribution_path(s.folder);
   con.line("Writing chisquare distribution in:", path);
-  AtomicFile file(path);
-  std::ostream& out = file.stream();
-  write_record(out, "(5a15)", "#chisq", "prob", "loglike", "redchisq", "integral");
+  std::vector<ChisqRow> rows;
 
   const int dof = ntot - nfree;
   double chimedia = 0.0, lnl = 0.0, best = 0.0, cum = 0.0, chimin = 666666.0;
@@ -132,7 +123,7 @@ void chisq_distribution(const Run& run, DistributionResults& res, Console& con, 
     const double p = nsamp > 0 ? static_cast<double>(g[j]) / static_cast<double>(nsamp) : 0.0;
     cum += p;
     if (p > 0.0) {
-      write_record(out, "(5es16.6)", x, p, -0.5 * x, x / dof, cum);
+      rows.push_back({x, p, -0.5 * x, x / dof, cum});
       chimedia += p * x;
       lnl -= 0.5 * p * x;
       chimin = std::min(chimin, x);
@@ -146,28 +137,9 @@ void chisq_distribution(const Run& run, DistributionResults& res, Console& con, 
   con.record("(3f20.6)", chimedia, res.chiprob, chimin);
   con.line("media (evidence), and highest prob. for ln(likelihood)=-chisq/2");
   con.line(-0.5 * chimedia, -0.5 * res.chiprob);
-  file.commit();
+  write_likelihood_distribution(path, rows);
   res.chimedia = chimedia;
   res.mlogev = -lnl;
-}
-
-void write_parstat(const Run& run, const DistributionResults& res) {
-  const RunSettings& s = run.settings;
-  const FitParameters& fp = run.params;
-  const ChainState& c = run.chain;
-  AtomicFile file(parstat_path(s.folder));
-  std::ostream& out = file.stream();
-  write_free(out, "#Nfunctions:", s.nfunc);
-  write_record(out, "(i3,2x,2es20.8,a)", 0, res.chimedia, c.chisq(0), "  !averaged chisq (from gpar, last value)");
-  for (int k = 1; k <= s.nfunc; ++k) write_record(out, "(i3,2x,es20.8)", k, c.chisq(k));
-  write_record(out, "(a7,a6,7a16)", "Parameter", "Nchanges", "Parminchisq", "Media", "highprob", "errdown",
-               "errup", "diff", "reldiff");
-  for (int i = 1; i <= s.npar; ++i) {
-    const double pmed = res.pmed(i), pmax = res.pmax(i);
-    write_record(out, "(a5,2x,i6,7(x,es15.7))", fp.namepar(i), run.hist.ngpar(i), c.parchimin(i), pmed, pmax,
-                 res.errdown(i), res.errup(i), pmed - pmax, relative_difference(pmed, pmax));
-  }
-  file.commit();
 }
 
 }  // namespace
@@ -209,7 +181,7 @@ void cgpar(const Run& run, DistributionResults& res, Console& con, const TotalCh
   }
 
   chisq_distribution(run, res, con, nsamp, ntot, nfree);
-  write_parstat(run, res);
+  write_parstat(parstat_path(s.folder), run, res);
   res.pdfready = true;
 }
 
@@ -256,19 +228,7 @@ EvidenceValues evidence_values(const Run& run, const DistributionResults& res) {
 }
 
 namespace {
-
-constexpr const char* kStars45 = "*********************************************";
 constexpr const char* kStars49 = "*************************************************";
-
-template <class Emit>
-void evidence_records(const EvidenceValues& v, Emit emit) {
-  emit("-log(evidence)=:", v.mlogev);
-  emit("-log(  Lmax  )=:", v.mloglmax);
-  emit("log(evidence) AIC (-2ln Lmax + 2k):", v.aic);
-  emit("log(evidence) BIC (-2ln Lmax + k ln N):", v.bic);
-  emit("Bayesian complexity (<chisq>-chisq(<par>)):", v.complexity);
-}
-
 }  // namespace
 
 void show_evidence_summary(const Run& run, const DistributionResults& res, Console& con) {
@@ -280,36 +240,6 @@ void show_evidence_summary(const Run& run, const DistributionResults& res, Conso
   con.line(kStars49);
   evidence_records(evidence_values(run, res),
                    [&con](const char* label, double value) { con.record("(a40,es15.5)", label, value); });
-}
-
-void write_evidence_summary(std::ostream& out, const Run& run, const DistributionResults& res) {
-  const FitParameters& fp = run.params;
-  const ChainState& c = run.chain;
-  const int npar = run.settings.npar;
-  // Data sets 1 and 2 and the total, whatever the number of data sets.
-  write_free(out, kStars45);
-  write_free(out, "chisq1 chisq2 chisqTOT");
-  write_free(out, c.chisq(1), c.chisq(2), c.chisq(0));
-  write_free(out, kStars45);
-  write_free(out, "Parameters giving the minimum chisquare");
-  write_free(out, "Minimum chisquare:", c.parchimin(0));
-  for (int i = 1; i <= npar; ++i) write_free(out, "par,minpar:  ", fp.namepar(i), c.parchimin(i));
-  write_free(out, kStars49);
-  evidence_records(evidence_values(run, res),
-                   [&out](const char* label, double value) { write_record(out, "(a40,es15.5)", label, value); });
-  write_free(out, kStars45);
-  write_free(out, "N parameter  parmed parPmax");
-  for (int i = 1; i <= npar; ++i)
-    write_record(out, "(i3,2x,a12,2es15.6)", i, fp.namepar(i), res.pmed(i), res.pmax(i));
-  write_free(out, kStars45);
-  write_free(out, kStars45);
-}
-
-void append_evidence_summary(const Run& run, const DistributionResults& res) {
-  std::ofstream out = open_output(run.data.nomout(0).str(), true);
-  write_evidence_summary(out, run, res);
-  out.close();
-  if (!out) throw FatalError("Cannot write file \"" + run.data.nomout(0).str() + "\"");
 }
 
 }  // namespace zorvik

@@ -24,6 +24,7 @@
 
 #include "core/console.h"
 #include "core/distribution_results.h"
+#include "core/distribution_tables.h"
 #include "core/output_paths.h"
 #include "core/run_tables.h"
 #include "models/workspace.h"
@@ -54,9 +55,10 @@ TotalChisqAt compara_total(const RunSettings& settings, const FitFunctions& data
                            ModelWorkspace& ws);
 
 // The distribution calculation from run.hist (the run is only read; res is
-// usually run.dist): writes the Gp files, Glk.dat and
-// parstat.dat, prints the table of estimates and the chi-square summary, and
-// replaces the results (pdfready is set). The chi-square profile column of the
+// usually run.dist): computes the rows of the Gp files and of Glk.dat, which
+// output/distribution_files.h writes with parstat.dat, prints the table of
+// estimates and the chi-square summary, and replaces the results (pdfready is
+// set). The chi-square profile column of the
 // Gp files is evaluated with chi_at at the minimum-chi-square parameters with
 // the one parameter moved to each bin centre.
 void cgpar(const Run& run, DistributionResults& res, Console& con, const TotalChisqAt& chi_at);
@@ -75,28 +77,17 @@ void mean_accepted_values(const RunSettings& settings, ChainState& chain);
 
 // ---- evidence summary ----------------------------------------------------------
 
-struct EvidenceValues {
-  double mlogev;      // −log(evidence) = <χ²>/2
-  double mloglmax;    // −log(Lmax) = χ²min/2
-  double aic;         // χ²min + 2k
-  double bic;         // χ²min + k·ln N (not a number when N is 0)
-  double complexity;  // 2·|χ²min/2 − mlogev|
-};
-
 // N of the BIC: the fit-range points of every fitted data set (opfit ≠ 0).
 int fitted_point_count(const RunSettings& settings, const FitFunctions& data);
 
-// The five values from parchimin(0), nfit, the fitted points and the results.
+// The five values (core/distribution_tables.h) from parchimin(0), nfit, the
+// fitted points and the results.
 EvidenceValues evidence_values(const Run& run, const DistributionResults& res);
 
 // The console form (command "showpmin"): the minimum chi-square, the free
 // parameters there, and the five values.
 void show_evidence_summary(const Run& run, const DistributionResults& res, Console& con);
-
-// The end-of-run form, appended to the run's output file nomout(0): chi-squares,
-// the parameters at the minimum, the five values and the table of means and
-// most probable values.
-void append_evidence_summary(const Run& run, const DistributionResults& res);
-void write_evidence_summary(std::ostream& out, const Run& run, const DistributionResults& res);
+// The end-of-run form goes to the run's output file: append_evidence_summary
+// (output/distribution_files.h).
 
 }  // namespace zorvik

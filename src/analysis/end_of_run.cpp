@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/interrupt.h"
 #include "core/output_paths.h"
+#include "output/distribution_files.h"
 #include "output/param_file_writer.h"
 #include "output/result_files.h"
 #include "sampler/compara.h"
@@ -36,7 +37,7 @@ void end_of_run(Run& run, ModelWorkspace& ws, Console& con) {
 
   pfinwrite(run.data.nomout(0).str(), s, run.data, run.params);
   show_evidence_summary(run, run.dist, con);
-  append_evidence_summary(run, run.dist);
+  append_evidence_summary(run.data.nomout(0).str(), run, run.dist, evidence_values(run, run.dist));
   outwrite(WriteMode::listing, run, ws, con);
   outwrite(WriteMode::molecules, run, ws, con);
 }

@@ -21,6 +21,7 @@
 #include "core/output_paths.h"
 #include "core/table.h"
 #include "models/catalogue.h"
+#include "output/getpar_file.h"
 #include "output/param_file_writer.h"
 #include "output/peaks_file.h"
 #include "output/plot_scripts.h"
@@ -256,18 +257,15 @@ bool extract_parameters(const Run& run, Console& con) {
       return true;
     }
   }
-  std::string text;
+  std::vector<std::pair<double, double>> rows;
   for (int k = k1; k <= k2; ++k) {
     const int j = k - k1 + 1;
     const double zj = run.data.z(j, 1);
     const double pk = run.params.par(k);
-    text += free_record({zj, pk});
-    text += '\n';
+    rows.emplace_back(zj, pk);
     if (run.params.move(k) != 0.0) con.line(zj, pk);
   }
-  AtomicFile file(kGetparFile);
-  file.stream() << text;
-  file.commit();
+  write_getpar(rows);
   plot(request(PlotKind::getpar), run, con);
   return true;
 }

@@ -6,9 +6,6 @@
 
 #include "core/console.h"
 #include "core/errors.h"
-#include "core/files.h"
-#include "core/free_format.h"
-#include "core/output_paths.h"
 
 namespace zorvik {
 
@@ -295,7 +292,7 @@ void WholeCurve::gtaucc(double tau, double sigma, double* g) const {
   }
 }
 
-bool WholeCurve::gtau(const double* eps, double* g, Console* con) {
+bool WholeCurve::gtau(const double* eps, double* g, const ModelEnv& env) {
   const int n = n_;
   const size_t m = static_cast<size_t>(n);
   int imax = 0;
@@ -320,14 +317,11 @@ bool WholeCurve::gtau(const double* eps, double* g, Console* con) {
   const double mismatch = std::fabs(eps[imax] - calc[imax]) / (eps[imax] + calc[imax]);
   if (!(mismatch > kGtauTolerance)) return true;
 
-  if (con) {
-    con->line("PROBLEM IN gTAU!!!!!!!!");
-    con->line(imax + 1, logf_[static_cast<size_t>(imax)], eps[imax], calc[imax]);
+  if (env.con) {
+    env.con->line("PROBLEM IN gTAU!!!!!!!!");
+    env.con->line(imax + 1, logf_[static_cast<size_t>(imax)], eps[imax], calc[imax]);
   }
-  AtomicFile file(kProblemFile);
-  file.stream() << free_record({"f eps epscalc"}) << '\n';
-  for (int j = 0; j < n; ++j) file.stream() << free_record({logf_[static_cast<size_t>(j)], eps[j], calc[j]}) << '\n';
-  file.commit();
+  if (env.failed_inversion) env.failed_inversion(FailedInversion{logf_.data(), eps, calc, n});
   return false;
 }
 
@@ -369,7 +363,7 @@ void WholeCurve::gbeff(const double* galpha, const double* gbeta, double* beta) 
   }
 }
 
-void WholeCurve::calcbeta(int mode, const double* p, double* alpha, double* beta, Console* con) {
+void WholeCurve::calcbeta(int mode, const double* p, double* alpha, double* beta, const ModelEnv& env) {
   const double tau_alpha = std::pow(10.0, p[1]);
   const double tau_beta = std::pow(10.0, p[2]);
   hnf(tau_alpha, p[7], p[8], alpha);
@@ -380,27 +374,27 @@ void WholeCurve::calcbeta(int mode, const double* p, double* alpha, double* beta
   double* gb = gb_.data();
   if (mode == 0) {
     ccf(tau_beta, p[9], loss_.data());
-    gtau(loss_.data(), gb, con);
+    gtau(loss_.data(), gb, env);
   } else {
     gtaucc(tau_beta, p[9], gb);
   }
-  gtau(alpha, ga_.data(), con);
+  gtau(alpha, ga_.data(), env);
   gbeff(ga_.data(), gb, beta);
 }
 
-void WholeCurve::spectrum(int model, const double* logf, int n, const double* p, double* eps, Console* con) {
+void WholeCurve::spectrum(int model, const double* logf, int n, const double* p, double* eps, const ModelEnv& env) {
   prepare(logf, n);
   const int mode = model == 50 ? 0 : model == 51 ? 1 : 3;
   double* alpha = alpha_.data();
   double* beta = beta_.data();
-  calcbeta(mode, p, alpha, beta, con);
+  calcbeta(mode, p, alpha, beta, env);
   const double lambda = p[5], deps = p[4];
   for (int k = 0; k < n; ++k) {
     eps[k] = (lambda * alpha[k] + (1.0 - lambda) * beta[k]) * deps;
     if (eps[k] < 0.0) {
-      if (con) {
-        con->line("ERROR in die.for");
-        con->line("*", k + 1, std::pow(10.0, logf[k]), alpha[k], eps[k]);
+      if (env.con) {
+        env.con->line("ERROR in die.for");
+        env.con->line("*", k + 1, std::pow(10.0, logf[k]), alpha[k], eps[k]);
       }
       throw ProgramStop(1);
     }
@@ -411,7 +405,7 @@ template <int Model>
 bool dielimg_batch(const ModelEnv& env, int i, const double* x, double* y, int n, const double* p) {
   if (i != 1) return false;  // the spectrum and its cache belong to data set 1
   WholeCurve& wc = *env.curve;
-  wc.spectrum(Model, x, n, p, y, env.con);
+  wc.spectrum(Model, x, n, p, y, env);
   for (int k = 0; k < n; ++k) {
     y[k] = std::log10(y[k]);
     wc.epscalc(k + 1) = y[k];

@@ -90,8 +90,8 @@ class WholeCurve {
 
   // The spectrum of model 50, 51 or 52 at frequencies 10^logf[k], k < n, into
   // eps[k] (the loss itself). A negative value prints "ERROR in die.for" with
-  // the point and stops the program (ProgramStop).
-  void spectrum(int model, const double* logf, int n, const double* p, double* eps, Console* con);
+  // the point on env.con and stops the program (ProgramStop).
+  void spectrum(int model, const double* logf, int n, const double* p, double* eps, const ModelEnv& env);
 
   // The building blocks, on the frequencies of the last `prepare`.
   // Frequency tables for 10^logf[k], k < n (n ≤ 500; nothing to do when they are unchanged).
@@ -108,9 +108,10 @@ class WholeCurve {
   // Inverts the loss eps[0 … n-1] into the distribution g on the grid (100
   // relaxed sweeps from g = 0.29·ε'', steps that would make g negative undone).
   // False when the computed loss at the maximum still differs by more than 1 %:
-  // then "PROBLEM IN gTAU!!!!!!!!" and the point go to the console (when there
-  // is one) and the curves to "Problemeps.dat"; g is what was reached.
-  bool gtau(const double* eps, double* g, Console* con);
+  // then "PROBLEM IN gTAU!!!!!!!!" and the point go to env.con (when there is
+  // one) and the curves to env.failed_inversion (when there is one); g is what
+  // was reached.
+  bool gtau(const double* eps, double* g, const ModelEnv& env);
   // Williams-ansatz β loss from gα and gβ on the grid.
   void gbeff(const double* galpha, const double* gbeta, double* beta) const;
 
@@ -120,7 +121,7 @@ class WholeCurve {
 
  private:
   using Curve = std::array<double, kMaxCurvePoints + 2>;
-  void calcbeta(int mode, const double* p, double* alpha, double* beta, Console* con);
+  void calcbeta(int mode, const double* p, double* alpha, double* beta, const ModelEnv& env);
   double effective_kernel(int i, int k, int j) const;
 
   int n_ = 0;

@@ -30,7 +30,7 @@ const DataSetModel& model_of(int i, const FitFunctions& d, ModelWorkspace& ws) {
 // through the transform (g − B)/r, see fill_molecular_grid.
 bool radial(const DataSetModel& m) { return m.info->family == ModelFamily::molecular; }
 
-ModelEnv env_of(int i, const FitFunctions& d, ModelWorkspace& ws) { return ModelEnv{d.z.row(i), ws.con, &ws.curve}; }
+ModelEnv env_of(int i, const FitFunctions& d, ModelWorkspace& ws) { return ModelEnv{d.z.row(i), ws.con, &ws.curve, ws.failed_inversion}; }
 
 // Options "c" (resolution in the third data column) and "cf" (resolution file)
 // both convolve the data set with its resolution.

@@ -14,6 +14,20 @@ namespace zorvik {
 class Console;
 class WholeCurve;
 
+// A loss inversion of the whole-curve dielectric models that did not converge:
+// at n frequencies 10^logf[k], the loss it was to reproduce (eps) and the loss
+// the distribution it reached gives (calc). Valid only during the call that
+// reports it.
+struct FailedInversion {
+  const double* logf = nullptr;
+  const double* eps = nullptr;
+  const double* calc = nullptr;
+  int n = 0;
+};
+// Where a model hands such a failure for the record: the program keeps it in a
+// file (output/inversion_file.h); the models themselves write no file.
+using FailedInversionSink = void (*)(const FailedInversion& failure);
+
 // What a model may read besides x and the parameters: the z values of its data
 // set (z[k] = z(i, k), k = 1 … 10: the temperature, the momentum transfer) and
 // the console, for the numerical routines that report trouble and wait.
@@ -22,6 +36,8 @@ struct ModelEnv {
   Console* con = nullptr;
   // The tables and cache of the whole-curve dielectric models (models 50 … 52).
   WholeCurve* curve = nullptr;
+  // Receives a failed loss inversion; nullptr: it is only reported on the console.
+  FailedInversionSink failed_inversion = nullptr;
 };
 
 // Evaluates the model of data set i at x[0 … n-1] into y[0 … n-1]. Returns false,

@@ -17,6 +17,9 @@ struct ModelWorkspace {
   // Where the numerical routines of the models report trouble (and wait for the
   // Enter key); nullptr: nowhere.
   Console* con = nullptr;
+  // Where the whole-curve dielectric models hand a failed loss inversion (the
+  // program's set-up writes it to a file); nullptr: to none.
+  FailedInversionSink failed_inversion = nullptr;
   // The line shapes with exponentials run their vector routines
   // (vector_shapes.h), which may differ from the per-point ones in the last
   // bits; off by default, on with the command-line option --vector.

@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/output_paths.h"
+#include "output/inversion_file.h"
 #include "output/param_file_writer.h"
 #include "output/shell_commands.h"
 #include "sampler/histograms.h"
@@ -103,6 +104,14 @@ ReadOutcome read_parameter_file(Run& run, Console& con) {
   }
   pfinwrite(starting_copy_path(run.settings.folder), run.settings, run.data, run.params);
   return ReadOutcome::Done;
+}
+
+std::unique_ptr<ModelWorkspace> make_workspace(Console& con, bool vector_shapes) {
+  auto ws = std::make_unique<ModelWorkspace>();
+  ws->con = &con;
+  ws->failed_inversion = write_failed_inversion;
+  ws->vector_shapes = vector_shapes;
+  return ws;
 }
 
 }  // namespace zorvik

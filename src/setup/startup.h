@@ -1,11 +1,13 @@
 // Start-up: the banner and the choice of the parameter file and output folder.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/console.h"
 #include "core/run_tables.h"
+#include "models/workspace.h"
 #include "setup/read_outcome.h"
 
 namespace zorvik {
@@ -32,5 +34,10 @@ bool ask_change_parameter(Console& con, const Name15& name);
 // reading starts again), and the starting copy "pini.par" (in the output folder
 // when its name starts with "t") once the file has been read.
 ReadOutcome read_parameter_file(Run& run, Console& con);
+
+// The models' workspace of a run: trouble reported on `con`, a failed loss
+// inversion kept in its file (output/inversion_file.h), the vector line shapes
+// when `vector_shapes` is set.
+std::unique_ptr<ModelWorkspace> make_workspace(Console& con, bool vector_shapes);
 
 }  // namespace zorvik

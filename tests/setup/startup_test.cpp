@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/files.h"
 #include "support/scratch.h"
 
 namespace zorvik {
@@ -62,6 +63,36 @@ TEST(ChooseParameterFile, TableOfArgumentsAndAnswers) {
     EXPECT_EQ(settings.parfile.str(), c.parfile);
     EXPECT_EQ(settings.folder.str(), c.folder);
   }
+}
+
+// A loss that no sum of Debye peaks reproduces (one spike on a floor): the
+// inversion fails. A model writes no file of its own; the program's workspace
+// keeps the curves in Problemeps.dat, log10 f and the loss exactly as given.
+TEST(MakeWorkspace, KeepsAFailedLossInversionInItsFile) {
+  testing_support::ScratchDir scratch;
+  testing_support::Screen s("");
+  const auto ws = make_workspace(s.con, false);
+  constexpr int kN = 41;
+  std::vector<double> logf(kN), eps(kN, 1e-3), g(kN);
+  for (int k = 0; k < kN; ++k) logf[size_t(k)] = 2.0 + 0.1 * k;
+  eps[20] = 1.0;
+  ws->curve.prepare(logf.data(), kN);
+  EXPECT_FALSE(ws->curve.gtau(eps.data(), g.data(), ModelEnv{nullptr, &s.con, &ws->curve}));
+  EXPECT_FALSE(file_exists("Problemeps.dat"));
+  EXPECT_FALSE(ws->curve.gtau(eps.data(), g.data(), ModelEnv{nullptr, &s.con, &ws->curve, ws->failed_inversion}));
+  const std::vector<std::string> lines = testing_support::lines_of(testing_support::read_text("Problemeps.dat"));
+  ASSERT_EQ(lines.size(), size_t(kN + 1));
+  EXPECT_EQ(lines[0], " f eps epscalc");
+  for (int k = 0; k < kN; ++k) {
+    const std::vector<double> v = testing_support::numbers_of(lines[size_t(k + 1)]);
+    ASSERT_EQ(v.size(), 3u) << lines[size_t(k + 1)];
+    EXPECT_EQ(v[0], logf[size_t(k)]);
+    EXPECT_EQ(v[1], eps[size_t(k)]);
+    if (k == 20) {
+      EXPECT_LT(v[2], 0.99 * eps[20]) << "the computed loss at the spike";
+    }
+  }
+  EXPECT_NE(s.out.str().find("PROBLEM IN gTAU"), std::string::npos);
 }
 
 }  // namespace
