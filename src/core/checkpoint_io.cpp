@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -103,6 +104,20 @@ std::size_t StateReader::count(std::size_t size) {
   const auto n = get<std::uint64_t>();
   if (size != 0 && n > (bytes_.size() - pos_) / size) refuse("a count of its state is larger than the file");
   return static_cast<std::size_t>(n);
+}
+
+void write_side_file(const std::string& path, std::string_view bytes, bool anew) {
+  std::FILE* f = std::fopen(path.c_str(), anew ? "wb" : "ab");
+  const bool ok = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+  if (f != nullptr) std::fclose(f);
+  if (!ok) throw FatalError("Cannot write file \"" + path + "\": " + std::strerror(errno) + " (the previous checkpoint is kept)");
+}
+
+bool read_side_file(const std::string& path, char* to, std::size_t n) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  const bool read = f != nullptr && std::fread(to, 1, n, f) == n;
+  if (f != nullptr) std::fclose(f);
+  return read;
 }
 
 void cut_to_length(const std::string& path, std::int64_t length, const StateReader& in) {

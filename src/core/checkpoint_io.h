@@ -200,6 +200,13 @@ std::string unmet_need(const std::vector<CheckpointNeed>& needs);
 // (empty when it was used, absent or older).
 StateReader choose_checkpoint(const std::string& path, std::string_view program_version, std::string& note);
 
+// A side file of a checkpoint (states too many to rewrite at every
+// checkpoint): `bytes` appended, or written anew; forced to the disk with the
+// checkpoint that names it, when that one is. Throws FatalError naming the file.
+void write_side_file(const std::string& path, std::string_view bytes, bool anew);
+// Its first `n` bytes into `to`; false when it is missing or shorter.
+bool read_side_file(const std::string& path, char* to, std::size_t n);
+
 // Cuts the file `path`, which a resumed run appends to, back to its length at
 // the checkpoint; refuses (through `in`) a file that is missing or shorter.
 void cut_to_length(const std::string& path, std::int64_t length, const StateReader& in);

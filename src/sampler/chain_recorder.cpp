@@ -1,8 +1,6 @@
 #include "sampler/chain_recorder.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include <unistd.h>
@@ -88,12 +86,8 @@ void RecorderSpill::save(StateWriter& out, const ChainRecorder& chain) {
     halvings_ = chain.halvings_;
   }
   const std::string path = side_path(which_);
-  std::FILE* f = std::fopen(path.c_str(), anew ? "wb" : "ab");
   const std::string_view more = bytes_of(chain.values_.data() + values_, static_cast<size_t>(n - values_));
-  // Forced to the disk with the checkpoint when that is (write_checkpoint).
-  const bool ok = f != nullptr && std::fwrite(more.data(), 1, more.size(), f) == more.size() && std::fflush(f) == 0;
-  if (f != nullptr) std::fclose(f);
-  if (!ok) throw FatalError("Cannot write file \"" + path + "\": " + std::strerror(errno) + " (the previous checkpoint is kept)");
+  write_side_file(path, more, anew);
   crc_ = crc32(more, crc_);
   values_ = n;
   rewritten_ = anew;
@@ -111,11 +105,8 @@ void RecorderSpill::restore(StateReader& in, ChainRecorder& chain) {
   const unsigned long long n = static_cast<unsigned long long>(chain.kept_) * static_cast<unsigned long long>(chain.width_);
   if ((which_ != 0 && which_ != 1) || values_ != n) in.refuse("its recorded chain is inconsistent");
   const std::string path = side_path(which_);
-  std::FILE* f = std::fopen(path.c_str(), "rb");
   const size_t bytes = static_cast<size_t>(n) * sizeof(double);
-  const bool read = f != nullptr && std::fread(chain.values_.data(), 1, bytes, f) == bytes;
-  if (f != nullptr) std::fclose(f);
-  if (!read) in.refuse("the side file " + path + " of its recorded chain is missing or too short");
+  if (!read_side_file(path, reinterpret_cast<char*>(chain.values_.data()), bytes)) in.refuse("the side file " + path + " of its recorded chain is missing or too short");
   if (crc32(bytes_of(chain.values_.data(), static_cast<size_t>(n))) != crc_)
     in.refuse("the side file " + path + " of its recorded chain does not match it (the file is damaged)");
   if (::truncate(path.c_str(), static_cast<off_t>(bytes)) != 0)
