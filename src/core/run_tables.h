@@ -228,9 +228,12 @@ struct ChainState {
   }
 };
 
+// The lowest filled bin of a distribution with none yet: above every bin.
+inline constexpr int kNoFilledBin = 1000000;
+
 // Histograms of accepted values (parameter distributions and chi-square).
 struct HistogramStore {
-  Table<int, 0, kMaxPar> ngpar{"ngpar"}, maxigpar{"maxigpar"}, minigpar{"minigpar", 1000000};
+  Table<int, 0, kMaxPar> ngpar{"ngpar"}, maxigpar{"maxigpar"}, minigpar{"minigpar", kNoFilledBin};
   Table2<int, 1, kMaxPar, 1, kMaxBins> gpar{"gpar"};
   Table2<double, 1, kMaxPar, 1, kMaxBins> chipar{"chipar"};
   Table<int, 1, kMaxBins> gchi{"gchi"};

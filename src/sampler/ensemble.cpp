@@ -55,7 +55,7 @@ double EnsembleMove::evolve_block(FitParameters& p, StepDraw& draw) {
   const std::vector<int>& b = blocks_[std::min(static_cast<size_t>(static_cast<double>(g[1]) * static_cast<double>(nb)), nb - 1)];
   const int a = other_walker(k, walkers_, g[2]);
   const int w = third_walker(k, a, walkers_, g[3]);
-  const double gamma = 2.38 / std::sqrt(2.0 * static_cast<double>(b.size()));
+  const double gamma = kDifferentialScale / std::sqrt(2.0 * static_cast<double>(b.size()));
   const double* uk = u_of(k);
   const double* ua = u_of(a);
   const double* ub = u_of(w);
@@ -148,7 +148,7 @@ double EnsembleMove::evolve(FitParameters& p, StepDraw& draw) {
   const int b = third_walker(k, a, walkers_, pick[2]);
   const StepUniforms g = draw.more();  // g[1 … d+1] the noise, g[d+2] the choice of γ
   const double gamma =
-      static_cast<double>(g[c_.d + 2]) < kJumpShare ? 1.0 : 2.38 / std::sqrt(2.0 * static_cast<double>(c_.d));
+      static_cast<double>(g[c_.d + 2]) < kJumpShare ? 1.0 : kDifferentialScale / std::sqrt(2.0 * static_cast<double>(c_.d));
   for (int c = 0; c < c_.d; c += 2) {
     const double rad = std::sqrt(-2.0 * std::log(static_cast<double>(g[c + 1])));
     z_[static_cast<size_t>(c)] = rad * std::cos(kTwoPi * static_cast<double>(g[c + 2]));

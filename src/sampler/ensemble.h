@@ -59,6 +59,10 @@ class EnsembleMove final : public Proposal {
   static constexpr double kStretch = 2.0;           // a of the stretch move
   static constexpr double kStretchShare = 0.5;      // the share of stretch moves
   static constexpr double kJumpShare = 0.1;         // DE steps with γ = 1
+  // γ = kDifferentialScale/√(2d) (ter Braak 2006): a random walk's optimal
+  // scale 2.38/√d, over √2 since the difference of two walkers has twice the
+  // posterior's covariance.
+  static constexpr double kDifferentialScale = 2.38;
   static constexpr double kNoise = 1e-6;            // e of the DE move, in units of the range
   // The share of steps that move one data set's own parameters only, by
   // differential evolution in that block (when several data sets have

@@ -39,7 +39,7 @@ void clear_accumulators(ChainState& ch, HistogramStore& h) {
   ch.forget_minimum();
   h.ngpar.fill(0);
   h.maxigpar.fill(0);
-  h.minigpar.fill(1000000);
+  h.minigpar.fill(kNoFilledBin);
   h.gpar.fill(0);
   h.chipar.fill(0.0);
   h.gchi.fill(0);

@@ -40,7 +40,6 @@ static_assert(std::endian::native == std::endian::little,
 
 constexpr int kMaxLevel = 4;
 constexpr int kDefaultLevel = 3;
-constexpr int kDefaultSeed = 314159265;
 constexpr int kSkip[kMaxLevel + 1] = {0, 24, 73, 199, 365};  // p − 24 per level
 constexpr long long kGiga = 1000000000;
 
@@ -174,7 +173,7 @@ void Ranlux::rluxgo(int lux, int ins, int k1, int k2) {
   nskip_ = luxlev_ <= kMaxLevel ? kSkip[luxlev_] : luxlev_ - 24;
   in24_ = 0;
   if (ins < 0) con_.record("(a)", " Illegal initialization by RLUXGO, negative input seed");
-  const int jseed = ins > 0 ? ins : kDefaultSeed;
+  const int jseed = ins > 0 ? ins : kRunSeed;
   inseed_ = jseed;
   initialised_ = true;
   seed_words(jseed);
@@ -242,7 +241,7 @@ void Ranlux::deliver(float* out, int n) {
 
 void Ranlux::ranlux(float* rvec, int n) {
   // Not yet initialised: the default level and seed, without a message.
-  if (!initialised_) rluxgo(kDefaultLevel, kDefaultSeed, 0, 0);
+  if (!initialised_) rluxgo(kDefaultLevel, kRunSeed, 0, 0);
   for (int left = n; left > 0;) {
     const int take = std::min(left, 24 - in24_);
     deliver(rvec, take);

@@ -12,6 +12,14 @@
 
 namespace zorvik {
 
+// The run's generator settings: the seed of a run without --seed (the
+// generator's own default), the luxury level (4: every bit decorrelated,
+// M. Luescher, Comput. Phys. Commun. 79 (1994) 100), and the count of uniform
+// numbers drawn at a time, so that a step costs no generator call.
+inline constexpr int kRunSeed = 314159265;
+inline constexpr int kRunLuxury = 4;
+inline constexpr int kRandomBlock = 1000000;
+
 class Ranlux {
  public:
   // Messages about illegal arguments go to `con`.

@@ -24,9 +24,6 @@ float process_cpu_seconds() { return static_cast<float>(std::clock()) / static_c
 
 namespace {
 
-constexpr int kRandomBlock = 1000000;  // uniform numbers generated at a time
-constexpr int kSeed = 314159265;
-constexpr int kLuxury = 4;
 // Relative rise of the chi-square between two write intervals below which the
 // chain counts as converged (a single-precision constant).
 constexpr float kConvergence = 0.001f;
@@ -175,8 +172,8 @@ void start_run(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
   const int npar = s.npar;
   const int stride = npar + 2;
   // --seed N starts the generator from N: runs with different seeds are independent chains.
-  const int seed = s.seed > 0 ? static_cast<int>(s.seed) : kSeed;
-  loop.ranlux.rluxgo(kLuxury, seed, 0, 0);
+  const int seed = s.seed > 0 ? static_cast<int>(s.seed) : kRunSeed;
+  loop.ranlux.rluxgo(kRunLuxury, seed, 0, 0);
   for (int i = 1; i <= s.nfunc; ++i)
     if (is_fitted(run.data.opfit(i))) check_model_ready(run.data.opfit(i), npar, con);
   outputs.initial_curves(s, run.data, run.params, ws);

@@ -15,9 +15,6 @@ namespace zorvik {
 
 namespace {
 
-constexpr int kRandomBlock = 1000000;  // uniform numbers generated at a time, as in the run
-constexpr int kSeed = 314159265;       // the seed of every run
-constexpr int kLuxury = 4;
 // The first tenth of a rung adapts the steps, in five rounds, and lets the chain
 // settle at the new β; it is not sampled. Neighbouring rungs differ little above
 // the lowest few, so a tenth is ample (with a quarter the peaks tests gave no
@@ -431,7 +428,7 @@ void start_ladder(Run& run, ModelWorkspace& ws, Console& con, Ranlux& ranlux, La
     throw FatalError("The chi-square of the starting parameters is not a finite number. Change the start values.");
   // --seed N starts the generator from N, as in the ordinary run: ladders with
   // different seeds give independent estimates.
-  ranlux.rluxgo(kLuxury, s.seed > 0 ? static_cast<int>(s.seed) : kSeed, 0, 0);
+  ranlux.rluxgo(kRunLuxury, s.seed > 0 ? static_cast<int>(s.seed) : kRunSeed, 0, 0);
   rng.set_up(run);
   con.line("Evidence by thermodynamic integration:", kLadderRungs + 1,
            "rungs, beta = (k/" + std::to_string(kLadderRungs) + ")^5,", per, "steps each");
