@@ -30,6 +30,10 @@ inline std::string folder_dir(const Fixed<15>& folder) {
 }
 
 // Scalar settings of the parameter file, and the run's names.
+// The parameter file's varpar: which proposal moves the parameters (read and
+// written back as the integer; a value not listed here moves none).
+enum ProposalMode : int { kOneParameter = 0, kAllParameters = 1, kAdaptive = 3, kEnsemble = 4 };
+
 struct RunSettings {
   Name15 title;
   int interactive = 0;  // 0 batch, 1 dialog, 2 batch + convergence stop, 3 dialog + stop
@@ -41,7 +45,7 @@ struct RunSettings {
   int npar = 0;
   int ncycles = 0;
   int nwrite = 0;
-  int varpar = 0;       // 1 all parameters per step, 0 one per step, 3 adaptive Metropolis
+  int varpar = 0;       // the proposal, a ProposalMode (any other value moves nothing)
   int gparmode = 0;     // histogram option ("gpar")
   double incgpar = 0.0, incgchi = 0.0, notused = 0.0;
   int annealing = 0;

@@ -22,10 +22,10 @@ struct ProposalRow {
 };
 
 constexpr ProposalRow kProposals[] = {
-    {0, "one parameter per step", &make<OneParameterStep>},
-    {1, "all parameters per step", &make<AllParametersStep>},
-    {3, "adaptive Metropolis", &make<AdaptiveMetropolis>},
-    {4, "ensemble of walkers", &make<EnsembleMove>},
+    {kOneParameter, "one parameter per step", &make<OneParameterStep>},
+    {kAllParameters, "all parameters per step", &make<AllParametersStep>},
+    {kAdaptive, "adaptive Metropolis", &make<AdaptiveMetropolis>},
+    {kEnsemble, "ensemble of walkers", &make<EnsembleMove>},
 };
 
 const ProposalRow* row_of(int varpar) {

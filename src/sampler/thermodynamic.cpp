@@ -51,7 +51,7 @@ bool additive(StepKind kind) {
 // samples L^β·π. The adaptive proposal (varpar 3) is symmetric in its
 // coordinates (ln v for kind l) and carries the Hastings factor that keeps the
 // prior of kind al uniform in v, so it samples the same prior.
-bool ladder_proposal_known(int varpar) { return varpar == 0 || varpar == 1 || varpar == 3; }
+bool ladder_proposal_known(int varpar) { return varpar == kOneParameter || varpar == kAllParameters || varpar == kAdaptive; }
 
 // The length a step of parameter i may reach: the width of its range, in the
 // scale in which it steps. A step no longer than that is mirrored at most once,
@@ -67,7 +67,7 @@ double step_range(const FitParameters& p, int i) {
 // range. With all parameters moving, the one fraction of all steps scales them all.
 void adapt_steps(const RunSettings& s, FitParameters& p, const std::vector<int>& proposed,
                  const std::vector<int>& accepted, double target) {
-  const bool all = s.varpar == 1;
+  const bool all = s.varpar == kAllParameters;
   for (int k = 1; k <= p.nfit; ++k) {
     const int i = p.parfit(k);
     const int n = all ? proposed[0] : proposed[static_cast<size_t>(i)];
@@ -114,7 +114,7 @@ std::string ladder_problem(const Run& run) {
     if (!additive(kind) && kind != StepKind::Logarithmic) continue;  // never moves: no prior to state
     if (!(p.parmax(i) > p.parmin(i)))
       return who + ": the evidence needs a maximum above the minimum (the prior is uniform between them).";
-    if (s.varpar == 3 && kind == StepKind::AdaptiveLog && p.parmin(i) < 0.0 && p.parmax(i) > 0.0)
+    if (s.varpar == kAdaptive && kind == StepKind::AdaptiveLog && p.parmin(i) < 0.0 && p.parmax(i) > 0.0)
       return who + " has the step kind al and limits on both sides of 0: the adaptive proposal (varpar 3) moves it "
                    "in the logarithm of its magnitude and never changes its sign, so the prior would cover only the "
                    "side of its start value. Use limits of one sign, or varpar 0 or 1, for the evidence.";
@@ -127,8 +127,8 @@ std::string ladder_problem(const Run& run) {
   if (s.ncycles < need)
     return "The evidence needs at least " + std::to_string(need) + " cycles (" + std::to_string(per_rung) +
            " for each of the " + std::to_string(kLadderRungs + 1) + " rungs of the ladder" +
-           (s.varpar == 3 ? ": a tenth of a rung must hold twice the states the adaptive covariance needs"
-                          : s.varpar == 0 ? ": 200 one-parameter steps per free parameter" : "") +
+           (s.varpar == kAdaptive ? ": a tenth of a rung must hold twice the states the adaptive covariance needs"
+                          : s.varpar == kOneParameter ? ": 200 one-parameter steps per free parameter" : "") +
            "); the parameter file has " + std::to_string(s.ncycles) + ".";
   return "";
 }
@@ -136,8 +136,8 @@ std::string ladder_problem(const Run& run) {
 long long min_rung_steps(const Run& run) {
   const long long d = run.params.nfit;
   switch (run.settings.varpar) {
-    case 0: return std::max<long long>(kMinRungSteps, kRungStepsPerParameter * d);
-    case 3: return std::max<long long>(kMinRungSteps, kAdaptShare * 2 * std::max(10 * d, 100LL));
+    case kOneParameter: return std::max<long long>(kMinRungSteps, kRungStepsPerParameter * d);
+    case kAdaptive: return std::max<long long>(kMinRungSteps, kAdaptShare * 2 * std::max(10 * d, 100LL));
     default: return kMinRungSteps;
   }
 }
@@ -212,7 +212,7 @@ void LadderStream::set_up(const Run& run) {
   // The adaptive proposal's coordinates serve the independence steps in every
   // mode; with varpar 3 it is also the random walk.
   adaptive.start(run);
-  if (run.settings.varpar == 3) {
+  if (run.settings.varpar == kAdaptive) {
     walk = &adaptive;
   } else {
     own_walk = make_proposal(run.settings.varpar);
@@ -270,16 +270,16 @@ bool moved_from_old(const Run& run) {
 void adapt_rung(Run& run, ModelWorkspace& ws, Console& con, LadderStream& rng, int adapt) {
   const RunSettings& s = run.settings;
   const int round = std::max(1, adapt / kAdaptRounds);
-  const double target = s.varpar == 1 ? kAllParametersTarget
+  const double target = s.varpar == kAllParameters ? kAllParametersTarget
                         : (s.convfactor > 0.0 && s.convfactor < 1.0 ? s.convfactor : kDefaultTarget);
   std::vector<int> proposed(static_cast<size_t>(kMaxPar) + 1), accepted(static_cast<size_t>(kMaxPar) + 1);
-  const bool adaptive = s.varpar == 3;
+  const bool adaptive = s.varpar == kAdaptive;
   if (adaptive) rng.adaptive.restart(adapt);
   for (int j = 1; j <= adapt; ++j) {
     StepDraw draw{rng.next_block(), &rng};
     changepar(s, run.data, run.params, run.chain, ws, rng.walk, draw, con);
     if (adaptive) continue;
-    const size_t slot = s.varpar == 1 ? 0 : static_cast<size_t>(run.chain.ipchanged);
+    const size_t slot = s.varpar == kAllParameters ? 0 : static_cast<size_t>(run.chain.ipchanged);
     ++proposed[slot];
     if (moved_from_old(run)) ++accepted[slot];
     if (j % round == 0) {
