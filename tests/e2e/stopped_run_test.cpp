@@ -64,8 +64,11 @@ TEST(StoppedRun, ASignalLeavesTheChainSoFar) {
     ASSERT_GE(rows.size(), 8u);
     const long long last = std::stoll(rows.back());
     EXPECT_EQ(static_cast<long long>(rows.size()) - 3, last / thinning);
-    EXPECT_FALSE(has_temporary_file(sub));
     const bool killed = sig == SIGKILL;
+    // (A kill can fall inside an atomic rewrite, between the temporary and its rename.)
+    if (!killed) {
+      EXPECT_FALSE(has_temporary_file(sub));
+    }
     EXPECT_EQ(WIFSIGNALED(status), killed);
     EXPECT_LT(std::llabs(steps - last), killed ? 1000 + thinning : thinning);
     if (killed) {
