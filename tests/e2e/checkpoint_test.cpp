@@ -122,14 +122,14 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
     ASSERT_EQ(wait_for(start(ref, args, "console.txt")), 0);
     pid_t pid = start(cut, args, "console0.txt");
     for (int attempt = 1; attempt <= 3; ++attempt) {
-      for (int t = 0; t < 2000 && !fs::exists(cut + "/run.ckpt"); ++t) std::this_thread::sleep_for(std::chrono::microseconds(500));
-      for (int t = 0; attempt == 1 && t < 4000 && lines_of(read_text(cut + "/chi.dat")).size() < size_t(r.after); ++t)
+      for (int t = 0; t < 40000 && !fs::exists(cut + "/run.ckpt"); ++t) std::this_thread::sleep_for(std::chrono::microseconds(500));
+      for (int t = 0; attempt == 1 && t < 40000 && lines_of(read_text(cut + "/chi.dat")).size() < size_t(r.after); ++t)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
       // A row that lost files is stopped the second time once the resume has
       // forced its first checkpoint (which removes run.ckpt.recent), by SIGTERM,
       // so that its console, which says what it fell back on, is complete.
       const bool told = attempt == 2 && r.lose != 0;
-      for (int t = 0; told && t < 4000 && fs::exists(cut + "/run.ckpt.recent"); ++t)
+      for (int t = 0; told && t < 40000 && fs::exists(cut + "/run.ckpt.recent"); ++t)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
       if ((attempt > 1 || r.after == 0) && !told)
         std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 80000)(random)));
