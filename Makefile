@@ -48,10 +48,13 @@ test-deps:
 test-release: build
 	cd build && ctest --output-on-failure -j $(JOBS)
 
+# The sanitizers leave out the evidence of one to three peaks: six ladders of the
+# same code that the straight line's ladder and the checkpointed ladder run there
+# (under the sanitizers it took a fifth of the suite).
 test-asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVIK_SANITIZE=ON >/dev/null
 	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ctest --output-on-failure -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS) -E '^Evidence[.]PeaksPrefer'
 
 # Benchmarks of the chain step against straightforward loops (the reference
 # problems are read from ../shared/bench when present).
