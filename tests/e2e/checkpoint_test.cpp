@@ -149,6 +149,8 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
       pid = start(cut, "--resume run.ckpt", "console" + std::to_string(attempt) + ".txt");
     }
     ASSERT_EQ(wait_for(pid), 0) << read_text(cut + "/err.txt");
+    // The run's last checkpoint is forced, so no older unforced one is left.
+    EXPECT_FALSE(fs::exists(cut + "/run.ckpt.recent"));
     if (r.lose != 0) {
       EXPECT_TRUE(read_text(cut + "/console1.txt").starts_with(" The newer checkpoint run.ckpt.recent is not used ("))
           << read_text(cut + "/console1.txt").substr(0, 300);
