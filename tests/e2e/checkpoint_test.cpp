@@ -258,6 +258,11 @@ TEST(Checkpoint, AnUnusableCheckpointIsRefusedAndWritesNothing) {
     write_text("peak.dat", data);
     EXPECT_EQ(files_of("."), before);
   }
+  // A checkpoint named as an input of the run is refused before it is written.
+  const Outcome input = run_program("--checkpoint peak.dat short.par", "");
+  EXPECT_EQ(input.status, 1);
+  EXPECT_NE(input.err.find("the checkpoint's file \"peak.dat\" is the run's input"), std::string::npos) << input.err;
+  EXPECT_EQ(read_text("peak.dat"), data);
   const Outcome o = run_program("--resume run.ckpt short.par", "");
   EXPECT_EQ(o.status, 2);
   EXPECT_NE(o.err.find("--resume takes the parameter file and the options from the checkpoint"), std::string::npos);
