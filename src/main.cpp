@@ -88,7 +88,7 @@ int evidence_program(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::Conso
   return 0;
 }
 
-// The checkpoint, its newer copy and its side files must not be an input of
+// The checkpoint, its unforced slots and its side files must not be an input of
 // the run (a data file given as --checkpoint would be overwritten) nor lead to
 // anything but a regular file.
 void check_checkpoint_path(const zorvik::Run& run, const std::string& path) {
@@ -98,7 +98,7 @@ void check_checkpoint_path(const zorvik::Run& run, const std::string& path) {
     inputs.push_back(run.data.nomin(i).str());
     if (!run.data.nameconv(i).blank()) inputs.push_back(run.data.nameconv(i).str());
   }
-  for (const std::string& out : {path, recent_checkpoint_path(path), path + ".states0", path + ".states1"}) {
+  for (const std::string& out : checkpoint_files(path)) {
     const FileIdentity id = file_identity(out);
     for (const std::string& in : inputs)
       if (same_file(id, file_identity(in)))
@@ -116,7 +116,7 @@ void check_checkpoint_path(const zorvik::Run& run, const std::string& path) {
 // checkpoints to the same file. Nothing is written before all of that passed.
 int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   using namespace zorvik;
-  std::string passed_over;
+  std::vector<std::string> passed_over;
   StateReader saved = choose_checkpoint(cl.resume, ZORVIK_VERSION, passed_over);
   const std::string inputs_section = saved.get_string();
   StateReader inputs_reader(inputs_section, cl.resume);
@@ -135,9 +135,7 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   if (!in.evidence && dialog(s)) saved.refuse("its parameter file asks for an interactive run");
   if (data_fingerprint(*run) != in.data)
     saved.refuse("a data or resolution file of \"" + s.parfile.str() + "\" changed since the run started");
-  if (!passed_over.empty())
-    con.line("The newer checkpoint " + recent_checkpoint_path(cl.resume) + " is not used (" + passed_over +
-             "): resuming from " + cl.resume + ", the last one forced to the disk");
+  for (const std::string& note : passed_over) con.line(note);
   con.line("Resuming the run of " + s.parfile.str() + " from checkpoint " + cl.resume + " after " +
            (in.evidence ? "rung " + std::to_string(step) + " of " + std::to_string(kLadderRungs)
                         : "step " + std::to_string(step) + " of " + std::to_string(s.ncycles)));

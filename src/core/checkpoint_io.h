@@ -35,18 +35,22 @@
 // checkpoint or the new one, never a mixture:
 //   FILE         forced to the disk (fsync) with every file it depends on and
 //                its folder: the first checkpoint of a run, the one after a
-//                side file was written anew, the one at a signal's stop and at
-//                the run's last step, and otherwise at most one every
-//                --checkpoint-sync seconds (1 by default). A power cut leaves it
-//                and everything it names intact.
-//   FILE.recent  every other checkpoint, not forced (what a kill, a time limit
-//                or a full disk needs: the system keeps what was written). It is
-//                removed once a later FILE is on the disk.
-// A resume from FILE takes FILE.recent when that is newer, whole and every file
-// it depends on is there, and FILE otherwise (saying why, when FILE.recent
-// exists but cannot be used). Forcing the data to the disk at every write
-// interval of a short example cost up to a tenth of the run; once a second
-// costs nothing measurable.
+//                side file was written anew, the one at a signal's stop, and
+//                otherwise at most one every --checkpoint-sync seconds (10 by
+//                default). A power cut leaves it and everything it names intact.
+//   FILE.recent0, FILE.recent1
+//                every other checkpoint, not forced (what a kill, a time limit
+//                or a full disk needs: the system keeps what was written), in
+//                turn, so that the one being written never replaces the last.
+//                Both are removed once a later FILE is on the disk; a finished
+//                run may leave its last checkpoints there.
+// A resume from FILE takes the newest of them that is whole and whose files
+// are as it left them, and FILE otherwise (saying why, for a newer one that
+// cannot be used). Forcing the data to the disk at every write
+// interval of a short example cost up to a tenth of the run, and once a second
+// still a few per cent: forcing waits for the recorded chain's states to reach
+// the disk. Every ten seconds, a power cut costs ten seconds of the run more
+// than a kill, and the system has written most of the states back by itself.
 #pragma once
 
 #include <cstdint>
@@ -174,15 +178,19 @@ class StateReader {
   std::vector<CheckpointNeed> needs_;
 };
 
-// The newer, unforced checkpoint beside FILE.
-std::string recent_checkpoint_path(const std::string& path);
+// The unforced checkpoints beside FILE: slot 0 or 1, FILE.recent0 or FILE.recent1.
+std::string recent_checkpoint_path(const std::string& path, int slot);
+// Every file a checkpoint FILE writes: FILE, its two unforced slots and its two
+// side files.
+std::vector<std::string> checkpoint_files(const std::string& path);
 
 // Writes the checkpoint with this body: `durable`, as `path` forced to the disk
-// with every file it needs (and FILE.recent removed after it); otherwise as
-// FILE.recent, not forced. Throws FatalError naming the file when it cannot be
-// written.
+// with every file it needs (and both unforced slots removed after it);
+// otherwise, not forced, in unforced slot `slot`, which the caller alternates
+// so that the other slot keeps the previous checkpoint. Throws FatalError
+// naming the file when it cannot be written.
 void write_checkpoint(const std::string& path, std::string_view program_version, const StateWriter& body,
-                      bool durable);
+                      bool durable, int slot = 0);
 
 // Reads and checks the checkpoint `path` written by `program_version`; its body
 // (the reader's needs() are the files it depends on). Throws FatalError naming
@@ -193,12 +201,14 @@ StateReader read_checkpoint(const std::string& path, std::string_view program_ve
 // written (missing, shorter, other first bytes); empty when all are.
 std::string unmet_need(const std::vector<CheckpointNeed>& needs);
 
-// The checkpoint to resume from, given FILE: FILE.recent when it exists, is
-// whole, was written by the same run (the same inputs section, its first
-// string) after FILE and its files are there; FILE otherwise, refused when its
-// own files are not. `note` gets why an existing FILE.recent was passed over
-// (empty when it was used, absent or older).
-StateReader choose_checkpoint(const std::string& path, std::string_view program_version, std::string& note);
+// The checkpoint to resume from, given FILE: the newer of FILE.recent0 and
+// FILE.recent1 that is whole, was written by the same run (the same inputs
+// section, its first string) after FILE and whose files are as it left them;
+// FILE otherwise, refused when its own files are not. `notes` get a line for
+// each slot passed over that would have lost nothing (none when the newest was
+// used, or the slots are absent or older than FILE).
+StateReader choose_checkpoint(const std::string& path, std::string_view program_version,
+                              std::vector<std::string>& notes);
 
 // A side file of a checkpoint (states too many to rewrite at every
 // checkpoint): `bytes` appended, or written anew; forced to the disk with the

@@ -354,9 +354,14 @@ struct LoopPosition {
 
 // The checkpoint of the run as it stands after step chain.icycle (sections in
 // the order of core/checkpoint_io.h). `force`: to the disk whatever the time
-// since the last forced one (the run's last step, a signal's stop).
+// since the last forced one (a signal's stop, after which the job may go on
+// elsewhere). The last interval of a finished run is not forced for being the
+// last: forcing it would wait for the whole recorded chain to reach the disk,
+// the largest part of the checkpoints' cost on a run of a few seconds, and a
+// power cut after the run keeps what it keeps after any other interval.
 void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, RunOutputs& outputs,
                      const LoopPosition& pos, bool force) {
+  const auto start = std::chrono::steady_clock::now();
   StateWriter out;
   out.put_string(loop.checkpoint_inputs);
   out.put<std::int64_t>(run.chain.icycle);  // where the run stands, for the resume's first line
@@ -373,14 +378,18 @@ void save_checkpoint(const Run& run, const ModelWorkspace& ws, RunLoop& loop, Ru
   loop.recorder.save(out, loop.spill);
   outputs.save_traces(out);
   outputs.save(out);
-  const auto now = std::chrono::steady_clock::now();
   const bool durable = force || !loop.forced_any || loop.spill.rewritten() ||
-                       std::chrono::duration<double>(now - loop.last_forced).count() >= loop.checkpoint_sync;
-  write_checkpoint(loop.checkpoint_path, loop.program_version, out, durable);
+                       std::chrono::duration<double>(start - loop.last_forced).count() >= loop.checkpoint_sync;
+  write_checkpoint(loop.checkpoint_path, loop.program_version, out, durable, loop.recent_slot);
   if (durable) {
     loop.forced_any = true;
-    loop.last_forced = now;
+    loop.last_forced = start;
+    ++loop.checkpoints_forced;
+  } else {
+    loop.recent_slot = 1 - loop.recent_slot;
   }
+  ++loop.checkpoints_written;
+  loop.checkpoint_seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // The start of a resumed run: everything save_checkpoint kept, in its order,
@@ -424,7 +433,7 @@ bool interval_and_checkpoint(Run& run, ModelWorkspace& ws, RunLoop& loop, RunOut
   ++pos.intervals;
   if (!loop.checkpoint_path.empty() && pos.intervals % loop.checkpoint_every == 0) {
     pos.slot = blocks.slot();
-    save_checkpoint(run, ws, loop, outputs, pos, run.chain.icycle >= run.settings.ncycles);
+    save_checkpoint(run, ws, loop, outputs, pos, false);
   }
   return false;
 }

@@ -55,11 +55,16 @@ struct RunLoop {
   std::string checkpoint_path;
   int checkpoint_every = 1;
   // A checkpoint is forced to the disk (core/checkpoint_io.h) when it is the
-  // run's first, last or a signal's, after a side file was written anew, and
+  // run's first or a signal's, after a side file was written anew, and
   // otherwise once this many seconds passed since the last forced one.
-  double checkpoint_sync = 1.0;
+  double checkpoint_sync = 10.0;
   std::chrono::steady_clock::time_point last_forced{};
   bool forced_any = false;
+  int recent_slot = 0;  // the unforced slot the next unforced checkpoint goes to
+  // What the checkpoints cost: their count, how many were forced, and the wall
+  // time spent writing them (read by the benchmark of their cost).
+  long long checkpoints_written = 0, checkpoints_forced = 0;
+  double checkpoint_seconds = 0.0;
   std::string checkpoint_inputs;
   std::string program_version;
   // The recorder's states of the checkpoints, beside checkpoint_path.

@@ -114,8 +114,9 @@ constexpr Option kOptions[] = {
      "(default 1)"},
     {"--checkpoint-sync", "S", "a number of seconds S >= 0", kRun, &set_sync,
      "force a checkpoint and the files it names to the disk at most\n"
-     "every S seconds (default 1; 0: every checkpoint); the others go to\n"
-     "FILE.recent, which a kill or a time limit leaves intact"},
+     "every S seconds (default 10; 0: every checkpoint); the others go to\n"
+     "FILE.recent0 and FILE.recent1 in turn, which a kill or a time limit\n"
+     "leaves intact"},
     {"--resume", "FILE", "a file name", kRun, &set_name<&CommandLine::resume>,
      "continue the run saved in the checkpoint FILE exactly as it would\n"
      "have gone on (the parameter file and the options come from FILE)"},

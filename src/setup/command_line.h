@@ -40,7 +40,7 @@ struct CommandLine {
   std::string checkpoint;             // --checkpoint FILE: write the run's state there
   long long checkpoint_every = 1;     // --checkpoint-every K: after every K-th write interval
   bool checkpoint_every_given = false;
-  double checkpoint_sync = 1.0;       // --checkpoint-sync S: force one to the disk every S seconds
+  double checkpoint_sync = 10.0;      // --checkpoint-sync S: force one to the disk every S seconds
   bool checkpoint_sync_given = false;
   std::string resume;                 // --resume FILE: continue the run saved there
 };

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -39,6 +40,31 @@ std::map<std::string, std::string> files_of(const std::string& dir) {
     m[name] = read_text(f.path().string());
   }
   return m;
+}
+
+// The step a checkpoint was written after (its header names its program version).
+std::int64_t step_of(const std::string& path) {
+  const std::string bytes = read_text(path);
+  std::uint32_t n = 0;
+  std::memcpy(&n, bytes.data() + 12, sizeof n);
+  StateReader r = read_checkpoint(path, bytes.substr(16, n));
+  r.get_string();
+  return r.get<std::int64_t>();
+}
+
+// The unforced checkpoints in `dir`.
+std::vector<std::string> recent_of(const std::string& dir) {
+  std::vector<std::string> found;
+  for (const char* slot : {"/run.ckpt.recent0", "/run.ckpt.recent1"})
+    if (fs::exists(dir + slot)) found.push_back(dir + slot);
+  return found;
+}
+
+// The step (or rung) of the newest checkpoint in `dir`: where a resume continues.
+std::int64_t newest_step(const std::string& dir) {
+  std::int64_t step = step_of(dir + "/run.ckpt");
+  for (const std::string& file : recent_of(dir)) step = std::max(step, step_of(file));
+  return step;
 }
 
 // Starts the program in `dir` with its console into `console`; its process id.
@@ -88,8 +114,9 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
     // of interval after - 2 or after - 1, both past the point the row is about.
     int after = 0;
     // After the first stop, what a power cut may lose of what was not forced to
-    // the disk: 1 the newest checkpoint (run.ckpt.recent) damaged, 2 the end of
-    // the side file; the resume must fall back on run.ckpt and say so.
+    // the disk: 1 the unforced checkpoints (run.ckpt.recent0, 1) damaged, 2 the
+    // end of the side file; the resume must fall back on an older checkpoint
+    // and say so.
     int lose = 0;
   } rows[] = {
       {"one parameter, chain file every step", 0, 2, 0, "12000 1000", "--seed 3", 0},
@@ -119,6 +146,7 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
       fs::copy_file("peak.dat", d + "/peak.dat");
     }
     const std::string args = std::string(r.options) + " --checkpoint run.ckpt short.par";
+    std::int64_t newest[4] = {};
     ASSERT_EQ(wait_for(start(ref, args, "console.txt")), 0);
     pid_t pid = start(cut, args, "console0.txt");
     for (int attempt = 1; attempt <= 3; ++attempt) {
@@ -126,10 +154,10 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
       for (int t = 0; attempt == 1 && t < 40000 && lines_of(read_text(cut + "/chi.dat")).size() < size_t(r.after); ++t)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
       // A row that lost files is stopped the second time once the resume has
-      // forced its first checkpoint (which removes run.ckpt.recent), by SIGTERM,
-      // so that its console, which says what it fell back on, is complete.
+      // forced its first checkpoint (which removes the unforced ones), by
+      // SIGTERM, so that its console, which says what it fell back on, is complete.
       const bool told = attempt == 2 && r.lose != 0;
-      for (int t = 0; told && t < 40000 && fs::exists(cut + "/run.ckpt.recent"); ++t)
+      for (int t = 0; told && t < 40000 && !recent_of(cut).empty(); ++t)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
       if ((attempt > 1 || r.after == 0) && !told)
         std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 80000)(random)));
@@ -140,19 +168,41 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
         EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 128 + r.stop) << status;
       }
       if (attempt == 1 && r.lose != 0) {
-        const std::string lost = cut + (r.lose == 1 ? "/run.ckpt.recent" : "/run.ckpt.states0");
-        std::string bytes = read_text(lost);
-        ASSERT_GT(bytes.size(), 100u) << lost;
-        if (r.lose == 1) bytes[bytes.size() / 2] ^= 0x20;
-        write_text(lost, r.lose == 1 ? bytes : bytes.substr(0, bytes.size() - 8));
+        const std::vector<std::string> lost = r.lose == 1 ? recent_of(cut) : std::vector{cut + "/run.ckpt.states0"};
+        ASSERT_FALSE(lost.empty());
+        for (const std::string& file : lost) {
+          std::string bytes = read_text(file);
+          ASSERT_GT(bytes.size(), 100u) << file;
+          if (r.lose == 1) bytes[bytes.size() / 2] ^= 0x20;
+          write_text(file, r.lose == 1 ? bytes : bytes.substr(0, bytes.size() - 8));
+        }
       }
+      if (r.lose == 0) newest[attempt] = newest_step(cut);
       pid = start(cut, "--resume run.ckpt", "console" + std::to_string(attempt) + ".txt");
     }
     ASSERT_EQ(wait_for(pid), 0) << read_text(cut + "/err.txt");
-    // The run's last checkpoint is forced, so no older unforced one is left.
-    EXPECT_FALSE(fs::exists(cut + "/run.ckpt.recent"));
+    // Unforced checkpoints left at the end are newer than the forced one (which
+    // removes those before it), and the two slots are different checkpoints.
+    for (const std::string& file : recent_of(cut)) EXPECT_GT(step_of(file), step_of(cut + "/run.ckpt")) << file;
+    if (recent_of(cut).size() == 2) {
+      EXPECT_NE(step_of(recent_of(cut)[0]), step_of(recent_of(cut)[1]));
+    }
+    // Never forced after the first, the last two checkpoints stay, in turn.
     if (r.lose != 0) {
-      EXPECT_TRUE(read_text(cut + "/console1.txt").starts_with(" The newer checkpoint run.ckpt.recent is not used ("))
+      EXPECT_EQ(recent_of(ref).size(), 2u);
+    }
+    // Each resume that got as far as saying where it resumed took the newest.
+    for (int attempt = 1; attempt <= 3 && r.lose == 0; ++attempt) {
+      const std::string console = read_text(cut + "/console" + std::to_string(attempt) + ".txt");
+      if (console.find(" of ") == std::string::npos) continue;
+      const std::string at = std::to_string(newest[attempt]) + " of ";
+      EXPECT_TRUE(console.find("after step " + at) != std::string::npos ||
+                  console.find("after rung " + at) != std::string::npos)
+          << "attempt " << attempt << ", newest " << newest[attempt] << ": " << console.substr(0, 200);
+    }
+    if (r.lose != 0) {
+      EXPECT_TRUE(std::regex_search(read_text(cut + "/console1.txt"),
+                                    std::regex("^ The checkpoint run.ckpt.recent[01] is not used \\(.*\\): resuming from run.ckpt")))
           << read_text(cut + "/console1.txt").substr(0, 300);
     }
     const std::map<std::string, std::string> want = files_of(ref), got = files_of(cut);
@@ -211,8 +261,54 @@ TEST(Checkpoint, ASlurmTaskWarnedOfItsTimeLimitRequeuesAndResumes) {
 // values), so that another program can verify a checkpoint.
 TEST(Checkpoint, ChecksumsAreTheStandardOnes) {
   EXPECT_EQ(crc32("123456789"), 0xCBF43926u);
+  // Every length up to a few folding blocks, at odd addresses and continued
+  // from a random register, against the CRC's definition, a bit at a time.
+  const auto bitwise = [](std::string_view bytes, std::uint32_t previous) {
+    std::uint32_t c = ~previous;
+    for (const unsigned char b : bytes) {
+      c ^= b;
+      for (int k = 0; k < 8; ++k) c = (c & 1u) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+    }
+    return ~c;
+  };
+  std::mt19937 random(7);
+  std::string bytes(1100, '\0');
+  for (char& b : bytes) b = static_cast<char>(random());
+  for (size_t length = 0; length + 3 <= bytes.size(); ++length) {
+    const std::string_view v = std::string_view(bytes).substr(length % 3, length);
+    const std::uint32_t previous = random();
+    ASSERT_EQ(crc32(v, previous), bitwise(v, previous)) << "length " << length;
+  }
   EXPECT_EQ(fnv1a64("a"), 0xaf63dc4c8601ec8cull);
   EXPECT_EQ(fnv1a64(""), 0xcbf29ce484222325ull);
+}
+
+// The unforced checkpoints' two slots: a resume takes the newest checkpoint,
+// and a forced one removes the slots (older than it).
+TEST(Checkpoint, AResumeTakesTheNewestSlotAndAForcedCheckpointRemovesThem) {
+  ScratchDir dir;
+  const auto save = [](std::int64_t step, bool forced, int slot) {
+    StateWriter w;
+    w.put_string("the same run");
+    w.put(step);
+    write_checkpoint("c", "1", w, forced, slot);
+  };
+  const auto resumed_at = [] {
+    std::vector<std::string> notes;
+    StateReader r = choose_checkpoint("c", "1", notes);
+    r.get_string();
+    EXPECT_TRUE(notes.empty());
+    return r.get<std::int64_t>();
+  };
+  save(1, true, 0);
+  save(2, false, 0);
+  save(3, false, 1);
+  EXPECT_EQ(resumed_at(), 3);
+  save(4, false, 0);
+  EXPECT_EQ(resumed_at(), 4);
+  save(5, true, 0);
+  EXPECT_FALSE(fs::exists("c.recent0") || fs::exists("c.recent1"));
+  EXPECT_EQ(resumed_at(), 5);
 }
 
 // Every way a checkpoint can be unusable is refused with the file's name and
@@ -220,7 +316,8 @@ TEST(Checkpoint, ChecksumsAreTheStandardOnes) {
 TEST(Checkpoint, AnUnusableCheckpointIsRefusedAndWritesNothing) {
   ScratchDir dir;
   copy_case("short_batch");
-  ASSERT_EQ(run_program("--checkpoint run.ckpt short.par", "").status, 0);
+  // Every checkpoint forced: run.ckpt is the run's last, with no unforced one beside it.
+  ASSERT_EQ(run_program("--checkpoint run.ckpt --checkpoint-sync 0 short.par", "").status, 0);
   const std::string good = read_text("run.ckpt");
   const auto flipped = [&](size_t at) {
     std::string s = good;
