@@ -9,11 +9,16 @@
 //                    the machine: two separate runs);
 //   extra_cpu_pct    the same of this thread's processor time (what other
 //                    processes and waits for the disk do not move);
-//   inside_pct       the wall time spent inside the checkpoint writer (the
-//                    state, its side file, the temporary, the rename, the
-//                    forcing) over ckpt_s, in per cent: measured within the
+//   inside_pct       the wall time the chain spends making checkpoints (the
+//                    state, a copy of the states recorded since the last one
+//                    and their checksum, and waiting for the previous one to
+//                    be written) over ckpt_s, in per cent: measured within the
 //                    one run, so the machine's other load moves it far less;
 //   inside_ms        that time in milliseconds a run;
+//   writer_pct       the time of the writer's thread (the side file, the
+//                    temporary, the rename, the forcing) over ckpt_s: what a
+//                    second processor core takes off the chain, and what a
+//                    machine with one core would add to it;
 //   written, forced  the checkpoints written, and those forced to the disk.
 // The whole program also reads its inputs and writes the end-of-run files,
 // which these times leave out, so the shares of the whole run are smaller.
@@ -124,7 +129,7 @@ double thread_seconds() {
 }
 
 struct Timed {
-  double seconds = 0, inside = 0, cpu = 0;
+  double seconds = 0, inside = 0, cpu = 0, writer = 0;
   long long written = 0, forced = 0;
 };
 
@@ -156,6 +161,7 @@ Timed run_once(const Example& e, bool checkpoint) {
     t.cpu = thread_seconds() - cpu;
     t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     t.inside = loop.checkpoint_seconds;
+    t.writer = loop.writer_seconds;
     t.written = loop.checkpoints_written;
     t.forced = loop.checkpoints_forced;
   });
@@ -179,6 +185,7 @@ void cost(benchmark::State& state, const char* id) {
     plain.cpu += p.cpu;
     ckpt.cpu += c.cpu;
     ckpt.inside += c.inside;
+    ckpt.writer += c.writer;
     ckpt.written += c.written;
     ckpt.forced += c.forced;
     state.SetIterationTime(c.seconds);
@@ -190,6 +197,7 @@ void cost(benchmark::State& state, const char* id) {
   state.counters["extra_cpu_pct"] = 100.0 * (ckpt.cpu - plain.cpu) / plain.cpu;
   state.counters["inside_pct"] = 100.0 * ckpt.inside / ckpt.seconds;
   state.counters["inside_ms"] = 1e3 * ckpt.inside / n;
+  state.counters["writer_pct"] = 100.0 * ckpt.writer / ckpt.seconds;
   state.counters["written"] = static_cast<double>(ckpt.written) / n;
   state.counters["forced"] = static_cast<double>(ckpt.forced) / n;
 }

@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 #include "core/errors.h"
 #include "core/files.h"
@@ -248,6 +250,39 @@ void write_checkpoint(const std::string& path, std::string_view program_version,
   for (int k = 0; k < 2; ++k)
     if (::unlink(recent_checkpoint_path(path, k).c_str()) != 0 && errno != ENOENT) fail(recent_checkpoint_path(path, k));
 }
+
+CheckpointWriter::~CheckpointWriter() {
+  try {
+    wait();
+  } catch (const FatalError&) {
+  }
+}
+
+double CheckpointWriter::write(const std::string& path, const std::string& program_version, bool durable, int slot) {
+  const auto start = std::chrono::steady_clock::now();
+  if (!side_.path.empty()) write_side_file(side_.path, side_.bytes, side_.anew);
+  write_checkpoint(path, program_version, body_, durable, slot);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void CheckpointWriter::start(const std::string& path, const std::string& program_version, bool durable, int slot) {
+  wait();
+  const auto job = [this, path, program_version, durable, slot] { return write(path, program_version, durable, slot); };
+  try {
+    running_ = std::async(std::launch::async, job);
+  } catch (const std::system_error&) {
+    // No thread to be had: written here and now.
+    std::promise<double> done;
+    try {
+      done.set_value(job());
+    } catch (const FatalError&) {
+      done.set_exception(std::current_exception());
+    }
+    running_ = done.get_future();
+  }
+}
+
+double CheckpointWriter::wait() { return running_.valid() ? running_.get() : 0.0; }
 
 std::string unmet_need(const std::vector<CheckpointNeed>& needs) {
   for (const CheckpointNeed& n : needs) {

@@ -30,9 +30,9 @@
 // version, program version, length or checksum do not match, and when its body
 // ends before the reader has all it needs.
 //
-// Two files, both replaced atomically (written to a temporary beside them and
-// renamed over the previous one), so that a kill leaves either the old
-// checkpoint or the new one, never a mixture:
+// Three files, each written whole to a temporary beside it and renamed into
+// place, so that a kill leaves the old checkpoint or the new one, never a
+// mixture:
 //   FILE         forced to the disk (fsync) with every file it depends on and
 //                its folder: the first checkpoint of a run, the one after a
 //                side file was written anew, the one at a signal's stop, and
@@ -55,6 +55,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -191,6 +192,45 @@ std::vector<std::string> checkpoint_files(const std::string& path);
 // naming the file when it cannot be written.
 void write_checkpoint(const std::string& path, std::string_view program_version, const StateWriter& body,
                       bool durable, int slot = 0);
+
+// What a checkpoint adds to its side file: `bytes` appended to `path`, or the
+// file written anew with them (nothing when `path` is empty).
+struct SideAppend {
+  std::string path;
+  std::string bytes;
+  bool anew = false;
+};
+
+// Writes checkpoints on a thread of their own, one at a time, so that the
+// chain goes on while the files are written, renamed and forced to the disk
+// (each of which can take milliseconds on a cluster's file system). The caller
+// fills body() and side(), which are the writer's from start() until the next
+// wait() returns; a checkpoint is on the disk (as write_checkpoint leaves it)
+// once wait() returned. Until then the previous checkpoint is the last whole
+// one, as it is while write_checkpoint runs.
+class CheckpointWriter {
+ public:
+  CheckpointWriter() = default;
+  CheckpointWriter(const CheckpointWriter&) = delete;
+  CheckpointWriter& operator=(const CheckpointWriter&) = delete;
+  // Waits for the checkpoint in flight; its error is lost with the run that ends.
+  ~CheckpointWriter();
+
+  StateWriter& body() { return body_; }
+  SideAppend& side() { return side_; }
+  // Writes side() into its side file, then the checkpoint with body(), as
+  // write_checkpoint(path, program_version, body(), durable, slot) does.
+  void start(const std::string& path, const std::string& program_version, bool durable, int slot);
+  // Waits for the checkpoint in flight, if any: the seconds its writing took.
+  // Throws its FatalError when it could not be written.
+  double wait();
+
+ private:
+  double write(const std::string& path, const std::string& program_version, bool durable, int slot);
+  StateWriter body_;
+  SideAppend side_;
+  std::future<double> running_;
+};
 
 // Reads and checks the checkpoint `path` written by `program_version`; its body
 // (the reader's needs() are the files it depends on). Throws FatalError naming

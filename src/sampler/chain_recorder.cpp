@@ -51,11 +51,11 @@ void ChainRecorder::halve() {
 
 namespace zorvik {
 
-void ChainRecorder::save(StateWriter& out, RecorderSpill& spill) const {
+void ChainRecorder::save(StateWriter& out, RecorderSpill& spill, SideAppend& side) const {
   out.put_vector(index_);
   for (const int v : {width_, walkers_}) out.put(v);
   for (const long long v : {capacity_, kept_, steps_, thin_, until_next_, halvings_}) out.put(v);
-  spill.save(out, *this);
+  spill.save(out, *this, side);
 }
 
 void ChainRecorder::restore(StateReader& in, RecorderSpill& spill) {
@@ -76,7 +76,7 @@ std::string_view bytes_of(const double* v, size_t n) {
 
 }  // namespace
 
-void RecorderSpill::save(StateWriter& out, const ChainRecorder& chain) {
+void RecorderSpill::save(StateWriter& out, const ChainRecorder& chain, SideAppend& side) {
   const unsigned long long n = static_cast<unsigned long long>(chain.kept_) * static_cast<unsigned long long>(chain.width_);
   const bool anew = chain.halvings_ != halvings_ || n < values_;
   if (anew) {
@@ -87,7 +87,9 @@ void RecorderSpill::save(StateWriter& out, const ChainRecorder& chain) {
   }
   const std::string path = side_path(which_);
   const std::string_view more = bytes_of(chain.values_.data() + values_, static_cast<size_t>(n - values_));
-  write_side_file(path, more, anew);
+  side.path = path;
+  side.bytes.assign(more);
+  side.anew = anew;
   crc_ = crc32(more, crc_);
   values_ = n;
   rewritten_ = anew;

@@ -38,7 +38,7 @@ class ChainRecorder {
   // The counters for a checkpoint, and the states kept through `spill` (a side
   // file that grows with the chain); restore() sizes the buffer as begin_run()
   // had and reads the states back from the side file the checkpoint names.
-  void save(StateWriter& out, RecorderSpill& spill) const;
+  void save(StateWriter& out, RecorderSpill& spill, SideAppend& side) const;
   void restore(StateReader& in, RecorderSpill& spill);
 
   // One step: the state after it (par indexed 1 … npar, the total chi-square).
@@ -94,10 +94,10 @@ class RecorderSpill {
  public:
   explicit RecorderSpill(std::string checkpoint_path = {}) : base_(std::move(checkpoint_path)) {}
   void set_path(const std::string& checkpoint_path) { base_ = checkpoint_path; }
-  // Brings the side file up to the recorder's states and puts its name's
-  // digit, the number of values and their checksum into `out` (and the side
-  // file among the files the checkpoint needs).
-  void save(StateWriter& out, const ChainRecorder& chain);
+  // What brings the side file up to the recorder's states, into `side` (for
+  // the checkpoint's writer); its name's digit, the number of values and their
+  // checksum into `out` (and the side file among the files the checkpoint needs).
+  void save(StateWriter& out, const ChainRecorder& chain, SideAppend& side);
   // Reads them back and the recorder's values from the side file, which is
   // cut back to them (a later append of a run killed before its checkpoint).
   void restore(StateReader& in, ChainRecorder& chain);

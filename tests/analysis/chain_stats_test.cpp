@@ -95,7 +95,9 @@ TEST(ChainRecorderSpill, EveryCheckpointRestoresTheStatesThroughThinnings) {
     rec.record(par, 0.5 * step);
     if (step % 7 != 0) continue;
     StateWriter out;
-    rec.save(out, spill);
+    SideAppend side;
+    rec.save(out, spill, side);
+    write_side_file(side.path, side.bytes, side.anew);
     RecorderSpill again("run.ckpt");
     ChainRecorder back;
     StateReader in(out.bytes(), "run.ckpt");

@@ -222,6 +222,30 @@ TEST(Checkpoint, AKilledRunResumesToTheFilesOfTheUninterruptedOne) {
   EXPECT_GE(kills, 5);
 }
 
+// A full disk (here the limit on a file's size: the recorded states outgrow
+// it) stops the run, naming the file; resumed with room again, the run ends
+// with every file of the run never stopped.
+TEST(Checkpoint, ARunStoppedByAFullDiskResumesToTheSameFiles) {
+  ScratchDir dir;
+  copy_case("short_batch");
+  for (const std::string d : {"ref", "cut"}) {
+    fs::create_directory(d);
+    write_text(d + "/short.par", short_par(0, 3, 0, "12000 1000"));
+    fs::copy_file("peak.dat", d + "/peak.dat");
+  }
+  const std::string run = std::string(ZORVIK_BINARY) + " --checkpoint run.ckpt short.par </dev/null";
+  std::string out;
+  ASSERT_EQ(shell("(cd ref && " + run + " >console.txt)", out), 0) << out;
+  shell("(cd cut && ulimit -f 200 && trap '' XFSZ && " + run + " >console0.txt 2>err.txt; echo \"exit $?\")", out);
+  EXPECT_EQ(out, "exit 1\n");
+  EXPECT_TRUE(read_text("cut/err.txt").starts_with("Cannot write file \"run.ckpt.states0\"")) << read_text("cut/err.txt");
+  ASSERT_EQ(shell("(cd cut && " + std::string(ZORVIK_BINARY) + " --resume run.ckpt </dev/null >console1.txt)", out), 0)
+      << out;
+  const std::map<std::string, std::string> want = files_of("ref"), got = files_of("cut");
+  for (const auto& [name, text] : want) EXPECT_TRUE(got.count(name) && got.at(name) == text) << name << " differs";
+  EXPECT_EQ(want.size(), got.size());
+}
+
 // A cluster's time limit: the chain task of the Slurm script passes the warning
 // signal on, the chain checkpoints and the task asks to be requeued (the fake
 // scontrol records it); run again, it resumes and ends with the files of a chain
