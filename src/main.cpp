@@ -88,27 +88,6 @@ int evidence_program(zorvik::Run& run, zorvik::ModelWorkspace& ws, zorvik::Conso
   return 0;
 }
 
-// The checkpoint, its unforced slots and its side files must not be an input of
-// the run (a data file given as --checkpoint would be overwritten) nor lead to
-// anything but a regular file.
-void check_checkpoint_path(const zorvik::Run& run, const std::string& path) {
-  using namespace zorvik;
-  std::vector<std::string> inputs{run.settings.parfile.str()};
-  for (int i = 1; i <= run.settings.nfunc; ++i) {
-    inputs.push_back(run.data.nomin(i).str());
-    if (!run.data.nameconv(i).blank()) inputs.push_back(run.data.nameconv(i).str());
-  }
-  for (const std::string& out : checkpoint_files(path)) {
-    const FileIdentity id = file_identity(out);
-    for (const std::string& in : inputs)
-      if (same_file(id, file_identity(in)))
-        throw FatalError("--checkpoint " + path + ": the checkpoint's file \"" + out + "\" is the run's input \"" + in +
-                         "\": choose another name");
-    if (const std::string kind = non_regular_kind(out); !kind.empty())
-      throw FatalError("--checkpoint " + path + ": \"" + out + "\" is " + kind + ", not a file a checkpoint can replace");
-  }
-}
-
 // --resume FILE: the checkpoint is checked whole, the inputs are read again
 // from the parameter file's text it keeps (quietly: their echo is before the
 // point the run resumes from) and the data files on disk, which must be those
@@ -128,6 +107,7 @@ int resume_program(const zorvik::CommandLine& cl, zorvik::Console& con) {
   s.folder = in.folder;
   s.seed = in.seed;
   s.burn_fraction = in.burn_fraction;
+  s.checkpoint = cl.resume;
   s.parfile_text = in.text;
   std::ostringstream echo;
   Console quiet(con.in(), echo);
@@ -174,6 +154,7 @@ int run_program(const zorvik::CommandLine& cl) {
   auto run = std::make_unique<Run>();
   run->settings.seed = cl.seed;
   run->settings.burn_fraction = cl.burn_fraction;
+  run->settings.checkpoint = cl.checkpoint;
 
   print_banner(con);
   choose_parameter_file(con, cl.rest, run->settings);
@@ -183,7 +164,6 @@ int run_program(const zorvik::CommandLine& cl) {
   if (cl.evidence) {
     LadderCheckpoints ladder;
     if (!cl.checkpoint.empty()) {
-      check_checkpoint_path(*run, cl.checkpoint);
       ladder = {cl.checkpoint, static_cast<int>(cl.checkpoint_every), checkpoint_inputs(*run, cl), ZORVIK_VERSION,
                 nullptr};
     }
@@ -194,7 +174,6 @@ int run_program(const zorvik::CommandLine& cl) {
     if (dialog(run->settings))
       throw FatalError("--checkpoint needs a batch run: the parameter file \"" + run->settings.parfile.str() +
                        "\" asks for an interactive one (interactive 1 or 3)");
-    check_checkpoint_path(*run, cl.checkpoint);
     loop.checkpoint_path = cl.checkpoint;
     loop.checkpoint_every = static_cast<int>(cl.checkpoint_every);
     loop.checkpoint_sync = cl.checkpoint_sync;

@@ -19,6 +19,7 @@
 
 #include "core/errors.h"
 #include "core/files.h"
+#include "core/output_paths.h"
 
 namespace zorvik {
 
@@ -197,7 +198,6 @@ void cut_to_length(const std::string& path, std::int64_t length, const StateRead
     throw FatalError("Cannot cut file \"" + path + "\" back to its length at the checkpoint: " + std::strerror(errno));
 }
 
-std::string recent_checkpoint_path(const std::string& path, int slot) { return path + ".recent" + std::to_string(slot); }
 
 namespace {
 
@@ -341,10 +341,6 @@ StateReader read_checkpoint(const std::string& path, std::string_view program_ve
   StateReader state(body.substr(body.size() - needs.left()), path);
   state.needs() = std::move(list);
   return state;
-}
-
-std::vector<std::string> checkpoint_files(const std::string& path) {
-  return {path, recent_checkpoint_path(path, 0), recent_checkpoint_path(path, 1), path + ".states0", path + ".states1"};
 }
 
 StateReader choose_checkpoint(const std::string& path, std::string_view program_version,

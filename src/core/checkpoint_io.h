@@ -179,12 +179,6 @@ class StateReader {
   std::vector<CheckpointNeed> needs_;
 };
 
-// The unforced checkpoints beside FILE: slot 0 or 1, FILE.recent0 or FILE.recent1.
-std::string recent_checkpoint_path(const std::string& path, int slot);
-// Every file a checkpoint FILE writes: FILE, its two unforced slots and its two
-// side files.
-std::vector<std::string> checkpoint_files(const std::string& path);
-
 // Writes the checkpoint with this body: `durable`, as `path` forced to the disk
 // with every file it needs (and both unforced slots removed after it);
 // otherwise, not forced, in unforced slot `slot`, which the caller alternates

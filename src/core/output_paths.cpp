@@ -24,6 +24,15 @@ void add_chain_files(std::vector<OutputEntry>& c, const RunSettings& s) {
   c.push_back({report_folder_path(f), "the report folder, written by every run", OutputOrigin::fixed, 0, true});
   add(c, results_json_path(report_folder_path(f)), "the results of the run for programs, written by every run");
   if (s.seed > 0) add(c, seeded_chain_path(f), "the chain file of --seed");
+  if (!s.checkpoint.empty()) {
+    c.push_back({s.checkpoint, "the checkpoint of --checkpoint", OutputOrigin::checkpoint, 0});
+    for (int k = 0; k < 2; ++k) {
+      c.push_back({recent_checkpoint_path(s.checkpoint, k), "an unforced checkpoint of --checkpoint",
+                   OutputOrigin::checkpoint, 0});
+      c.push_back({checkpoint_side_path(s.checkpoint, k), "the recorded states of --checkpoint",
+                   OutputOrigin::checkpoint, 0});
+    }
+  }
   add(c, likelihood_distribution_path(f), "the chi-square distribution, written at the end and by cgpar");
   add(c, parstat_path(f), "the summary of the distributions, written at the end and by cgpar");
   for (int i = 1; i <= s.npar; ++i)

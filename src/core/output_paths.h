@@ -68,6 +68,16 @@ inline constexpr const char* kReportPage = "index.html";
 inline constexpr const char* kReportLog = "gnuplot.log";
 inline constexpr const char* kReportStems[] = {"corner", "corr", "trace", "ladder"};
 inline std::string report_set_stem(int set) { return "set" + std::to_string(set); }
+// The checkpoint of --checkpoint FILE (the command line names it): FILE, forced
+// to the disk; its unforced slots FILE.recent0 and FILE.recent1, written in
+// turn; and the side files FILE.states0 and FILE.states1 of the recorded
+// states, one in use at a time.
+inline std::string recent_checkpoint_path(const std::string& checkpoint, int slot) {
+  return checkpoint + ".recent" + std::to_string(slot);
+}
+inline std::string checkpoint_side_path(const std::string& checkpoint, int which) {
+  return checkpoint + ".states" + std::to_string(which);
+}
 inline std::string distribution_path(const Name15& folder, int par) {
   // Parameter numbers take as many digits as they need ("Gp7.dat", "Gp100.dat").
   return t_folder_file_path(folder, "Gp" + std::to_string(par) + ".dat");
@@ -83,8 +93,9 @@ std::string bivariate_path(int i, int j);
 
 // What names a file the program writes: the parameter file itself (rewritten at
 // every write interval), a name the parameter file gives (with its data set or
-// contour number), or a fixed name.
-enum class OutputOrigin { parameter_file, result_file, output_file, chi_file, contour_file, fixed };
+// contour number),
+// a fixed name, or the checkpoint of the command line.
+enum class OutputOrigin { parameter_file, result_file, output_file, chi_file, contour_file, fixed, checkpoint };
 
 struct OutputEntry {
   std::string path;
@@ -96,8 +107,9 @@ struct OutputEntry {
 
 // Every file that a run of these tables may write, the prompt's commands
 // included: a file written only by the molecule models (d.dat and the XYZ
-// files) when `molecules` is set, chain.dat only with --seed; every other fixed
-// name always, whatever the run's options, since the prompt may write it.
+// files) when `molecules` is set, chain.dat only with --seed, the checkpoint's
+// files only with --checkpoint (or --resume); every other fixed name always,
+// whatever the run's options, since the prompt may write it.
 std::vector<OutputEntry> output_catalogue(const RunSettings& settings, const FitFunctions& data,
                                           const FitParameters& params, bool molecules);
 

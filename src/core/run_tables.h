@@ -56,6 +56,7 @@ struct RunSettings {
 
   double burn_fraction = 0.2;  // --burn F
   long long seed = -1;         // --seed N (negative: the usual seed)
+  std::string checkpoint;      // --checkpoint FILE (or --resume FILE): empty without
 
   Name40 parfile;            // the parameter file of the run
   // When not empty, the text that the reading takes as the parameter file's

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/checkpoint_io.h"
+#include "core/output_paths.h"
 #include "core/run_tables.h"
 
 namespace zorvik {
@@ -106,7 +107,7 @@ class RecorderSpill {
   bool rewritten() const { return rewritten_; }
 
  private:
-  std::string side_path(int which) const { return base_ + ".states" + std::to_string(which); }
+  std::string side_path(int which) const { return checkpoint_side_path(base_, which); }
   std::string base_;
   int which_ = 1;               // the side file in use (0 or 1); the first save starts file 0
   long long halvings_ = -1;     // the recorder's halvings when it was written (-1: not yet)

@@ -13,7 +13,7 @@ namespace {
 // statistics, written by every run)".
 std::string output_words(const CheckedOutput& o) {
   const OutputEntry& e = o.entry;
-  if (e.origin == OutputOrigin::fixed)
+  if (e.origin == OutputOrigin::fixed || e.origin == OutputOrigin::checkpoint)
     return "the file " + shown_token(e.path) + " that the program writes (" + e.role + ")";
   if (o.record.empty()) return e.role + " " + shown_token(e.path);
   return o.record + ": " + e.role + " " + shown_token(e.path);
@@ -26,6 +26,7 @@ std::string output_words(const CheckedOutput& o) {
   const std::string overwrite = ": the run would overwrite it; choose another name";
   switch (o.entry.origin) {
     case OutputOrigin::fixed:
+    case OutputOrigin::checkpoint:
       throw InputError(parfile, in.line, in.role + " " + shown_token(in.path) + " is " + output_words(o) + overwrite);
     case OutputOrigin::parameter_file:
       throw InputError(parfile, in.line,
@@ -81,16 +82,26 @@ void check_output_files(const std::string& parfile, const std::vector<InputFile>
   inputs.insert(inputs.end(), named.begin(), named.end());
   // Each name is resolved once: with a hundred parameters the histograms of
   // pairs alone are ten thousand names.
-  std::vector<FileIdentity> in_ids;
+  std::vector<FileIdentity> in_ids, out_ids;
   for (const InputFile& in : inputs) in_ids.push_back(file_identity(in.path));
   for (const CheckedOutput& o : outputs) {
-    const FileIdentity id = file_identity(o.entry.path);
+    const FileIdentity& id = out_ids.emplace_back(file_identity(o.entry.path));
     // The parameter file is read and rewritten: it is an output for the other inputs only.
     const size_t first = o.entry.origin == OutputOrigin::parameter_file ? 1 : 0;
     for (size_t k = first; k < inputs.size(); ++k)
       if (same_file(id, in_ids[k])) overwrites(parfile, o, inputs[k]);
     check_regular(parfile, o);
     check_folder(parfile, o);
+  }
+  // The checkpoint's files, named on the command line, are none of the run's
+  // other outputs (a checkpoint renamed over chi.dat would take its place).
+  for (size_t a = 0; a < outputs.size(); ++a) {
+    if (outputs[a].entry.origin != OutputOrigin::checkpoint) continue;
+    for (size_t b = 0; b < outputs.size(); ++b)
+      if (outputs[b].entry.origin != OutputOrigin::checkpoint && same_file(out_ids[a], out_ids[b]))
+        throw InputError(parfile, outputs[b].line,
+                         output_words(outputs[a]) + " is also " + output_words(outputs[b]) +
+                             ": choose another name for --checkpoint");
   }
 }
 

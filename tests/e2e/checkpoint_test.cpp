@@ -379,10 +379,22 @@ TEST(Checkpoint, AnUnusableCheckpointIsRefusedAndWritesNothing) {
     write_text("peak.dat", data);
     EXPECT_EQ(files_of("."), before);
   }
-  // A checkpoint named as an input of the run is refused before it is written.
-  const Outcome input = run_program("--checkpoint peak.dat short.par", "");
-  EXPECT_EQ(input.status, 1);
-  EXPECT_NE(input.err.find("the checkpoint's file \"peak.dat\" is the run's input"), std::string::npos) << input.err;
+  // A checkpoint named as an input or another output of the run, or whose
+  // slot leads to a folder, is refused at reading, before anything is written.
+  fs::create_directory("run2.recent1");
+  for (const auto& [name, said] : std::vector<std::pair<std::string, std::string>>{
+           {"peak.dat", "the data file of data set 1 (record 3, line 3) \"peak.dat\" is the file \"peak.dat\" that "
+                        "the program writes (the checkpoint of --checkpoint): the run would overwrite it"},
+           {"chi.dat", "the file \"chi.dat\" that the program writes (the checkpoint of --checkpoint) is also record 4: "
+                       "the chi-square file \"chi.dat\": choose another name for --checkpoint"},
+           {"run2", "the file \"run2.recent1\" that the program writes (an unforced checkpoint of --checkpoint) is a "
+                    "folder"}}) {
+    const std::map<std::string, std::string> untouched = files_of(".");
+    const Outcome input = run_program("--checkpoint " + name + " short.par", "");
+    EXPECT_EQ(input.status, 1);
+    EXPECT_NE(input.err.find(said), std::string::npos) << input.err;
+    EXPECT_EQ(files_of("."), untouched);
+  }
   EXPECT_EQ(read_text("peak.dat"), data);
   const Outcome o = run_program("--resume run.ckpt short.par", "");
   EXPECT_EQ(o.status, 2);
