@@ -83,8 +83,8 @@ std::uint32_t crc_by_table(std::uint32_t c, const unsigned char* p, size_t n) {
 // at most 96 bits that is added into the block d bits further on. So the
 // message shrinks sixty-four bytes at a time (four blocks side by side, d =
 // 512), then a block at a time (d = 128), to one block, whose CRC is that of
-// the whole; the tables finish it with the bytes left over. The remainder of
-// a register's bits is the CRC register, which enters as the first four bytes.
+// the whole; the tables finish it with the bytes left over. The CRC register
+// carried in from the bytes before is added into the first four bytes.
 
 // x^n mod P in the bit-reflected form of the tables, shifted left by one for
 // the reflected product (whose lowest bit the multiplication leaves empty).
@@ -198,7 +198,6 @@ void cut_to_length(const std::string& path, std::int64_t length, const StateRead
     throw FatalError("Cannot cut file \"" + path + "\" back to its length at the checkpoint: " + std::strerror(errno));
 }
 
-
 namespace {
 
 // The needs ahead of the state, each as its name, length, whether checked, CRC.
@@ -254,7 +253,7 @@ void write_checkpoint(const std::string& path, std::string_view program_version,
 CheckpointWriter::~CheckpointWriter() {
   try {
     wait();
-  } catch (const FatalError&) {
+  } catch (...) {  // NOLINT(bugprone-empty-catch): the run is ending with another error
   }
 }
 
@@ -275,7 +274,7 @@ void CheckpointWriter::start(const std::string& path, const std::string& program
     std::promise<double> done;
     try {
       done.set_value(job());
-    } catch (const FatalError&) {
+    } catch (...) {
       done.set_exception(std::current_exception());
     }
     running_ = done.get_future();

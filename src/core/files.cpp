@@ -3,13 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "core/errors.h"
 
@@ -95,16 +98,42 @@ namespace {
 
 constexpr int kCleanupSignals[] = {SIGHUP, SIGINT, SIGTERM};
 
-// The temporary file in progress, for the signal handler, which may only call
-// async-signal-safe functions: a fixed buffer and a flag. These two, with the
-// stop flag of interrupt.cpp, are the file-scope mutable state of the program: a handler installed with
-// sigaction receives only the signal number, so what it must remove can reach
-// it in no other way.
-char pending_path[4096];
-volatile std::sig_atomic_t pending = 0;
+// The temporaries in progress, for the signal handler, which may only call
+// async-signal-safe functions: fixed buffers, each with a lock-free flag. The
+// chain's files and the checkpoint writer's thread may each have one at the
+// same time, so each temporary claims a slot of its own. These, with the stop
+// flag of interrupt.cpp, are the file-scope mutable state of the program: a
+// handler installed with sigaction receives only the signal number, so what it
+// must remove can reach it in no other way.
+struct PendingTemporary {
+  char path[4096];
+  std::atomic<int> state{0};  // 0 free, 1 being filled, 2 a temporary in progress
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+PendingTemporary pending_temporaries[4];
+
+// A free slot holding `name`, or -1 (a temporary without a slot is only not
+// removed by a signal).
+int claim_pending(const std::string& name) {
+  if (name.size() >= sizeof pending_temporaries[0].path) return -1;
+  for (int k = 0; k < static_cast<int>(std::size(pending_temporaries)); ++k) {
+    PendingTemporary& p = pending_temporaries[k];
+    int free = 0;
+    if (!p.state.compare_exchange_strong(free, 1)) continue;
+    std::memcpy(p.path, name.c_str(), name.size() + 1);
+    p.state.store(2);
+    return k;
+  }
+  return -1;
+}
+
+void release_pending(int slot) {
+  if (slot >= 0) pending_temporaries[slot].state.store(0);
+}
 
 void remove_pending_and_end(int sig) {
-  if (pending) ::unlink(pending_path);
+  for (PendingTemporary& p : pending_temporaries)
+    if (p.state.load() == 2) ::unlink(p.path);
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
@@ -148,11 +177,17 @@ class SignalsHeld {
   sigset_t old_;
 };
 
-mode_t current_umask() {
+// The process's umask, read once before main: reading it means setting it, and
+// a file created by another thread meanwhile (the checkpoint writer's) would
+// get the permissions of umask 0.
+mode_t read_umask() {
   const mode_t m = ::umask(0);
   ::umask(m);
   return m;
 }
+const mode_t kUmask = read_umask();
+
+mode_t current_umask() { return kUmask; }
 
 }  // namespace
 
@@ -164,10 +199,7 @@ TemporaryFile::TemporaryFile(const std::string& prefix, const std::string& what)
     SignalsHeld held;
     fd_ = ::mkstemp(name.data());
     err = errno;
-    if (fd_ >= 0 && name.size() < sizeof pending_path) {
-      std::memcpy(pending_path, name.c_str(), name.size() + 1);
-      pending = 1;
-    }
+    if (fd_ >= 0) slot_ = claim_pending(name);
   }
   if (fd_ < 0) throw FatalError("Cannot write file \"" + what + "\": " + std::strerror(err));
   path_ = name;
@@ -178,7 +210,7 @@ TemporaryFile::~TemporaryFile() {
   if (gone_) return;
   SignalsHeld held;
   ::unlink(path_.c_str());
-  pending = 0;
+  release_pending(slot_);
 }
 
 void TemporaryFile::set_mode(unsigned mode) {
@@ -210,7 +242,7 @@ bool TemporaryFile::rename_to(const std::string& target) {
   SignalsHeld held;
   if (::rename(path_.c_str(), target.c_str()) != 0) return false;
   gone_ = true;
-  pending = 0;
+  release_pending(std::exchange(slot_, -1));
   return true;
 }
 

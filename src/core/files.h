@@ -68,6 +68,7 @@ class TemporaryFile {
  private:
   std::string path_;
   int fd_ = -1;
+  int slot_ = -1;  // its slot among the temporaries a signal removes
   bool gone_ = false;
 };
 
