@@ -48,6 +48,7 @@
 #include "setup/interp.h"
 #include "setup/param_file.h"
 #include "setup/startup.h"
+#include "shipped_examples.h"
 
 namespace zorvik::bench {
 namespace {
@@ -203,14 +204,9 @@ void cost(benchmark::State& state, const char* id) {
 }
 
 #define EXAMPLE(name) \
-  BENCHMARK_CAPTURE(cost, name, #name)->Name("BM_" #name)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond)
+  BENCHMARK_CAPTURE(cost, name, #name)->Name("BM_" #name)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
-EXAMPLE(peaks);
-EXAMPLE(qens);
-EXAMPLE(dielectric);
-EXAMPLE(dielectric_t);
-EXAMPLE(dielectric_williams);
-EXAMPLE(ccl4);
+FOR_EACH_SHIPPED_EXAMPLE(EXAMPLE)
 
 }  // namespace
 }  // namespace zorvik::bench

@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
   auto ws = std::make_unique<ModelWorkspace>();
   ws->vector_shapes = vector;
   run->settings.parfile = file.c_str();
-  if (parread(*run, con) != ReadOutcome::Done || dataread(run->settings, run->data, con) != ReadOutcome::Done) {
+  const auto never_edit = [](const Name15&) { return false; };  // a start value out of its limits stays
+  if (parread(*run, con, never_edit) != ReadOutcome::Done ||
+      dataread(run->settings, run->data, con) != ReadOutcome::Done) {
     std::cerr << "the parameter or data files need an edit:\n" << screen.str();
     return 1;
   }

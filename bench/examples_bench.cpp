@@ -13,6 +13,7 @@
 #include <string>
 
 #include "program_chain.h"
+#include "shipped_examples.h"
 
 namespace zorvik::bench {
 namespace {
@@ -46,14 +47,9 @@ void chisq(benchmark::State& state, const char* id) {
 
 #define EXAMPLE(name)                                              \
   BENCHMARK_CAPTURE(step, name, #name)->Name("BM_" #name "_Step");  \
-  BENCHMARK_CAPTURE(chisq, name, #name)->Name("BM_" #name "_Compara")
+  BENCHMARK_CAPTURE(chisq, name, #name)->Name("BM_" #name "_Compara");
 
-EXAMPLE(peaks);
-EXAMPLE(qens);
-EXAMPLE(dielectric);
-EXAMPLE(dielectric_t);
-EXAMPLE(dielectric_williams);
-EXAMPLE(ccl4);
+FOR_EACH_SHIPPED_EXAMPLE(EXAMPLE)
 
 }  // namespace
 }  // namespace zorvik::bench

@@ -186,7 +186,9 @@ inline ProgramState read_program_state_at(const char* id, const fs::path& dir, c
     std::ostringstream screen;
     Console con(keyboard, screen);
     run->settings.parfile = parfile;
-    if (parread(*run, con) != ReadOutcome::Done || dataread(run->settings, run->data, con) != ReadOutcome::Done)
+    const auto never_edit = [](const Name15&) { return false; };  // a start value out of its limits stays
+    if (parread(*run, con, never_edit) != ReadOutcome::Done ||
+        dataread(run->settings, run->data, con) != ReadOutcome::Done)
       s.error = "the readers asked for an edit:\n" + screen.str();
     else if (run->settings.varpar != 0 && run->settings.npar + 2 > kStride)
       s.error = std::string(id) + ": every parameter moves at each step, more uniforms than the pool's stride";
