@@ -230,7 +230,7 @@ TEST(Checkpoint, ARunStoppedByAFullDiskResumesToTheSameFiles) {
   copy_case("short_batch");
   for (const std::string d : {"ref", "cut"}) {
     fs::create_directory(d);
-    write_text(d + "/short.par", short_par(0, 3, 0, "12000 1000"));
+    write_text(d + "/short.par", short_par(0, 3, 0, "6000 1000"));
     fs::copy_file("peak.dat", d + "/peak.dat");
   }
   const std::string run = std::string(ZORVIK_BINARY) + " --checkpoint run.ckpt short.par </dev/null";
