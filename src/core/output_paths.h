@@ -93,8 +93,7 @@ std::string bivariate_path(int i, int j);
 
 // What names a file the program writes: the parameter file itself (rewritten at
 // every write interval), a name the parameter file gives (with its data set or
-// contour number),
-// a fixed name, or the checkpoint of the command line.
+// contour number), a fixed name, or the checkpoint the command line names.
 enum class OutputOrigin { parameter_file, result_file, output_file, chi_file, contour_file, fixed, checkpoint };
 
 struct OutputEntry {
