@@ -247,7 +247,8 @@ void write_checkpoint(const std::string& path, std::string_view program_version,
   if (!force_to_disk(folder_of(target))) fail(folder_of(target));
   // The unforced checkpoints are now older than this one.
   for (int k = 0; k < 2; ++k)
-    if (::unlink(recent_checkpoint_path(path, k).c_str()) != 0 && errno != ENOENT) fail(recent_checkpoint_path(path, k));
+    if (const std::string slot = recent_checkpoint_path(path, k); ::unlink(slot.c_str()) != 0 && errno != ENOENT)
+      fail(slot);
 }
 
 CheckpointWriter::~CheckpointWriter() {

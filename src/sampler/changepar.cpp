@@ -69,7 +69,8 @@ void changepar(const RunSettings& s, const FitFunctions& data, FitParameters& p,
   // The parameter file's own steps keep no state.
   OneParameterStep one;
   AllParametersStep all;
-  Proposal* prop = s.varpar == kOneParameter ? static_cast<Proposal*>(&one) : (s.varpar == kAllParameters ? &all : nullptr);
+  Proposal* prop =
+      s.varpar == kOneParameter ? static_cast<Proposal*>(&one) : (s.varpar == kAllParameters ? &all : nullptr);
   StepDraw draw{rnums, nullptr};
   changepar(s, data, p, ch, ws, prop, draw, con);
 }

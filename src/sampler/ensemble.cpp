@@ -147,8 +147,9 @@ double EnsembleMove::evolve(FitParameters& p, StepDraw& draw) {
   const int a = other_walker(k, walkers_, pick[1]);
   const int b = third_walker(k, a, walkers_, pick[2]);
   const StepUniforms g = draw.more();  // g[1 … d+1] the noise, g[d+2] the choice of γ
-  const double gamma =
-      static_cast<double>(g[c_.d + 2]) < kJumpShare ? 1.0 : kDifferentialScale / std::sqrt(2.0 * static_cast<double>(c_.d));
+  const double gamma = static_cast<double>(g[c_.d + 2]) < kJumpShare
+                           ? 1.0
+                           : kDifferentialScale / std::sqrt(2.0 * static_cast<double>(c_.d));
   for (int c = 0; c < c_.d; c += 2) {
     const double rad = std::sqrt(-2.0 * std::log(static_cast<double>(g[c + 1])));
     z_[static_cast<size_t>(c)] = rad * std::cos(kTwoPi * static_cast<double>(g[c + 2]));

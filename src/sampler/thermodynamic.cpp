@@ -51,7 +51,9 @@ bool additive(StepKind kind) {
 // samples L^β·π. The adaptive proposal (varpar 3) is symmetric in its
 // coordinates (ln v for kind l) and carries the Hastings factor that keeps the
 // prior of kind al uniform in v, so it samples the same prior.
-bool ladder_proposal_known(int varpar) { return varpar == kOneParameter || varpar == kAllParameters || varpar == kAdaptive; }
+bool ladder_proposal_known(int varpar) {
+  return varpar == kOneParameter || varpar == kAllParameters || varpar == kAdaptive;
+}
 
 // The length a step of parameter i may reach: the width of its range, in the
 // scale in which it steps. A step no longer than that is mirrored at most once,
